@@ -1,0 +1,202 @@
+#include "rewrite/rewrite.h"
+
+#include <memory>
+#include <string_view>
+#include <utility>
+
+#include "rewrite/cells.h"
+#include "run/messages.h"
+
+namespace {
+
+// The piece the rewrite holds, and the files it moves between.
+struct Curseur {
+  TextReader* sauvegarde = nullptr;
+  TextWriter* page = nullptr;
+  std::string_view piece;
+  bool present = false;  ///< A piece is current.
+  FinReecriture fin = FinReecriture::kOk;
+};
+
+// Makes the next piece of the backup current. Returns false when there is
+// none, at the end of the backup or on a read error.
+bool Lire(Curseur* c) {
+  PieceResult got = ReadPiece(c->sauvegarde, &c->piece);
+  if (got == PieceResult::kError) c->fin = FinReecriture::kErreurLecture;
+  c->present = got == PieceResult::kPiece;
+  return c->present;
+}
+
+// Writes the current piece to the page, then makes the next one current.
+// Returns false when no piece is current afterwards.
+bool Avancer(Curseur* c) {
+  if (!WriteText(c->page, c->piece)) {
+    c->fin = FinReecriture::kErreurEcriture;
+    c->present = false;
+    return false;
+  }
+  return Lire(c);
+}
+
+bool Contient(std::string_view piece, std::string_view marqueur) {
+  return piece.find(marqueur) != std::string_view::npos;
+}
+
+bool DebutDeLigne(const Curseur& c) {
+  return c.present && Contient(c.piece, "<tr>");
+}
+
+// Takes the link path from the first "..///" of |piece|: at most
+// |longueur_nom| + 23 bytes, or the rest of the piece when it ends sooner.
+void PrendreChemin(std::string_view piece, std::size_t longueur_nom,
+                   EtatReecriture* etat) {
+  std::string_view chemin = piece.substr(piece.find("..///"));
+  Remplir(&etat->CheminLien, chemin.substr(0, longueur_nom + 23));
+}
+
+// The heading row: the new heading cell goes after the NumeroColonne-th
+// piece holding "</td>". Returns false when the backup ends inside the scan.
+bool LigneEntete(Curseur* c, const ParamColonne& param, EtatReecriture* etat) {
+  if (!Avancer(c)) return false;
+  while (etat->CompteCellules < param.NumeroColonne) {
+    if (!Avancer(c)) return false;
+    if (Contient(c->piece, "</td>")) ++etat->CompteCellules;
+  }
+  etat->EnteteFaite = true;
+  Avancer(c);
+  if (c->fin != FinReecriture::kOk) return false;
+  if (!EcrireCelluleEntete(c->page, param.TexteEntete.vue())) {
+    c->fin = FinReecriture::kErreurEcriture;
+    return false;
+  }
+  return true;
+}
+
+// A data row: the scan also watches for "son.gif" and "..///", and the new
+// cell is an image-map cell when the row has a sound icon, a dash otherwise.
+bool LigneDonnees(Curseur* c, const ParamColonne& param,
+                  std::size_t longueur_nom, EtatReecriture* etat) {
+  if (!Avancer(c)) return false;
+  while (etat->CompteCellules < param.NumeroColonne) {
+    if (!Avancer(c)) return false;
+    if (Contient(c->piece, "son.gif")) etat->SonVu = true;
+    if (Contient(c->piece, "</td>")) ++etat->CompteCellules;
+    if (Contient(c->piece, "..///")) PrendreChemin(c->piece, longueur_nom, etat);
+  }
+  Avancer(c);
+  if (c->fin != FinReecriture::kOk) return false;
+  bool ecrit;
+  if (etat->SonVu) {
+    // Map numbers wrap like the 32-bit counter they are.
+    etat->NumeroMap = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(etat->NumeroMap) + 1u);
+    ecrit = EcrireCelluleMap(c->page, param.NomIcone1.vue(),
+                             param.NomIcone2.vue(), param.NomMap.vue(),
+                             etat->NumeroMap, etat->CheminLien.vue(),
+                             param.NomFichierLien.vue());
+    etat->SonVu = false;
+  } else {
+    ecrit = EcrireCelluleTiret(c->page);
+  }
+  if (!ecrit) c->fin = FinReecriture::kErreurEcriture;
+  return ecrit;
+}
+
+}  // namespace
+
+FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
+                       const ParamColonne& param, std::size_t longueur_nom,
+                       EtatReecriture* etat) {
+  Curseur c;
+  c.sauvegarde = sauvegarde;
+  c.page = page;
+  Lire(&c);
+  while (c.present) {
+    Avancer(&c);
+    if (DebutDeLigne(c) && !etat->EnteteFaite &&
+        !LigneEntete(&c, param, etat)) {
+      break;
+    }
+    etat->CompteCellules = 0;
+    if (DebutDeLigne(c) && etat->EnteteFaite &&
+        !LigneDonnees(&c, param, longueur_nom, etat)) {
+      break;
+    }
+  }
+  return c.fin;
+}
+
+namespace {
+
+// Puts the page back as it was before the run by copying the backup's bytes
+// over it: the backup holds the page's text, line ends already as CR LF.
+bool RetablirPage(const std::string& nom_du_fichier,
+                  const std::string& nom_sauvegarde) {
+  File source;
+  File page;
+  if (OpenForReading(nom_sauvegarde, &source) != OpenReadResult::kOk ||
+      !OpenForWriting(nom_du_fichier, &page)) {
+    return false;
+  }
+  const std::size_t kTaille = 64 * 1024;
+  std::unique_ptr<char[]> tampon = std::make_unique<char[]>(kTaille);
+  for (;;) {
+    std::int64_t got = ReadSome(&source, tampon.get(), kTaille);
+    if (got < 0) return false;
+    if (got == 0) break;
+    if (!WriteAll(&page, tampon.get(), static_cast<std::size_t>(got))) {
+      return false;
+    }
+  }
+  return CloseFile(&page);
+}
+
+}  // namespace
+
+int ReecrirePage(const std::string& nom_du_fichier,
+                 const std::string& nom_sauvegarde, const ParamColonne& param,
+                 std::string* err) {
+  File source;
+  if (OpenForReading(nom_sauvegarde, &source) != OpenReadResult::kOk) {
+    *err = kMsgFichierInexistant;
+    return -1;
+  }
+  TextReader sauvegarde;
+  StartReading(std::move(source), &sauvegarde);
+  // Read before the page is emptied, so that a backup that cannot be read
+  // leaves the page untouched.
+  if (!ReadAhead(&sauvegarde)) {
+    *err = MsgLectureSauvegardeRetablie(nom_sauvegarde, nom_du_fichier);
+    return -1;
+  }
+  File sortie;
+  if (!OpenForWriting(nom_du_fichier, &sortie)) {
+    *err = MsgPageNonOuverte(nom_du_fichier);
+    return -1;
+  }
+  TextWriter page;
+  StartWriting(std::move(sortie), &page);
+  EtatReecriture etat;
+  FinReecriture fin =
+      Reecrire(&sauvegarde, &page, param, nom_du_fichier.size(), &etat);
+  if (fin == FinReecriture::kOk && !FinishWriting(&page)) {
+    fin = FinReecriture::kErreurEcriture;
+  }
+  if (fin != FinReecriture::kOk) {
+    CloseFile(&page.file);
+    CloseFile(&sauvegarde.file);
+    if (!RetablirPage(nom_du_fichier, nom_sauvegarde)) {
+      *err = MsgPagePerdue(nom_du_fichier, nom_sauvegarde);
+    } else if (fin == FinReecriture::kErreurLecture) {
+      *err = MsgLectureSauvegardeRetablie(nom_sauvegarde, nom_du_fichier);
+    } else {
+      *err = MsgEcriturePageRetablie(nom_du_fichier);
+    }
+    return -1;
+  }
+  if (!CloseFile(&sauvegarde.file)) {
+    *err = MsgFermetureSauvegarde(nom_sauvegarde);
+    return -1;
+  }
+  return 0;
+}

@@ -1,0 +1,67 @@
+// Every message the program prints, in one place. Messages are French, plain
+// ASCII, and carry no line end.
+#ifndef BRANTIX_RUN_MESSAGES_H_
+#define BRANTIX_RUN_MESSAGES_H_
+
+#include <string>
+
+inline const char kMsgUsage[] =
+    "type : brantix \"NomDuFichier\" -1:Utilise le fichier param.txt";
+inline const char kMsgFichierInexistant[] = "le fichier n'existe pas";
+inline const char kMsgArret[] = "Vous avez ARRETE";
+inline const char kMsgNomTropLong[] =
+    "nom de fichier trop long (250 caracteres au plus)";
+
+// Backup.
+inline std::string MsgSauvegardeImpossible(const std::string& sauvegarde) {
+  return "impossible de creer la sauvegarde " + sauvegarde;
+}
+inline std::string MsgEcritureSauvegarde(const std::string& sauvegarde) {
+  return "erreur d'ecriture de la sauvegarde " + sauvegarde;
+}
+inline std::string MsgLecturePage(const std::string& page) {
+  return "erreur de lecture du fichier " + page;
+}
+
+// Column parameters.
+inline const char kMsgLectureParam[] = "erreur de lecture du fichier param.txt";
+inline const char kMsgParamIncomplet[] =
+    "param.txt incomplet : il faut six lignes";
+inline std::string MsgParamLigneTropLongue(int ligne, int capacite) {
+  return "param.txt : ligne " + std::to_string(ligne) + " trop longue (" +
+         std::to_string(capacite) + " caracteres au plus)";
+}
+inline std::string MsgReponseTropLongue(int capacite) {
+  return "reponse trop longue (" + std::to_string(capacite) +
+         " caracteres au plus)";
+}
+inline const char kMsgNumeroHorsLimites[] = "numero de colonne hors limites";
+inline const char kMsgNumeroInvalide[] = "numero de colonne invalide";
+inline const char kMsgSaisieIncomplete[] =
+    "fin de la saisie avant la derniere reponse";
+
+// Rewrite.
+inline std::string MsgPageNonOuverte(const std::string& page) {
+  return "impossible d'ecrire le fichier " + page +
+         " : le fichier n'a pas ete modifie";
+}
+inline std::string MsgEcriturePageRetablie(const std::string& page) {
+  return "erreur d'ecriture du fichier " + page +
+         " : le fichier n'a pas ete modifie";
+}
+inline std::string MsgLectureSauvegardeRetablie(const std::string& sauvegarde,
+                                                const std::string& page) {
+  return "erreur de lecture de la sauvegarde " + sauvegarde + " : le fichier " +
+         page + " n'a pas ete modifie";
+}
+inline std::string MsgPagePerdue(const std::string& page,
+                                 const std::string& sauvegarde) {
+  return "erreur d'ecriture du fichier " + page +
+         " : la page d'origine est dans " + sauvegarde;
+}
+
+inline std::string MsgFermetureSauvegarde(const std::string& sauvegarde) {
+  return "erreur de fermeture de la sauvegarde " + sauvegarde;
+}
+
+#endif  // BRANTIX_RUN_MESSAGES_H_

@@ -1,0 +1,69 @@
+// Raw binary file access. Two implementations, chosen by the build:
+// file_posix.cc and file_win32.cc. Nothing here translates line ends;
+// that is the text reader's and writer's job.
+#ifndef BRANTIX_TEXT_FILE_H_
+#define BRANTIX_TEXT_FILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+/// An open file. Move-only; the destructor closes it best-effort, while
+/// CloseFile() reports whether the close succeeded.
+struct File {
+  std::intptr_t handle = -1;
+
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept : handle(other.handle) { other.handle = -1; }
+  File& operator=(File&& other) noexcept;
+  ~File();
+
+  bool is_open() const { return handle != -1; }
+};
+
+/// How an attempt to open a file for reading ended.
+enum class OpenReadResult {
+  kOk,
+  kCannotOpen,   ///< Missing, or not accessible.
+  kIsDirectory,  ///< The name is a folder: reading it is a read error.
+};
+
+/// Opens an existing file for reading.
+OpenReadResult OpenForReading(const std::string& path, File* file);
+
+/// Creates or truncates a file for writing. Returns false on failure.
+bool OpenForWriting(const std::string& path, File* file);
+
+/// Creates a file that must not exist yet. Returns false on failure,
+/// including when the name is already taken.
+bool CreateExclusive(const std::string& path, File* file);
+
+/// Reads up to |size| bytes. Returns the count read, 0 at the end of the
+/// file, -1 on a read error.
+std::int64_t ReadSome(File* file, char* data, std::size_t size);
+
+/// Writes all |size| bytes. Returns false on a write error.
+bool WriteAll(File* file, const char* data, std::size_t size);
+
+/// Closes the file. Returns false when the close reports an error; the file
+/// is closed either way.
+bool CloseFile(File* file);
+
+/// Renames |from| to |to|, replacing |to| when it is a file.
+/// Returns false on failure.
+bool RenameReplacing(const std::string& from, const std::string& to);
+
+/// Removes a file. Returns false on failure.
+bool RemoveFile(const std::string& path);
+
+/// The folder part of |path|, up to and including its last separator;
+/// empty when |path| has none.
+std::string FolderPart(const std::string& path);
+
+/// A number that differs between processes running at the same time, to
+/// build names of temporary files.
+unsigned long ProcessNumber();
+
+#endif  // BRANTIX_TEXT_FILE_H_

@@ -1,0 +1,69 @@
+// Text files: every file the program touches is read and written through
+// these, in binary, with the line-end translation done here on every
+// platform. On reading, CR LF becomes LF; on writing, LF becomes CR LF.
+// Every other byte, a lone CR, 0x1A and NUL included, passes unchanged.
+#ifndef BRANTIX_TEXT_TEXT_FILE_H_
+#define BRANTIX_TEXT_TEXT_FILE_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "text/file.h"
+
+/// Longest line piece: a longer line arrives as several pieces.
+constexpr std::size_t kPieceMax = 511;
+
+/// Size of the read and write buffers.
+constexpr std::size_t kTextBufferSize = 256 * 1024;
+
+/// A text file open for reading, delivered in line pieces.
+struct TextReader {
+  File file;
+  std::unique_ptr<char[]> buffer;
+  std::size_t capacity = 0;
+  std::size_t begin = 0;  ///< First raw byte not yet delivered.
+  std::size_t end = 0;    ///< One past the last raw byte read.
+  bool at_eof = false;    ///< The file has no bytes beyond |end|.
+};
+
+/// Result of asking for the next line piece.
+enum class PieceResult { kPiece, kEnd, kError };
+
+/// Starts reading |file|, using a buffer of |capacity| bytes (at least
+/// kPieceMax + 1).
+void StartReading(File file, TextReader* reader,
+                  std::size_t capacity = kTextBufferSize);
+
+/// Reads ahead so that the next piece is available without another read.
+/// Returns false on a read error.
+bool ReadAhead(TextReader* reader);
+
+/// Reads the next line piece of the translated text: up to and including the
+/// first LF, or kPieceMax bytes, or up to the end of the file. |piece| points
+/// into the reader's buffer and stays valid until the next call.
+PieceResult ReadPiece(TextReader* reader, std::string_view* piece);
+
+/// A text file open for writing, through one large buffer.
+struct TextWriter {
+  File file;
+  std::unique_ptr<char[]> buffer;
+  std::size_t capacity = 0;
+  std::size_t used = 0;
+  bool failed = false;  ///< A write has failed; nothing more is written.
+};
+
+/// Starts writing |file| through a buffer of |capacity| bytes (at least 2).
+void StartWriting(File file, TextWriter* writer,
+                  std::size_t capacity = kTextBufferSize);
+
+/// Writes |text|, each LF as CR LF. Returns false when a write has failed,
+/// now or earlier.
+bool WriteText(TextWriter* writer, std::string_view text);
+
+/// Writes out what the buffer holds and closes the file. Returns false when
+/// any write or the close failed.
+bool FinishWriting(TextWriter* writer);
+
+#endif  // BRANTIX_TEXT_TEXT_FILE_H_

@@ -1,0 +1,159 @@
+#include "text/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+
+namespace {
+
+// Reads every piece of |path| with a reader of |capacity| bytes.
+std::vector<std::string> Pieces(const std::string& path,
+                                std::size_t capacity = kTextBufferSize) {
+  File file;
+  EXPECT_EQ(OpenForReading(path, &file), OpenReadResult::kOk);
+  TextReader reader;
+  StartReading(std::move(file), &reader, capacity);
+  std::vector<std::string> pieces;
+  std::string_view piece;
+  PieceResult got;
+  while ((got = ReadPiece(&reader, &piece)) == PieceResult::kPiece) {
+    pieces.emplace_back(piece);
+  }
+  EXPECT_EQ(got, PieceResult::kEnd);
+  return pieces;
+}
+
+// The pieces as the rules define them: translate CR LF to LF over the whole
+// text, then cut after each LF or after kPieceMax bytes.
+std::vector<std::string> ExpectedPieces(const std::string& raw) {
+  std::string text;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    text += raw[i];
+  }
+  std::vector<std::string> pieces;
+  std::string current;
+  for (char c : text) {
+    current += c;
+    if (c == '\n' || current.size() == kPieceMax) {
+      pieces.push_back(current);
+      current.clear();
+    }
+  }
+  if (!current.empty()) pieces.push_back(current);
+  return pieces;
+}
+
+class TextFileTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> PiecesOf(const std::string& raw,
+                                    std::size_t capacity = kTextBufferSize) {
+    WriteBytes(dir_ / "in", raw);
+    return Pieces(dir_ / "in", capacity);
+  }
+  std::string Written(const std::vector<std::string>& texts,
+                      std::size_t capacity = kTextBufferSize) {
+    File file;
+    EXPECT_TRUE(OpenForWriting(dir_ / "out", &file));
+    TextWriter writer;
+    StartWriting(std::move(file), &writer, capacity);
+    for (const std::string& t : texts) EXPECT_TRUE(WriteText(&writer, t));
+    EXPECT_TRUE(FinishWriting(&writer));
+    return ReadBytes(dir_ / "out");
+  }
+  ScratchDir dir_;
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(TextFileTest, PiecesAtTheLengthLimit) {
+  std::string a510(510, 'a'), a511(511, 'a'), a512(512, 'a');
+  EXPECT_EQ(PiecesOf(a510 + "\n"), Strings({a510 + "\n"}));
+  EXPECT_EQ(PiecesOf(a511 + "\n"), Strings({a511, "\n"}));
+  EXPECT_EQ(PiecesOf(a512 + "\n"), Strings({a511, "a\n"}));
+  // CR LF counts as one byte of the translated text.
+  EXPECT_EQ(PiecesOf(a510 + "\r\n"), Strings({a510 + "\n"}));
+  EXPECT_EQ(PiecesOf(a511 + "\r\n"), Strings({a511, "\n"}));
+  EXPECT_EQ(PiecesOf(a512), Strings({a511, "a"}));
+  EXPECT_EQ(PiecesOf(std::string(1533, 'b')),
+            Strings({std::string(511, 'b'), std::string(511, 'b'),
+                     std::string(511, 'b')}));
+}
+
+TEST_F(TextFileTest, LineEndsAndSpecialBytes) {
+  EXPECT_EQ(PiecesOf(""), Strings());
+  EXPECT_EQ(PiecesOf("un\r\ndeux\ntrois"), Strings({"un\n", "deux\n", "trois"}));
+  EXPECT_EQ(PiecesOf("a\r\r\nb"), Strings({"a\r\n", "b"}));
+  EXPECT_EQ(PiecesOf("a\rb\r"), Strings({"a\rb\r"}));
+  EXPECT_EQ(PiecesOf("\n\n"), Strings({"\n", "\n"}));
+  std::string binary("x\0y\x1Az\n\x1A", 7);
+  EXPECT_EQ(PiecesOf(binary), Strings({std::string("x\0y\x1Az\n", 6), "\x1A"}));
+}
+
+// Every way a CR LF pair can fall against the reader's buffer and the piece
+// limit, checked against the rules applied to the whole text at once.
+TEST_F(TextFileTest, MatchesTheRulesForAnyTextAndBuffer) {
+  std::mt19937 rng(12345);
+  const char alphabet[] = {'a', '\r', '\n', '\0', '\x1A'};
+  for (int round = 0; round < 300; ++round) {
+    std::string raw;
+    std::size_t size = rng() % 3000;
+    bool long_lines = round % 2 == 0;
+    for (std::size_t i = 0; i < size; ++i) {
+      unsigned pick = rng() % (long_lines ? 400 : 8);
+      raw += pick < 5 ? alphabet[pick] : 'a';
+    }
+    std::size_t capacity = kPieceMax + 1 + rng() % 700;
+    ASSERT_EQ(PiecesOf(raw, capacity), ExpectedPieces(raw)) << round;
+  }
+}
+
+TEST_F(TextFileTest, CrLfSplitAcrossReads) {
+  // With a buffer of 512 bytes, the CR is the last byte of the first read.
+  for (std::size_t before = 505; before < 520; ++before) {
+    std::string raw = std::string(before, 'c') + "\r\nfin";
+    EXPECT_EQ(PiecesOf(raw, kPieceMax + 1), ExpectedPieces(raw)) << before;
+  }
+}
+
+TEST_F(TextFileTest, WritingTurnsEachLfIntoCrLf) {
+  EXPECT_EQ(Written({"a\nb\n", "\n", "c\rd"}), "a\r\nb\r\n\r\nc\rd");
+  EXPECT_EQ(Written({std::string("\0\x1A\n", 3)}), std::string("\0\x1A\r\n", 4));
+  // A CR LF pair may straddle the buffer's end.
+  std::string long_text(1000, 'x');
+  long_text[4] = '\n';
+  EXPECT_EQ(Written({long_text}, 5), WithCrLf(long_text));
+}
+
+TEST_F(TextFileTest, ReadThenWriteGivesTheTextBack) {
+  std::string raw = "a\r\nb\nc\r\r\n" + std::string(700, 'd') + "\r\n\re";
+  EXPECT_EQ(Written(PiecesOf(raw)), WithCrLf(raw));
+}
+
+TEST_F(TextFileTest, ReadErrorIsReported) {
+  // POSIX opens a folder and fails on reading it; Windows refuses to open
+  // it and says so. Either way it is a read error, not a missing file.
+  File file;
+  OpenReadResult opened = OpenForReading(dir_.path.string(), &file);
+  if (opened == OpenReadResult::kIsDirectory) return;
+  ASSERT_EQ(opened, OpenReadResult::kOk);
+  TextReader reader;
+  StartReading(std::move(file), &reader);
+  std::string_view piece;
+  EXPECT_EQ(ReadPiece(&reader, &piece), PieceResult::kError);
+}
+
+TEST_F(TextFileTest, OpenFailures) {
+  File file;
+  EXPECT_EQ(OpenForReading(dir_ / "absent", &file), OpenReadResult::kCannotOpen);
+  EXPECT_FALSE(OpenForWriting(dir_ / "absent/x", &file));
+  ASSERT_TRUE(CreateExclusive(dir_ / "new", &file));
+  EXPECT_TRUE(CloseFile(&file));
+  EXPECT_FALSE(CreateExclusive(dir_ / "new", &file));
+}
+
+}  // namespace
