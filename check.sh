@@ -1,0 +1,49 @@
+#!/bin/sh
+# Builds everything and runs every test: the native program, the same under
+# AddressSanitizer and UBSan, and brantix.exe (cross-built with MinGW-w64)
+# under Wine. Installs what is missing with apt when run as root.
+set -eu
+cd "$(dirname "$0")"
+
+packages="cmake g++ make libgtest-dev googletest g++-mingw-w64-x86-64 wine wine64
+  clang libclang-rt-14-dev chromium groff man-db dpkg-dev file zip"
+missing=""
+for p in $packages; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
+    missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" = 0 ]; then
+    echo "Installing:$missing"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+  else
+    echo "Missing packages:$missing" >&2
+    echo "Install them with: sudo apt-get install -y$missing" >&2
+    exit 1
+  fi
+fi
+
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== Windows: brantix.exe and its unit tests under Wine"
+cmake --preset windows
+cmake --build --preset windows -j "$jobs"
+ctest --preset windows
+
+echo "== Native: unit and end-to-end tests, the latter also against brantix.exe"
+cmake --preset default -DBRANTIX_WINDOWS_EXE="$PWD/build/windows/brantix.exe"
+cmake --build --preset default -j "$jobs"
+ctest --preset default
+
+echo "== Native under AddressSanitizer and UBSan"
+cmake --preset asan
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan
+
+if [ -x fuzz/run.sh ]; then
+  echo "== Fuzzing"
+  fuzz/run.sh
+fi
+echo "All tests passed."

@@ -1,0 +1,1 @@
+# Install rules and packages: filled in with the packaging work.

@@ -1,0 +1,134 @@
+// The run sequence and the backup, seen from outside: arguments, messages,
+// exit status, and the files left behind.
+#include <string>
+
+#include "tests/e2e.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const char kPage[] = "<html>\n<body>\r\nligne\rseule\n\x1A fin";
+
+TEST_F(E2eTest, UsageWhenThePageIsMissing) {
+  Put("page.htm", kPage);
+  RunResult r = Run({});
+  EXPECT_EQ(r.output, kUsage);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Listing(), Names({"page.htm"}));
+}
+
+TEST_F(E2eTest, PageThatDoesNotExist) {
+  RunResult r = Run({"absent.htm", "-1"});
+  EXPECT_EQ(r.output, kNotFound);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Listing(), Names());
+}
+
+TEST_F(E2eTest, BackupHoldsThePageWithCrLfAndReplacesAnOldOne) {
+  std::string page = std::string(kPage) + std::string(1200, 'x') + "\n" +
+                     std::string("nul\0nul\n", 8) + "derniere";
+  Put("page.htm", page);
+  Put("page.htm.orig", "ancienne sauvegarde");
+  Put("param.txt", kParams);
+  RunResult r = Run({"page.htm", "-1"}, "n");
+  EXPECT_EQ(r.output, std::string(kConfirm) + kStopped);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Get("page.htm"), page);
+  EXPECT_EQ(Get("page.htm.orig"), WithCrLf(page));
+  EXPECT_EQ(Listing(), Names({"page.htm", "page.htm.orig", "param.txt"}));
+}
+
+TEST_F(E2eTest, EmptyPageGivesEmptyBackup) {
+  Put("vide.htm", "");
+  Put("param.txt", kParams);
+  RunResult r = Run({"vide.htm", "-1"}, "\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Get("vide.htm.orig"), "");
+  EXPECT_EQ(Get("vide.htm"), "");
+}
+
+TEST_F(E2eTest, PageInAnotherFolder) {
+  std::filesystem::create_directory(dir_.path / "sous dossier");
+  Put("sous dossier/page.htm", kPage);
+  Put("param.txt", kParams);
+  RunResult r = Run({"sous dossier/page.htm", "-1"}, "N");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Get("sous dossier/page.htm.orig"), WithCrLf(kPage));
+  EXPECT_EQ(Listing(), Names({"param.txt", "sous dossier"}));
+}
+
+TEST_F(E2eTest, ConfirmationStopsOnlyOnN) {
+  const std::string page = "<p>pas de tableau</p>\n";
+  for (std::string answer : {"n", "N", "non\n", "No\n", "n\r\n"}) {
+    Put("page.htm", page);
+    Put("param.txt", kParams);
+    RunResult r = Run({"page.htm", "-1"}, answer);
+    EXPECT_EQ(r.output, std::string(kConfirm) + kStopped) << answer;
+    EXPECT_EQ(r.status, 255) << answer;
+    EXPECT_EQ(Get("page.htm"), page) << answer;
+  }
+  for (std::string answer : {"o", "O\n", "y\n", "\n", "\r\n", "", "oui\nn\n"}) {
+    Put("page.htm", page);
+    Put("param.txt", kParams);
+    RunResult r = Run({"page.htm", "-1"}, answer);
+    EXPECT_EQ(r.output, kConfirm) << answer;
+    EXPECT_EQ(r.status, 0) << answer;
+    // Without a row, the new page is the backup: the page with CR LF.
+    EXPECT_EQ(Get("page.htm"), WithCrLf(page)) << answer;
+  }
+}
+
+TEST_F(E2eTest, NameOfMoreThan250BytesIsRefused) {
+  std::string name(251, 'p');
+  RunResult r = Run({name, "-1"});
+  EXPECT_EQ(r.output, "nom de fichier trop long (250 caracteres au plus)");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Listing(), Names());
+}
+
+TEST_F(E2eTest, NameOfExactly250BytesWorks) {
+  std::string name(250, 'p');
+  Put(name, "<tr>\n");
+  Put("param.txt", kParams);
+  RunResult r = Run({name, "-1"}, "\n");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(Get(name + ".orig"), "<tr>\r\n");
+  EXPECT_EQ(Listing().size(), 3u);
+}
+
+TEST_F(E2eTest, BackupNameTakenByAFolder) {
+  Put("page.htm", kPage);
+  Put("param.txt", kParams);
+  std::filesystem::create_directory(dir_.path / "page.htm.orig");
+  RunResult r = Run({"page.htm", "-1"}, "\n");
+  EXPECT_EQ(r.output, "impossible de creer la sauvegarde page.htm.orig");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Get("page.htm"), kPage);
+  EXPECT_EQ(Listing(), Names({"page.htm", "page.htm.orig", "param.txt"}));
+}
+
+TEST_F(E2eTest, PageThatIsAFolder) {
+  std::filesystem::create_directory(dir_.path / "page.htm");
+  RunResult r = Run({"page.htm", "-1"}, "\n");
+  EXPECT_EQ(r.output, "erreur de lecture du fichier page.htm");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Listing(), Names({"page.htm"}));
+}
+
+TEST_F(E2eTest, FileSizeLimitDuringTheBackup) {
+  if (Windows()) GTEST_SKIP() << "a file size limit is a POSIX notion";
+  std::string page;
+  for (int i = 0; i < 500; ++i) page += "<td>ligne " + std::to_string(i) + "</td>\n";
+  Put("page.htm", page);
+  Put("page.htm.orig", "ancienne sauvegarde");
+  Put("param.txt", kParams);
+  RunResult r = Run({"page.htm", "-1"}, "\n", 4096);
+  EXPECT_EQ(r.output, "erreur d'ecriture de la sauvegarde page.htm.orig");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Get("page.htm"), page);
+  EXPECT_EQ(Get("page.htm.orig"), "ancienne sauvegarde");
+  EXPECT_EQ(Listing(), Names({"page.htm", "page.htm.orig", "param.txt"}));
+}
+
+}  // namespace

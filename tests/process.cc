@@ -1,0 +1,209 @@
+#include "tests/process.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+ProgramUnderTest FindProgramUnderTest() {
+  ProgramUnderTest program;
+  const char* runner = getenv("BRANTIX_RUNNER");
+  const char* path = getenv("BRANTIX_PROGRAM");
+  if (path == nullptr || *path == '\0') {
+    throw std::runtime_error("BRANTIX_PROGRAM is not set");
+  }
+  if (runner != nullptr && *runner != '\0') {
+    program.command.push_back(runner);
+    program.windows = true;
+  }
+  program.command.push_back(path);
+  return program;
+}
+
+namespace {
+
+std::vector<std::string> FullCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> command = FindProgramUnderTest().command;
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+// In the child: move to |folder|, apply the limit, and start the program.
+[[noreturn]] void ExecInChild(const std::vector<std::string>& command,
+                              const std::string& folder,
+                              long long file_size_limit) {
+  if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(120);
+  if (file_size_limit >= 0) {
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(file_size_limit);
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  signal(SIGPIPE, SIG_DFL);
+  std::vector<char*> argv;
+  for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+std::string Normalised(const std::string& output, bool windows) {
+  if (!windows) return output;
+  std::string out;
+  for (std::size_t i = 0; i < output.size(); ++i) {
+    if (output[i] == '\r' && i + 1 < output.size() && output[i + 1] == '\n') continue;
+    out += output[i];
+  }
+  return out;
+}
+
+// Reads what is available within |timeout_ms|. Returns false at the end.
+bool ReadSome(Session* s, int timeout_ms) {
+  struct pollfd p = {s->from_child, POLLIN, 0};
+  int ready = poll(&p, 1, timeout_ms);
+  if (ready <= 0) return ready == 0;
+  char buffer[4096];
+  ssize_t got = read(s->from_child, buffer, sizeof buffer);
+  if (got < 0 && errno == EINTR) return true;
+  if (got <= 0) return false;  // EIO on a terminal whose child has gone.
+  s->output.append(buffer, static_cast<std::size_t>(got));
+  return true;
+}
+
+long long NowMs() {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+Session StartSession(const std::vector<std::string>& args,
+                     const std::string& folder, bool terminal) {
+  signal(SIGPIPE, SIG_IGN);
+  Session s;
+  s.windows = FindProgramUnderTest().windows;
+  std::vector<std::string> command = FullCommand(args);
+  if (terminal) {
+    int master = -1;
+    struct termios settings;
+    std::memset(&settings, 0, sizeof settings);
+    cfmakeraw(&settings);
+    // Canonical input as at a real console, but no echo and no output
+    // translation, so that the test sees exactly what the program writes.
+    settings.c_lflag = ICANON;
+    settings.c_iflag = 0;
+    settings.c_oflag = 0;
+    settings.c_cflag = CS8 | CREAD;
+    settings.c_cc[VEOF] = 4;
+    settings.c_cc[VMIN] = 1;
+    pid_t pid = forkpty(&master, nullptr, &settings, nullptr);
+    if (pid < 0) throw std::runtime_error("forkpty failed");
+    if (pid == 0) ExecInChild(command, folder, -1);
+    s.pid = pid;
+    s.to_child = s.from_child = master;
+    return s;
+  }
+  int in[2], out[2];
+  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+    ExecInChild(command, folder, -1);
+  }
+  close(in[0]);
+  close(out[1]);
+  s.pid = pid;
+  s.to_child = in[1];
+  s.from_child = out[0];
+  return s;
+}
+
+bool WaitFor(Session* s, const std::string& text) {
+  long long deadline = NowMs() + 20000;
+  for (;;) {
+    std::string now = Normalised(s->output, s->windows);
+    std::string::size_type at = now.find(text, s->seen);
+    if (at != std::string::npos) {
+      s->seen = at + text.size();
+      return true;
+    }
+    long long left = deadline - NowMs();
+    if (left <= 0 || !ReadSome(s, static_cast<int>(left))) return false;
+  }
+}
+
+void Send(Session* s, const std::string& bytes) {
+  ssize_t put = write(s->to_child, bytes.data(), bytes.size());
+  if (put != static_cast<ssize_t>(bytes.size())) {
+    throw std::runtime_error("short write to the program");
+  }
+}
+
+void CloseInput(Session* s) {
+  if (s->to_child == s->from_child) {
+    Send(s, "\x04");  // A terminal ends input with its EOF character.
+    return;
+  }
+  close(s->to_child);
+  s->to_child = -1;
+}
+
+RunResult Finish(Session* s) {
+  // Reads until the end of the output (on a terminal, until the child has
+  // gone), then collects the status; a program that hangs is killed.
+  long long deadline = NowMs() + 30000;
+  while (NowMs() < deadline && ReadSome(s, 1000)) {
+  }
+  if (NowMs() >= deadline) kill(s->pid, SIGKILL);
+  int status = 0;
+  waitpid(s->pid, &status, 0);
+  RunResult result;
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  result.output = Normalised(s->output, s->windows);
+  if (s->to_child >= 0 && s->to_child != s->from_child) close(s->to_child);
+  close(s->from_child);
+  s->to_child = s->from_child = -1;
+  return result;
+}
+
+RunResult RunProgram(const std::vector<std::string>& args,
+                     const RunOptions& options) {
+  signal(SIGPIPE, SIG_IGN);
+  int in[2], out[2];
+  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+    ExecInChild(FullCommand(args), options.folder, options.file_size_limit);
+  }
+  close(in[0]);
+  close(out[1]);
+  Session s;
+  s.pid = pid;
+  s.to_child = in[1];
+  s.from_child = out[0];
+  s.windows = FindProgramUnderTest().windows;
+  if (!options.input.empty()) {
+    // The program may stop before reading it all: a short write is fine.
+    ssize_t ignored = write(in[1], options.input.data(), options.input.size());
+    (void)ignored;
+  }
+  if (options.close_input) CloseInput(&s);
+  return Finish(&s);
+}

@@ -1,0 +1,69 @@
+// Running the real program in the tests: a child process in a folder of its
+// own, with its standard input and output on pipes or on a pseudo-terminal.
+// POSIX only; the program itself may be the Windows build under Wine.
+#ifndef BRANTIX_TESTS_PROCESS_H_
+#define BRANTIX_TESTS_PROCESS_H_
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+/// How to start the program under test, from the environment of the test:
+/// BRANTIX_PROGRAM is its path, BRANTIX_RUNNER an optional program that runs
+/// it (wine for brantix.exe).
+struct ProgramUnderTest {
+  std::vector<std::string> command;  ///< Runner (if any) and program.
+  bool windows = false;              ///< Runs under Wine.
+};
+
+/// Reads the program to test from the environment.
+ProgramUnderTest FindProgramUnderTest();
+
+/// The result of a finished run.
+struct RunResult {
+  int status = -1000;   ///< Exit status (0..255), or -signal.
+  std::string output;   ///< Standard output, CR LF of Wine's console as LF.
+};
+
+/// Options of a run.
+struct RunOptions {
+  std::string folder;                  ///< Working folder of the child.
+  std::string input;                   ///< Written to its standard input.
+  bool close_input = true;             ///< Then closed.
+  long long file_size_limit = -1;      ///< RLIMIT_FSIZE when >= 0.
+};
+
+/// Runs the program with |args| and waits for it to end.
+RunResult RunProgram(const std::vector<std::string>& args,
+                     const RunOptions& options);
+
+/// A program running with its standard input and output connected to the
+/// test, through pipes or through a pseudo-terminal.
+struct Session {
+  pid_t pid = -1;
+  int to_child = -1;    ///< Its standard input (the terminal's master).
+  int from_child = -1;  ///< Its standard output (the same master on a tty).
+  bool windows = false;
+  std::string output;   ///< Everything read so far.
+  std::size_t seen = 0; ///< Part of |output| already matched by WaitFor.
+};
+
+/// Starts the program; |terminal| puts it on a pseudo-terminal.
+Session StartSession(const std::vector<std::string>& args,
+                     const std::string& folder, bool terminal = false);
+
+/// Reads output until |text| appears after what earlier calls matched.
+/// Returns false when the program ends or 20 seconds pass first.
+bool WaitFor(Session* session, const std::string& text);
+
+/// Sends |bytes| to the program's standard input in one write.
+void Send(Session* session, const std::string& bytes);
+
+/// Closes the program's standard input (end of input).
+void CloseInput(Session* session);
+
+/// Reads the rest of the output and waits for the program to end.
+RunResult Finish(Session* session);
+
+#endif  // BRANTIX_TESTS_PROCESS_H_
