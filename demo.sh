@@ -1,0 +1,30 @@
+#!/bin/sh
+# Builds brantix and runs it on the sample page, on a scratch copy in a
+# temporary folder, in parameter-file mode: nothing needs typing and the
+# sample in the repository stays as it is.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+cmake --preset default -S "$here" >/dev/null
+cmake --build --preset default --target brantix -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$here/samples/liste.htm" "$here/samples/param.txt" "$work/"
+cd "$work"
+echo "\$ brantix liste.htm -1      (param.txt:)"
+sed 's/^/    /' param.txt
+echo
+# The confirmation question is answered with Enter, which means yes.
+status=0
+printf '\n' | "$here/build/default/brantix" liste.htm -1 || status=$?
+echo
+echo "exit status: $status"
+echo
+echo "What changed in liste.htm (the backup liste.htm.orig holds the page as it was):"
+diff liste.htm.orig liste.htm | tr -d '\r' || true
+if cmp -s liste.htm "$here/samples/liste.htm.attendu"; then
+  echo "liste.htm is byte for byte samples/liste.htm.attendu."
+else
+  echo "liste.htm differs from samples/liste.htm.attendu!" >&2
+  exit 1
+fi
