@@ -1,0 +1,358 @@
+// Fault sweeps: the real program run again and again on the same page, each
+// time with a different write limit or with a different platform call
+// failing, and the files checked after every run. Whatever fails, the run
+// either completes exactly or stops with a message, with the page as it was
+// (or as its backup holds it), the backup complete or the earlier one
+// untouched, and no temporary file left behind.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include "tests/process.h"
+#include "tests/test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
+const char kParams[] = "2\nNouvelle colonne\nvideo.gif\nson.gif\ncarte\nfilm.htm\n";
+const char kPageName[] = "page.htm";
+const char kBackupName[] = "page.htm.orig";
+const char kOldBackup[] = "sauvegarde d'une execution precedente\r\n";
+
+// A table of |rows| rows, three lines per cell, with sound icons, link
+// paths, lone LFs, a line longer than a piece, and no line end at the end.
+std::string SamplePage(int rows) {
+  std::string p =
+      "<html>\r\n<head><title>Films</title></head>\n<body>\r\n"
+      "<table border=1>\r\n<tr>\r\n";
+  for (int c = 0; c < 3; ++c) {
+    p += "\t<td>\r\n\tTitre " + std::to_string(c) + "\r\n\t</td>\r\n";
+  }
+  p += "</tr>\r\n";
+  for (int r = 0; r < rows; ++r) {
+    std::string n = std::to_string(r);
+    p += "<tr>\r\n\t<td>\r\n\t<a href=\"..///films/f" + n + ".htm\">film " + n +
+         "</a>\r\n\t</td>\r\n";
+    p += r % 3 == 2 ? "\t<td>sans son</td>\r\n"
+                    : "\t<td><img src=\"son.gif\"></td>\n";
+    p += "\t<td>\r\n\tnote " + n + "\r\n\t</td>\r\n</tr>\r\n";
+    if (r % 7 == 3) p += std::string(700, 'a' + r % 26) + "\r\n";
+  }
+  return p + "</table>\r\n</body>\r\n</html>";
+}
+
+// Sets environment variables for the children started while it lives, and
+// puts the earlier values back at the end.
+struct Environment {
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+  void Set(const std::string& name, const std::string& value) {
+    const char* old = getenv(name.c_str());
+    saved.emplace_back(name, old ? std::optional<std::string>(old)
+                                 : std::nullopt);
+    setenv(name.c_str(), value.c_str(), 1);
+  }
+  ~Environment() {
+    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+      if (it->second) {
+        setenv(it->first.c_str(), it->second->c_str(), 1);
+      } else {
+        unsetenv(it->first.c_str());
+      }
+    }
+  }
+};
+
+enum class Mode { kLimit, kOnce, kPersist };
+
+// The page and backup before a run, and what a complete run leaves.
+struct Scene {
+  std::string page;
+  std::optional<std::string> old_backup;
+  std::string expected_page;
+  std::string expected_backup;
+};
+
+class FaultSweep : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() {
+    std::printf("fault sweep: %d runs of the program in all\n", total_runs_);
+  }
+
+  std::string Path(const std::string& name) { return dir_ / name; }
+
+  // Puts the scene's page, the parameter file and any earlier backup in an
+  // otherwise empty folder.
+  void Prepare(const Scene& s) {
+    for (const auto& e : fs::directory_iterator(dir_.path)) fs::remove_all(e);
+    WriteBytes(Path(kPageName), s.page);
+    WriteBytes(Path("param.txt"), kParams);
+    if (s.old_backup) WriteBytes(Path(kBackupName), *s.old_backup);
+  }
+
+  RunResult Run(long long limit = -1) {
+    ++total_runs_;
+    RunOptions options;
+    options.folder = dir_.path.string();
+    options.input = "\n";
+    options.file_size_limit = limit;
+    return RunProgram({kPageName, "-1"}, options);
+  }
+
+  // A scene whose expected result is what the real program makes of the
+  // page without any limit.
+  Scene MakeScene(const std::string& page, bool old_backup) {
+    Scene s;
+    s.page = page;
+    Prepare(s);
+    RunResult r = Run();
+    EXPECT_EQ(r.status, 0) << r.output;
+    s.expected_page = ReadBytes(Path(kPageName));
+    s.expected_backup = ReadBytes(Path(kBackupName));
+    EXPECT_EQ(s.expected_backup, WithCrLf(page));
+    EXPECT_GT(s.expected_page.size(), s.expected_backup.size());
+    if (old_backup) s.old_backup = kOldBackup;
+    return s;
+  }
+
+  // The checks made after every run of a sweep.
+  void Check(const Scene& s, const RunResult& r, Mode mode,
+             const std::string& what) {
+    SCOPED_TRACE(what + ", output: " + r.output);
+    for (const auto& e : fs::directory_iterator(dir_.path)) {
+      std::string name = e.path().filename().string();
+      EXPECT_TRUE(name == kPageName || name == kBackupName || name == "param.txt")
+          << "left behind: " << name;
+    }
+    ASSERT_TRUE(fs::is_regular_file(Path(kPageName))) << "the page is gone";
+    const std::string page = ReadBytes(Path(kPageName));
+    const bool has_backup = fs::exists(Path(kBackupName));
+    const std::string backup = has_backup ? ReadBytes(Path(kBackupName)) : "";
+    const bool backup_complete = has_backup && backup == s.expected_backup;
+    const bool backup_previous =
+        s.old_backup ? has_backup && backup == *s.old_backup : !has_backup;
+    EXPECT_TRUE(backup_complete || backup_previous)
+        << "backup neither complete nor the earlier one: " << backup.size()
+        << " bytes";
+
+    if (r.status == 0) {
+      EXPECT_EQ(r.output, kConfirm);
+      EXPECT_TRUE(page == s.expected_page)
+          << "status 0 with a page of " << page.size() << " bytes instead of "
+          << s.expected_page.size();
+      EXPECT_TRUE(backup_complete);
+      return;
+    }
+    ASSERT_EQ(r.status, 255) << "neither 0 nor -1 (negative: a signal)";
+    std::string message = r.output;
+    if (message.starts_with(kConfirm)) message.erase(0, sizeof kConfirm - 1);
+    EXPECT_FALSE(message.empty()) << "stopped without a message";
+
+    if (page == s.page || (backup_complete && page == backup)) return;
+    // The backup is closed after the page is complete, and the run's status
+    // is the result of that close: the new page stays, and the run says so.
+    if (message.starts_with("erreur de fermeture de la sauvegarde")) {
+      EXPECT_TRUE(page == s.expected_page);
+      EXPECT_TRUE(backup_complete);
+      return;
+    }
+    // Only when every call fails from some point on can the emptied page
+    // not be put back; the message then names the backup that holds it.
+    EXPECT_EQ(mode, Mode::kPersist) << "page changed: " << page.size()
+                                    << " bytes";
+    EXPECT_NE(message.find("la page d'origine est dans page.htm.orig"),
+              std::string::npos);
+    EXPECT_TRUE(backup_complete);
+    ++pages_in_backup_;
+  }
+
+  // Every limit from 0 to past the larger of the finished page and the
+  // backup: one byte apart around each multiple of |fine_every| and around
+  // |marks|, |coarse| bytes apart elsewhere.
+  static std::vector<long long> Limits(std::size_t top, std::size_t fine_every,
+                                       std::size_t coarse,
+                                       const std::vector<std::size_t>& marks) {
+    std::set<long long> limits;
+    const long long end = static_cast<long long>(top + fine_every);
+    for (long long l = 0; l <= end; l += static_cast<long long>(coarse)) {
+      limits.insert(l);
+    }
+    auto around = [&](long long m) {
+      for (long long d = -3; d <= 3; ++d) {
+        if (m + d >= 0 && m + d <= end) limits.insert(m + d);
+      }
+    };
+    for (long long m = 0; m <= end; m += static_cast<long long>(fine_every)) {
+      around(m);
+    }
+    for (std::size_t m : marks) around(static_cast<long long>(m));
+    return std::vector<long long>(limits.begin(), limits.end());
+  }
+
+  int SweepLimits(const Scene& s, const std::vector<long long>& limits) {
+    int runs = 0;
+    for (long long limit : limits) {
+      Prepare(s);
+      RunResult r = Run(limit);
+      ++runs;
+      Check(s, r, Mode::kLimit, "limit " + std::to_string(limit));
+      // One failing limit says enough; the rest would only repeat it.
+      if (::testing::Test::HasFailure()) break;
+    }
+    return runs;
+  }
+
+  // Makes call 1, 2, ... of the faulty program fail until a run makes fewer
+  // calls than the one chosen to fail.
+  int SweepCalls(const Scene& s, bool persist) {
+    const char* faulty = getenv("BRANTIX_FAULTY");
+    EXPECT_NE(faulty, nullptr) << "BRANTIX_FAULTY is not set";
+    if (faulty == nullptr) return 0;
+    ScratchDir logs;
+    const std::string log = logs / "calls";
+    int runs = 0;
+    for (long long n = 1; n < 100000; ++n) {
+      Environment env;
+      env.Set("BRANTIX_PROGRAM", faulty);
+      env.Set("BRANTIX_FAULT_AT", std::to_string(n));
+      env.Set("BRANTIX_FAULT_PERSIST", persist ? "1" : "0");
+      env.Set("BRANTIX_FAULT_LOG", log);
+      std::remove(log.c_str());
+      Prepare(s);
+      RunResult r = Run();
+      ++runs;
+      long long calls = 0, failures = 0;
+      if (std::FILE* f = std::fopen(log.c_str(), "r")) {
+        if (std::fscanf(f, "%lld %lld", &calls, &failures) != 2) calls = -1;
+        std::fclose(f);
+      }
+      EXPECT_GE(calls, 0) << "unreadable call log";
+      Check(s, r, persist ? Mode::kPersist : Mode::kOnce,
+            std::string(persist ? "every call from " : "only call ") +
+                std::to_string(n) + " failing, of " + std::to_string(calls));
+      if (::testing::Test::HasFailure()) break;
+      if (failures == 0) {
+        // The run got through without reaching call |n|.
+        EXPECT_EQ(r.status, 0);
+        break;
+      }
+    }
+    return runs;
+  }
+
+  ScratchDir dir_;
+  static inline int total_runs_ = 0;
+  static inline int pages_in_backup_ = 0;
+};
+
+TEST_F(FaultSweep, EveryWriteLimitOnASmallPage) {
+  const std::string page = SamplePage(14);
+  Scene with_old = MakeScene(page, true);
+  Scene without_old = MakeScene(page, false);
+  ASSERT_FALSE(HasFailure());
+  const std::size_t top =
+      std::max(with_old.expected_page.size(), with_old.expected_backup.size());
+  std::vector<long long> limits =
+      Limits(top, 512, 61,
+             {with_old.expected_backup.size(), with_old.expected_page.size()});
+  int runs = SweepLimits(with_old, limits) + SweepLimits(without_old, limits);
+  std::printf("write limits 0..%zu on a page of %zu bytes (%zu after the "
+              "rewrite): %d runs\n",
+              top + 512, page.size(), with_old.expected_page.size(), runs);
+}
+
+TEST_F(FaultSweep, WriteLimitsAcrossBufferBoundaries) {
+  // Larger than the text buffers, so reads and writes come in several parts.
+  const std::string page = SamplePage(2600);
+  Scene s = MakeScene(page, true);
+  ASSERT_FALSE(HasFailure());
+  ASSERT_GT(s.expected_backup.size(), 2u * 256 * 1024);
+  std::vector<long long> limits =
+      Limits(s.expected_page.size(), 256 * 1024, 49999,
+             {s.expected_backup.size(), s.expected_page.size()});
+  int runs = SweepLimits(s, limits);
+  std::printf("write limits on a page of %zu bytes (%zu after): %d runs\n",
+              page.size(), s.expected_page.size(), runs);
+}
+
+TEST_F(FaultSweep, PageThatIsAFolder) {
+  int runs = 0;
+  for (long long limit : {-1LL, 0LL, 1LL, 511LL, 512LL, 513LL, 4096LL}) {
+    for (bool old_backup : {false, true}) {
+      for (const auto& e : fs::directory_iterator(dir_.path)) fs::remove_all(e);
+      fs::create_directory(Path(kPageName));
+      WriteBytes(Path("param.txt"), kParams);
+      if (old_backup) WriteBytes(Path(kBackupName), kOldBackup);
+      RunResult r = Run(limit);
+      ++runs;
+      SCOPED_TRACE("limit " + std::to_string(limit));
+      EXPECT_EQ(r.status, 255);
+      EXPECT_EQ(r.output, "erreur de lecture du fichier page.htm");
+      EXPECT_TRUE(fs::is_directory(Path(kPageName)));
+      EXPECT_TRUE(fs::is_empty(Path(kPageName)));
+      if (old_backup) {
+        EXPECT_EQ(ReadBytes(Path(kBackupName)), kOldBackup);
+      } else {
+        EXPECT_FALSE(fs::exists(Path(kBackupName)));
+      }
+      std::size_t names = 0;
+      for (const auto& e : fs::directory_iterator(dir_.path)) (void)e, ++names;
+      EXPECT_EQ(names, old_backup ? 3u : 2u) << "a temporary file is left";
+    }
+  }
+  std::printf("page that is a folder: %d runs\n", runs);
+}
+
+TEST_F(FaultSweep, BackupNameTakenByAFolder) {
+  const std::string page = SamplePage(6);
+  int runs = 0;
+  for (long long limit : {-1LL, 0LL, 1LL, 511LL, 512LL, 513LL, 100000LL}) {
+    for (const auto& e : fs::directory_iterator(dir_.path)) fs::remove_all(e);
+    WriteBytes(Path(kPageName), page);
+    WriteBytes(Path("param.txt"), kParams);
+    fs::create_directory(Path(kBackupName));
+    WriteBytes(Path(kBackupName) + "/dedans.txt", "garde");
+    RunResult r = Run(limit);
+    ++runs;
+    SCOPED_TRACE("limit " + std::to_string(limit));
+    EXPECT_EQ(r.status, 255);
+    // Below the page's size the copy fails first; above, the rename does.
+    EXPECT_TRUE(r.output == "impossible de creer la sauvegarde page.htm.orig" ||
+                r.output == "erreur d'ecriture de la sauvegarde page.htm.orig")
+        << r.output;
+    EXPECT_TRUE(ReadBytes(Path(kPageName)) == page);
+    EXPECT_EQ(ReadBytes(Path(kBackupName) + "/dedans.txt"), "garde");
+    std::size_t names = 0;
+    for (const auto& e : fs::directory_iterator(dir_.path)) (void)e, ++names;
+    EXPECT_EQ(names, 3u) << "a temporary file is left";
+  }
+  std::printf("backup name taken by a folder: %d runs\n", runs);
+}
+
+TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
+  int runs = 0;
+  for (int rows : {14, 2600}) {
+    Scene s = MakeScene(SamplePage(rows), true);
+    ASSERT_FALSE(HasFailure());
+    int once = SweepCalls(s, false);
+    int persist = SweepCalls(s, true);
+    std::printf("%zu-byte page: %d runs with one call failing, %d with every "
+                "call failing from one on\n",
+                s.page.size(), once, persist);
+    runs += once + persist;
+    if (HasFailure()) break;
+  }
+  std::printf("platform calls failing: %d runs, %d of them leaving the page "
+              "only in its backup (every later call failing)\n",
+              runs, pages_in_backup_);
+}
+
+}  // namespace
