@@ -1,0 +1,407 @@
+// The table rewrite over real files: a backup in, a page out, compared byte
+// for byte with pages written out by hand.
+#include "rewrite/rewrite.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/expected_cells.h"
+#include "tests/test_util.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+ParamColonne Params(int numero, const std::string& entete = "Entete",
+                    const std::string& icone1 = "video.gif",
+                    const std::string& icone2 = "son2.gif",
+                    const std::string& map = "carte",
+                    const std::string& lien = "lien.htm") {
+  ParamColonne p;
+  p.NumeroColonne = numero;
+  EXPECT_TRUE(Remplir(&p.TexteEntete, entete));
+  EXPECT_TRUE(Remplir(&p.NomIcone1, icone1));
+  EXPECT_TRUE(Remplir(&p.NomIcone2, icone2));
+  EXPECT_TRUE(Remplir(&p.NomMap, map));
+  EXPECT_TRUE(Remplir(&p.NomFichierLien, lien));
+  return p;
+}
+
+std::string Map(int numero, const std::string& chemin) {
+  return MapCell("video.gif", "son2.gif", "carte", numero, chemin, "lien.htm");
+}
+
+// Lines |from| to |to| (1-based, inclusive) of |lines|.
+std::string Lines(const std::vector<std::string>& lines, int from, int to) {
+  std::string out;
+  for (int i = from; i <= to; ++i) out += lines[static_cast<std::size_t>(i - 1)];
+  return out;
+}
+
+class ReecrireTest : public ::testing::Test {
+ protected:
+  // Stores |page| as the backup (every LF as CR LF, as the backup copy
+  // writes it), rewrites it and returns the new page's bytes.
+  std::string Rewrite(const std::string& page, const ParamColonne& param,
+                      std::size_t longueur_nom = 8) {
+    return RewriteBytes(CrLf(page), param, longueur_nom);
+  }
+  std::string RewriteBytes(const std::string& backup, const ParamColonne& param,
+                           std::size_t longueur_nom = 8) {
+    WriteBytes(dir_ / "page.htm.orig", backup);
+    File in, out;
+    EXPECT_EQ(OpenForReading(dir_ / "page.htm.orig", &in), OpenReadResult::kOk);
+    EXPECT_TRUE(OpenForWriting(dir_ / "page.htm", &out));
+    TextReader reader;
+    TextWriter writer;
+    StartReading(std::move(in), &reader);
+    StartWriting(std::move(out), &writer);
+    etat_ = EtatReecriture();
+    EXPECT_EQ(Reecrire(&reader, &writer, param, longueur_nom, &etat_),
+              FinReecriture::kOk);
+    EXPECT_TRUE(FinishWriting(&writer));
+    EXPECT_EQ(ReadBytes(dir_ / "page.htm.orig"), backup) << "backup changed";
+    return ReadBytes(dir_ / "page.htm");
+  }
+
+  ScratchDir dir_;
+  EtatReecriture etat_;
+};
+
+// Eighteen lines: a heading row and a data row of two cells, three lines a
+// cell; line 12 holds the sound icon and the link path.
+const std::vector<std::string> kDixHuit = {
+    "<table>\n",                                  // 1
+    "<tr>\n",                                     // 2
+    "<td>\n",                                     // 3
+    "Titre\n",                                    // 4
+    "</td>\n",                                    // 5
+    "<td>\n",                                     // 6
+    "Duree\n",                                    // 7
+    "</td>\n",                                    // 8
+    "</tr>\n",                                    // 9
+    "<tr>\n",                                     // 10
+    "<td>\n",                                     // 11
+    "<img src=\"son.gif\"> <a href=\"..///films/policiers/1950/"
+    "le_samourai.htm\">Le samourai</a>\n",        // 12
+    "</td>\n",                                    // 13
+    "<td>\n",                                     // 14
+    "1h45\n",                                     // 15
+    "</td>\n",                                    // 16
+    "</tr>\n",                                    // 17
+    "</table>\n",                                 // 18
+};
+
+TEST_F(ReecrireTest, EighteenLinesAfterTheFirstCell) {
+  std::string page = Lines(kDixHuit, 1, 18);
+  // A page name of 8 bytes: the path is the 31 bytes from "..///".
+  std::string expected = Lines(kDixHuit, 1, 5) + HeadingCell("Entete") +
+                         Lines(kDixHuit, 6, 13) +
+                         Map(1, "..///films/policiers/1950/le_sa") +
+                         Lines(kDixHuit, 14, 18);
+  EXPECT_EQ(Rewrite(page, Params(1)), CrLf(expected));
+  EXPECT_EQ(etat_.NumeroMap, 1);
+}
+
+TEST_F(ReecrireTest, EighteenLinesAfterTheSecondCellWithoutMarkers) {
+  std::vector<std::string> lines = kDixHuit;
+  lines[11] = "Le samourai\n";
+  std::string expected = Lines(lines, 1, 8) + HeadingCell("Entete") +
+                         Lines(lines, 9, 16) + DashCell() + Lines(lines, 17, 18);
+  EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(2)), CrLf(expected));
+  EXPECT_EQ(etat_.NumeroMap, 0);
+  EXPECT_EQ(etat_.CheminLien.vue(), "");
+}
+
+// Three cells a row, three lines a cell, the new column after the second:
+// map numbers run over the page and dash cells take none; a sound icon after
+// the second cell gives a dash; a row without a path reuses the last one.
+TEST_F(ReecrireTest, ThreeLinesPerCellAfterTheSecondCell) {
+  auto cell = [](const std::string& content) {
+    return "<td>\n" + content + "\n</td>\n";
+  };
+  const std::string bach =
+      "<a href=\"..///musique/classique/bach/suites.htm\">Bach</a>";
+  const std::string coltrane =
+      "<img src=\"son.gif\"><a href=\"..///musique/jazz/coltrane/"
+      "blue_train.htm\">Coltrane</a>";
+  std::vector<std::string> row_starts = {
+      "<tr>\n" + cell("Oeuvre") + cell("Auteur"),
+      "<tr>\n" + cell("<img src=\"son.gif\"> Suites") + cell(bach),
+      "<tr>\n" + cell("Nocturnes") + cell("Chopin"),
+      "<tr>\n" + cell("<img src=\"son.gif\"> Partitas") + cell("Bach"),
+      "<tr>\n" + cell("Requiem") + cell("Mozart"),
+      "<tr>\n" + cell("Blue train") + cell(coltrane),
+  };
+  std::vector<std::string> row_ends = {
+      cell("Annee") + "</tr>\n",
+      cell("1720") + "</tr>\n",
+      cell("<img src=\"son.gif\">") + "</tr>\n",  // after the counted cells
+      cell("1730") + "</tr>\n",
+      cell("1791") + "</tr>\n",
+      cell("1957") + "</tr>\n",
+  };
+  std::vector<std::string> cells = {
+      HeadingCell("Entete"),
+      Map(1, "..///musique/classique/bach/sui"),
+      DashCell(),
+      Map(2, "..///musique/classique/bach/sui"),
+      DashCell(),
+      Map(3, "..///musique/jazz/coltrane/blue"),
+  };
+  std::string page = "<table>\n";
+  std::string expected = "<table>\n";
+  for (std::size_t i = 0; i < row_starts.size(); ++i) {
+    page += row_starts[i] + row_ends[i];
+    expected += row_starts[i] + cells[i] + row_ends[i];
+  }
+  page += "</table>\n";
+  expected += "</table>\n";
+  EXPECT_EQ(Rewrite(page, Params(2)), CrLf(expected));
+  EXPECT_EQ(etat_.NumeroMap, 3);
+}
+
+// Rows written on one line: a line is one closed cell however many "</td>"
+// it holds, the "<tr>" line itself is never counted, and the scan runs on
+// into the following rows.
+TEST_F(ReecrireTest, RowsOnOneLine) {
+  const std::vector<std::string> lines = {
+      "<table>\n",                                                       // 1
+      "<tr>\n",                                                          // 2
+      "<td>\n",                                                          // 3
+      "<b>A</b></td><td><b>B</b></td><td><b>C</b></td>\n",               // 4
+      "</tr>\n",                                                         // 5
+      "<tr><td>a1</td><td>a2</td><td><img src=\"son.gif\"></td></tr>\n",  // 6
+      "<tr><td>b1</td><td>b2</td><td>b3</td></tr>\n",                    // 7
+      "<tr><td>c1</td><td>c2</td><td><img src=\"son.gif\"></td></tr>\n",  // 8
+      "</table>\n",                                                      // 9
+  };
+  const std::string page = Lines(lines, 1, 9);
+  // After one cell: the heading after line 4; line 6 starts a row whose
+  // scan skips line 7 (the piece after "<tr>", never examined) and counts
+  // line 8, sound icon included.
+  EXPECT_EQ(Rewrite(page, Params(1)),
+            CrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                 Lines(lines, 5, 8) + Map(1, "") + Lines(lines, 9, 9)));
+  // After two cells: the heading lands after line 6, inside the next row;
+  // line 7, current after the heading, starts a row whose scan meets the
+  // end of the page: that row gets no cell.
+  EXPECT_EQ(Rewrite(page, Params(2)),
+            CrLf(Lines(lines, 1, 6) + HeadingCell("Entete") +
+                 Lines(lines, 7, 9)));
+}
+
+TEST_F(ReecrireTest, OnlyTheExactLowerCaseMarkersCount) {
+  const std::vector<std::string> lines = {
+      "<table>\n",                   // 1
+      "<tr>\n",                      // 2
+      "<td>\n",                      // 3
+      "Titre\n",                     // 4
+      "</td>\n",                     // 5
+      "</tr>\n",                     // 6
+      "<TR>\n",                      // 7
+      "<td>\n",                      // 8
+      "<img src=\"son.gif\">\n",     // 9
+      "</td>\n",                     // 10
+      "</TR>\n",                     // 11
+      "<tr class=\"paire\">\n",      // 12
+      "<td>\n",                      // 13
+      "<img src=\"son.gif\">\n",     // 14
+      "</td>\n",                     // 15
+      "</tr>\n",                     // 16
+      "<tr>\n",                      // 17
+      "<TD>\n",                      // 18
+      "<IMG SRC=\"SON.GIF\"> ..///\n",  // 19: no marker but the path
+      "</TD>\n",                     // 20
+      "<td><img src=\"son.gif\">\n",  // 21
+      "</td>\n",                     // 22
+      "</tr>\n",                     // 23
+      "</table>\n",                  // 24
+  };
+  EXPECT_EQ(Rewrite(Lines(lines, 1, 24), Params(1)),
+            CrLf(Lines(lines, 1, 5) + HeadingCell("Entete") +
+                 Lines(lines, 6, 22) + Map(1, "..///\n") +
+                 Lines(lines, 23, 24)));
+}
+
+// With no cell to count, each new cell follows the second piece of its row,
+// every data row gets a dash and no path is taken.
+TEST_F(ReecrireTest, ColumnZeroOrNegative) {
+  const std::vector<std::string> lines = {
+      "<table>\n",                                 // 1
+      "<tr>\n",                                    // 2
+      "<td>Titre</td>\n",                          // 3
+      "<td>Duree</td>\n",                          // 4
+      "</tr>\n",                                   // 5
+      "<tr>\n",                                    // 6
+      "<td><img src=\"son.gif\"> ..///a/b/</td>\n",  // 7
+      "<td><img src=\"son.gif\"> ..///c/d/</td>\n",  // 8
+      "</tr>\n",                                   // 9
+      "</table>\n",                                // 10
+  };
+  const std::string expected =
+      CrLf(Lines(lines, 1, 3) + HeadingCell("Entete") + Lines(lines, 4, 7) +
+           DashCell() + Lines(lines, 8, 10));
+  for (int numero : {0, -1, -7, INT_MIN}) {
+    EXPECT_EQ(Rewrite(Lines(lines, 1, 10), Params(numero)), expected) << numero;
+    EXPECT_EQ(etat_.CheminLien.vue(), "") << numero;
+    EXPECT_EQ(etat_.NumeroMap, 0) << numero;
+  }
+}
+
+// The path starts at the first "..///" of the piece and has at most the page
+// name's length plus 23 bytes, or the rest of the piece, line end included.
+TEST_F(ReecrireTest, LinkPathLength) {
+  const std::string ligne =
+      "<img src=\"son.gif\"><a href=\"..///videos/concerts/1969/"
+      "woodstock/hendrix.htm\">..///x</a>\n";
+  const std::string page = "<table>\n<tr>\n<td>\nTitre</td>\n</tr>\n<tr>\n"
+                           "<td>\n" + ligne + "</td>\n</tr>\n";
+  auto expected = [&](const std::string& chemin) {
+    return CrLf("<table>\n<tr>\n<td>\nTitre</td>\n" + HeadingCell("Entete") +
+                "</tr>\n<tr>\n<td>\n" + ligne + "</td>\n" + Map(1, chemin) +
+                "</tr>\n");
+  };
+  EXPECT_EQ(Rewrite(page, Params(1), 8),
+            expected("..///videos/concerts/1969/woods"));
+  EXPECT_EQ(Rewrite(page, Params(1), 0), expected("..///videos/concerts/19"));
+  EXPECT_EQ(Rewrite(page, Params(1), 20),
+            expected("..///videos/concerts/1969/woodstock/hendrix"));
+  // 250, the longest name: the rest of the piece with its line end, which
+  // comes out as CR LF inside the link.
+  EXPECT_EQ(Rewrite(page, Params(1), 250),
+            expected("..///videos/concerts/1969/woodstock/hendrix.htm\">"
+                     "..///x</a>\n"));
+  EXPECT_EQ(etat_.CheminLien.vue(),
+            "..///videos/concerts/1969/woodstock/hendrix.htm\">..///x</a>\n");
+}
+
+// Only pieces scanned inside a data row give a path, and a later row
+// without one reuses it; before any, the path is empty.
+TEST_F(ReecrireTest, LinkPathIsTakenOnlyWhileScanningDataRows) {
+  const std::vector<std::string> lines = {
+      "<table>\n",                                 // 1
+      "<tr>\n",                                    // 2
+      "<td>\n",                                    // 3
+      "<td>..///entete/</td>\n",                   // 4: heading row
+      "</tr>\n",                                   // 5
+      "<tr>\n",                                    // 6
+      "<td>..///apres-tr/</td>\n",                 // 7: right after "<tr>"
+      "<td><img src=\"son.gif\"></td>\n",          // 8: counted
+      "<td>..///apres-cellule/</td>\n",            // 9: after the count
+      "</tr>\n",                                   // 10
+      "<tr>\n",                                    // 11
+      "<td>\n",                                    // 12
+      "<td><img src=\"son.gif\">..///bon/</td>\n",  // 13
+      "</tr>\n",                                   // 14
+      "<tr>\n",                                    // 15
+      "<td>\n",                                    // 16
+      "<td><img src=\"son.gif\"></td>\n",          // 17
+      "</tr>\n",                                   // 18
+  };
+  EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(1)),
+            CrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                 Lines(lines, 5, 8) + Map(1, "") + Lines(lines, 9, 13) +
+                 Map(2, "..///bon/</td>\n") + Lines(lines, 14, 17) +
+                 Map(3, "..///bon/</td>\n") + Lines(lines, 18, 18)));
+}
+
+// Which pieces are looked at for "<tr>": the one right after the heading
+// cell is, the one right after a data row's cell is not, nor the first
+// piece of the page.
+TEST_F(ReecrireTest, PiecesExaminedForARowStart) {
+  const std::vector<std::string> lines = {
+      "<table>\n",     // 1
+      "<tr>\n",        // 2
+      "<td>T</td>\n",  // 3: right after "<tr>", not counted
+      "<td>U</td>\n",  // 4: counted
+      "<tr>\n",        // 5: current after the heading cell: a row
+      "<td>a</td>\n",  // 6
+      "<td>b</td>\n",  // 7: counted
+      "<tr>\n",        // 8: current after the dash cell: not a row
+      "<td>c</td>\n",  // 9
+      "<td>d</td>\n",  // 10
+      "</table>\n",    // 11
+  };
+  EXPECT_EQ(Rewrite(Lines(lines, 1, 11), Params(1)),
+            CrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                 Lines(lines, 5, 7) + DashCell() + Lines(lines, 8, 11)));
+  // Starting at line 2, the first piece: the heading goes into the row of
+  // line 5, and line 8, current after it, starts a data row.
+  EXPECT_EQ(Rewrite(Lines(lines, 2, 11), Params(1)),
+            CrLf(Lines(lines, 2, 7) + HeadingCell("Entete") +
+                 Lines(lines, 8, 10) + DashCell() + Lines(lines, 11, 11)));
+}
+
+TEST_F(ReecrireTest, FieldsAreWrittenAsTheyAre) {
+  const std::string page =
+      "<table>\n<tr>\n<td>\n</td>\n</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n"
+      "</td>\n";
+  const ParamColonne p = Params(1, "%s%n%d", "<b>\"a&b\"</b>", "%d%%x",
+                                "%s", "%n%x.htm");
+  EXPECT_EQ(Rewrite(page, p),
+            CrLf("<table>\n<tr>\n<td>\n</td>\n" + HeadingCell("%s%n%d") +
+                 "</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n</td>\n" +
+                 MapCell("<b>\"a&b\"</b>", "%d%%x", "%s", 1, "..///%s%d\n",
+                         "%n%x.htm")));
+  // An empty heading: nothing between the center tags.
+  EXPECT_EQ(Rewrite("x\n<tr>\n<td>\n", Params(0, "")),
+            CrLf("x\n<tr>\n<td>\n" + HeadingCell("")));
+}
+
+TEST_F(ReecrireTest, PageWithoutRowIsCopied) {
+  std::string backup = "<html>\r\n" + std::string(1500, 'x') + "<TR>\r\n" +
+                       "nul\0</td>son.gif\r\n"s +
+                       "a\rb\x1A\r\n<tr class=\"x\">\r\n" + "fin sans ligne";
+  EXPECT_EQ(RewriteBytes(backup, Params(1)), backup);
+  EXPECT_EQ(RewriteBytes("", Params(1)), "");
+}
+
+// The page ends inside a row scan: the rewrite stops there without a cell
+// for that row. When it ends right where a cell goes, the cell follows the
+// last piece.
+TEST_F(ReecrireTest, PageEndsInsideARow) {
+  const std::string heading_row = "<table>\n<tr>\n<td>\nA\n</td>\n";
+  for (const std::string& page : {
+           std::string("<table>\n<tr>"),         // "<tr>" in the last piece
+           heading_row,                          // one cell of two
+           heading_row + "<td>\nB\n</td>\n</tr>\n<tr>",
+           heading_row + "<td>\nB\n</td>\n</tr>\n<tr>\n<td>\nson.gif\n</td>\n",
+       }) {
+    std::string expected = CrLf(page);
+    const std::string after = "B\r\n</td>\r\n";
+    const std::string::size_type b = expected.find(after);
+    if (b != std::string::npos) {
+      expected.insert(b + after.size(), CrLf(HeadingCell("Entete")));
+    }
+    EXPECT_EQ(Rewrite(page, Params(2)), expected) << page;
+  }
+  EXPECT_EQ(Rewrite("x\n<tr>\n<td>\n</td>", Params(1)),
+            CrLf("x\n<tr>\n<td>\n</td>" + HeadingCell("Entete")));
+  EXPECT_EQ(Rewrite("x\n<tr>\n<td>\n</td>\n<tr>\n<td>\n</td>", Params(1)),
+            CrLf("x\n<tr>\n<td>\n</td>\n" + HeadingCell("Entete") +
+                 "<tr>\n<td>\n</td>" + DashCell()));
+}
+
+// Markers are searched in one piece at a time, over all its bytes.
+TEST_F(ReecrireTest, MarkersInsideOnePiece) {
+  const std::string long_row = std::string(507, 'x') + "<tr>\n";  // one piece
+  const std::string split_row = std::string(509, 'x') + "<tr>\n";  // "<t" "r>"
+  const std::string long_cell = std::string(600, 'y') + "</td>\n";
+  const std::string nul_cell = "<td>a\0b</td>\n"s;
+  const std::string nul_son = "\0son.gif\0\n"s;
+  const std::string page = "<table>\n" + split_row + "<td>\n</td>\n" +
+                           long_row + "<td>\n" + long_cell + "</tr>\n" +
+                           "<tr>\n<td>\n" + nul_son + nul_cell + "</tr>\n";
+  EXPECT_EQ(Rewrite(page, Params(1)),
+            CrLf("<table>\n" + split_row + "<td>\n</td>\n" + long_row +
+                 "<td>\n" + long_cell + HeadingCell("Entete") + "</tr>\n" +
+                 "<tr>\n<td>\n" + nul_son + nul_cell + Map(1, "") +
+                 "</tr>\n"));
+}
+
+}  // namespace

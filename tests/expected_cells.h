@@ -1,0 +1,52 @@
+// The inserted cells as they must appear in a rewritten page, typed out by
+// hand (not produced by the program's own cell writers), with LF line ends:
+// the tests turn every LF of an expected page into CR LF with CrLf().
+#ifndef BRANTIX_TESTS_EXPECTED_CELLS_H_
+#define BRANTIX_TESTS_EXPECTED_CELLS_H_
+
+#include <string>
+
+inline std::string HeadingCell(const std::string& texte) {
+  return "\n\t<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
+         "align=\"center\"><font size=\"3\">\n"
+         "<strong><em><center>" + texte + "</center>\n"
+         "\t</em></strong></font>\n"
+         "\t</td>\n";
+}
+
+inline std::string MapCell(const std::string& icone1, const std::string& icone2,
+                           const std::string& map, int numero,
+                           const std::string& chemin, const std::string& lien) {
+  const std::string nom = map + std::to_string(numero);
+  return "<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
+         "align=\"center\"><font size=\"3\">\n"
+         "<IMG SRC=\"../" + icone1 + "\" USEMAP=\"#" + nom +
+         "\" ALT=\"Video\" BORDER=0 HEIGHT=30 WIDTH=30>"
+         "<IMG SRC=\"../" + icone2 + "\" USEMAP=\"#" + nom +
+         "\" ALT=\"Sound\" BORDER=0 HEIGHT=30 WIDTH=30>\n"
+         "<MAP NAME=\"" + nom + "\">\n"
+         "<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"" + chemin + lien +
+         "\" ALT=\"" + map + "\">\n"
+         "</MAP>\n"
+         "</td>\n";
+}
+
+inline std::string DashCell() {
+  return "<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
+         "align=\"center\"><font size=\"3\"><strong><em><center>\n"
+         "- </center>\n"
+         "</em></strong></font>\n"
+         "</td>\n";
+}
+
+/// Every LF as CR LF: what a text file holds for |text|.
+inline std::string CrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+#endif  // BRANTIX_TESTS_EXPECTED_CELLS_H_
