@@ -1,13 +1,18 @@
 #include "rewrite/cells.h"
 
 #include <charconv>
+#include <cstring>
 
 bool EcrireFormat(TextWriter* page, std::string_view format,
                   std::initializer_list<ArgFormat> args) {
   const ArgFormat* next = args.begin();
   std::size_t literal = 0;  // Start of the literal run not yet written.
   for (std::size_t i = 0; i + 1 < format.size(); ++i) {
-    if (format[i] != '%') continue;
+    // Jump to the next "%" that has a byte after it.
+    const void* pct =
+        std::memchr(format.data() + i, '%', format.size() - 1 - i);
+    if (pct == nullptr) break;
+    i = static_cast<std::size_t>(static_cast<const char*>(pct) - format.data());
     char directive = format[i + 1];
     if (directive != '%' && directive != 's' && directive != 'd') continue;
     if (!WriteText(page, format.substr(literal, i - literal))) return false;

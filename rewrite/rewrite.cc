@@ -30,7 +30,7 @@ bool Lire(Curseur* c) {
 // Writes the current piece to the page, then makes the next one current.
 // Returns false when no piece is current afterwards.
 bool Avancer(Curseur* c) {
-  if (!WriteText(c->page, c->piece)) {
+  if (!WritePiece(c->page, c->piece)) {
     c->fin = FinReecriture::kErreurEcriture;
     c->present = false;
     return false;
@@ -38,8 +38,9 @@ bool Avancer(Curseur* c) {
   return Lire(c);
 }
 
+// Markers are found with a memchr-driven scan of the piece in place.
 bool Contient(std::string_view piece, std::string_view marqueur) {
-  return piece.find(marqueur) != std::string_view::npos;
+  return ContainsBytes(piece, marqueur);
 }
 
 bool DebutDeLigne(const Curseur& c) {
@@ -113,7 +114,9 @@ FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
   Lire(&c);
   while (c.present) {
     Avancer(&c);
-    if (DebutDeLigne(c) && !etat->EnteteFaite &&
+    // The flag is tested first: once the heading is written, a piece is
+    // searched for "<tr>" only once per pass.
+    if (!etat->EnteteFaite && DebutDeLigne(c) &&
         !LigneEntete(&c, param, etat)) {
       break;
     }

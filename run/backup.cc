@@ -23,13 +23,17 @@ static bool CreateTemporary(const std::string& folder, std::string* name,
 
 enum class CopyResult { kOk, kReadError, kWriteError };
 
-static CopyResult CopyPieces(TextReader* reader, TextWriter* writer) {
-  std::string_view piece;
-  for (;;) {
-    PieceResult got = ReadPiece(reader, &piece);
-    if (got == PieceResult::kEnd) break;
-    if (got == PieceResult::kError) return CopyResult::kReadError;
-    if (!WriteText(writer, piece)) return CopyResult::kWriteError;
+// The page goes to the backup as text. Every piece is written exactly as
+// read, so the copy is the page with each lone LF made CR LF; CopyText gives
+// those bytes from whole buffers instead of cutting the page into pieces.
+static CopyResult CopyPage(TextReader* reader, TextWriter* writer) {
+  switch (CopyText(reader, writer)) {
+    case CopyEnd::kDone:
+      break;
+    case CopyEnd::kReadError:
+      return CopyResult::kReadError;
+    case CopyEnd::kWriteError:
+      return CopyResult::kWriteError;
   }
   return FinishWriting(writer) ? CopyResult::kOk : CopyResult::kWriteError;
 }
@@ -57,7 +61,7 @@ bool MakeBackup(const std::string& nom_du_fichier,
   TextWriter writer;
   StartReading(std::move(page), &reader);
   StartWriting(std::move(out), &writer);
-  CopyResult copied = CopyPieces(&reader, &writer);
+  CopyResult copied = CopyPage(&reader, &writer);
   CloseFile(&writer.file);
   if (copied == CopyResult::kOk && RenameReplacing(temporary, nom_sauvegarde)) {
     return true;

@@ -1,5 +1,6 @@
 #include "text/text_file.h"
 
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -80,34 +81,125 @@ static bool Drain(TextWriter* w) {
   return !w->failed;
 }
 
-// Appends bytes that hold no LF.
+// Appends bytes that hold no LF. A run at least as long as the buffer goes
+// straight to the file after what the buffer holds, without being copied.
 static bool Put(TextWriter* w, const char* data, std::size_t size) {
-  while (size > 0) {
-    if (w->used == w->capacity && !Drain(w)) return false;
-    std::size_t room = w->capacity - w->used;
-    std::size_t n = size < room ? size : room;
-    std::memcpy(w->buffer.get() + w->used, data, n);
-    w->used += n;
-    data += n;
-    size -= n;
+  std::size_t room = w->capacity - w->used;
+  if (size <= room) {
+    if (size > 0) std::memcpy(w->buffer.get() + w->used, data, size);
+    w->used += size;
+    return true;
   }
+  if (size >= w->capacity) {
+    if (!Drain(w)) return false;
+    if (!WriteAll(&w->file, data, size)) w->failed = true;
+    return !w->failed;
+  }
+  std::memcpy(w->buffer.get() + w->used, data, room);
+  w->used = w->capacity;
+  if (!Drain(w)) return false;
+  std::memcpy(w->buffer.get(), data + room, size - room);
+  w->used = size - room;
   return true;
+}
+
+// Appends |size| bytes that hold no LF, then CR LF: the end of one line.
+static inline bool PutLine(TextWriter* w, const char* data, std::size_t size) {
+  if (w->capacity - w->used >= size + 2) {
+    char* out = w->buffer.get() + w->used;
+    if (size > 0) std::memcpy(out, data, size);
+    out[size] = '\r';
+    out[size + 1] = '\n';
+    w->used += size + 2;
+    return true;
+  }
+  return Put(w, data, size) && Put(w, "\r\n", 2);
 }
 
 bool WriteText(TextWriter* w, std::string_view text) {
   if (w->failed) return false;
   const char* p = text.data();
-  const char* stop = p + text.size();
-  while (p < stop) {
-    const char* lf =
-        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
-    const char* run_end = lf != nullptr ? lf : stop;
-    if (!Put(w, p, static_cast<std::size_t>(run_end - p))) return false;
-    if (lf == nullptr) break;
-    if (!Put(w, "\r\n", 2)) return false;
+  std::size_t left = text.size();
+  while (left > 0) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', left));
+    if (lf == nullptr) return Put(w, p, left);
+    std::size_t run = static_cast<std::size_t>(lf - p);
+    if (!PutLine(w, p, run)) return false;
     p = lf + 1;
+    left -= run + 1;
   }
   return true;
+}
+
+bool WritePiece(TextWriter* w, std::string_view piece) {
+  if (w->failed) return false;
+  if (!piece.empty() && piece.back() == '\n') {
+    return PutLine(w, piece.data(), piece.size() - 1);
+  }
+  return Put(w, piece.data(), piece.size());
+}
+
+CopyEnd CopyText(TextReader* r, TextWriter* w) {
+  if (w->failed) return CopyEnd::kWriteError;
+  // Whether the byte before the block in hand was a CR. A piece already
+  // delivered never ends just before an LF that follows a CR (the pair is
+  // always delivered whole), so this starts false.
+  bool cr_before = false;
+  for (;;) {
+    if (r->begin == r->end) {
+      if (r->at_eof) return CopyEnd::kDone;
+      std::int64_t got = ReadSome(&r->file, r->buffer.get(), r->capacity);
+      if (got < 0) return CopyEnd::kReadError;
+      if (got == 0) {
+        r->at_eof = true;
+        return CopyEnd::kDone;
+      }
+      r->begin = 0;
+      r->end = static_cast<std::size_t>(got);
+    }
+    const char* block = r->buffer.get() + r->begin;
+    const char* stop = r->buffer.get() + r->end;
+    const char* run = block;  // First byte not yet written.
+    const char* p = block;
+    while (p < stop) {
+      const char* lf = static_cast<const char*>(
+          std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
+      if (lf == nullptr) break;
+      bool after_cr = lf > block ? lf[-1] == '\r' : cr_before;
+      if (!after_cr) {
+        if (!PutLine(w, run, static_cast<std::size_t>(lf - run))) {
+          return CopyEnd::kWriteError;
+        }
+        run = lf + 1;
+      }
+      p = lf + 1;
+    }
+    if (!Put(w, run, static_cast<std::size_t>(stop - run))) {
+      return CopyEnd::kWriteError;
+    }
+    cr_before = stop[-1] == '\r';
+    r->begin = r->end;
+  }
+}
+
+bool ContainsBytes(std::string_view text, std::string_view marker) {
+  if (marker.empty()) return true;
+  if (text.size() < marker.size()) return false;
+  // Jump from one occurrence of the marker's first byte to the next.
+  const char* p = text.data();
+  const char* last = p + (text.size() - marker.size());  // Last start.
+  const char first = marker.front();
+  const std::size_t rest = marker.size() - 1;
+  for (;;) {
+    p = static_cast<const char*>(
+        std::memchr(p, first, static_cast<std::size_t>(last - p) + 1));
+    if (p == nullptr) return false;
+    std::size_t k = 1;  // Markers are short: compare in line.
+    while (k <= rest && p[k] == marker[k]) ++k;
+    if (k > rest) return true;
+    if (p == last) return false;
+    ++p;
+  }
 }
 
 bool FinishWriting(TextWriter* w) {

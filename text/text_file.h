@@ -62,8 +62,26 @@ void StartWriting(File file, TextWriter* writer,
 /// now or earlier.
 bool WriteText(TextWriter* writer, std::string_view text);
 
+/// Writes |piece|, a piece as ReadPiece delivers it: it holds no LF but
+/// perhaps as its last byte, which is written as CR LF. Unlike WriteText it
+/// does not search the piece. Returns false when a write has failed.
+bool WritePiece(TextWriter* writer, std::string_view piece);
+
 /// Writes out what the buffer holds and closes the file. Returns false when
 /// any write or the close failed.
 bool FinishWriting(TextWriter* writer);
+
+/// How a whole-file text copy ended.
+enum class CopyEnd { kDone, kReadError, kWriteError };
+
+/// Copies the rest of |reader|'s file to |writer| as text: the bytes that
+/// reading it piece by piece and writing every piece would give, that is the
+/// file with each LF that does not follow a CR written as CR LF. Works on
+/// whole buffers, so runs without a lone LF go out without being cut into
+/// pieces. Does not finish |writer|.
+CopyEnd CopyText(TextReader* reader, TextWriter* writer);
+
+/// Whether |text| holds |marker| (not empty) anywhere: a plain byte search.
+bool ContainsBytes(std::string_view text, std::string_view marker);
 
 #endif  // BRANTIX_TEXT_TEXT_FILE_H_
