@@ -80,7 +80,17 @@ endif()
 include(CPack)
 
 # Tests of the install, the manual page and the result in a browser.
-if(BUILD_TESTING AND NOT WIN32)
+if(BUILD_TESTING AND WIN32 AND CMAKE_CROSSCOMPILING)
+  # The zip, unpacked and run under Wine from the Linux host.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(pages ${PROJECT_SOURCE_DIR}/tests/browser/pages)
+  add_test(NAME package_zip
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tests/package/zip_test.py
+            ${CMAKE_CPACK_COMMAND} ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}
+            ${PROJECT_VERSION}
+            ${pages}/clips.htm ${pages}/clips.param.txt ${pages}/clips.htm.attendu)
+  set_tests_properties(package_zip PROPERTIES RUN_SERIAL TRUE TIMEOUT 600)
+elseif(BUILD_TESTING AND NOT WIN32)
   add_subdirectory(${PROJECT_SOURCE_DIR}/tests/package
                    ${CMAKE_CURRENT_BINARY_DIR}/tests/package)
   add_subdirectory(${PROJECT_SOURCE_DIR}/tests/browser

@@ -48,7 +48,7 @@ unexpected=$(cd "$root" && find . -type f | grep -Ev '^\./usr/(bin/brantix|share
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
 
 # cmake --install lays out the same files under a prefix.
-cmake --install "$build" --prefix "$work/prefix" >/dev/null ||
+"${CMAKE:-cmake}" --install "$build" --prefix "$work/prefix" >/dev/null ||
   fail "cmake --install"
 listing() { (cd "$1" && find . -type f | sort); }
 [ "$(listing "$work/prefix")" = "$(listing "$root/usr")" ] ||
