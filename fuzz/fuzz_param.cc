@@ -1,0 +1,113 @@
+// The parameter-file reader on any bytes, read in any sizes, against a plain
+// model of the file: six lines, the first read as "%d" reads a number, the
+// others kept whole when they fit their field.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fuzz/memory_files.h"
+#include "parameters/param_file.h"
+#include "run/messages.h"
+
+#define EXPECT(condition) \
+  do {                    \
+    if (!(condition)) std::abort(); \
+  } while (0)
+
+namespace {
+
+struct Model {
+  bool ok = false;
+  std::string err;
+  std::int32_t numero = 0;
+  std::vector<std::string> texts;
+};
+
+Model Expected(const std::string& input) {
+  Model model;
+  const std::string text = Translated(input);
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size() && lines.size() < 6) {
+    std::size_t lf = text.find('\n', at);
+    if (lf == std::string::npos) lf = text.size();
+    lines.push_back(text.substr(at, lf - at));
+    at = lf + 1;
+  }
+  if (lines.empty()) {
+    model.err = kMsgParamIncomplet;
+    return model;
+  }
+  // The number: blanks skipped, an optional sign, then digits.
+  const std::string& first = lines[0];
+  std::size_t i = 0;
+  while (i < first.size() &&
+         (first[i] == ' ' || (first[i] >= '\t' && first[i] <= '\r'))) {
+    ++i;
+  }
+  bool negative = false;
+  if (i < first.size() && (first[i] == '-' || first[i] == '+')) {
+    negative = first[i++] == '-';
+  }
+  long long value = 0;
+  bool too_big = false;
+  for (; i < first.size() && first[i] >= '0' && first[i] <= '9'; ++i) {
+    value = value * 10 + (first[i] - '0');
+    if (value > (negative ? 2147483648LL : 2147483647LL)) {
+      too_big = true;
+      value = 1LL << 32;
+    }
+  }
+  if (too_big) {
+    model.err = kMsgNumeroHorsLimites;
+    return model;
+  }
+  model.numero = static_cast<std::int32_t>(negative ? -value : value);
+  const std::size_t capacity[] = {251, 27, 27, 27, 27};
+  for (int k = 1; k < 6; ++k) {
+    if (static_cast<std::size_t>(k) >= lines.size()) {
+      model.err = kMsgParamIncomplet;
+      return model;
+    }
+    if (lines[k].size() > capacity[k - 1]) {
+      model.err =
+          MsgParamLigneTropLongue(k + 1, static_cast<int>(capacity[k - 1]));
+      return model;
+    }
+    model.texts.push_back(lines[k]);
+  }
+  model.ok = true;
+  return model;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  ResetMemory();
+  MemoryFiles& m = Memory();
+  for (int i = fdp.ConsumeIntegralInRange(0, 4); i > 0; --i) {
+    m.read_sizes.push_back(fdp.ConsumeIntegralInRange<std::size_t>(1, 700));
+  }
+  const std::string input = fdp.ConsumeRemainingBytesAsString();
+  m.files["param.txt"] = input;
+
+  ParamColonne param;
+  std::string err;
+  const bool ok = LireFichierParametres("param.txt", &param, &err);
+  const Model model = Expected(input);
+  EXPECT(ok == model.ok);
+  if (!ok) {
+    EXPECT(err == model.err);
+    return 0;
+  }
+  EXPECT(param.NumeroColonne == model.numero);
+  EXPECT(param.TexteEntete.vue() == model.texts[0]);
+  EXPECT(param.NomIcone1.vue() == model.texts[1]);
+  EXPECT(param.NomIcone2.vue() == model.texts[2]);
+  EXPECT(param.NomMap.vue() == model.texts[3]);
+  EXPECT(param.NomFichierLien.vue() == model.texts[4]);
+  return 0;
+}

@@ -1,0 +1,67 @@
+// The text reader and writer on any bytes, read and written in any sizes:
+// the pieces are exactly the cuts of the translated text, and writing every
+// piece back gives the input with only each lone LF made CR LF. A failing
+// read is reported, after pieces that are a true beginning of the text.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fuzz/memory_files.h"
+#include "text/text_file.h"
+
+#define EXPECT(condition) \
+  do {                    \
+    if (!(condition)) std::abort(); \
+  } while (0)
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider fdp(data, size);
+  ResetMemory();
+  MemoryFiles& m = Memory();
+  const std::size_t capacity =
+      fdp.ConsumeBool() ? kPieceMax + 1 + fdp.ConsumeIntegralInRange<std::size_t>(0, 2048)
+                        : kTextBufferSize;
+  const std::size_t out_capacity = fdp.ConsumeIntegralInRange<std::size_t>(2, 1100);
+  for (int i = fdp.ConsumeIntegralInRange(0, 8); i > 0; --i) {
+    m.read_sizes.push_back(fdp.ConsumeIntegralInRange<std::size_t>(1, 1100));
+  }
+  for (int i = fdp.ConsumeIntegralInRange(0, 4); i > 0; --i) {
+    m.write_sizes.push_back(fdp.ConsumeIntegralInRange<std::size_t>(1, 1100));
+  }
+  if (fdp.ConsumeBool()) m.fail_read = fdp.ConsumeIntegralInRange(0, 40);
+  const std::string input = fdp.ConsumeRemainingBytesAsString();
+  m.files["in"] = input;
+
+  File in, out;
+  EXPECT(OpenForReading("in", &in) == OpenReadResult::kOk);
+  EXPECT(OpenForWriting("out", &out));
+  TextReader reader;
+  TextWriter writer;
+  StartReading(std::move(in), &reader, capacity);
+  StartWriting(std::move(out), &writer, out_capacity);
+
+  const std::vector<std::string> expected = Pieces(Translated(input));
+  std::size_t n = 0;
+  std::string_view piece;
+  for (;;) {
+    PieceResult got = ReadPiece(&reader, &piece);
+    if (got == PieceResult::kError) {
+      // Only the injected failure, and the pieces so far were right.
+      EXPECT(m.fail_read >= 0 && m.reads > static_cast<std::size_t>(m.fail_read));
+      return 0;
+    }
+    if (got == PieceResult::kEnd) break;
+    EXPECT(n < expected.size());
+    EXPECT(piece == expected[n]);
+    ++n;
+    EXPECT(WriteText(&writer, piece));
+  }
+  EXPECT(n == expected.size());
+  // Once at the end, the reader stays there.
+  EXPECT(ReadPiece(&reader, &piece) == PieceResult::kEnd);
+  EXPECT(FinishWriting(&writer));
+  EXPECT(m.files["out"] == WithCrLf(input));
+  return 0;
+}

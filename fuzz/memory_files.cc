@@ -1,0 +1,140 @@
+// The platform calls of file_posix.cc served from memory: see memory_files.h.
+#include "fuzz/memory_files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "text/os_calls.h"
+
+MemoryFiles& Memory() {
+  static MemoryFiles memory;
+  return memory;
+}
+
+void ResetMemory() { Memory() = MemoryFiles(); }
+
+namespace {
+
+std::string* OpenFile(int fd) {
+  MemoryFiles& m = Memory();
+  std::size_t i = static_cast<std::size_t>(fd - 3);
+  if (fd < 3 || i >= m.open_path.size() || m.open_path[i].empty()) {
+    return nullptr;
+  }
+  return &m.files[m.open_path[i]];
+}
+
+std::size_t InTurn(const std::vector<std::size_t>& sizes, std::size_t n,
+                   std::size_t asked) {
+  if (sizes.empty()) return asked;
+  return std::max<std::size_t>(1, std::min(asked, sizes[n % sizes.size()]));
+}
+
+}  // namespace
+
+int OsOpen(const char* path, int flags, mode_t) {
+  MemoryFiles& m = Memory();
+  bool exists = m.files.count(path) > 0;
+  if ((flags & O_ACCMODE) == O_RDONLY) {
+    if (!exists) {
+      errno = ENOENT;
+      return -1;
+    }
+  } else {
+    if ((flags & O_EXCL) && exists) {
+      errno = EEXIST;
+      return -1;
+    }
+    if (!exists || (flags & O_TRUNC)) m.files[path].clear();
+  }
+  m.open_path.push_back(path);
+  m.position.push_back(0);
+  return static_cast<int>(m.open_path.size() - 1 + 3);
+}
+
+ssize_t OsRead(int fd, void* data, size_t size) {
+  MemoryFiles& m = Memory();
+  std::string* file = OpenFile(fd);
+  if (file == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  if (static_cast<long long>(m.reads++) == m.fail_read) {
+    errno = EIO;
+    return -1;
+  }
+  std::size_t& pos = m.position[static_cast<std::size_t>(fd - 3)];
+  std::size_t n = std::min(InTurn(m.read_sizes, m.reads, size),
+                           file->size() - std::min(pos, file->size()));
+  if (n > 0) std::memcpy(data, file->data() + pos, n);
+  pos += n;
+  return static_cast<ssize_t>(n);
+}
+
+ssize_t OsWrite(int fd, const void* data, size_t size) {
+  MemoryFiles& m = Memory();
+  std::string* file = OpenFile(fd);
+  if (file == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  std::size_t n = InTurn(m.write_sizes, m.writes++, size);
+  file->append(static_cast<const char*>(data), n);
+  return static_cast<ssize_t>(n);
+}
+
+int OsClose(int fd) {
+  if (OpenFile(fd) == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  Memory().open_path[static_cast<std::size_t>(fd - 3)].clear();
+  return 0;
+}
+
+int OsRename(const char* from, const char* to) {
+  MemoryFiles& m = Memory();
+  auto it = m.files.find(from);
+  if (it == m.files.end()) {
+    errno = ENOENT;
+    return -1;
+  }
+  std::string bytes = std::move(it->second);
+  m.files.erase(it);
+  m.files[to] = std::move(bytes);
+  return 0;
+}
+
+std::string WithCrLf(const std::string& raw) {
+  std::string out;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) out += '\r';
+    out += raw[i];
+  }
+  return out;
+}
+
+std::string Translated(const std::string& raw) {
+  std::string out;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    out += raw[i];
+  }
+  return out;
+}
+
+std::vector<std::string> Pieces(const std::string& text) {
+  std::vector<std::string> pieces;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t lf = text.find('\n', at);
+    std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
+    end = std::min(end, at + 511);
+    pieces.push_back(text.substr(at, end - at));
+    at = end;
+  }
+  return pieces;
+}

@@ -1,0 +1,38 @@
+// A file system in memory behind the platform calls, for the fuzz targets:
+// reads come back in sizes the fuzzer chooses, writes are taken in parts of
+// chosen sizes, and a chosen read can fail.
+#ifndef BRANTIX_FUZZ_MEMORY_FILES_H_
+#define BRANTIX_FUZZ_MEMORY_FILES_H_
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+struct MemoryFiles {
+  std::map<std::string, std::string> files;
+  std::vector<std::string> open_path;      ///< By descriptor - 3.
+  std::vector<std::size_t> position;       ///< Read position, by descriptor.
+  std::vector<std::size_t> read_sizes;     ///< Most bytes per read, in turn.
+  std::vector<std::size_t> write_sizes;    ///< Most bytes per write, in turn.
+  std::size_t reads = 0;
+  std::size_t writes = 0;
+  long long fail_read = -1;                ///< This read (from 0) fails.
+};
+
+/// The one file system, emptied by ResetMemory().
+MemoryFiles& Memory();
+void ResetMemory();
+
+/// Each LF that does not follow a CR made CR LF: what writing as text gives
+/// for text that was read as text.
+std::string WithCrLf(const std::string& raw);
+
+/// Each CR LF made LF: the text that reading delivers.
+std::string Translated(const std::string& raw);
+
+/// The line pieces of a translated text: up to and including the first LF,
+/// or 511 bytes, or to the end.
+std::vector<std::string> Pieces(const std::string& text);
+
+#endif  // BRANTIX_FUZZ_MEMORY_FILES_H_
