@@ -3,6 +3,7 @@
 as headless Chromium shows it.
 
 usage: docs/screenshots.py [--brantix PROGRAM] [--page PAGE --param PARAM]
+                           [--window WIDTH,HEIGHT]
 
 Without --brantix, the program is built first in build/docs. The page and
 its parameters default to samples/liste.htm and samples/param.txt. The run
@@ -23,10 +24,10 @@ from pathlib import Path
 
 DOCS = Path(__file__).resolve().parent
 ROOT = DOCS.parent
+sys.dont_write_bytecode = True  # No __pycache__ in the source tree.
 sys.path.insert(0, str(ROOT / "tests" / "browser"))
 import dom  # noqa: E402
 
-WINDOW = "760,560"
 
 
 def png(width, height, pixel):
@@ -71,8 +72,8 @@ def draw_icons(page, param_lines, root):
         if root in target.parents and not target.exists():
             target.parent.mkdir(parents=True, exist_ok=True)
             lower = name.lower()
-            kind = "son" if ("son" in lower or "sound" in lower or
-                             "audio" in lower) else "film"
+            kind = "son" if any(w in lower for w in (
+                "son", "sound", "audio", "parleur")) else "film"
             target.write_bytes(icon(kind))
 
 
@@ -85,9 +86,9 @@ def build_brantix():
     return build / "brantix"
 
 
-def screenshot(chromium, page, out):
+def screenshot(chromium, page, out, window):
     dom.run_chromium(chromium, ["--screenshot=" + str(out),
-                                "--window-size=" + WINDOW,
+                                "--window-size=" + window,
                                 "--force-device-scale-factor=1",
                                 page.resolve().as_uri()])
     print("wrote", out.relative_to(ROOT))
@@ -98,6 +99,8 @@ def main():
     parser.add_argument("--brantix")
     parser.add_argument("--page", default=str(ROOT / "samples" / "liste.htm"))
     parser.add_argument("--param", default=str(ROOT / "samples" / "param.txt"))
+    parser.add_argument("--window", default="760,460",
+                        help="size of the pictures (default %(default)s)")
     args = parser.parse_args()
 
     chromium = dom.find_chromium()
@@ -116,13 +119,13 @@ def main():
         shutil.copyfile(args.param, folder / "param.txt")
         draw_icons(page, param_lines, root)
 
-        screenshot(chromium, page, DOCS / "avant.png")
+        screenshot(chromium, page, DOCS / "avant.png", args.window)
         run = subprocess.run([str(program), page.name, "-1"], cwd=folder,
                              input=b"\n", stdout=subprocess.PIPE, check=False)
         if run.returncode != 0:
             sys.exit("brantix failed (%d): %s" % (run.returncode,
                                                   run.stdout.decode()))
-        screenshot(chromium, page, DOCS / "apres.png")
+        screenshot(chromium, page, DOCS / "apres.png", args.window)
 
 
 if __name__ == "__main__":

@@ -5,8 +5,8 @@ more, and the heading, icons, maps and links are in the new cells.
 
 usage: browser_test.py BRANTIX PAGE PARAM [PAGE PARAM ...]
 
-A page named clips.htm is also held to the exact placement it was written
-for (see CLIPS below). Set BRANTIX_SKIP_BROWSER=1 to skip (status 77) on a
+The pages named in EXACT below are also held to the exact placement they
+were written for. Set BRANTIX_SKIP_BROWSER=1 to skip (status 77) on a
 machine without Chromium; without it a missing browser is a failure.
 """
 
@@ -17,21 +17,35 @@ import sys
 import tempfile
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # No __pycache__ in the source tree.
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import dom  # noqa: E402
 
 CONFIRM = "Voulez vous continuer [O|N] (Par defaut O):"
 
-# What tests/browser/pages/clips.htm must become with its parameters: the
-# new cell is the third of every row; rows 2, 4 and 5 get maps 1, 2 and 3,
-# row 3 a dash (its sound icon comes after the second cell). Row 4 has no
-# link path of its own and reuses the one of row 2, line end included; the
-# path of row 5 is cut after 9 + 23 characters, 9 being len("clips.htm").
-CLIPS = {
-    "index": 2,
-    "kinds": ["entete", "carte", "tiret", "carte", "carte"],
-    "hrefs": ["..///sons/\nlien.htm", "..///sons/\nlien.htm",
-              "..///videos/2024/clips/longs/ficlien.htm"],
+# Where the new cells of two known pages must land, with their parameters.
+EXACT = {
+    # tests/browser/pages/clips.htm: the new cell is the third of every row;
+    # rows 2, 4 and 5 get maps 1, 2 and 3, row 3 a dash (its sound icon
+    # comes after the second cell). Row 4 has no link path of its own and
+    # reuses the one of row 2, line end included; the path of row 5 is cut
+    # after 9 + 23 characters, 9 being len("clips.htm").
+    "clips.htm": {
+        "index": 2,
+        "kinds": ["entete", "carte", "tiret", "carte", "carte"],
+        "hrefs": ["..///sons/\nlien.htm", "..///sons/\nlien.htm",
+                  "..///videos/2024/clips/longs/ficlien.htm"],
+    },
+    # samples/liste.htm: after the performer; Brel's sound icon is in the
+    # third cell, so his row gets a dash but gives its link path to the
+    # last row.
+    "liste.htm": {
+        "index": 2,
+        "kinds": ["entete", "carte", "tiret", "carte", "tiret", "carte"],
+        "hrefs": ["..///extraits/chanson_francaise/ecoute.htm",
+                  "..///extraits/chanson_francaise/ecoute.htm",
+                  "..///extraits/variete_francaise/ecoute.htm"],
+    },
 }
 
 
@@ -172,7 +186,7 @@ def check_page(program, chromium, page, param_file, work):
           "the page changed outside its tables")
     check(len(rows_after) >= 2, "the page needs a heading row and a data row")
 
-    exact = CLIPS if name == "clips.htm" else None
+    exact = EXACT.get(name)
     kinds, hrefs, maps = [], [], 0
     for i, (old, new) in enumerate(zip(rows_before, rows_after)):
         old_cells, new_cells = cells_of(old), cells_of(new)
