@@ -2,6 +2,7 @@
 // the pieces are exactly the cuts of the translated text, and writing every
 // piece back gives the input with only each lone LF made CR LF. A failing
 // read is reported, after pieces that are a true beginning of the text.
+// The whole-buffer copy, alone or after some pieces, gives the same bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
@@ -31,6 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m.write_sizes.push_back(fdp.ConsumeIntegralInRange<std::size_t>(1, 1100));
   }
   if (fdp.ConsumeBool()) m.fail_read = fdp.ConsumeIntegralInRange(0, 40);
+  // How many pieces to read before copying the rest whole; -1: no copy.
+  const int pieces_before_copy = fdp.ConsumeIntegralInRange(-1, 3);
   const std::string input = fdp.ConsumeRemainingBytesAsString();
   m.files["in"] = input;
 
@@ -46,6 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t n = 0;
   std::string_view piece;
   for (;;) {
+    if (pieces_before_copy >= 0 && n == static_cast<std::size_t>(pieces_before_copy)) {
+      CopyEnd end = CopyText(&reader, &writer);
+      if (end == CopyEnd::kReadError) {
+        EXPECT(m.fail_read >= 0 && m.reads > static_cast<std::size_t>(m.fail_read));
+        return 0;
+      }
+      EXPECT(end == CopyEnd::kDone);
+      n = expected.size();
+      break;
+    }
     PieceResult got = ReadPiece(&reader, &piece);
     if (got == PieceResult::kError) {
       // Only the injected failure, and the pieces so far were right.
