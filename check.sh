@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")"
 
 packages="cmake g++ make libgtest-dev googletest g++-mingw-w64-x86-64 wine wine64
-  clang libclang-rt-14-dev chromium groff man-db dpkg-dev file zip"
+  clang libclang-rt-14-dev chromium groff man-db dpkg-dev file python3"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
