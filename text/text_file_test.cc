@@ -134,6 +134,105 @@ TEST_F(TextFileTest, ReadThenWriteGivesTheTextBack) {
   EXPECT_EQ(Written(PiecesOf(raw)), WithCrLf(raw));
 }
 
+// The whole-file copy must give the bytes of the piece-by-piece copy, for
+// every way a CR LF pair, a lone CR or a lone LF falls against the reader's
+// buffer and the writer's buffer, and after pieces already read.
+TEST_F(TextFileTest, CopyTextMatchesPiecesWrittenBack) {
+  std::mt19937 rng(777);
+  const char alphabet[] = {'a', '\r', '\n', '\0', '\x1A'};
+  for (int round = 0; round < 300; ++round) {
+    std::string raw;
+    std::size_t size = rng() % 3000;
+    for (std::size_t i = 0; i < size; ++i) {
+      unsigned pick = rng() % (round % 2 == 0 ? 400 : 8);
+      raw += pick < 5 ? alphabet[pick] : 'a';
+    }
+    WriteBytes(dir_ / "in", raw);
+    std::size_t read_capacity = kPieceMax + 1 + rng() % 700;
+    std::size_t write_capacity = 2 + rng() % 600;
+    std::size_t pieces_first = rng() % 3;
+    File in, out;
+    ASSERT_EQ(OpenForReading(dir_ / "in", &in), OpenReadResult::kOk);
+    ASSERT_TRUE(OpenForWriting(dir_ / "out", &out));
+    TextReader reader;
+    TextWriter writer;
+    StartReading(std::move(in), &reader, read_capacity);
+    StartWriting(std::move(out), &writer, write_capacity);
+    std::string_view piece;
+    for (std::size_t i = 0; i < pieces_first; ++i) {
+      if (ReadPiece(&reader, &piece) == PieceResult::kPiece) {
+        ASSERT_TRUE(WritePiece(&writer, piece));
+      }
+    }
+    ASSERT_EQ(CopyText(&reader, &writer), CopyEnd::kDone);
+    ASSERT_TRUE(FinishWriting(&writer));
+    ASSERT_EQ(ReadBytes(dir_ / "out"), WithCrLf(raw)) << round;
+  }
+}
+
+TEST_F(TextFileTest, CopyTextCrLfStraddlingReads) {
+  // The CR ends one read of the reader's buffer and the LF starts the next.
+  for (std::size_t before = 505; before < 520; ++before) {
+    std::string raw = std::string(before, 'c') + "\r\nfin\n";
+    WriteBytes(dir_ / "in", raw);
+    File in, out;
+    ASSERT_EQ(OpenForReading(dir_ / "in", &in), OpenReadResult::kOk);
+    ASSERT_TRUE(OpenForWriting(dir_ / "out", &out));
+    TextReader reader;
+    TextWriter writer;
+    StartReading(std::move(in), &reader, kPieceMax + 1);
+    StartWriting(std::move(out), &writer, 64);
+    ASSERT_EQ(CopyText(&reader, &writer), CopyEnd::kDone);
+    ASSERT_TRUE(FinishWriting(&writer));
+    EXPECT_EQ(ReadBytes(dir_ / "out"), std::string(before, 'c') + "\r\nfin\r\n")
+        << before;
+  }
+}
+
+TEST_F(TextFileTest, WritePieceGivesWhatWriteTextGives) {
+  std::string raw = "a\r\nb\nc\r\r\n" + std::string(1200, 'd') + "\n\n\re";
+  std::vector<std::string> pieces = PiecesOf(raw);
+  for (std::size_t capacity : {std::size_t{2}, std::size_t{3}, std::size_t{511},
+                               std::size_t{512}, kTextBufferSize}) {
+    File out;
+    ASSERT_TRUE(OpenForWriting(dir_ / "out", &out));
+    TextWriter writer;
+    StartWriting(std::move(out), &writer, capacity);
+    for (const std::string& p : pieces) ASSERT_TRUE(WritePiece(&writer, p));
+    ASSERT_TRUE(FinishWriting(&writer));
+    EXPECT_EQ(ReadBytes(dir_ / "out"), Written(pieces, capacity)) << capacity;
+    EXPECT_EQ(ReadBytes(dir_ / "out"), WithCrLf(raw)) << capacity;
+  }
+}
+
+TEST_F(TextFileTest, LongTextsPassTheBufferWhole) {
+  // Texts longer than the buffer go out directly, in order with what the
+  // buffer already holds.
+  std::string big(5000, 'x');
+  big[2500] = '\n';
+  EXPECT_EQ(Written({"ab", big, "c\n", std::string(700, 'y')}, 512),
+            "ab" + WithCrLf(big) + "c\r\n" + std::string(700, 'y'));
+}
+
+TEST(ContainsBytesTest, FindsMarkersAnywhere) {
+  EXPECT_TRUE(ContainsBytes("<tr>", "<tr>"));
+  EXPECT_TRUE(ContainsBytes("  <td><tr>\n", "<tr>"));
+  EXPECT_TRUE(ContainsBytes("<<tr>", "<tr>"));
+  EXPECT_TRUE(ContainsBytes("x..///y", "..///"));
+  EXPECT_TRUE(ContainsBytes(".....///", "..///"));
+  EXPECT_TRUE(ContainsBytes(std::string("\0son.gif", 8), "son.gif"));
+  EXPECT_FALSE(ContainsBytes("<tr", "<tr>"));
+  EXPECT_FALSE(ContainsBytes("<TR>", "<tr>"));
+  EXPECT_FALSE(ContainsBytes("<tr >", "<tr>"));
+  EXPECT_FALSE(ContainsBytes("", "<tr>"));
+  EXPECT_FALSE(ContainsBytes("son.gi", "son.gif"));
+  // The search stops at the view's end, not at the bytes behind it.
+  std::string_view cut = std::string_view("abc<tr>").substr(0, 6);
+  EXPECT_FALSE(ContainsBytes(cut, "<tr>"));
+  EXPECT_TRUE(ContainsBytes("a", "a"));
+  EXPECT_FALSE(ContainsBytes("b", "a"));
+}
+
 TEST_F(TextFileTest, ReadErrorIsReported) {
   // POSIX opens a folder and fails on reading it; Windows refuses to open
   // it and says so. Either way it is a read error, not a missing file.

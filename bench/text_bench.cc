@@ -1,0 +1,176 @@
+// Micro-benchmarks of the hot paths, in bytes per second of page:
+//
+//   build/<dir>/bench/brantix_micro_bench
+//
+// The page (see page.h, 16 MiB) is written once to a file in /dev/shm when
+// there is one, else in the temporary folder, so reading it costs memory
+// copies only; output goes to /dev/null, so writing costs the buffer work
+// and the write calls only.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "bench/page.h"
+#include "parameters/param_colonne.h"
+#include "rewrite/rewrite.h"
+#include "text/text_file.h"
+
+namespace {
+
+constexpr std::uint64_t kTaillePage = 16u << 20;
+
+// A page file that lives as long as the program.
+struct FichierPage {
+  std::string chemin;
+  std::string texte;
+  FichierPage(bool crlf) {
+    std::filesystem::path dossier = std::filesystem::exists("/dev/shm")
+                                        ? std::filesystem::path("/dev/shm")
+                                        : std::filesystem::temp_directory_path();
+    chemin = (dossier / ("brantix-bench-" + std::to_string(crlf) + "-" +
+                         std::to_string(ProcessNumber()) + ".htm"))
+                 .string();
+    texte = FairePage(kTaillePage, crlf);
+    std::ofstream(chemin, std::ios::binary) << texte;
+  }
+  ~FichierPage() { std::remove(chemin.c_str()); }
+};
+
+const FichierPage& Page(bool crlf) {
+  static FichierPage lf(false);
+  static FichierPage crlf_page(true);
+  return crlf ? crlf_page : lf;
+}
+
+void Ouvrir(const std::string& chemin, TextReader* reader) {
+  File file;
+  if (OpenForReading(chemin, &file) != OpenReadResult::kOk) std::abort();
+  StartReading(std::move(file), reader);
+}
+
+void OuvrirNul(TextWriter* writer) {
+  File file;
+  if (!OpenForWriting("/dev/null", &file)) std::abort();
+  StartWriting(std::move(file), writer);
+}
+
+// The reader: every piece of the page.
+void BM_ReadPiece(benchmark::State& state) {
+  const FichierPage& page = Page(state.range(0) != 0);
+  TextReader reader;
+  for (auto _ : state) {
+    Ouvrir(page.chemin, &reader);
+    std::string_view piece;
+    std::size_t pieces = 0;
+    while (ReadPiece(&reader, &piece) == PieceResult::kPiece) ++pieces;
+    benchmark::DoNotOptimize(pieces);
+  }
+  state.SetBytesProcessed(state.iterations() * page.texte.size());
+}
+BENCHMARK(BM_ReadPiece)->Arg(0)->Arg(1)->ArgName("crlf");
+
+// The writer: the page's lines, from memory, each LF written as CR LF.
+void BM_WriteText(benchmark::State& state) {
+  const FichierPage& page = Page(false);
+  TextWriter writer;
+  for (auto _ : state) {
+    OuvrirNul(&writer);
+    std::string_view reste = page.texte;
+    while (!reste.empty()) {
+      std::size_t lf = reste.find('\n');
+      std::size_t n = lf == std::string_view::npos ? reste.size() : lf + 1;
+      WriteText(&writer, reste.substr(0, n));
+      reste.remove_prefix(n);
+    }
+    if (!FinishWriting(&writer)) std::abort();
+  }
+  state.SetBytesProcessed(state.iterations() * page.texte.size());
+}
+BENCHMARK(BM_WriteText);
+
+// Pieces read and written back: the rewrite without its markers.
+void BM_ReadWritePieces(benchmark::State& state) {
+  const FichierPage& page = Page(state.range(0) != 0);
+  TextReader reader;
+  TextWriter writer;
+  for (auto _ : state) {
+    Ouvrir(page.chemin, &reader);
+    OuvrirNul(&writer);
+    std::string_view piece;
+    while (ReadPiece(&reader, &piece) == PieceResult::kPiece) {
+      WritePiece(&writer, piece);
+    }
+    if (!FinishWriting(&writer)) std::abort();
+  }
+  state.SetBytesProcessed(state.iterations() * page.texte.size());
+}
+BENCHMARK(BM_ReadWritePieces)->Arg(0)->Arg(1)->ArgName("crlf");
+
+// The backup copy: the whole page as text.
+void BM_CopyText(benchmark::State& state) {
+  const FichierPage& page = Page(state.range(0) != 0);
+  TextReader reader;
+  TextWriter writer;
+  for (auto _ : state) {
+    Ouvrir(page.chemin, &reader);
+    OuvrirNul(&writer);
+    if (CopyText(&reader, &writer) != CopyEnd::kDone) std::abort();
+    if (!FinishWriting(&writer)) std::abort();
+  }
+  state.SetBytesProcessed(state.iterations() * page.texte.size());
+}
+BENCHMARK(BM_CopyText)->Arg(0)->Arg(1)->ArgName("crlf");
+
+// The rewrite loop: markers, cells and all, with the new cell after the
+// second cell of each row.
+void BM_Reecrire(benchmark::State& state) {
+  const FichierPage& page = Page(state.range(0) != 0);
+  ParamColonne param;
+  param.NumeroColonne = 2;
+  Remplir(&param.TexteEntete, "Ecoute");
+  Remplir(&param.NomIcone1, "video.gif");
+  Remplir(&param.NomIcone2, "son2.gif");
+  Remplir(&param.NomMap, "carte");
+  Remplir(&param.NomFichierLien, "index.htm");
+  TextReader reader;
+  TextWriter writer;
+  for (auto _ : state) {
+    Ouvrir(page.chemin, &reader);
+    OuvrirNul(&writer);
+    EtatReecriture etat;
+    if (Reecrire(&reader, &writer, param, 8, &etat) != FinReecriture::kOk) {
+      std::abort();
+    }
+    if (!FinishWriting(&writer)) std::abort();
+  }
+  state.SetBytesProcessed(state.iterations() * page.texte.size());
+}
+BENCHMARK(BM_Reecrire)->Arg(0)->Arg(1)->ArgName("crlf");
+
+// The marker search alone, over every line of the page.
+void BM_ContainsBytes(benchmark::State& state) {
+  const FichierPage& page = Page(false);
+  for (auto _ : state) {
+    std::string_view reste = page.texte;
+    std::size_t trouve = 0;
+    while (!reste.empty()) {
+      std::size_t lf = reste.find('\n');
+      std::size_t n = lf == std::string_view::npos ? reste.size() : lf + 1;
+      std::string_view ligne = reste.substr(0, n);
+      trouve += ContainsBytes(ligne, "<tr>") + ContainsBytes(ligne, "</td>") +
+                ContainsBytes(ligne, "son.gif") + ContainsBytes(ligne, "..///");
+      reste.remove_prefix(n);
+    }
+    benchmark::DoNotOptimize(trouve);
+  }
+  state.SetBytesProcessed(state.iterations() * page.texte.size());
+}
+BENCHMARK(BM_ContainsBytes);
+
+}  // namespace
+
+BENCHMARK_MAIN();
