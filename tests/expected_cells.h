@@ -5,6 +5,7 @@
 #define BRANTIX_TESTS_EXPECTED_CELLS_H_
 
 #include <string>
+#include <vector>
 
 inline std::string HeadingCell(const std::string& texte) {
   return "\n\t<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
@@ -48,5 +49,37 @@ inline std::string CrLf(const std::string& text) {
   }
   return out;
 }
+
+/// A small page for the parameter tests: a heading row and a row with a
+/// sound icon and a link path, four cells each, three lines a cell. With
+/// |numero| from 1 to 4 the given cells follow the |numero|-th cell of their
+/// row; with 0 or less they follow the first cell's opening line. Without
+/// cells it is the page as it was.
+inline std::string PetitTableau(int numero = 0, const std::string& entete = "",
+                                const std::string& donnees = "") {
+  const std::vector<std::vector<std::string>> rows = {
+      {"Titre", "Realisateur", "Annee", "Note"},
+      {"<img src=\"son.gif\"> <a href=\"..///films/suspense/hitchcock/"
+       "vertigo.htm\">Vertigo</a>",
+       "Hitchcock", "1958", "5"}};
+  const std::string cells[2] = {entete, donnees};
+  std::string out = "<table>\n";
+  for (int r = 0; r < 2; ++r) {
+    out += "<tr>\n";
+    for (int c = 0; c < 4; ++c) {
+      out += "<td>\n";
+      if (numero <= 0 && c == 0) out += cells[r];
+      out += rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] +
+             "\n</td>\n";
+      if (c + 1 == numero) out += cells[r];
+    }
+    out += "</tr>\n";
+  }
+  return out + "</table>\n";
+}
+
+/// The link path that PetitTableau's data row gives under a page name of 8
+/// bytes ("page.htm"): the 31 bytes from "..///".
+inline const char kCheminPetitTableau[] = "..///films/suspense/hitchcock/v";
 
 #endif  // BRANTIX_TESTS_EXPECTED_CELLS_H_

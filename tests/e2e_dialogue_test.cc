@@ -1,0 +1,244 @@
+// The console dialogue, one question at a time: each answer is written only
+// once its prompt has appeared, and the answers are checked through the page
+// that the program rewrites from them.
+#include <poll.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e.h"
+#include "tests/expected_cells.h"
+
+namespace {
+
+const std::vector<std::string> kPrompts = {
+    "\nNumero de colonne : ", "\nTexte d'entete : ", "Nom icone 1: ",
+    "Nom icone 2: ",          "Nom de la MAP: ",     "Nom Fichier pour le lien : ",
+};
+const char kIncomplete[] = "fin de la saisie avant la derniere reponse";
+
+// The prompts from the first up to |count|, as the program prints them.
+std::string Prompts(std::size_t count) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) out += kPrompts[i];
+  return out;
+}
+
+// What the program has printed so far, CR LF of Wine's console as LF.
+std::string Printed(const Session& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.output.size(); ++i) {
+    if (s.windows && s.output[i] == '\r' && i + 1 < s.output.size() &&
+        s.output[i + 1] == '\n') {
+      continue;
+    }
+    out += s.output[i];
+  }
+  return out;
+}
+
+// True when the program prints nothing more for a while: it is waiting.
+bool StaysQuiet(Session* s) {
+  const std::size_t before = s->output.size();
+  struct pollfd p = {s->from_child, POLLIN, 0};
+  if (poll(&p, 1, 300) > 0) {
+    char buffer[4096];
+    ssize_t got = read(s->from_child, buffer, sizeof buffer);
+    if (got > 0) s->output.append(buffer, static_cast<std::size_t>(got));
+  }
+  return s->output.size() == before;
+}
+
+class DialogueTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    Put("page.htm", PetitTableau());
+    Put("param.txt", "1\nfichier\nf1\nf2\nfm\nfl\n");  // must not be used
+  }
+  Session Start(const std::vector<std::string>& args = {"page.htm"},
+                bool terminal = false) {
+    return E2eTest::Start(args, terminal);
+  }
+  // Waits for prompt |index| and checks that nothing else came since the
+  // previous one: the program waits right after each prompt.
+  void Prompt(Session* s, std::size_t index) {
+    ASSERT_TRUE(WaitFor(s, kPrompts[index])) << Printed(*s);
+    EXPECT_EQ(Printed(*s), Prompts(index + 1));
+  }
+  // Answers every question from |first| on with |answers| (one write each),
+  // confirms with Enter and waits for the end.
+  RunResult AnswerAll(Session* s, const std::vector<std::string>& answers,
+                      std::size_t first = 0) {
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+      Prompt(s, first + i);
+      Send(s, answers[i]);
+    }
+    EXPECT_TRUE(WaitFor(s, kConfirm)) << Printed(*s);
+    Send(s, "\n");
+    return Finish(s);
+  }
+  void ExpectRewritten(const RunResult& r, int numero,
+                       const std::string& entete = "Entete",
+                       const std::string& icone1 = "video.gif",
+                       const std::string& icone2 = "son2.gif",
+                       const std::string& map = "carte",
+                       const std::string& lien = "lien.htm") {
+    EXPECT_EQ(r.output, Prompts(6) + kConfirm);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Get("page.htm"),
+              CrLf(PetitTableau(
+                  numero, HeadingCell(entete),
+                  numero > 0 ? MapCell(icone1, icone2, map, 1,
+                                       kCheminPetitTableau, lien)
+                             : DashCell())));
+  }
+  void ExpectRefused(const RunResult& r, std::size_t prompts,
+                     const std::string& message) {
+    EXPECT_EQ(r.output, Prompts(prompts) + message);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(Get("page.htm"), PetitTableau());
+    EXPECT_EQ(Get("page.htm.orig"), CrLf(PetitTableau()));
+  }
+};
+
+TEST_F(DialogueTest, SixQuestionsInOrder) {
+  Session s = Start();
+  ExpectRewritten(AnswerAll(&s, {"2\n", "Entete\n", "video.gif\n", "son2.gif\n",
+                                 "carte\n", "lien.htm\n"}),
+                  2);
+}
+
+// "%d" reading: what follows the number on its line is dropped, and empty
+// lines before it keep the question waiting.
+TEST_F(DialogueTest, ColumnNumber) {
+  Session s = Start();
+  Prompt(&s, 0);
+  Send(&s, "4 xyz\n");
+  ExpectRewritten(AnswerAll(&s, {"Entete\n", "video.gif\n", "son2.gif\n",
+                                 "carte\n", "lien.htm\n"},
+                            1),
+                  4);
+
+  Put("page.htm", PetitTableau());
+  Session t = Start();
+  Prompt(&t, 0);
+  Send(&t, "\n");
+  EXPECT_TRUE(StaysQuiet(&t));
+  Send(&t, " \t\r\n");
+  EXPECT_TRUE(StaysQuiet(&t));
+  Send(&t, "  3\n");
+  ExpectRewritten(AnswerAll(&t, {"Entete\n", "video.gif\n", "son2.gif\n",
+                                 "carte\n", "lien.htm\n"},
+                            1),
+                  3);
+}
+
+TEST_F(DialogueTest, EmptyAnswers) {
+  Session s = Start();
+  ExpectRewritten(
+      AnswerAll(&s, {"1\n", "\n", "video.gif\n", "\n", "carte\n", "\n"}), 1, "",
+      "video.gif", "", "carte", "");
+}
+
+// Lines sent together with an answer are dropped: the next question waits
+// for a line of its own.
+TEST_F(DialogueTest, LinesSentWithAnAnswerAreDropped) {
+  Session s = Start();
+  Prompt(&s, 0);
+  Send(&s, "2\nEntete de trop\n");
+  Prompt(&s, 1);
+  EXPECT_TRUE(StaysQuiet(&s));
+  Send(&s, "Entete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n");
+  Prompt(&s, 2);
+  EXPECT_TRUE(StaysQuiet(&s));
+  // The confirmation reads fresh input too: the "N" here is dropped.
+  Send(&s, "v.gif\nN\n");
+  ExpectRewritten(AnswerAll(&s, {"son2.gif\n", "carte\n", "lien.htm\nN\n"}, 3),
+                  2, "Entete", "v.gif");
+}
+
+TEST_F(DialogueTest, CrLfAnswersAtFullLength) {
+  const std::string entete(251, 'e'), nom(27, 'n');
+  Session s = Start();
+  ExpectRewritten(AnswerAll(&s, {"1\r\n", entete + "\r\n", nom + "\r\n",
+                                 nom + "\r\n", nom + "\r\n", nom + "\r\n"}),
+                  1, entete, nom, nom, nom, nom);
+}
+
+TEST_F(DialogueTest, EndOfInputBeforeTheLastAnswer) {
+  for (std::size_t answered = 0; answered < 6; ++answered) {
+    SCOPED_TRACE(answered);
+    Put("page.htm", PetitTableau());
+    Session s = Start();
+    const std::vector<std::string> answers = {"2\n",        "Entete\n",
+                                              "video.gif\n", "son2.gif\n",
+                                              "carte\n"};
+    for (std::size_t i = 0; i < answered; ++i) {
+      Prompt(&s, i);
+      Send(&s, answers[i]);
+    }
+    Prompt(&s, answered);
+    CloseInput(&s);
+    ExpectRefused(Finish(&s), answered + 1, kIncomplete);
+  }
+}
+
+TEST_F(DialogueTest, RefusedAnswers) {
+  const struct {
+    std::size_t question;
+    std::string answer;
+    std::string message;
+  } cases[] = {
+      {0, "abc\n", "numero de colonne invalide"},
+      {0, "-x\n", "numero de colonne invalide"},
+      {0, "2147483648\n", "numero de colonne hors limites"},
+      {0, "-2147483649 \n", "numero de colonne hors limites"},
+      {1, std::string(252, 'e') + "\n", "reponse trop longue (251 caracteres au plus)"},
+      {1, std::string(251, 'e') + "\r\r\n", "reponse trop longue (251 caracteres au plus)"},
+      {3, std::string(28, 'n') + "\r\n", "reponse trop longue (27 caracteres au plus)"},
+      {5, std::string(5000, 'n') + "\n", "reponse trop longue (27 caracteres au plus)"},
+  };
+  const std::vector<std::string> good = {"2\n", "Entete\n", "video.gif\n",
+                                         "son2.gif\n", "carte\n"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer.substr(0, 20));
+    Put("page.htm", PetitTableau());
+    Session s = Start();
+    for (std::size_t i = 0; i < c.question; ++i) {
+      Prompt(&s, i);
+      Send(&s, good[i]);
+    }
+    Prompt(&s, c.question);
+    Send(&s, c.answer);
+    ExpectRefused(Finish(&s), c.question + 1, c.message);
+  }
+}
+
+// Only the exact "-1" reads param.txt; every other mode asks at the console.
+TEST_F(DialogueTest, ModeArgumentsThatAsk) {
+  for (const char* mode : {"0", "-2", "x", "-01", "-1 ", " -1", ""}) {
+    SCOPED_TRACE(std::string("[") + mode + "]");
+    Session s = Start({"page.htm", mode});
+    Prompt(&s, 0);
+    CloseInput(&s);
+    ExpectRefused(Finish(&s), 1, kIncomplete);
+  }
+}
+
+// At a terminal, lines typed ahead of a question are flushed after each
+// answer, not taken as the next answers.
+TEST_F(DialogueTest, TypedAheadAtATerminal) {
+  if (Windows()) GTEST_SKIP() << "no pseudo-terminal under Wine";
+  Session s = Start({"page.htm"}, true);
+  Prompt(&s, 0);
+  Send(&s, "2\nEntete en avance\n");
+  Prompt(&s, 1);
+  Send(&s, "Entete\nicone en avance\nautre\n");
+  ExpectRewritten(AnswerAll(&s, {"video.gif\n", "son2.gif\n", "carte\n",
+                                 "lien.htm\nN\n"},
+                            2),
+                  2);
+}
+
+}  // namespace

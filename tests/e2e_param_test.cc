@@ -1,0 +1,134 @@
+// The parameter file "param.txt" (mode "-1"), seen through the page that the
+// program rewrites from it.
+#include <string>
+
+#include "tests/e2e.h"
+#include "tests/expected_cells.h"
+
+namespace {
+
+const char kIncomplet[] = "param.txt incomplet : il faut six lignes";
+const char kHorsLimites[] = "numero de colonne hors limites";
+
+class ParamFileTest : public E2eTest {
+ protected:
+  RunResult RunWith(const std::string& param) {
+    Put("page.htm", PetitTableau());
+    Put("param.txt", param);
+    return Run({"page.htm", "-1"}, "\n");
+  }
+  // The page after a completed run with these fields.
+  void ExpectRewritten(const RunResult& r, int numero,
+                       const std::string& entete = "Entete",
+                       const std::string& icone1 = "video.gif",
+                       const std::string& icone2 = "son2.gif",
+                       const std::string& map = "carte",
+                       const std::string& lien = "lien.htm") {
+    EXPECT_EQ(r.output, kConfirm);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Get("page.htm"),
+              CrLf(PetitTableau(
+                  numero, HeadingCell(entete),
+                  numero > 0 ? MapCell(icone1, icone2, map, 1,
+                                       kCheminPetitTableau, lien)
+                             : DashCell())));
+  }
+  // A run refused before the confirmation: the page as it was, and the
+  // backup made.
+  void ExpectRefused(const RunResult& r, const std::string& message) {
+    EXPECT_EQ(r.output, message);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(Get("page.htm"), PetitTableau());
+    EXPECT_EQ(Get("page.htm.orig"), CrLf(PetitTableau()));
+  }
+};
+
+const char kReste[] = "Entete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n";
+
+TEST_F(ParamFileTest, FirstLineGivesTheLeadingNumber) {
+  const struct {
+    const char* ligne;
+    int numero;
+  } cases[] = {
+      {"3 colonnes", 3}, {"2", 2},  {"\t\t2", 2},          {"  +4x", 4},
+      {"abc", 0},        {"", 0},   {"-2", -2},            {"- 3", 0},
+      {"-2147483648", -2147483647 - 1},
+  };
+  for (const auto& c : cases) {
+    RunResult r = RunWith(c.ligne + std::string("\n") + kReste);
+    SCOPED_TRACE(c.ligne);
+    ExpectRewritten(r, c.numero);
+  }
+  // The largest number: the heading row's scan runs to the end of the page.
+  RunResult r = RunWith("2147483647\n" + std::string(kReste));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Get("page.htm"), CrLf(PetitTableau()));
+  for (const char* ligne : {"2147483648", "-2147483649", "99999999999999999999"}) {
+    ExpectRefused(RunWith(ligne + std::string("\n") + kReste), kHorsLimites);
+  }
+}
+
+TEST_F(ParamFileTest, LineEnds) {
+  // CR LF lines give the same texts as LF lines.
+  ExpectRewritten(RunWith("2\r\nEntete\r\nvideo.gif\r\nson2.gif\r\ncarte\r\n"
+                          "lien.htm\r\n"),
+                  2);
+  // A sixth line without a line end is a whole line.
+  ExpectRewritten(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\nlien.htm"), 2);
+  // Lines after the sixth are not read, however long.
+  ExpectRewritten(RunWith("2\n" + std::string(kReste) + "septieme\n" +
+                          std::string(3000, '7') + "\nhuitieme"),
+                  2);
+}
+
+TEST_F(ParamFileTest, FewerThanSixLinesAreRefused) {
+  ExpectRefused(RunWith(""), kIncomplet);
+  ExpectRefused(RunWith("2\n"), kIncomplet);
+  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\n"), kIncomplet);
+  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte"), kIncomplet);
+}
+
+TEST_F(ParamFileTest, FieldLengths) {
+  // Full fields are taken whole.
+  const std::string entete(251, 'e'), nom(27, 'n');
+  ExpectRewritten(RunWith("1\n" + entete + "\n" + nom + "\n" + nom + "\n" +
+                          nom + "\n" + nom + "\n"),
+                  1, entete, nom, nom, nom, nom);
+  // One byte more is refused, whichever line; a line of several pieces too.
+  ExpectRefused(RunWith("1\n" + entete + "e\nv\ns\nm\nl\n"),
+                "param.txt : ligne 2 trop longue (251 caracteres au plus)");
+  ExpectRefused(RunWith("1\n" + std::string(600, 'e') + "\nv\ns\nm\nl\n"),
+                "param.txt : ligne 2 trop longue (251 caracteres au plus)");
+  for (int ligne = 3; ligne <= 6; ++ligne) {
+    std::string lines[6] = {"1", "E", "v", "s", "m", "l"};
+    lines[ligne - 1] = nom + "n";
+    std::string param;
+    for (const std::string& l : lines) param += l + "\n";
+    ExpectRefused(RunWith(param), "param.txt : ligne " + std::to_string(ligne) +
+                                      " trop longue (27 caracteres au plus)");
+  }
+}
+
+// A first line longer than a piece is read to its end: its rest does not
+// become the heading.
+TEST_F(ParamFileTest, LongFirstLine) {
+  std::string ligne(600, 'x');
+  ligne[0] = '3';
+  ExpectRewritten(RunWith(ligne + "\n" + kReste), 3);
+  ligne = std::string(600, ' ') + "2 " + std::string(600, '9');
+  ExpectRewritten(RunWith(ligne + "\n" + kReste), 2);
+}
+
+TEST_F(ParamFileTest, TextsAreUsedAsTheyAre) {
+  ExpectRewritten(RunWith("1\n<b>\"%s%n%d\" & %%</b>\n  v.gif \n%d\n"
+                          "c&amp;\n%n\n"),
+                  1, "<b>\"%s%n%d\" & %%</b>", "  v.gif ", "%d", "c&amp;", "%n");
+}
+
+TEST_F(ParamFileTest, MissingParameterFile) {
+  Put("page.htm", PetitTableau());
+  ExpectRefused(Run({"page.htm", "-1"}, "\n"), kNotFound);
+  EXPECT_FALSE(Exists("param.txt"));
+}
+
+}  // namespace
