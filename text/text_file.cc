@@ -7,7 +7,7 @@
 void StartReading(File file, TextReader* reader, std::size_t capacity) {
   reader->file = std::move(file);
   if (reader->capacity != capacity) {
-    reader->buffer = std::make_unique<char[]>(capacity);
+    reader->buffer = std::make_unique_for_overwrite<char[]>(capacity);
     reader->capacity = capacity;
   }
   reader->begin = reader->end = 0;
@@ -65,7 +65,7 @@ PieceResult ReadPiece(TextReader* r, std::string_view* piece) {
 void StartWriting(File file, TextWriter* writer, std::size_t capacity) {
   writer->file = std::move(file);
   if (writer->capacity != capacity) {
-    writer->buffer = std::make_unique<char[]>(capacity);
+    writer->buffer = std::make_unique_for_overwrite<char[]>(capacity);
     writer->capacity = capacity;
   }
   writer->used = 0;
