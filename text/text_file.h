@@ -6,6 +6,7 @@
 #define BRANTIX_TEXT_TEXT_FILE_H_
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -81,7 +82,26 @@ enum class CopyEnd { kDone, kReadError, kWriteError };
 /// pieces. Does not finish |writer|.
 CopyEnd CopyText(TextReader* reader, TextWriter* writer);
 
-/// Whether |text| holds |marker| (not empty) anywhere: a plain byte search.
-bool ContainsBytes(std::string_view text, std::string_view marker);
+/// Whether |text| holds |marker| anywhere: a plain byte search. Defined
+/// here so that a call with a fixed marker compiles to a fixed comparison.
+inline bool ContainsBytes(std::string_view text, std::string_view marker) {
+  if (marker.empty()) return true;
+  if (text.size() < marker.size()) return false;
+  // Jump from one occurrence of the marker's first byte to the next.
+  const char* p = text.data();
+  const char* last = p + (text.size() - marker.size());  // Last start.
+  const char first = marker.front();
+  const std::size_t rest = marker.size() - 1;
+  for (;;) {
+    p = static_cast<const char*>(
+        std::memchr(p, first, static_cast<std::size_t>(last - p) + 1));
+    if (p == nullptr) return false;
+    std::size_t k = 1;  // Markers are short: compare in line.
+    while (k <= rest && p[k] == marker[k]) ++k;
+    if (k > rest) return true;
+    if (p == last) return false;
+    ++p;
+  }
+}
 
 #endif  // BRANTIX_TEXT_TEXT_FILE_H_
