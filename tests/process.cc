@@ -85,6 +85,29 @@ long long NowMs() {
   return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
 }
 
+// Starts |command| with its standard input and output on pipes.
+Session SpawnOnPipes(const std::vector<std::string>& command,
+                     const std::string& folder, long long file_size_limit) {
+  int in[2], out[2];
+  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+    ExecInChild(command, folder, file_size_limit);
+  }
+  close(in[0]);
+  close(out[1]);
+  Session s;
+  s.pid = pid;
+  s.to_child = in[1];
+  s.from_child = out[0];
+  s.windows = FindProgramUnderTest().windows;
+  return s;
+}
+
 }  // namespace
 
 Session StartSession(const std::vector<std::string>& args,
@@ -113,22 +136,7 @@ Session StartSession(const std::vector<std::string>& args,
     s.to_child = s.from_child = master;
     return s;
   }
-  int in[2], out[2];
-  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
-    ExecInChild(command, folder, -1);
-  }
-  close(in[0]);
-  close(out[1]);
-  s.pid = pid;
-  s.to_child = in[1];
-  s.from_child = out[0];
-  return s;
+  return SpawnOnPipes(command, folder, -1);
 }
 
 bool WaitFor(Session* s, const std::string& text) {
@@ -182,26 +190,12 @@ RunResult Finish(Session* s) {
 RunResult RunProgram(const std::vector<std::string>& args,
                      const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
-  int in[2], out[2];
-  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
-  pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
-    ExecInChild(FullCommand(args), options.folder, options.file_size_limit);
-  }
-  close(in[0]);
-  close(out[1]);
-  Session s;
-  s.pid = pid;
-  s.to_child = in[1];
-  s.from_child = out[0];
-  s.windows = FindProgramUnderTest().windows;
+  Session s = SpawnOnPipes(FullCommand(args), options.folder,
+                           options.file_size_limit);
   if (!options.input.empty()) {
     // The program may stop before reading it all: a short write is fine.
-    ssize_t ignored = write(in[1], options.input.data(), options.input.size());
+    ssize_t ignored =
+        write(s.to_child, options.input.data(), options.input.size());
     (void)ignored;
   }
   if (options.close_input) CloseInput(&s);
