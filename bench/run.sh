@@ -13,6 +13,8 @@
 #   unix2dos  unix2dos -n page out        (one line-end conversion pass)
 # and prints medians with min and max, the ratios, and brantix's peak
 # resident memory (/usr/bin/time -v) on pages of 64 MiB, 256 MiB and 1 GiB.
+# Before each timed run the outputs of the last one are removed and the file
+# systems synced, so that no run pays for the write-back of another.
 #
 # Needs cmake, a C++20 compiler, hyperfine, unix2dos (dos2unix package) and
 # /usr/bin/time (time package). Settings, from the environment:
@@ -97,10 +99,10 @@ for variant in lf crlf; do
   echo "== $SIZE page, $variant line ends: $(wc -c <"$src") bytes," \
     "$ROUNDS rounds x $RUNS runs"
   times=$(mktemp -d)
-  b="-n brantix --prepare 'sh -c \"cp \\\"$src\\\" p.htm && rm -f p.htm.orig\"' 'sh -c \"\\\"$BRANTIX\\\" p.htm -1 <enter.txt >/dev/null\"'"
-  f="-n floor --prepare 'rm -f a b' 'sh -c \"cat \\\"$src\\\" >a && cat a >b\"'"
-  d="-n floor-dd --prepare 'rm -f a b' 'sh -c \"dd if=\\\"$src\\\" of=a bs=256K status=none && dd if=a of=b bs=256K status=none\"'"
-  u="-n unix2dos --prepare 'rm -f out' 'unix2dos -q -n \"$src\" out'"
+  b="-n brantix --prepare 'sh -c \"cp \\\"$src\\\" p.htm && rm -f p.htm.orig && sync\"' 'sh -c \"\\\"$BRANTIX\\\" p.htm -1 <enter.txt >/dev/null\"'"
+  f="-n floor --prepare 'sh -c \"rm -f a b && sync\"' 'sh -c \"cat \\\"$src\\\" >a && cat a >b\"'"
+  d="-n floor-dd --prepare 'sh -c \"rm -f a b && sync\"' 'sh -c \"dd if=\\\"$src\\\" of=a bs=256K status=none && dd if=a of=b bs=256K status=none\"'"
+  u="-n unix2dos --prepare 'sh -c \"rm -f out && sync\"' 'unix2dos -q -n \"$src\" out'"
   round=1
   while [ "$round" -le "$ROUNDS" ]; do
     case $((round % 4)) in
@@ -110,7 +112,8 @@ for variant in lf crlf; do
       0) order="$u $b $f $d" ;;
     esac
     (cd "$RUN" && eval hyperfine -N --style none --warmup 1 --runs "$RUNS" \
-      --export-json "$times/round$round.json" "$order" >/dev/null)
+      --export-json "$times/round$round.json" "$order" 2>&1 >/dev/null |
+      grep -v -e 'Warning: Statistical outliers' -e 'Warning: The first' -e '^ *$' >&2 || true)
     awk -v out="$times" '
       /"command":/ { sub(/.*"command": "/, ""); sub(/",?[ \t]*$/, ""); cmd = $0 }
       /"times": \[/ { inside = 1; next }
