@@ -57,6 +57,7 @@ bool MakeBackup(const std::string& nom_du_fichier,
     *err = MsgSauvegardeImpossible(nom_sauvegarde);
     return false;
   }
+  CopyPermissions(page, out);
   TextReader reader;
   TextWriter writer;
   StartReading(std::move(page), &reader);

@@ -132,3 +132,27 @@ TEST_F(E2eTest, FileSizeLimitDuringTheBackup) {
 }
 
 }  // namespace
+
+namespace {
+
+// The backup is a copy of the page: a private page gets a private backup,
+// also when an earlier backup was readable by all.
+TEST_F(E2eTest, BackupKeepsThePagePermissions) {
+  if (Windows()) GTEST_SKIP() << "Windows files carry no POSIX mode";
+  namespace fs = std::filesystem;
+  Put("param.txt", kParams);
+  for (fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
+                         fs::perms::owner_read | fs::perms::owner_write |
+                             fs::perms::group_read | fs::perms::others_read}) {
+    Put("page.htm", kPage);
+    Put("page.htm.orig", "ancienne sauvegarde");
+    fs::permissions(dir_ / "page.htm.orig", fs::perms::all);
+    fs::permissions(dir_ / "page.htm", mode);
+    RunResult r = Run({"page.htm", "-1"}, "n");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(fs::status(dir_ / "page.htm.orig").permissions(), mode);
+    EXPECT_EQ(Get("page.htm.orig"), WithCrLf(kPage));
+  }
+}
+
+}  // namespace

@@ -36,9 +36,13 @@ OpenReadResult OpenForReading(const std::string& path, File* file);
 /// Creates or truncates a file for writing. Returns false on failure.
 bool OpenForWriting(const std::string& path, File* file);
 
-/// Creates a file that must not exist yet. Returns false on failure,
-/// including when the name is already taken.
+/// Creates a file that must not exist yet, readable and writable by its
+/// owner only. Returns false on failure, including when the name is taken.
 bool CreateExclusive(const std::string& path, File* file);
+
+/// Gives |to| the access permissions of |from|, best-effort: a copy of a
+/// private file stays private. Does nothing where files carry no such mode.
+void CopyPermissions(const File& from, const File& to);
 
 /// Reads up to |size| bytes. Returns the count read, 0 at the end of the
 /// file, -1 on a read error.

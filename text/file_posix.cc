@@ -22,10 +22,11 @@ File& File::operator=(File&& other) noexcept {
 
 File::~File() { CloseFile(this); }
 
-static bool OpenWith(const std::string& path, int flags, File* file) {
+static bool OpenWith(const std::string& path, int flags, mode_t mode,
+                     File* file) {
   int fd;
   do {
-    fd = OsOpen(path.c_str(), flags | O_CLOEXEC, 0666);
+    fd = OsOpen(path.c_str(), flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   *file = File();
@@ -34,7 +35,7 @@ static bool OpenWith(const std::string& path, int flags, File* file) {
 }
 
 OpenReadResult OpenForReading(const std::string& path, File* file) {
-  if (!OpenWith(path, O_RDONLY, file)) {
+  if (!OpenWith(path, O_RDONLY, 0, file)) {
     return errno == EISDIR ? OpenReadResult::kIsDirectory
                            : OpenReadResult::kCannotOpen;
   }
@@ -42,11 +43,18 @@ OpenReadResult OpenForReading(const std::string& path, File* file) {
 }
 
 bool OpenForWriting(const std::string& path, File* file) {
-  return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC, file);
+  return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC, 0666, file);
 }
 
 bool CreateExclusive(const std::string& path, File* file) {
-  return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, file);
+  return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, 0600, file);
+}
+
+void CopyPermissions(const File& from, const File& to) {
+  struct stat status;
+  if (fstat(static_cast<int>(from.handle), &status) == 0) {
+    fchmod(static_cast<int>(to.handle), status.st_mode & 0777);
+  }
 }
 
 std::int64_t ReadSome(File* file, char* data, std::size_t size) {

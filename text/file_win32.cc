@@ -51,6 +51,9 @@ bool CreateExclusive(const std::string& path, File* file) {
   return OpenWith(path, GENERIC_WRITE, CREATE_NEW, file);
 }
 
+// Windows files carry access lists inherited from their folder, not a mode.
+void CopyPermissions(const File&, const File&) {}
+
 std::int64_t ReadSome(File* file, char* data, std::size_t size) {
   DWORD got = 0;
   DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
