@@ -95,6 +95,13 @@ int OsClose(int fd) {
   return 0;
 }
 
+int OsFtruncate(int fd, off_t length) {
+  std::string* file = OpenFile(fd);
+  if (file == nullptr) return -1;
+  file->resize(static_cast<std::size_t>(length));
+  return 0;
+}
+
 int OsRename(const char* from, const char* to) {
   MemoryFiles& m = Memory();
   auto it = m.files.find(from);

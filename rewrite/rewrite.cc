@@ -166,14 +166,17 @@ int ReecrirePage(const std::string& nom_du_fichier,
   }
   TextReader sauvegarde;
   StartReading(std::move(source), &sauvegarde);
-  // Read before the page is emptied, so that a backup that cannot be read
+  // Read before the page is written, so that a backup that cannot be read
   // leaves the page untouched.
   if (!ReadAhead(&sauvegarde)) {
     *err = MsgLectureSauvegardeRetablie(nom_sauvegarde, nom_du_fichier);
     return -1;
   }
+  // The page is written over from its start and cut to its new length at
+  // the end, rather than emptied on opening: emptying a large file first
+  // costs as much as a good part of the copy.
   File sortie;
-  if (!OpenForWriting(nom_du_fichier, &sortie)) {
+  if (!OpenForRewriting(nom_du_fichier, &sortie)) {
     *err = MsgPageNonOuverte(nom_du_fichier);
     return -1;
   }
@@ -182,7 +185,7 @@ int ReecrirePage(const std::string& nom_du_fichier,
   EtatReecriture etat;
   FinReecriture fin =
       Reecrire(&sauvegarde, &page, param, nom_du_fichier.size(), &etat);
-  if (fin == FinReecriture::kOk && !FinishWriting(&page)) {
+  if (fin == FinReecriture::kOk && !FinishRewriting(&page)) {
     fin = FinReecriture::kErreurEcriture;
   }
   if (fin != FinReecriture::kOk) {

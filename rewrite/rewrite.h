@@ -32,7 +32,7 @@ FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
 /// Rewrites the page |nom_du_fichier| from its backup |nom_sauvegarde|.
 /// Returns the run's exit status: 0 when done and the backup closed well,
 /// -1 otherwise with the message in |err|. When the rewrite fails once the
-/// page has been emptied, the page is put back from the backup.
+/// page has been written to, the page is put back from the backup.
 int ReecrirePage(const std::string& nom_du_fichier,
                  const std::string& nom_sauvegarde, const ParamColonne& param,
                  std::string* err);

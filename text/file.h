@@ -36,6 +36,14 @@ OpenReadResult OpenForReading(const std::string& path, File* file);
 /// Creates or truncates a file for writing. Returns false on failure.
 bool OpenForWriting(const std::string& path, File* file);
 
+/// Opens a file for writing from its start without emptying it first,
+/// creating it when missing: the old bytes stay until they are written over
+/// or cut off with SetLength(). Returns false on failure.
+bool OpenForRewriting(const std::string& path, File* file);
+
+/// Cuts or extends the file to |length| bytes. Returns false on failure.
+bool SetLength(File* file, std::uint64_t length);
+
 /// Creates a file that must not exist yet, readable and writable by its
 /// owner only. Returns false on failure, including when the name is taken.
 bool CreateExclusive(const std::string& path, File* file);

@@ -46,6 +46,15 @@ bool OpenForWriting(const std::string& path, File* file) {
   return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC, 0666, file);
 }
 
+bool OpenForRewriting(const std::string& path, File* file) {
+  return OpenWith(path, O_WRONLY | O_CREAT, 0666, file);
+}
+
+bool SetLength(File* file, std::uint64_t length) {
+  return OsFtruncate(static_cast<int>(file->handle),
+                     static_cast<off_t>(length)) == 0;
+}
+
 bool CreateExclusive(const std::string& path, File* file) {
   return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, 0600, file);
 }

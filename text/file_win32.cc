@@ -47,6 +47,17 @@ bool OpenForWriting(const std::string& path, File* file) {
   return OpenWith(path, GENERIC_WRITE, CREATE_ALWAYS, file);
 }
 
+bool OpenForRewriting(const std::string& path, File* file) {
+  return OpenWith(path, GENERIC_WRITE, OPEN_ALWAYS, file);
+}
+
+bool SetLength(File* file, std::uint64_t length) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(length);
+  return SetFilePointerEx(AsHandle(*file), position, nullptr, FILE_BEGIN) &&
+         SetEndOfFile(AsHandle(*file));
+}
+
 bool CreateExclusive(const std::string& path, File* file) {
   return OpenWith(path, GENERIC_WRITE, CREATE_NEW, file);
 }

@@ -12,5 +12,6 @@ ssize_t OsRead(int fd, void* data, size_t size);
 ssize_t OsWrite(int fd, const void* data, size_t size);
 int OsClose(int fd);
 int OsRename(const char* from, const char* to);
+int OsFtruncate(int fd, off_t length);
 
 #endif  // BRANTIX_TEXT_OS_CALLS_H_

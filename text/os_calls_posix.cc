@@ -13,3 +13,4 @@ ssize_t OsWrite(int fd, const void* data, size_t size) {
 }
 int OsClose(int fd) { return close(fd); }
 int OsRename(const char* from, const char* to) { return rename(from, to); }
+int OsFtruncate(int fd, off_t length) { return ftruncate(fd, length); }

@@ -77,13 +77,17 @@ void StartWriting(File file, TextWriter* writer, std::size_t capacity) {
     writer->capacity = capacity;
   }
   writer->used = 0;
+  writer->written = 0;
   writer->failed = false;
 }
 
 static bool Drain(TextWriter* w) {
-  if (!w->failed && w->used > 0 &&
-      !WriteAll(&w->file, w->buffer.get(), w->used)) {
-    w->failed = true;
+  if (!w->failed && w->used > 0) {
+    if (WriteAll(&w->file, w->buffer.get(), w->used)) {
+      w->written += w->used;
+    } else {
+      w->failed = true;
+    }
   }
   w->used = 0;
   return !w->failed;
@@ -95,7 +99,11 @@ BRANTIX_HORS_LIGNE static bool PutBeyond(TextWriter* w, const char* data,
   std::size_t room = w->capacity - w->used;
   if (size >= w->capacity) {
     if (!Drain(w)) return false;
-    if (!WriteAll(&w->file, data, size)) w->failed = true;
+    if (WriteAll(&w->file, data, size)) {
+      w->written += size;
+    } else {
+      w->failed = true;
+    }
     return !w->failed;
   }
   std::memcpy(w->buffer.get() + w->used, data, room);
@@ -199,6 +207,12 @@ CopyEnd CopyText(TextReader* r, TextWriter* w) {
 
 bool FinishWriting(TextWriter* w) {
   bool ok = Drain(w);
+  if (!CloseFile(&w->file)) ok = false;
+  return ok;
+}
+
+bool FinishRewriting(TextWriter* w) {
+  bool ok = Drain(w) && SetLength(&w->file, w->written);
   if (!CloseFile(&w->file)) ok = false;
   return ok;
 }

@@ -6,6 +6,7 @@
 #define BRANTIX_TEXT_TEXT_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -52,6 +53,7 @@ struct TextWriter {
   std::unique_ptr<char[]> buffer;
   std::size_t capacity = 0;
   std::size_t used = 0;
+  std::uint64_t written = 0;  ///< Bytes handed to the file so far.
   bool failed = false;  ///< A write has failed; nothing more is written.
 };
 
@@ -71,6 +73,10 @@ bool WritePiece(TextWriter* writer, std::string_view piece);
 /// Writes out what the buffer holds and closes the file. Returns false when
 /// any write or the close failed.
 bool FinishWriting(TextWriter* writer);
+
+/// Like FinishWriting(), for a file opened with OpenForRewriting(): also
+/// cuts off whatever the file held beyond what was written.
+bool FinishRewriting(TextWriter* writer);
 
 /// How a whole-file text copy ended.
 enum class CopyEnd { kDone, kReadError, kWriteError };

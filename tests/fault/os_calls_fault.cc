@@ -1,7 +1,8 @@
 // The platform calls of file_posix.cc with a fault injected: linked only into
 // brantix_faulty, the program that the fault sweep runs.
 //
-// Every call to OsOpen, OsRead, OsWrite, OsClose and OsRename is counted.
+// Every call to OsOpen, OsRead, OsWrite, OsClose, OsRename and OsFtruncate
+// is counted.
 // BRANTIX_FAULT_AT=N makes the Nth call fail (N counts from 1); with
 // BRANTIX_FAULT_PERSIST=1 every later call fails too, as on a disk that has
 // gone away. When BRANTIX_FAULT_LOG names a file, the program writes there at
@@ -94,4 +95,9 @@ int OsClose(int fd) {
 int OsRename(const char* from, const char* to) {
   if (Fail(EIO)) return -1;
   return rename(from, to);
+}
+
+int OsFtruncate(int fd, off_t length) {
+  if (Fail(EIO)) return -1;
+  return ftruncate(fd, length);
 }
