@@ -114,8 +114,9 @@ BRANTIX_HORS_LIGNE static bool PutBeyond(TextWriter* w, const char* data,
   return true;
 }
 
-// Appends bytes that hold no LF. A run at least as long as the buffer goes
-// straight to the file after what the buffer holds, without being copied.
+// Appends bytes as they are, with no line-end translation: runs without an
+// LF, or runs whose LFs already follow a CR. A run at least as long as the
+// buffer goes straight to the file after what the buffer holds, uncopied.
 static inline bool Put(TextWriter* w, const char* data, std::size_t size) {
   if (size <= w->capacity - w->used) {
     if (size > 0) std::memcpy(w->buffer.get() + w->used, data, size);
