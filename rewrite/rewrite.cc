@@ -43,7 +43,7 @@ bool Contient(std::string_view piece, std::string_view marqueur) {
   return ContainsBytes(piece, marqueur);
 }
 
-bool DebutDeLigne(const Curseur& c) {
+bool DebutDeRangee(const Curseur& c) {
   return c.present && Contient(c.piece, "<tr>");
 }
 
@@ -116,12 +116,12 @@ FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
     Avancer(&c);
     // The flag is tested first: once the heading is written, a piece is
     // searched for "<tr>" only once per pass.
-    if (!etat->EnteteFaite && DebutDeLigne(c) &&
+    if (!etat->EnteteFaite && DebutDeRangee(c) &&
         !LigneEntete(&c, param, etat)) {
       break;
     }
     etat->CompteCellules = 0;
-    if (DebutDeLigne(c) && etat->EnteteFaite &&
+    if (DebutDeRangee(c) && etat->EnteteFaite &&
         !LigneDonnees(&c, param, longueur_nom, etat)) {
       break;
     }
