@@ -87,11 +87,7 @@ class DialogueTest : public E2eTest {
     EXPECT_EQ(r.output, Prompts(6) + kConfirm);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(Get("page.htm"),
-              CrLf(PetitTableau(
-                  numero, HeadingCell(entete),
-                  numero > 0 ? MapCell(icone1, icone2, map, 1,
-                                       kCheminPetitTableau, lien)
-                             : DashCell())));
+              PetitTableauReecrit(numero, entete, icone1, icone2, map, lien));
   }
   void ExpectRefused(const RunResult& r, std::size_t prompts,
                      const std::string& message) {

@@ -27,11 +27,7 @@ class ParamFileTest : public E2eTest {
     EXPECT_EQ(r.output, kConfirm);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(Get("page.htm"),
-              CrLf(PetitTableau(
-                  numero, HeadingCell(entete),
-                  numero > 0 ? MapCell(icone1, icone2, map, 1,
-                                       kCheminPetitTableau, lien)
-                             : DashCell())));
+              PetitTableauReecrit(numero, entete, icone1, icone2, map, lien));
   }
   // A run refused before the confirmation: the page as it was, and the
   // backup made.

@@ -82,4 +82,17 @@ inline std::string PetitTableau(int numero = 0, const std::string& entete = "",
 /// bytes ("page.htm"): the 31 bytes from "..///".
 inline const char kCheminPetitTableau[] = "..///films/suspense/hitchcock/v";
 
+/// PetitTableau as the program rewrites it, under the name "page.htm", from
+/// these fields, with CR LF line ends.
+inline std::string PetitTableauReecrit(int numero, const std::string& entete,
+                                       const std::string& icone1,
+                                       const std::string& icone2,
+                                       const std::string& map,
+                                       const std::string& lien) {
+  return CrLf(PetitTableau(numero, HeadingCell(entete),
+                           numero > 0 ? MapCell(icone1, icone2, map, 1,
+                                                kCheminPetitTableau, lien)
+                                      : DashCell()));
+}
+
 #endif  // BRANTIX_TESTS_EXPECTED_CELLS_H_
