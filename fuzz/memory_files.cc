@@ -3,6 +3,8 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -95,11 +97,51 @@ int OsClose(int fd) {
   return 0;
 }
 
-int OsFtruncate(int fd, off_t length) {
-  std::string* file = OpenFile(fd);
-  if (file == nullptr) return -1;
-  file->resize(static_cast<std::size_t>(length));
+int OsUnlink(const char* path) {
+  if (Memory().files.erase(path) == 0) {
+    errno = ENOENT;
+    return -1;
+  }
   return 0;
+}
+
+// Every file is a regular file of the owner, changed at no time.
+static void Describe(const std::string& bytes, struct stat* status) {
+  *status = {};
+  status->st_mode = S_IFREG | 0644;
+  status->st_size = static_cast<off_t>(bytes.size());
+}
+
+int OsFstat(int fd, struct stat* status) {
+  std::string* file = OpenFile(fd);
+  if (file == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  Describe(*file, status);
+  status->st_ino = static_cast<ino_t>(fd);
+  return 0;
+}
+
+int OsStat(const char* path, struct stat* status) {
+  auto it = Memory().files.find(path);
+  if (it == Memory().files.end()) {
+    errno = ENOENT;
+    return -1;
+  }
+  Describe(it->second, status);
+  return 0;
+}
+
+int OsFlock(int, int) { return 0; }
+int OsFsync(int) { return 0; }
+int OsFchmod(int, mode_t) { return 0; }
+int OsFchown(int, uid_t, gid_t) { return 0; }
+
+char* OsRealpath(const char* path, char* resolved) {
+  std::strncpy(resolved, path, PATH_MAX - 1);
+  resolved[PATH_MAX - 1] = '\0';
+  return resolved;
 }
 
 int OsRename(const char* from, const char* to) {

@@ -49,19 +49,28 @@ static bool LireLigne(ConsoleInput* in, Texte<N>* texte, std::string* err) {
   return true;
 }
 
+// Shows |prompt|. A question that cannot be shown (standard output closed
+// or full) is not asked: false, with no message, since none could be shown.
+static bool Ask(const char* prompt, std::string* err) {
+  if (ConsoleWrite(prompt)) return true;
+  err->clear();
+  return false;
+}
+
 template <std::size_t N>
 static bool Question(ConsoleInput* in, const char* prompt, Texte<N>* texte,
                      std::string* err) {
-  ConsoleWrite(prompt);
-  if (!LireLigne(in, texte, err)) return false;
+  if (!Ask(prompt, err) || !LireLigne(in, texte, err)) return false;
   DropReceivedInput(in);
   return true;
 }
 
 bool DemanderParametres(ConsoleInput* in, ParamColonne* param,
                         std::string* err) {
-  ConsoleWrite("\nNumero de colonne : ");
-  if (!LireNumero(in, &param->NumeroColonne, err)) return false;
+  if (!Ask("\nNumero de colonne : ", err) ||
+      !LireNumero(in, &param->NumeroColonne, err)) {
+    return false;
+  }
   DropReceivedInput(in);
   return Question(in, "\nTexte d'entete : ", &param->TexteEntete, err) &&
          Question(in, "Nom icone 1: ", &param->NomIcone1, err) &&

@@ -11,7 +11,8 @@
 /// answer, whatever else was received is dropped, so each question starts
 /// from fresh input. Returns false with the message in |err| when input
 /// ends before the last answer, the column number is not a number or out of
-/// range, or an answer is longer than its field.
+/// range, or an answer is longer than its field; with an empty |err| when a
+/// prompt could not be written.
 bool DemanderParametres(ConsoleInput* input, ParamColonne* param,
                         std::string* err);
 

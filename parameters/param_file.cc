@@ -8,7 +8,8 @@
 namespace {
 
 // One line of the file, assembled from its pieces: the value keeps at most
-// |limit| bytes, the rest of a longer line is read and counted but not kept.
+// |limit| bytes. A longer line is given up as soon as it passes |limit|, so
+// that a line without end is never read to its end.
 struct Ligne {
   std::string valeur;
   std::size_t longueur = 0;
@@ -29,8 +30,8 @@ LigneLue LireLigne(TextReader* reader, std::size_t limit, Ligne* ligne) {
     bool fin_de_ligne = piece.back() == '\n';
     if (fin_de_ligne) piece.remove_suffix(1);
     ligne->longueur += piece.size();
-    std::size_t room = limit - ligne->valeur.size();
-    ligne->valeur.append(piece.substr(0, room));
+    if (ligne->longueur > limit) return LigneLue::kLigne;
+    ligne->valeur.append(piece);
     if (fin_de_ligne) return LigneLue::kLigne;
   }
 }
@@ -115,6 +116,9 @@ bool LireFichierParametres(const std::string& path, ParamColonne* param,
       return false;
     case OpenReadResult::kIsDirectory:
       *err = kMsgLectureParam;
+      return false;
+    case OpenReadResult::kNotRegular:
+      *err = MsgPasUnFichier(path);
       return false;
   }
   TextReader reader;

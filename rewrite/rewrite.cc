@@ -1,11 +1,9 @@
 #include "rewrite/rewrite.h"
 
-#include <memory>
 #include <string_view>
 #include <utility>
 
 #include "rewrite/cells.h"
-#include "run/messages.h"
 
 namespace {
 
@@ -127,82 +125,4 @@ FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
     }
   }
   return c.fin;
-}
-
-namespace {
-
-// Puts the page back as it was before the run by copying the backup's bytes
-// over it: the backup holds the page's text, line ends already as CR LF.
-bool RetablirPage(const std::string& nom_du_fichier,
-                  const std::string& nom_sauvegarde) {
-  File source;
-  File page;
-  if (OpenForReading(nom_sauvegarde, &source) != OpenReadResult::kOk ||
-      !OpenForWriting(nom_du_fichier, &page)) {
-    return false;
-  }
-  const std::size_t kTaille = 64 * 1024;
-  std::unique_ptr<char[]> tampon = std::make_unique<char[]>(kTaille);
-  for (;;) {
-    std::int64_t got = ReadSome(&source, tampon.get(), kTaille);
-    if (got < 0) return false;
-    if (got == 0) break;
-    if (!WriteAll(&page, tampon.get(), static_cast<std::size_t>(got))) {
-      return false;
-    }
-  }
-  return CloseFile(&page);
-}
-
-}  // namespace
-
-int ReecrirePage(const std::string& nom_du_fichier,
-                 const std::string& nom_sauvegarde, const ParamColonne& param,
-                 std::string* err) {
-  File source;
-  if (OpenForReading(nom_sauvegarde, &source) != OpenReadResult::kOk) {
-    *err = kMsgFichierInexistant;
-    return -1;
-  }
-  TextReader sauvegarde;
-  StartReading(std::move(source), &sauvegarde);
-  // Read before the page is written, so that a backup that cannot be read
-  // leaves the page untouched.
-  if (!ReadAhead(&sauvegarde)) {
-    *err = MsgLectureSauvegardeRetablie(nom_sauvegarde, nom_du_fichier);
-    return -1;
-  }
-  // The page is written over from its start and cut to its new length at
-  // the end, rather than emptied on opening: emptying a large file first
-  // costs as much as a good part of the copy.
-  File sortie;
-  if (!OpenForRewriting(nom_du_fichier, &sortie)) {
-    *err = MsgPageNonOuverte(nom_du_fichier);
-    return -1;
-  }
-  TextWriter page;
-  StartWriting(std::move(sortie), &page);
-  EtatReecriture etat;
-  FinReecriture fin =
-      Reecrire(&sauvegarde, &page, param, nom_du_fichier.size(), &etat);
-  if (fin == FinReecriture::kOk && !FinishRewriting(&page)) {
-    fin = FinReecriture::kErreurEcriture;
-  }
-  if (fin != FinReecriture::kOk) {
-    CloseFile(&page.file);
-    CloseFile(&sauvegarde.file);
-    if (!RetablirPage(nom_du_fichier, nom_sauvegarde)) {
-      *err = MsgPagePerdue(nom_du_fichier, nom_sauvegarde);
-    } else if (fin == FinReecriture::kErreurLecture) {
-      *err = MsgLectureSauvegardeRetablie(nom_sauvegarde, nom_du_fichier);
-    } else {
-      *err = MsgEcriturePageRetablie(nom_du_fichier);
-    }
-    return -1;
-  }
-  if (!CloseFile(&sauvegarde.file)) {
-    *err = MsgFermetureSauvegarde(nom_sauvegarde);
-    return -1;
-  }
-  return 0;
 }

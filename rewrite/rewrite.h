@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "parameters/param_colonne.h"
 #include "text/text_file.h"
@@ -28,13 +27,5 @@ enum class FinReecriture { kOk, kErreurLecture, kErreurEcriture };
 FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
                        const ParamColonne& param, std::size_t longueur_nom,
                        EtatReecriture* etat);
-
-/// Rewrites the page |nom_du_fichier| from its backup |nom_sauvegarde|.
-/// Returns the run's exit status: 0 when done and the backup closed well,
-/// -1 otherwise with the message in |err|. When the rewrite fails once the
-/// page has been written to, the page is put back from the backup.
-int ReecrirePage(const std::string& nom_du_fichier,
-                 const std::string& nom_sauvegarde, const ParamColonne& param,
-                 std::string* err);
 
 #endif  // BRANTIX_REWRITE_REWRITE_H_

@@ -40,24 +40,42 @@ inline const char kMsgNumeroInvalide[] = "numero de colonne invalide";
 inline const char kMsgSaisieIncomplete[] =
     "fin de la saisie avant la derniere reponse";
 
-// Rewrite.
+// The page's checks, before anything is written.
+inline std::string MsgPasUnFichier(const std::string& nom) {
+  return "le fichier " + nom + " n'est pas un fichier ordinaire";
+}
+inline std::string MsgPageVerrouillee(const std::string& page) {
+  return "le fichier " + page +
+         " est deja en cours de modification par un autre brantix";
+}
+inline std::string MsgPageEtSauvegardeConfondues(const std::string& page,
+                                                 const std::string& sauvegarde) {
+  return "le fichier " + page + " et sa sauvegarde " + sauvegarde +
+         " sont le meme fichier";
+}
+
+// Rewrite and replacement of the page. Until the new page is renamed into
+// place, the page keeps its old text: every message says so.
 inline std::string MsgPageNonOuverte(const std::string& page) {
   return "impossible d'ecrire le fichier " + page +
          " : le fichier n'a pas ete modifie";
 }
-inline std::string MsgEcriturePageRetablie(const std::string& page) {
+inline std::string MsgEcriturePage(const std::string& page) {
   return "erreur d'ecriture du fichier " + page +
          " : le fichier n'a pas ete modifie";
 }
-inline std::string MsgLectureSauvegardeRetablie(const std::string& sauvegarde,
-                                                const std::string& page) {
+inline std::string MsgLectureSauvegarde(const std::string& sauvegarde,
+                                        const std::string& page) {
   return "erreur de lecture de la sauvegarde " + sauvegarde + " : le fichier " +
          page + " n'a pas ete modifie";
 }
-inline std::string MsgPagePerdue(const std::string& page,
-                                 const std::string& sauvegarde) {
-  return "erreur d'ecriture du fichier " + page +
-         " : la page d'origine est dans " + sauvegarde;
+inline std::string MsgPageModifiee(const std::string& page) {
+  return "le fichier " + page +
+         " a ete modifie pendant l'execution : la nouvelle version n'a pas "
+         "ete enregistree";
+}
+inline std::string MsgInterruption(const std::string& page) {
+  return "interruption : le fichier " + page + " n'a pas ete modifie";
 }
 
 inline std::string MsgFermetureSauvegarde(const std::string& sauvegarde) {

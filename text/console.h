@@ -8,8 +8,9 @@
 #include <cstdint>
 #include <string_view>
 
-/// Sets up the process for the run: on POSIX, a file size limit must give a
-/// write error that the program reports, not a signal that kills it.
+/// Sets up the process for the run: interruptions are noted rather than
+/// fatal, and a file size limit or a closed output gives a write error that
+/// the program reports, not a signal that kills it.
 void PrepareProcess();
 
 /// Writes |text| to standard output at once, so that it is visible before
@@ -17,7 +18,8 @@ void PrepareProcess();
 bool ConsoleWrite(std::string_view text);
 
 /// Reads up to |size| bytes of standard input, as one read delivers them.
-/// Returns the count, or 0 at the end of input or on a read error.
+/// Returns the count, or 0 at the end of input, on a read error or once the
+/// run has been interrupted.
 std::size_t ConsoleRead(char* data, std::size_t size);
 
 /// Drops what has been typed at a terminal but not yet read by the program.

@@ -5,8 +5,9 @@
 #include <string>
 
 #include "text/console.h"
+#include "text/interrupt.h"
 
-void PrepareProcess() {}
+void PrepareProcess() { WatchInterruptions(); }
 
 bool ConsoleWrite(std::string_view text) {
   std::string out;

@@ -28,47 +28,89 @@ enum class OpenReadResult {
   kOk,
   kCannotOpen,   ///< Missing, or not accessible.
   kIsDirectory,  ///< The name is a folder: reading it is a read error.
+  kNotRegular,   ///< A FIFO, a device or a socket: refused, left unread.
 };
 
-/// Opens an existing file for reading.
+/// Opens an existing regular file for reading. Never waits: a FIFO or a
+/// device is opened without blocking, seen for what it is, and closed.
 OpenReadResult OpenForReading(const std::string& path, File* file);
 
 /// Creates or truncates a file for writing. Returns false on failure.
 bool OpenForWriting(const std::string& path, File* file);
 
-/// Opens a file for writing from its start without emptying it first,
-/// creating it when missing: the old bytes stay until they are written over
-/// or cut off with SetLength(). Returns false on failure.
-bool OpenForRewriting(const std::string& path, File* file);
-
-/// Cuts or extends the file to |length| bytes. Returns false on failure.
-bool SetLength(File* file, std::uint64_t length);
+/// Whether the file may be opened for writing. It is opened and closed
+/// again without a byte being changed.
+bool CanOpenForWriting(const std::string& path);
 
 /// Creates a file that must not exist yet, readable and writable by its
 /// owner only. Returns false on failure, including when the name is taken.
 bool CreateExclusive(const std::string& path, File* file);
 
-/// Gives |to| the access permissions of |from|, best-effort: a copy of a
-/// private file stays private. Does nothing where files carry no such mode.
-void CopyPermissions(const File& from, const File& to);
+/// What the program needs to know of a file: which file it is, its size,
+/// when it last changed, and who may use it.
+struct FileInfo {
+  bool regular = false;
+  std::uint64_t device = 0;   ///< With |inode|, which file it is.
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  ///< Last change, in nanoseconds.
+  std::uint32_t mode = 0;     ///< Permission bits (POSIX).
+  std::uint32_t owner = 0;    ///< Owner and group (POSIX).
+  std::uint32_t group = 0;
+};
+
+/// The information of an open file. Returns false on failure.
+bool GetFileInfo(const File& file, FileInfo* info);
+
+/// The information of the file |path| names, links followed. Sets |exists|
+/// to false, and returns true, when there is no such file.
+bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists);
+
+/// Whether two infos describe the same file.
+inline bool SameFile(const FileInfo& a, const FileInfo& b) {
+  return a.device == b.device && a.inode == b.inode;
+}
+
+/// How an attempt to lock a file ended.
+enum class LockResult { kLocked, kBusy, kUnsupported };
+
+/// Takes the one exclusive lock of |file| without waiting, for as long as
+/// it stays open: kBusy when another process holds it.
+LockResult LockExclusive(const File& file);
+
+/// Gives |to| the owner and group of |like| where the system allows it,
+/// then its permission bits. Returns false when the permissions could not
+/// be set. Does nothing where files carry no such mode.
+bool CopyOwnerAndMode(const FileInfo& like, const File& to);
+
+/// Writes what the system holds of |file| to the disk.
+bool FlushToDisk(const File& file);
 
 /// Reads up to |size| bytes. Returns the count read, 0 at the end of the
-/// file, -1 on a read error.
+/// file, -1 on a read error or once the run has been interrupted.
 std::int64_t ReadSome(File* file, char* data, std::size_t size);
 
-/// Writes all |size| bytes. Returns false on a write error.
+/// Writes all |size| bytes. Returns false on a write error or once the run
+/// has been interrupted.
 bool WriteAll(File* file, const char* data, std::size_t size);
 
 /// Closes the file. Returns false when the close reports an error; the file
 /// is closed either way.
 bool CloseFile(File* file);
 
-/// Renames |from| to |to|, replacing |to| when it is a file.
-/// Returns false on failure.
-bool RenameReplacing(const std::string& from, const std::string& to);
+/// Renames |from| to |to|, replacing |to| when it is a file, and writes the
+/// change of the folder to the disk. |open_target| is a handle the program
+/// holds on |to|, or nullptr: where the system cannot replace an open file
+/// (Windows) it is closed first. Returns false when the rename failed.
+bool RenameReplacing(const std::string& from, const std::string& to,
+                     File* open_target = nullptr);
 
 /// Removes a file. Returns false on failure.
 bool RemoveFile(const std::string& path);
+
+/// The name of the file |path| designates, every link followed, so that
+/// replacing that file keeps the links. Returns false on failure.
+bool RealName(const std::string& path, std::string* real);
 
 /// The folder part of |path|, up to and including its last separator;
 /// empty when |path| has none.

@@ -1,10 +1,12 @@
 // The POSIX system calls that file_posix.cc makes, behind one seam.
 // The program links os_calls_posix.cc, which forwards to the system; a test
-// program links a variant that makes a chosen call fail, to prove that every
-// failure is reported and loses nothing.
+// program links a variant that makes a chosen call fail, or kills the
+// process at a chosen call, to prove that every failure is reported and
+// loses nothing.
 #ifndef BRANTIX_TEXT_OS_CALLS_H_
 #define BRANTIX_TEXT_OS_CALLS_H_
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 int OsOpen(const char* path, int flags, mode_t mode);
@@ -12,6 +14,15 @@ ssize_t OsRead(int fd, void* data, size_t size);
 ssize_t OsWrite(int fd, const void* data, size_t size);
 int OsClose(int fd);
 int OsRename(const char* from, const char* to);
-int OsFtruncate(int fd, off_t length);
+int OsUnlink(const char* path);
+int OsFstat(int fd, struct stat* status);
+int OsStat(const char* path, struct stat* status);
+int OsFlock(int fd, int operation);
+int OsFsync(int fd);
+int OsFchmod(int fd, mode_t mode);
+int OsFchown(int fd, uid_t owner, gid_t group);
+/// realpath(): the name with every link followed; |resolved| holds PATH_MAX
+/// bytes. Returns nullptr on failure.
+char* OsRealpath(const char* path, char* resolved);
 
 #endif  // BRANTIX_TEXT_OS_CALLS_H_

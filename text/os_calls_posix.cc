@@ -1,7 +1,9 @@
 #include "text/os_calls.h"
 
-#include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 int OsOpen(const char* path, int flags, mode_t mode) {
@@ -13,4 +15,15 @@ ssize_t OsWrite(int fd, const void* data, size_t size) {
 }
 int OsClose(int fd) { return close(fd); }
 int OsRename(const char* from, const char* to) { return rename(from, to); }
-int OsFtruncate(int fd, off_t length) { return ftruncate(fd, length); }
+int OsUnlink(const char* path) { return unlink(path); }
+int OsFstat(int fd, struct stat* status) { return fstat(fd, status); }
+int OsStat(const char* path, struct stat* status) { return stat(path, status); }
+int OsFlock(int fd, int operation) { return flock(fd, operation); }
+int OsFsync(int fd) { return fsync(fd); }
+int OsFchmod(int fd, mode_t mode) { return fchmod(fd, mode); }
+int OsFchown(int fd, uid_t owner, gid_t group) {
+  return fchown(fd, owner, group);
+}
+char* OsRealpath(const char* path, char* resolved) {
+  return realpath(path, resolved);
+}

@@ -212,8 +212,8 @@ bool FinishWriting(TextWriter* w) {
   return ok;
 }
 
-bool FinishRewriting(TextWriter* w) {
-  bool ok = Drain(w) && SetLength(&w->file, w->written);
+bool FinishWritingToDisk(TextWriter* w) {
+  bool ok = Drain(w) && FlushToDisk(w->file);
   if (!CloseFile(&w->file)) ok = false;
   return ok;
 }

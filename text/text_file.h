@@ -74,9 +74,10 @@ bool WritePiece(TextWriter* writer, std::string_view piece);
 /// any write or the close failed.
 bool FinishWriting(TextWriter* writer);
 
-/// Like FinishWriting(), for a file opened with OpenForRewriting(): also
-/// cuts off whatever the file held beyond what was written.
-bool FinishRewriting(TextWriter* writer);
+/// Like FinishWriting(), and writes the file to the disk before closing it,
+/// so that it can replace another without risk. Returns false when any
+/// write, the flush or the close failed.
+bool FinishWritingToDisk(TextWriter* writer);
 
 /// How a whole-file text copy ended.
 enum class CopyEnd { kDone, kReadError, kWriteError };

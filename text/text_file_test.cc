@@ -246,25 +246,6 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
   EXPECT_EQ(ReadPiece(&reader, &piece), PieceResult::kError);
 }
 
-// A file written over without being emptied first keeps none of its old
-// bytes once finished, whether the new text is shorter or longer.
-TEST_F(TextFileTest, RewritingCutsOffTheOldBytes) {
-  for (std::size_t old_size : {0u, 3u, 5000u}) {
-    WriteBytes(dir_ / "page", std::string(old_size, 'o'));
-    File file;
-    ASSERT_TRUE(OpenForRewriting(dir_ / "page", &file));
-    TextWriter writer;
-    StartWriting(std::move(file), &writer, 16);
-    EXPECT_TRUE(WriteText(&writer, "neuf\nnouveau"));
-    EXPECT_TRUE(FinishRewriting(&writer));
-    EXPECT_EQ(ReadBytes(dir_ / "page"), "neuf\r\nnouveau") << old_size;
-  }
-  File file;
-  ASSERT_TRUE(OpenForRewriting(dir_ / "absent", &file));
-  EXPECT_TRUE(CloseFile(&file));
-  EXPECT_EQ(ReadBytes(dir_ / "absent"), "");
-}
-
 TEST_F(TextFileTest, OpenFailures) {
   File file;
   EXPECT_EQ(OpenForReading(dir_ / "absent", &file), OpenReadResult::kCannotOpen);

@@ -1,16 +1,19 @@
 // The platform calls of file_posix.cc with a fault injected: linked only into
 // brantix_faulty, the program that the fault sweep runs.
 //
-// Every call to OsOpen, OsRead, OsWrite, OsClose, OsRename and OsFtruncate
-// is counted.
+// Every call behind os_calls.h is counted.
 // BRANTIX_FAULT_AT=N makes the Nth call fail (N counts from 1); with
 // BRANTIX_FAULT_PERSIST=1 every later call fails too, as on a disk that has
-// gone away. When BRANTIX_FAULT_LOG names a file, the program writes there at
-// exit "<calls> <failures>": the sweep stops once a run made fewer calls than
-// the one it was told to fail.
+// gone away. With BRANTIX_FAULT_CRASH=1 the process kills itself (SIGKILL)
+// at the Nth call instead, before making it, as a power loss or a kill
+// would stop it. When BRANTIX_FAULT_LOG names a file, the program writes
+// there at exit, or just before it kills itself, "<calls> <failures>": the
+// sweep stops once a run made fewer calls than the one it was told to fail.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -23,6 +26,7 @@ namespace {
 struct Injection {
   long long at = 0;  // 0: never fail.
   bool persist = false;
+  bool crash = false;
   long long calls = 0;
   long long failures = 0;
   const char* log = nullptr;
@@ -33,6 +37,7 @@ Injection& State() {
     Injection s;
     if (const char* at = getenv("BRANTIX_FAULT_AT")) s.at = atoll(at);
     if (const char* p = getenv("BRANTIX_FAULT_PERSIST")) s.persist = *p == '1';
+    if (const char* c = getenv("BRANTIX_FAULT_CRASH")) s.crash = *c == '1';
     s.log = getenv("BRANTIX_FAULT_LOG");
     return s;
   }();
@@ -58,6 +63,11 @@ bool Fail(int error) {
   if (s.calls == 0 && s.log != nullptr) atexit(WriteLog);
   ++s.calls;
   bool fail = s.at > 0 && (s.calls == s.at || (s.persist && s.calls > s.at));
+  if (fail && s.crash) {
+    ++s.failures;
+    WriteLog();
+    kill(getpid(), SIGKILL);
+  }
   if (fail) {
     ++s.failures;
     errno = error;
@@ -97,7 +107,43 @@ int OsRename(const char* from, const char* to) {
   return rename(from, to);
 }
 
-int OsFtruncate(int fd, off_t length) {
+
+int OsUnlink(const char* path) {
   if (Fail(EIO)) return -1;
-  return ftruncate(fd, length);
+  return unlink(path);
+}
+
+int OsFstat(int fd, struct stat* status) {
+  if (Fail(EIO)) return -1;
+  return fstat(fd, status);
+}
+
+int OsStat(const char* path, struct stat* status) {
+  if (Fail(EIO)) return -1;
+  return stat(path, status);
+}
+
+int OsFlock(int fd, int operation) {
+  if (Fail(ENOLCK)) return -1;
+  return flock(fd, operation);
+}
+
+int OsFsync(int fd) {
+  if (Fail(EIO)) return -1;
+  return fsync(fd);
+}
+
+int OsFchmod(int fd, mode_t mode) {
+  if (Fail(EIO)) return -1;
+  return fchmod(fd, mode);
+}
+
+int OsFchown(int fd, uid_t owner, gid_t group) {
+  if (Fail(EPERM)) return -1;
+  return fchown(fd, owner, group);
+}
+
+char* OsRealpath(const char* path, char* resolved) {
+  if (Fail(EIO)) return nullptr;
+  return realpath(path, resolved);
 }
