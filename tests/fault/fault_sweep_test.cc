@@ -1,10 +1,12 @@
 // Fault sweeps: the real program run again and again on the same page, each
-// time with a different write limit or with a different platform call
-// failing, and the files checked after every run. Whatever fails, the run
-// either completes exactly or stops with a message, with the page as it was
-// (or as its backup holds it), the backup complete or the earlier one
-// untouched, and no temporary file left behind.
+// time with a different write limit, with a different platform call
+// failing, or killed at a different platform call, and the files checked
+// after every run. Whatever happens, the page is exactly its old text or
+// exactly its new text, the backup is complete or the earlier one, a run
+// that says it failed has left the page as it was, and the only files left
+// behind are a killed run's temporary files, named after brantix.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -71,7 +73,7 @@ struct Environment {
   }
 };
 
-enum class Mode { kLimit, kOnce, kPersist };
+enum class Mode { kLimit, kOnce, kPersist, kCrash };
 
 // The page and backup before a run, and what a complete run leaves.
 struct Scene {
@@ -129,7 +131,12 @@ class FaultSweep : public ::testing::Test {
     SCOPED_TRACE(what + ", output: " + r.output);
     for (const auto& e : fs::directory_iterator(dir_.path)) {
       std::string name = e.path().filename().string();
-      EXPECT_TRUE(name == kPageName || name == kBackupName || name == "param.txt")
+      // A killed run cannot remove its temporary file, nor one on a disk
+      // where every call fails.
+      bool may_stay = (mode == Mode::kCrash || mode == Mode::kPersist) &&
+                      name.starts_with("brantix-") && name.ends_with(".tmp");
+      EXPECT_TRUE(name == kPageName || name == kBackupName ||
+                  name == "param.txt" || may_stay)
           << "left behind: " << name;
     }
     ASSERT_TRUE(fs::is_regular_file(Path(kPageName))) << "the page is gone";
@@ -143,6 +150,16 @@ class FaultSweep : public ::testing::Test {
         << "backup neither complete nor the earlier one: " << backup.size()
         << " bytes";
 
+    if (mode == Mode::kCrash) {
+      EXPECT_EQ(r.status, -SIGKILL);
+      EXPECT_TRUE(page == s.page || page == s.expected_page)
+          << "page neither old nor new: " << page.size() << " bytes";
+      // The new page is renamed into place only after the backup.
+      if (page != s.page) {
+        EXPECT_TRUE(backup_complete);
+      }
+      return;
+    }
     if (r.status == 0) {
       EXPECT_EQ(r.output, kConfirm);
       EXPECT_TRUE(page == s.expected_page)
@@ -155,23 +172,8 @@ class FaultSweep : public ::testing::Test {
     std::string message = r.output;
     if (message.starts_with(kConfirm)) message.erase(0, sizeof kConfirm - 1);
     EXPECT_FALSE(message.empty()) << "stopped without a message";
-
-    if (page == s.page || (backup_complete && page == backup)) return;
-    // The backup is closed after the page is complete, and the run's status
-    // is the result of that close: the new page stays, and the run says so.
-    if (message.starts_with("erreur de fermeture de la sauvegarde")) {
-      EXPECT_TRUE(page == s.expected_page);
-      EXPECT_TRUE(backup_complete);
-      return;
-    }
-    // Only when every call fails from some point on can the emptied page
-    // not be put back; the message then names the backup that holds it.
-    EXPECT_EQ(mode, Mode::kPersist) << "page changed: " << page.size()
-                                    << " bytes";
-    EXPECT_NE(message.find("la page d'origine est dans page.htm.orig"),
-              std::string::npos);
-    EXPECT_TRUE(backup_complete);
-    ++pages_in_backup_;
+    EXPECT_TRUE(page == s.page) << "the run failed, yet the page changed: "
+                                << page.size() << " bytes";
   }
 
   // Every limit from 0 to past the larger of the finished page and the
@@ -212,7 +214,7 @@ class FaultSweep : public ::testing::Test {
 
   // Makes call 1, 2, ... of the faulty program fail until a run makes fewer
   // calls than the one chosen to fail.
-  int SweepCalls(const Scene& s, bool persist) {
+  int SweepCalls(const Scene& s, Mode mode) {
     const char* faulty = getenv("BRANTIX_FAULTY");
     EXPECT_NE(faulty, nullptr) << "BRANTIX_FAULTY is not set";
     if (faulty == nullptr) return 0;
@@ -223,7 +225,8 @@ class FaultSweep : public ::testing::Test {
       Environment env;
       env.Set("BRANTIX_PROGRAM", faulty);
       env.Set("BRANTIX_FAULT_AT", std::to_string(n));
-      env.Set("BRANTIX_FAULT_PERSIST", persist ? "1" : "0");
+      env.Set("BRANTIX_FAULT_PERSIST", mode == Mode::kPersist ? "1" : "0");
+      env.Set("BRANTIX_FAULT_CRASH", mode == Mode::kCrash ? "1" : "0");
       env.Set("BRANTIX_FAULT_LOG", log);
       std::remove(log.c_str());
       Prepare(s);
@@ -235,10 +238,23 @@ class FaultSweep : public ::testing::Test {
         std::fclose(f);
       }
       EXPECT_GE(calls, 0) << "unreadable call log";
-      Check(s, r, persist ? Mode::kPersist : Mode::kOnce,
-            std::string(persist ? "every call from " : "only call ") +
-                std::to_string(n) + " failing, of " + std::to_string(calls));
+      const char* how = mode == Mode::kPersist ? "every call from "
+                        : mode == Mode::kCrash   ? "killed at call "
+                                                 : "only call ";
+      Check(s, r, failures == 0 ? Mode::kOnce : mode,
+            how + std::to_string(n) + " of " + std::to_string(calls));
       if (::testing::Test::HasFailure()) break;
+      if (mode == Mode::kCrash && failures > 0 &&
+          ReadBytes(Path(kPageName)) == s.page) {
+        // Run again on what the killed run left: it must go through.
+        env.Set("BRANTIX_FAULT_AT", "0");
+        RunResult again = Run();
+        ++runs;
+        EXPECT_EQ(again.status, 0) << again.output;
+        EXPECT_TRUE(ReadBytes(Path(kPageName)) == s.expected_page);
+        EXPECT_TRUE(ReadBytes(Path(kBackupName)) == s.expected_backup);
+        if (::testing::Test::HasFailure()) break;
+      }
       if (failures == 0) {
         // The run got through without reaching call |n|.
         EXPECT_EQ(r.status, 0);
@@ -250,7 +266,6 @@ class FaultSweep : public ::testing::Test {
 
   ScratchDir dir_;
   static inline int total_runs_ = 0;
-  static inline int pages_in_backup_ = 0;
 };
 
 TEST_F(FaultSweep, EveryWriteLimitOnASmallPage) {
@@ -342,17 +357,16 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
   for (int rows : {14, 2600}) {
     Scene s = MakeScene(SamplePage(rows), true);
     ASSERT_FALSE(HasFailure());
-    int once = SweepCalls(s, false);
-    int persist = SweepCalls(s, true);
+    int once = SweepCalls(s, Mode::kOnce);
+    int persist = SweepCalls(s, Mode::kPersist);
+    int crash = SweepCalls(s, Mode::kCrash);
     std::printf("%zu-byte page: %d runs with one call failing, %d with every "
-                "call failing from one on\n",
-                s.page.size(), once, persist);
-    runs += once + persist;
+                "call failing from one on, %d killed at one call\n",
+                s.page.size(), once, persist, crash);
+    runs += once + persist + crash;
     if (HasFailure()) break;
   }
-  std::printf("platform calls failing: %d runs, %d of them leaving the page "
-              "only in its backup (every later call failing)\n",
-              runs, pages_in_backup_);
+  std::printf("platform calls failing or killing: %d runs\n", runs);
 }
 
 }  // namespace
