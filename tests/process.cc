@@ -173,7 +173,7 @@ RunResult Finish(Session* s) {
   // Reads until the end of the output (on a terminal, until the child has
   // gone), then collects the status; a program that hangs is killed.
   long long deadline = NowMs() + 30000;
-  while (NowMs() < deadline && ReadSome(s, 1000)) {
+  while (s->from_child >= 0 && NowMs() < deadline && ReadSome(s, 1000)) {
   }
   if (NowMs() >= deadline) kill(s->pid, SIGKILL);
   int status = 0;
@@ -182,7 +182,7 @@ RunResult Finish(Session* s) {
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
   result.output = Normalised(s->output, s->windows);
   if (s->to_child >= 0 && s->to_child != s->from_child) close(s->to_child);
-  close(s->from_child);
+  if (s->from_child >= 0) close(s->from_child);
   s->to_child = s->from_child = -1;
   return result;
 }
@@ -192,6 +192,10 @@ RunResult RunProgram(const std::vector<std::string>& args,
   signal(SIGPIPE, SIG_IGN);
   Session s = SpawnOnPipes(FullCommand(args), options.folder,
                            options.file_size_limit);
+  if (options.close_output) {
+    close(s.from_child);
+    s.from_child = -1;
+  }
   if (!options.input.empty()) {
     // The program may stop before reading it all: a short write is fine.
     ssize_t ignored =

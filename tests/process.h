@@ -31,6 +31,7 @@ struct RunOptions {
   std::string folder;                  ///< Working folder of the child.
   std::string input;                   ///< Written to its standard input.
   bool close_input = true;             ///< Then closed.
+  bool close_output = false;           ///< Its standard output read by no one.
   long long file_size_limit = -1;      ///< RLIMIT_FSIZE when >= 0.
 };
 
