@@ -4,7 +4,6 @@
 
 #include "rewrite/rewrite.h"
 #include "run/messages.h"
-#include "run/replacement.h"
 #include "text/interrupt.h"
 
 namespace {
@@ -81,13 +80,92 @@ bool OpenPage(const std::string& nom_du_fichier,
   return CheckBackupName(*page, nom_sauvegarde, err);
 }
 
-bool ReplacePage(Page* page, const std::string& nom_sauvegarde,
-                 const ParamColonne& param, std::string* err) {
-  // The rename would not ask: the page's own protection is asked here.
-  if (!CanOpenForWriting(page->name)) {
-    *err = MsgPageNonOuverte(page->name);
+namespace {
+
+// Rebuilds the page from |source| into |fresh| and finishes |fresh| on the
+// disk. |read_error| is the message of a read error of |source|.
+bool RewriteInto(TextReader* source, const Page& page,
+                 const ParamColonne& param, Replacement* fresh,
+                 const std::string& read_error, std::string* err) {
+  if (!StartReplacement(page.real_name, page.info, fresh)) {
+    *err = MsgPageNonOuverte(page.name);
     return false;
   }
+  EtatReecriture etat;
+  switch (Reecrire(source, &fresh->writer, param, page.name.size(), &etat)) {
+    case FinReecriture::kOk:
+      break;
+    case FinReecriture::kErreurLecture:
+      *err = read_error;
+      return false;
+    case FinReecriture::kErreurEcriture:
+      *err = MsgEcriturePage(page.name);
+      return false;
+  }
+  if (!FinishReplacement(fresh)) {
+    *err = MsgEcriturePage(page.name);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
+                      const ParamColonne& param, Replacement* fresh,
+                      std::string* err) {
+  Replacement backup;
+  if (!StartReplacement(nom_sauvegarde, page->info, &backup)) {
+    *err = MsgSauvegardeImpossible(nom_sauvegarde);
+    return false;
+  }
+  CopyWhileReading(&page->reader, &backup.writer);
+  // When the new page cannot be written, the page is still read to its end
+  // so that the backup is complete, as it would be in two passes.
+  std::string page_err;
+  bool read = true;
+  if (!StartReplacement(page->real_name, page->info, fresh)) {
+    page_err = MsgPageNonOuverte(page->name);
+  } else {
+    EtatReecriture etat;
+    switch (Reecrire(&page->reader, &fresh->writer, param, page->name.size(),
+                     &etat)) {
+      case FinReecriture::kOk:
+        if (!FinishReplacement(fresh)) page_err = MsgEcriturePage(page->name);
+        break;
+      case FinReecriture::kErreurLecture:
+        read = false;
+        break;
+      case FinReecriture::kErreurEcriture:
+        page_err = MsgEcriturePage(page->name);
+        break;
+    }
+  }
+  read = read && SkipToEnd(&page->reader);
+  CopyWhileReading(&page->reader, nullptr);
+  if (backup.writer.failed) {
+    *err = MsgEcritureSauvegarde(nom_sauvegarde);
+    return false;
+  }
+  if (!read) {
+    *err = MsgLecturePage(page->name);
+    return false;
+  }
+  if (!FinishReplacement(&backup)) {
+    *err = MsgEcritureSauvegarde(nom_sauvegarde);
+    return false;
+  }
+  if (!PutInPlace(&backup)) {
+    *err = MsgSauvegardeImpossible(nom_sauvegarde);
+    return false;
+  }
+  *err = page_err;
+  return page_err.empty();
+}
+
+bool RewriteFromBackup(Page* page, const std::string& nom_sauvegarde,
+                       const ParamColonne& param, Replacement* fresh,
+                       std::string* err) {
   File source;
   if (OpenForReading(nom_sauvegarde, &source) != OpenReadResult::kOk) {
     *err = kMsgFichierInexistant;
@@ -95,32 +173,26 @@ bool ReplacePage(Page* page, const std::string& nom_sauvegarde,
   }
   TextReader backup;
   StartReading(std::move(source), &backup);
-  Replacement fresh;
-  if (!StartReplacement(page->real_name, page->info, &fresh)) {
-    *err = MsgPageNonOuverte(page->name);
-    return false;
-  }
-  EtatReecriture etat;
-  switch (Reecrire(&backup, &fresh.writer, param, page->name.size(), &etat)) {
-    case FinReecriture::kOk:
-      break;
-    case FinReecriture::kErreurLecture:
-      *err = MsgLectureSauvegarde(nom_sauvegarde, page->name);
-      return false;
-    case FinReecriture::kErreurEcriture:
-      *err = MsgEcriturePage(page->name);
-      return false;
-  }
-  if (!FinishReplacement(&fresh)) {
-    *err = MsgEcriturePage(page->name);
+  if (!RewriteInto(&backup, *page, param, fresh,
+                   MsgLectureSauvegarde(nom_sauvegarde, page->name), err)) {
     return false;
   }
   if (!CloseFile(&backup.file)) {
     *err = MsgFermetureSauvegarde(nom_sauvegarde);
     return false;
   }
+  return true;
+}
+
+bool MayWritePage(const Page& page, std::string* err) {
+  if (CanOpenForWriting(page.name)) return true;
+  *err = MsgPageNonOuverte(page.name);
+  return false;
+}
+
+bool PutNewPageInPlace(Page* page, Replacement* fresh, std::string* err) {
   if (!MayReplace(*page, err)) return false;
-  if (!PutInPlace(&fresh, &page->reader.file)) {
+  if (!PutInPlace(fresh, &page->reader.file)) {
     *err = MsgEcriturePage(page->name);
     return false;
   }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "parameters/param_colonne.h"
+#include "run/replacement.h"
 #include "text/file.h"
 #include "text/text_file.h"
 
@@ -24,13 +25,30 @@ struct Page {
 bool OpenPage(const std::string& nom_du_fichier,
               const std::string& nom_sauvegarde, Page* page, std::string* err);
 
-/// Rebuilds the page from its backup |nom_sauvegarde| into a file beside
-/// it, and renames that over the page once it is complete on the disk.
-/// Refuses before writing anything when the page may not be written, and
-/// before the rename when the page has changed since it was opened or the
-/// run has been interrupted. Returns false with the message in |err|; the
-/// page then keeps its old text and no temporary file is left.
-bool ReplacePage(Page* page, const std::string& nom_sauvegarde,
-                 const ParamColonne& param, std::string* err);
+/// Copies the page to its backup |nom_sauvegarde| and rebuilds it into
+/// |fresh|, a file beside it, in one pass over the page: what reading the
+/// backup would give is what reading the page gives. The backup is renamed
+/// into place; the new page is left complete on the disk, for
+/// PutNewPageInPlace(). Returns false with the message in |err|; the page
+/// then keeps its old text, and the backup its earlier one.
+bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
+                      const ParamColonne& param, Replacement* fresh,
+                      std::string* err);
+
+/// Rebuilds the page from its backup |nom_sauvegarde| into |fresh|, a file
+/// beside it, left complete on the disk for PutNewPageInPlace(). Returns
+/// false with the message in |err|; the page then keeps its old text.
+bool RewriteFromBackup(Page* page, const std::string& nom_sauvegarde,
+                       const ParamColonne& param, Replacement* fresh,
+                       std::string* err);
+
+/// Whether the user may change the page: the rename that replaces it would
+/// not ask, so the page is opened for writing, without a change, to ask.
+bool MayWritePage(const Page& page, std::string* err);
+
+/// Renames |fresh| over the page, unless the run has been interrupted or
+/// the page has changed since it was opened. Returns false with the message
+/// in |err|; the page then keeps what it holds.
+bool PutNewPageInPlace(Page* page, Replacement* fresh, std::string* err);
 
 #endif  // BRANTIX_RUN_PAGE_H_

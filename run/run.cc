@@ -51,18 +51,32 @@ int RealMain(int argc, char** argv) {
 
   std::string err;
   Page page;
-  if (!OpenPage(nom_du_fichier, nom_sauvegarde, &page, &err) ||
-      !MakeBackup(&page, nom_sauvegarde, &err)) {
+  if (!OpenPage(nom_du_fichier, nom_sauvegarde, &page, &err)) {
     return Stop(nom_du_fichier, err);
   }
 
-  const char* mode = argc > 2 ? argv[2] : "0";
-  ConsoleInput input;
+  // With "-1", param.txt is read first: when it holds the column, one pass
+  // over the page writes the backup and the new page side by side, and the
+  // confirmation then only decides whether the new page is put in place.
+  // When it is refused, the backup is made all the same before saying why.
+  // The dialogue asks its questions between the backup and the rewrite.
+  const bool from_file = argc > 2 && std::strcmp(argv[2], "-1") == 0;
   ParamColonne param;
-  bool lu = std::strcmp(mode, "-1") == 0
-                ? LireFichierParametres(kNomFichierParam, &param, &err)
-                : DemanderParametres(&input, &param, &err);
-  if (!lu) return Stop(nom_du_fichier, err);
+  ConsoleInput input;
+  Replacement fresh;
+  if (from_file) {
+    if (!LireFichierParametres(kNomFichierParam, &param, &err)) {
+      std::string backup_err;
+      if (!MakeBackup(&page, nom_sauvegarde, &backup_err)) err = backup_err;
+      return Stop(nom_du_fichier, err);
+    }
+    if (!BackUpAndRewrite(&page, nom_sauvegarde, param, &fresh, &err)) {
+      return Stop(nom_du_fichier, err);
+    }
+  } else if (!MakeBackup(&page, nom_sauvegarde, &err) ||
+             !DemanderParametres(&input, &param, &err)) {
+    return Stop(nom_du_fichier, err);
+  }
 
   // A question that cannot be shown is not answered: the run stops.
   switch (Confirm(&input)) {
@@ -75,7 +89,10 @@ int RealMain(int argc, char** argv) {
   }
   if (Interrupted()) return Stop(nom_du_fichier, "");
 
-  if (!ReplacePage(&page, nom_sauvegarde, param, &err)) {
+  if (!MayWritePage(page, &err) ||
+      (!from_file &&
+       !RewriteFromBackup(&page, nom_sauvegarde, param, &fresh, &err)) ||
+      !PutNewPageInPlace(&page, &fresh, &err)) {
     return Stop(nom_du_fichier, err);
   }
   return 0;

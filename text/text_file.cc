@@ -20,6 +20,16 @@ void StartReading(File file, TextReader* reader, std::size_t capacity) {
   }
   reader->begin = reader->end = 0;
   reader->at_eof = false;
+  reader->copy = nullptr;
+  reader->copy_after_cr = false;
+}
+
+static bool PutAsText(TextWriter* w, const char* block, std::size_t size,
+                      bool cr_before);
+
+void CopyWhileReading(TextReader* reader, TextWriter* copy) {
+  reader->copy = copy;
+  reader->copy_after_cr = false;
 }
 
 // Makes at least |want| raw bytes available after |begin|, or all that the
@@ -36,6 +46,15 @@ static bool Fill(TextReader* r, std::size_t want) {
         ReadSome(&r->file, r->buffer.get() + r->end, r->capacity - r->end);
     if (got < 0) return false;
     if (got == 0) r->at_eof = true;
+    if (r->copy != nullptr && got > 0) {
+      const char* fresh = r->buffer.get() + r->end;
+      std::size_t size = static_cast<std::size_t>(got);
+      if (r->copy->failed ||
+          !PutAsText(r->copy, fresh, size, r->copy_after_cr)) {
+        return false;
+      }
+      r->copy_after_cr = fresh[size - 1] == '\r';
+    }
     r->end += static_cast<std::size_t>(got);
   }
   return true;
@@ -44,6 +63,14 @@ static bool Fill(TextReader* r, std::size_t want) {
 // A piece of kPieceMax translated bytes can span kPieceMax + 1 raw bytes
 // when it ends with CR LF, so a piece is cut with one byte more in view.
 bool ReadAhead(TextReader* r) { return Fill(r, kPieceMax + 1); }
+
+bool SkipToEnd(TextReader* r) {
+  for (;;) {
+    r->begin = r->end;
+    if (r->at_eof) return true;
+    if (!Fill(r, 1)) return false;
+  }
+}
 
 PieceResult ReadPiece(TextReader* r, std::string_view* piece) {
   if (!ReadAhead(r)) return PieceResult::kError;
@@ -162,6 +189,27 @@ bool WritePiece(TextWriter* w, std::string_view piece) {
   return Put(w, piece.data(), piece.size());
 }
 
+// Writes |size| raw bytes (at least one) with each LF that does not follow
+// a CR as CR LF; |cr_before| tells whether the byte before them was a CR.
+static bool PutAsText(TextWriter* w, const char* block, std::size_t size,
+                      bool cr_before) {
+  const char* stop = block + size;
+  const char* run = block;  // First byte not yet written.
+  const char* p = block;
+  while (p < stop) {
+    const char* lf = static_cast<const char*>(
+        std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
+    if (lf == nullptr) break;
+    bool after_cr = lf > block ? lf[-1] == '\r' : cr_before;
+    if (!after_cr) {
+      if (!PutLine(w, run, static_cast<std::size_t>(lf - run))) return false;
+      run = lf + 1;
+    }
+    p = lf + 1;
+  }
+  return Put(w, run, static_cast<std::size_t>(stop - run));
+}
+
 CopyEnd CopyText(TextReader* r, TextWriter* w) {
   if (w->failed) return CopyEnd::kWriteError;
   // Whether the byte before the block in hand was a CR. A piece already
@@ -181,26 +229,9 @@ CopyEnd CopyText(TextReader* r, TextWriter* w) {
       r->end = static_cast<std::size_t>(got);
     }
     const char* block = r->buffer.get() + r->begin;
-    const char* stop = r->buffer.get() + r->end;
-    const char* run = block;  // First byte not yet written.
-    const char* p = block;
-    while (p < stop) {
-      const char* lf = static_cast<const char*>(
-          std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
-      if (lf == nullptr) break;
-      bool after_cr = lf > block ? lf[-1] == '\r' : cr_before;
-      if (!after_cr) {
-        if (!PutLine(w, run, static_cast<std::size_t>(lf - run))) {
-          return CopyEnd::kWriteError;
-        }
-        run = lf + 1;
-      }
-      p = lf + 1;
-    }
-    if (!Put(w, run, static_cast<std::size_t>(stop - run))) {
-      return CopyEnd::kWriteError;
-    }
-    cr_before = stop[-1] == '\r';
+    std::size_t size = r->end - r->begin;
+    if (!PutAsText(w, block, size, cr_before)) return CopyEnd::kWriteError;
+    cr_before = block[size - 1] == '\r';
     r->begin = r->end;
   }
 }

@@ -28,6 +28,8 @@ struct TextReader {
   std::size_t begin = 0;  ///< First raw byte not yet delivered.
   std::size_t end = 0;    ///< One past the last raw byte read.
   bool at_eof = false;    ///< The file has no bytes beyond |end|.
+  struct TextWriter* copy = nullptr;  ///< Gets every byte read, as text.
+  bool copy_after_cr = false;  ///< The last byte given to |copy| was a CR.
 };
 
 /// Result of asking for the next line piece.
@@ -38,9 +40,19 @@ enum class PieceResult { kPiece, kEnd, kError };
 void StartReading(File file, TextReader* reader,
                   std::size_t capacity = kTextBufferSize);
 
+/// From now on, every raw byte that |reader| reads from its file is also
+/// written to |copy| as text, as CopyText() would write it: reading the
+/// file to its end piece by piece copies it whole. Call it before the first
+/// read.
+void CopyWhileReading(TextReader* reader, struct TextWriter* copy);
+
 /// Reads ahead so that the next piece is available without another read.
 /// Returns false on a read error.
 bool ReadAhead(TextReader* reader);
+
+/// Reads the rest of the file without delivering it; a copy set with
+/// CopyWhileReading() still gets every byte. Returns false on a read error.
+bool SkipToEnd(TextReader* reader);
 
 /// Reads the next line piece of the translated text: up to and including the
 /// first LF, or kPieceMax bytes, or up to the end of the file. |piece| points
