@@ -64,7 +64,7 @@ bool LigneEntete(Curseur* c, const ParamColonne& param, EtatReecriture* etat) {
   etat->EnteteFaite = true;
   Avancer(c);
   if (c->fin != FinReecriture::kOk) return false;
-  if (!EcrireCelluleEntete(c->page, param.TexteEntete.vue())) {
+  if (!WriteHeadingCell(c->page, param.TexteEntete.vue())) {
     c->fin = FinReecriture::kErreurEcriture;
     return false;
   }
@@ -89,13 +89,13 @@ bool LigneDonnees(Curseur* c, const ParamColonne& param,
     // Map numbers wrap like the 32-bit counter they are.
     etat->NumeroMap = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(etat->NumeroMap) + 1u);
-    ecrit = EcrireCelluleMap(c->page, param.NomIcone1.vue(),
+    ecrit = WriteMapCell(c->page, param.NomIcone1.vue(),
                              param.NomIcone2.vue(), param.NomMap.vue(),
                              etat->NumeroMap, etat->CheminLien.vue(),
                              param.NomFichierLien.vue());
     etat->SonVu = false;
   } else {
-    ecrit = EcrireCelluleTiret(c->page);
+    ecrit = WriteDashCell(c->page);
   }
   if (!ecrit) c->fin = FinReecriture::kErreurEcriture;
   return ecrit;

@@ -181,6 +181,11 @@ bool WriteText(TextWriter* w, std::string_view text) {
   return true;
 }
 
+bool WriteUnchanged(TextWriter* w, std::string_view bytes) {
+  if (w->failed) return false;
+  return Put(w, bytes.data(), bytes.size());
+}
+
 bool WritePiece(TextWriter* w, std::string_view piece) {
   if (w->failed) return false;
   if (!piece.empty() && piece.back() == '\n') {

@@ -77,6 +77,10 @@ void StartWriting(File file, TextWriter* writer,
 /// now or earlier.
 bool WriteText(TextWriter* writer, std::string_view text);
 
+/// Writes |bytes| as they are, without turning LF into CR LF: text whose
+/// line ends are already CR LF. Returns false when a write has failed.
+bool WriteUnchanged(TextWriter* writer, std::string_view bytes);
+
 /// Writes |piece|, a piece as ReadPiece delivers it: it holds no LF but
 /// perhaps as its last byte, which is written as CR LF. Unlike WriteText it
 /// does not search the piece. Returns false when a write has failed.
