@@ -1,8 +1,9 @@
 // Writes the benchmark page (see page.h) to standard output:
 //
-//   brantix_make_page SIZE_IN_BYTES [crlf] > page.htm
+//   brantix_make_page SIZE_IN_BYTES [lf|crlf] [long|short] > page.htm
 //
-// The page ends with whole rows and the end of the table, and is at most
+// LF line ends and the long-line layout unless told otherwise. The page
+// ends with whole rows and the end of the table, and is at most
 // SIZE_IN_BYTES long (and never shorter than its head and end).
 #include <cstdint>
 #include <cstdio>
@@ -16,14 +17,31 @@ static bool Ecrire(const std::string& s) {
   return std::fwrite(s.data(), 1, s.size(), stdout) == s.size();
 }
 
+static int Usage() {
+  std::fputs("usage: brantix_make_page SIZE_IN_BYTES [lf|crlf] [long|short]\n",
+             stderr);
+  return 2;
+}
+
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fputs("usage: brantix_make_page SIZE_IN_BYTES [crlf]\n", stderr);
-    return 2;
-  }
-  const std::uint64_t taille = std::strtoull(argv[1], nullptr, 10);
+  if (argc < 2) return Usage();
+  char* end = nullptr;
+  const std::uint64_t taille = std::strtoull(argv[1], &end, 10);
+  if (end == argv[1] || *end != '\0') return Usage();
   GenerateurPage g;
-  if (argc > 2 && std::strcmp(argv[2], "crlf") == 0) g.fin = "\r\n";
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "lf") == 0) {
+      g.fin = "\n";
+    } else if (std::strcmp(argv[i], "crlf") == 0) {
+      g.fin = "\r\n";
+    } else if (std::strcmp(argv[i], "long") == 0) {
+      g.layout = PageLayout::kLongLines;
+    } else if (std::strcmp(argv[i], "short") == 0) {
+      g.layout = PageLayout::kShortLines;
+    } else {
+      return Usage();
+    }
+  }
   std::string bloc = DebutPage(g);
   const std::string fin = FinPage(g);
   std::uint64_t ecrit = 0;

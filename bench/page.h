@@ -1,17 +1,32 @@
-// The test page of the benchmarks: a table of data rows with four cells,
-// each cell on three lines (opening tag, content, closing "</td>"), about
-// 57 bytes per line, a sound icon and a link path in one row of three.
-// The same arguments always give the same bytes, so runs can be compared.
+// The test pages of the benchmarks, in two layouts. Both are tables whose
+// cells take three lines each (opening tag, content, closing "</td>"):
+//
+// - short lines, like samples/liste.htm: three cells a row, "<tr>", a tab
+//   and "<td>", one content line, a tab and "</td>", about 17.5 bytes a
+//   line with LF line ends; two rows of three show a son.gif sound icon and
+//   one of three a "..///" link path, as in the sample;
+// - long lines: four cells a row, the opening tags with all their
+//   attributes, about 57 bytes a line, a sound icon and a link path in one
+//   row of three.
+//
+// Either comes with LF or with CR LF line ends. The same arguments always
+// give the same bytes, so runs can be compared.
 #ifndef BRANTIX_BENCH_PAGE_H_
 #define BRANTIX_BENCH_PAGE_H_
 
 #include <cstdint>
 #include <string>
 
+enum class PageLayout {
+  kLongLines,   ///< Four cells a row, about 57 bytes a line.
+  kShortLines,  ///< Three cells a row, about 17.5 bytes a line.
+};
+
 struct GenerateurPage {
   std::uint64_t hasard = 0x9E3779B97F4A7C15u;
   std::uint64_t numero = 1;  ///< Number of the next data row.
   const char* fin = "\n";     ///< Line end: "\n" or "\r\n".
+  PageLayout layout = PageLayout::kLongLines;
 };
 
 inline std::uint32_t Hasard(GenerateurPage* g) {
@@ -24,6 +39,8 @@ inline void AjouterLigne(const GenerateurPage& g, const std::string& texte,
   out->append(texte);
   out->append(g.fin);
 }
+
+// The long-line layout.
 
 inline void AjouterCellule(const GenerateurPage& g, const std::string& contenu,
                            std::string* out) {
@@ -50,8 +67,162 @@ inline std::string TexteCellule(GenerateurPage* g, std::uint64_t numero) {
   return t;
 }
 
-/// The page's head and the heading row.
+// The short-line layout, like samples/liste.htm.
+
+/// One of |count| words, at random.
+inline const char* PickWord(GenerateurPage* g, const char* const* words,
+                            std::uint32_t count) {
+  return words[Hasard(g) % count];
+}
+
+/// A song title of two to five words, and its file name (without ".htm").
+inline void MakeSongTitle(GenerateurPage* g, std::string* title,
+                          std::string* file_name) {
+  static const char* const kWords[] = {
+      "la",    "mer",     "les",    "feuilles", "mortes",  "comme",
+      "une",   "chanson", "pour",   "toi",      "amour",   "nuit",
+      "paris", "le",      "temps",  "des",      "cerises", "ville",
+      "douce", "france",  "soleil", "jardin",   "vie",     "rose"};
+  const std::uint32_t count = sizeof kWords / sizeof kWords[0];
+  title->clear();
+  file_name->clear();
+  int words = 2 + static_cast<int>(Hasard(g) % 4);
+  for (int i = 0; i < words; ++i) {
+    const char* word = PickWord(g, kWords, count);
+    if (i > 0) {
+      *title += ' ';
+      *file_name += '_';
+    }
+    *title += word;
+    *file_name += word;
+  }
+  (*title)[0] = static_cast<char>((*title)[0] - 'a' + 'A');
+}
+
+/// A name as shown on the page and as spelt in a file name.
+struct SpeltName {
+  const char* shown;
+  const char* in_file;
+};
+
+/// A singer's name, a first name and a last name, alone or as a link to
+/// the singer's page.
+inline std::string MakeSingerName(GenerateurPage* g, bool with_link) {
+  static const SpeltName kFirst[] = {
+      {"Charles", "charles"},    {"Yves", "yves"},
+      {"&Eacute;dith", "edith"}, {"Jacques", "jacques"},
+      {"Claude", "claude"},      {"Fran&ccedil;oise", "francoise"},
+      {"Georges", "georges"},    {"Serge", "serge"},
+      {"Barbara", "barbara"}};
+  static const SpeltName kLast[] = {
+      {"Trenet", "trenet"},   {"Montand", "montand"},
+      {"Piaf", "piaf"},       {"Brel", "brel"},
+      {"Fran&ccedil;ois", "francois"},
+      {"Hardy", "hardy"},     {"Brassens", "brassens"},
+      {"Gainsbourg", "gainsbourg"},
+      {"Aznavour", "aznavour"}, {"Ferrat", "ferrat"}};
+  const SpeltName& first =
+      kFirst[Hasard(g) % (sizeof kFirst / sizeof kFirst[0])];
+  const SpeltName& last = kLast[Hasard(g) % (sizeof kLast / sizeof kLast[0])];
+  std::string name = std::string(first.shown) + ' ' + last.shown;
+  if (!with_link) return name;
+  return std::string("<a href=\"interpretes/") + first.in_file + "_" +
+         last.in_file + ".htm\">" + name + "</a>";
+}
+
+/// The folder of a sound extract, after "..///extraits/".
+inline const char* PickGenre(GenerateurPage* g) {
+  static const char* const kGenres[] = {
+      "chanson_francaise", "variete_francaise", "jazz_manouche", "musette"};
+  return PickWord(g, kGenres, sizeof kGenres / sizeof kGenres[0]);
+}
+
+inline constexpr const char kSoundIcon[] =
+    "<img src=\"../images/son.gif\" alt=\"extrait\"> ";
+
+/// A cell on three lines: a tab and "<td>", a tab and the content, a tab
+/// and "</td>".
+inline void AddShortCell(const GenerateurPage& g, const std::string& content,
+                         std::string* out) {
+  AjouterLigne(g, "\t<td>", out);
+  AjouterLigne(g, "\t" + content, out);
+  AjouterLigne(g, "\t</td>", out);
+}
+
+inline std::string ShortPageHead(const GenerateurPage& g) {
+  std::string out;
+  AjouterLigne(g, "<html>", &out);
+  AjouterLigne(g, "<head>", &out);
+  AjouterLigne(g,
+               "<meta http-equiv=\"Content-Type\" content=\"text/html; "
+               "charset=iso-8859-1\">",
+               &out);
+  AjouterLigne(g, "<title>Chansons - liste des titres</title>", &out);
+  AjouterLigne(g, "</head>", &out);
+  AjouterLigne(g, "<body bgcolor=\"#ffffff\">", &out);
+  AjouterLigne(g, "<h1>Chansons fran&ccedil;aises</h1>", &out);
+  AjouterLigne(g, "<table border=\"1\" cellpadding=\"2\" width=\"90%\">", &out);
+  AjouterLigne(g, "<tr>", &out);
+  const char* const headings[][2] = {{"40", "Titre"},
+                                     {"30", "Interpr&egrave;te"},
+                                     {"20", "Ann&eacute;e"}};
+  for (const auto& heading : headings) {
+    AjouterLigne(g,
+                 std::string("\t<td WIDTH=\"") + heading[0] +
+                     "%\" BGCOLOR=\"#f0ffff\">",
+                 &out);
+    AjouterLigne(g, std::string("\t<strong>") + heading[1] + "</strong>", &out);
+    AjouterLigne(g, "\t</td>", &out);
+  }
+  AjouterLigne(g, "</tr>", &out);
+  return out;
+}
+
+/// Appends the next data row: title, singer, year. The rows go in sixes,
+/// the first five as in samples/liste.htm: a sound icon and a "..///" link
+/// in the title; a plain link; a sound icon; a "..///" link in the title
+/// and a sound icon in the year; a sound icon; then a title alone. The
+/// singer's name is a link but in the fifth.
+inline void AddShortRow(GenerateurPage* g, std::string* out) {
+  const std::uint64_t n = g->numero++;
+  std::string title;
+  std::string file_name;
+  MakeSongTitle(g, &title, &file_name);
+  std::string title_cell;
+  const int kind = static_cast<int>((n - 1) % 6);
+  if (kind == 0 || kind == 2 || kind == 4) title_cell = kSoundIcon;
+  if (kind == 0 || kind == 3) {
+    title_cell += std::string("<a href=\"..///extraits/") + PickGenre(g) +
+                  "/" + file_name + ".htm\">" + title + "</a>";
+  } else if (kind == 1) {
+    title_cell += "<a href=\"paroles/" + file_name + ".htm\">" + title + "</a>";
+  } else {
+    title_cell += title;
+  }
+  std::string year = std::to_string(1930 + Hasard(g) % 90);
+  if (kind == 3) year = kSoundIcon + year;
+
+  AjouterLigne(*g, "<tr>", out);
+  AddShortCell(*g, title_cell, out);
+  AddShortCell(*g, MakeSingerName(g, kind != 4), out);
+  AddShortCell(*g, year, out);
+  AjouterLigne(*g, "</tr>", out);
+}
+
+inline std::string ShortPageEnd(const GenerateurPage& g) {
+  std::string out;
+  AjouterLigne(g, "</table>", &out);
+  AjouterLigne(g, "<p><a href=\"index.htm\">Retour</a></p>", &out);
+  AjouterLigne(g, "</body>", &out);
+  AjouterLigne(g, "</html>", &out);
+  return out;
+}
+
+// The page, in either layout.
+
+/// The page's head and the heading row, in the generator's layout.
 inline std::string DebutPage(const GenerateurPage& g) {
+  if (g.layout == PageLayout::kShortLines) return ShortPageHead(g);
   std::string out;
   AjouterLigne(g, "<html>", &out);
   AjouterLigne(g, "<head><title>Liste des enregistrements</title></head>", &out);
@@ -65,8 +236,9 @@ inline std::string DebutPage(const GenerateurPage& g) {
   return out;
 }
 
-/// Appends the next data row.
+/// Appends the next data row, in the generator's layout.
 inline void AjouterRangee(GenerateurPage* g, std::string* out) {
+  if (g->layout == PageLayout::kShortLines) return AddShortRow(g, out);
   std::uint64_t n = g->numero++;
   AjouterLigne(*g, "  <tr>", out);
   AjouterCellule(*g, TexteCellule(g, n), out);
@@ -86,8 +258,9 @@ inline void AjouterRangee(GenerateurPage* g, std::string* out) {
   AjouterLigne(*g, "  </tr>", out);
 }
 
-/// The end of the table and of the page.
+/// The end of the table and of the page, in the generator's layout.
 inline std::string FinPage(const GenerateurPage& g) {
+  if (g.layout == PageLayout::kShortLines) return ShortPageEnd(g);
   std::string out;
   AjouterLigne(g, "</table>", &out);
   AjouterLigne(g, "</body>", &out);
@@ -96,9 +269,11 @@ inline std::string FinPage(const GenerateurPage& g) {
 }
 
 /// A whole page of about |taille| bytes, in memory.
-inline std::string FairePage(std::uint64_t taille, bool crlf) {
+inline std::string FairePage(std::uint64_t taille, bool crlf,
+                             PageLayout layout = PageLayout::kLongLines) {
   GenerateurPage g;
   g.fin = crlf ? "\r\n" : "\n";
+  g.layout = layout;
   std::string page = DebutPage(g);
   std::string fin = FinPage(g);
   while (page.size() + fin.size() < taille) AjouterRangee(&g, &page);

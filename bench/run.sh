@@ -3,39 +3,51 @@
 #
 #   bench/run.sh [SIZE]        SIZE: bytes, or with K, M or G; default 256M
 #
-# Builds the optimised program, generates a test page (bench/page.h) with LF
-# and with CR LF line ends, then times with hyperfine, in rounds whose order
-# rotates so that the commands alternate:
-#   brantix   brantix page.htm -1, param.txt in the folder, Enter on stdin
-#   floor     cat page > a && cat a > b   (the page copied twice)
-#   floor-dd  the same with dd bs=256K: read() and write() through the
-#             program even where cat lets the kernel copy (copy_file_range)
-#   unix2dos  unix2dos -n page out        (one line-end conversion pass)
-# and prints medians with min and max, the ratios, and brantix's peak
-# resident memory (/usr/bin/time -v) on pages of 64 MiB, 256 MiB and 1 GiB.
-# Before each timed run the outputs of the last one are removed and the file
-# systems synced, so that no run pays for the write-back of another.
+# A run copies the page to its backup and rewrites the page from the backup,
+# each flushed to disk: it cannot beat copying the page twice. This script
+# builds the "bench" preset (build/bench), generates three test pages
+# (bench/page.h):
+#   short LF     short lines like samples/liste.htm, about 17.5 bytes a line
+#   short CR LF  the same with CR LF line ends
+#   long LF      four cells a row, about 57 bytes a line
+# and for each page times with hyperfine, in rounds whose order rotates so
+# that the commands alternate:
+#   brantix         brantix page.htm -1, param.txt in the folder, Enter on
+#                   standard input
+#   copies          dd bs=256K from the page to a, then from a to b
+#   flushed copies  the same two copies, each flushed to disk (conv=fsync)
+# It prints CPU time (user + system) and wall time, median (min-max) over
+# the runs, and two ratios whose goal is 1.5 or less: brantix's CPU time over
+# that of the two copies, and brantix's wall time over that of the two
+# flushed copies. Then it times one run in console dialogue mode (the six
+# answers and Enter, each written once its question is printed, by
+# bench/dialogue.py), and measures brantix's peak resident memory
+# (/usr/bin/time) on pages of the sizes in BRANTIX_BENCH_MEMORY.
 #
-# Needs cmake, a C++20 compiler, hyperfine, unix2dos (dos2unix package) and
-# /usr/bin/time (time package). Settings, from the environment:
+# Each timed run is one hyperfine run, so that hyperfine's user and system
+# times are those of that run. Before each, the outputs of the last one are
+# removed and the file systems synced, so that no run pays for the
+# write-back of another.
+#
+# Needs cmake, a C++20 compiler, hyperfine, python3, dd and /usr/bin/time
+# (time package). Settings, from the environment:
 #   BRANTIX_BENCH_DIR     scratch folder for the pages (build/bench-data);
 #                         about 4 times the largest page is written there
-#   BRANTIX_BENCH_BUILD   build folder (build/bench-run)
 #   BRANTIX_BENCH_ROUNDS  rounds of alternation (3)
 #   BRANTIX_BENCH_RUNS    timed runs of each command per round (3)
-#   BRANTIX_BENCH_MEMORY  page sizes for the memory line ("64M 256M 1G",
+#   BRANTIX_BENCH_MEMORY  page sizes for the memory table ("64M 256M 1G",
 #                         or "none")
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SIZE=${1:-256M}
-BUILD=${BRANTIX_BENCH_BUILD:-$ROOT/build/bench-run}
+BUILD=$ROOT/build/bench
 DIR=${BRANTIX_BENCH_DIR:-$ROOT/build/bench-data}
 ROUNDS=${BRANTIX_BENCH_ROUNDS:-3}
 RUNS=${BRANTIX_BENCH_RUNS:-3}
 MEMORY=${BRANTIX_BENCH_MEMORY:-64M 256M 1G}
 
-for tool in cmake hyperfine unix2dos /usr/bin/time; do
+for tool in cmake hyperfine python3 dd /usr/bin/time; do
   command -v "$tool" >/dev/null 2>&1 || {
     echo "bench/run.sh: $tool is needed" >&2
     exit 2
@@ -50,100 +62,165 @@ bytes() {
     *) echo $(($1)) ;;
   esac
 }
+bytes "$SIZE" >/dev/null
 
-echo "== Building $BUILD"
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-  -DBRANTIX_BENCH=ON -DBRANTIX_WERROR=ON >/dev/null
-cmake --build "$BUILD" -j "$(nproc 2>/dev/null || echo 2)" \
-  --target brantix brantix_make_page >/dev/null
+echo "== Building $BUILD (preset bench)"
+(cd "$ROOT" && cmake --preset bench >/dev/null &&
+  cmake --build --preset bench -j "$(nproc 2>/dev/null || echo 2)" \
+    --target brantix brantix_make_page >/dev/null)
 BRANTIX=$BUILD/brantix
 MAKE_PAGE=$BUILD/bench/brantix_make_page
 
 mkdir -p "$DIR/run"
 DIR=$(cd "$DIR" && pwd)
 RUN=$DIR/run
-printf '2\nEcoute\nvideo.gif\nson2.gif\ncarte\nindex.htm\n' >"$RUN/param.txt"
+ANSWERS="2 Ecoute video.gif son2.gif carte index.htm"
+# shellcheck disable=SC2086 # the answers are words
+printf '%s\n' $ANSWERS >"$RUN/param.txt"
 printf '\n' >"$RUN/enter.txt"
 
-# page SIZE VARIANT: the page's path, generated once and kept.
+# The timed commands and their preparations, as scripts in the run folder
+# so that hyperfine runs them without quoting troubles; they take the page
+# and the program from the environment.
+export BENCH_PAGE BENCH_BRANTIX="$BRANTIX"
+cat >"$RUN/prepare-brantix.sh" <<'EOF'
+rm -f p.htm p.htm.orig brantix-*.tmp && cp "$BENCH_PAGE" p.htm && sync
+EOF
+cat >"$RUN/brantix.sh" <<'EOF'
+exec "$BENCH_BRANTIX" p.htm -1 <enter.txt >/dev/null
+EOF
+cat >"$RUN/prepare-copies.sh" <<'EOF'
+rm -f a b && sync
+EOF
+cat >"$RUN/copies.sh" <<'EOF'
+dd if="$BENCH_PAGE" of=a bs=256K status=none &&
+  exec dd if=a of=b bs=256K status=none
+EOF
+cat >"$RUN/flushed-copies.sh" <<'EOF'
+dd if="$BENCH_PAGE" of=a bs=256K conv=fsync status=none &&
+  exec dd if=a of=b bs=256K conv=fsync status=none
+EOF
+
+# page SIZE LAYOUT ENDS: the page's path, generated once and kept.
 page() {
-  p=$DIR/page-$1-$2.htm
+  p=$DIR/page-$1-$2-$3.htm
   if [ ! -f "$p" ]; then
-    if [ "$2" = crlf ]; then "$MAKE_PAGE" "$(bytes "$1")" crlf >"$p.tmp"
-    else "$MAKE_PAGE" "$(bytes "$1")" >"$p.tmp"; fi
+    "$MAKE_PAGE" "$(bytes "$1")" "$3" "$2" >"$p.tmp"
     mv "$p.tmp" "$p"
   fi
   echo "$p"
 }
 
-cleanup() { rm -f "$RUN/p.htm" "$RUN/p.htm.orig" "$RUN/a" "$RUN/b" "$RUN/out"; }
+cleanup() {
+  rm -f "$RUN/p.htm" "$RUN/p.htm.orig" "$RUN"/brantix-*.tmp "$RUN/a" "$RUN/b"
+}
 trap cleanup EXIT
 
-# stats FILE: median, min and max of the numbers in FILE, in milliseconds.
+# stats FIELD NAME FILE: median, min and max of field FIELD (seconds) of
+# the lines of FILE that start with NAME, in milliseconds.
 stats() {
-  sort -n "$1" | awk '{ t[NR] = $1 * 1000 }
-    END { m = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2
-          printf "%.0f %.0f %.0f\n", m, t[1], t[NR] }'
+  awk -v f="$1" -v n="$2" '$1 == n { print $f }' "$3" | sort -n |
+    awk '{ t[NR] = $1 * 1000 }
+      END { if (NR == 0) { print "- - -"; exit }
+            m = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2
+            printf "%.0f %.0f %.0f\n", m, t[1], t[NR] }'
 }
+median() { stats "$@" | cut -d' ' -f1; }
 
 echo "== Machine"
 echo "$(uname -srm), $(nproc 2>/dev/null || echo '?') cores," \
   "$(grep -m1 'model name' /proc/cpuinfo 2>/dev/null | sed 's/.*: //')," \
   "$(awk '/MemTotal/ { printf "%.0f GiB RAM", $2 / 1048576 }' /proc/meminfo 2>/dev/null)"
 echo "scratch: $DIR ($(stat -f -c %T "$DIR" 2>/dev/null || echo '?'))"
-echo "$(cat --version | head -1); $(hyperfine --version)"
+echo "$(hyperfine --version); $(dd --version | head -1); Python $(python3 -c 'import platform; print(platform.python_version())')"
 
-for variant in lf crlf; do
-  src=$(page "$SIZE" "$variant")
+# measure LAYOUT ENDS TITLE: the timings of one page.
+measure() {
+  BENCH_PAGE=$(page "$SIZE" "$1" "$2")
+  lines=$(wc -l <"$BENCH_PAGE")
+  size=$(wc -c <"$BENCH_PAGE")
   echo
-  echo "== $SIZE page, $variant line ends: $(wc -c <"$src") bytes," \
+  echo "== $3: $size bytes, $lines lines" \
+    "($(awk -v b="$size" -v l="$lines" 'BEGIN { printf "%.2f", b / l }') bytes a line)," \
     "$ROUNDS rounds x $RUNS runs"
   times=$(mktemp -d)
-  b="-n brantix --prepare 'sh -c \"cp \\\"$src\\\" p.htm && rm -f p.htm.orig && sync\"' 'sh -c \"\\\"$BRANTIX\\\" p.htm -1 <enter.txt >/dev/null\"'"
-  f="-n floor --prepare 'sh -c \"rm -f a b && sync\"' 'sh -c \"cat \\\"$src\\\" >a && cat a >b\"'"
-  d="-n floor-dd --prepare 'sh -c \"rm -f a b && sync\"' 'sh -c \"dd if=\\\"$src\\\" of=a bs=256K status=none && dd if=a of=b bs=256K status=none\"'"
-  u="-n unix2dos --prepare 'sh -c \"rm -f out && sync\"' 'unix2dos -q -n \"$src\" out'"
+  b="-n brantix --prepare 'sh prepare-brantix.sh' 'sh brantix.sh'"
+  c="-n copies --prepare 'sh prepare-copies.sh' 'sh copies.sh'"
+  f="-n flushed --prepare 'sh prepare-copies.sh' 'sh flushed-copies.sh'"
   round=1
   while [ "$round" -le "$ROUNDS" ]; do
-    case $((round % 4)) in
-      1) order="$b $f $d $u" ;;
-      2) order="$f $d $u $b" ;;
-      3) order="$d $u $b $f" ;;
-      0) order="$u $b $f $d" ;;
+    case $((round % 3)) in
+      1) order="$b $c $f" ;;
+      2) order="$c $f $b" ;;
+      0) order="$f $b $c" ;;
     esac
-    (cd "$RUN" && eval hyperfine -N --style none --warmup 1 --runs "$RUNS" \
-      --export-json "$times/round$round.json" "$order" 2>&1 >/dev/null |
-      grep -v -e 'Warning: Statistical outliers' -e 'Warning: The first' -e '^ *$' >&2 || true)
-    awk -v out="$times" '
-      /"command":/ { sub(/.*"command": "/, ""); sub(/",?[ \t]*$/, ""); cmd = $0 }
-      /"times": \[/ { inside = 1; next }
-      inside && /\]/ { inside = 0; next }
-      inside { gsub(/[ ,]/, ""); print >> (out "/" cmd ".times") }
-    ' "$times/round$round.json"
+    run=1
+    while [ "$run" -le "$RUNS" ]; do
+      warmup=0
+      [ "$run" -eq 1 ] && warmup=1
+      json=$times/round$round-run$run.json
+      (cd "$RUN" && eval hyperfine -N --style none --warmup "$warmup" \
+        --runs 1 --export-json "\"$json\"" "$order" 2>&1 >/dev/null |
+        grep -v -e 'Warning: Statistical outliers' -e 'Warning: The first' \
+          -e '^ *$' >&2 || true)
+      python3 -c '
+import json, sys
+for r in json.load(open(sys.argv[1]))["results"]:
+    print(r["command"], r["times"][0], r["user"], r["system"],
+          r["user"] + r["system"])' "$json" >>"$times/runs"
+      run=$((run + 1))
+    done
     round=$((round + 1))
   done
-  printf '%-10s %10s %10s %10s\n' command "median ms" "min ms" "max ms"
-  for c in brantix floor floor-dd unix2dos; do
-    set -- $(stats "$times/$c.times")
-    printf '%-10s %10s %10s %10s\n' "$c" "$1" "$2" "$3"
-    eval "med_$(echo $c | tr -d -)=$1"
+
+  # The lines of $times/runs: name, wall, user, system, CPU.
+  printf '%-15s %-20s %-20s %8s %8s\n' "" "CPU ms" "wall ms" "user ms" "sys ms"
+  for c in brantix copies flushed; do
+    case $c in
+      brantix) label=brantix ;;
+      copies) label="two copies" ;;
+      flushed) label="flushed copies" ;;
+    esac
+    printf '%-15s %-20s %-20s %8s %8s\n' "$label" \
+      "$(stats 5 "$c" "$times/runs" | awk '{ print $1 " (" $2 "-" $3 ")" }')" \
+      "$(stats 2 "$c" "$times/runs" | awk '{ print $1 " (" $2 "-" $3 ")" }')" \
+      "$(median 3 "$c" "$times/runs")" "$(median 4 "$c" "$times/runs")"
   done
-  awk -v b="$med_brantix" -v f="$med_floor" -v d="$med_floordd" -v u="$med_unix2dos" 'BEGIN {
-    printf "ratio brantix/floor     %.2f\n", b / f
-    printf "ratio brantix/floor-dd  %.2f\n", b / d
-    printf "ratio unix2dos/brantix  %.2f\n", u / b }'
+  awk -v bc="$(median 5 brantix "$times/runs")" \
+    -v cc="$(median 5 copies "$times/runs")" \
+    -v bw="$(median 2 brantix "$times/runs")" \
+    -v fw="$(median 2 flushed "$times/runs")" 'BEGIN {
+    printf "ratio CPU  brantix / two copies      %5.2f (goal 1.5 or less)\n", bc / cc
+    printf "ratio wall brantix / flushed copies  %5.2f (goal 1.5 or less)\n", bw / fw }'
   rm -rf "$times"
-done
+
+  # The dialogue mode, once.
+  (cd "$RUN" && sh prepare-brantix.sh)
+  # shellcheck disable=SC2086 # the answers are words
+  dialogue=$(cd "$RUN" && python3 "$ROOT/bench/dialogue.py" "$BRANTIX" p.htm $ANSWERS)
+  echo "$dialogue" | awk '{ w = $1; u = $2; s = $3
+    printf "dialogue mode, one run: wall %.0f ms, CPU %.0f ms (user %.0f, sys %.0f)\n",
+      w * 1000, (u + s) * 1000, u * 1000, s * 1000 }'
+  cleanup
+}
+
+measure short lf "Short lines, LF"
+measure short crlf "Short lines, CR LF"
+measure long lf "Long lines, LF"
 
 if [ "$MEMORY" != none ]; then
   echo
-  echo "== Peak resident memory of brantix (LF page)"
+  echo "== Peak resident memory of brantix, KiB"
+  printf '%-6s %12s %12s %12s\n' size "short LF" "short CR LF" "long LF"
   for s in $MEMORY; do
-    src=$(page "$s" lf)
-    cp "$src" "$RUN/p.htm"
-    rm -f "$RUN/p.htm.orig"
-    kib=$(cd "$RUN" && /usr/bin/time -f %M "$BRANTIX" p.htm -1 <enter.txt 2>&1 >/dev/null | tail -1)
-    printf '%-6s %6s KiB\n' "$s" "$kib"
-    cleanup
+    line=$(printf '%-6s' "$s")
+    for v in short-lf short-crlf long-lf; do
+      BENCH_PAGE=$(page "$s" "${v%-*}" "${v#*-}")
+      (cd "$RUN" && sh prepare-brantix.sh)
+      kib=$(cd "$RUN" && /usr/bin/time -f %M "$BRANTIX" p.htm -1 <"$RUN/enter.txt" 2>&1 >/dev/null | tail -1)
+      line="$line $(printf '%12s' "$kib")"
+      cleanup
+    done
+    echo "$line"
   done
 fi
