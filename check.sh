@@ -26,19 +26,21 @@ fi
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 jobs=$(nproc 2>/dev/null || echo 2)
+# The presets show warnings; here, as in CI, a warning fails the build.
+werror=-DBRANTIX_WERROR=ON
 
 echo "== Windows: brantix.exe and its unit tests under Wine"
-cmake --preset windows
+cmake --preset windows "$werror"
 cmake --build --preset windows -j "$jobs"
 ctest --preset windows
 
 echo "== Native: unit and end-to-end tests, the latter also against brantix.exe"
-cmake --preset default -DBRANTIX_WINDOWS_EXE="$PWD/build/windows/brantix.exe"
+cmake --preset default "$werror" -DBRANTIX_WINDOWS_EXE="$PWD/build/windows/brantix.exe"
 cmake --build --preset default -j "$jobs"
 ctest --preset default
 
 echo "== Native under AddressSanitizer and UBSan"
-cmake --preset asan
+cmake --preset asan "$werror"
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan
 
