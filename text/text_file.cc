@@ -215,6 +215,12 @@ static bool PutAsText(TextWriter* w, const char* block, std::size_t size,
   return Put(w, run, static_cast<std::size_t>(stop - run));
 }
 
+bool WriteRawPieces(TextWriter* w, std::string_view raw) {
+  if (w->failed) return false;
+  // A piece never ends between the CR and the LF of a pair.
+  return raw.empty() || PutAsText(w, raw.data(), raw.size(), false);
+}
+
 CopyEnd CopyText(TextReader* r, TextWriter* w) {
   if (w->failed) return CopyEnd::kWriteError;
   // Whether the byte before the block in hand was a CR. A piece already

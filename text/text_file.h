@@ -81,6 +81,12 @@ bool WriteText(TextWriter* writer, std::string_view text);
 /// line ends are already CR LF. Returns false when a write has failed.
 bool WriteUnchanged(TextWriter* writer, std::string_view bytes);
 
+/// Writes raw bytes of a text file that make whole pieces, as writing each
+/// piece read from them would: every LF that does not follow a CR becomes
+/// CR LF, everything else is written as it is. Returns false when a write
+/// has failed.
+bool WriteRawPieces(TextWriter* writer, std::string_view raw);
+
 /// Writes |piece|, a piece as ReadPiece delivers it: it holds no LF but
 /// perhaps as its last byte, which is written as CR LF. Unlike WriteText it
 /// does not search the piece. Returns false when a write has failed.
@@ -105,11 +111,12 @@ enum class CopyEnd { kDone, kReadError, kWriteError };
 /// pieces. Does not finish |writer|.
 CopyEnd CopyText(TextReader* reader, TextWriter* writer);
 
-/// Whether |text| holds |marker| anywhere: a plain byte search. Defined
-/// here so that a call with a fixed marker compiles to a fixed comparison.
-inline bool ContainsBytes(std::string_view text, std::string_view marker) {
-  if (marker.empty()) return true;
-  if (text.size() < marker.size()) return false;
+/// Where |text| first holds |marker|, or nullptr: a plain byte search.
+/// Defined here so that a call with a fixed marker compiles to a fixed
+/// comparison.
+inline const char* FindBytes(std::string_view text, std::string_view marker) {
+  if (marker.empty()) return text.data();
+  if (text.size() < marker.size()) return nullptr;
   // Jump from one occurrence of the marker's first byte to the next.
   const char* p = text.data();
   const char* last = p + (text.size() - marker.size());  // Last start.
@@ -118,13 +125,18 @@ inline bool ContainsBytes(std::string_view text, std::string_view marker) {
   for (;;) {
     p = static_cast<const char*>(
         std::memchr(p, first, static_cast<std::size_t>(last - p) + 1));
-    if (p == nullptr) return false;
+    if (p == nullptr) return nullptr;
     std::size_t k = 1;  // Markers are short: compare in line.
     while (k <= rest && p[k] == marker[k]) ++k;
-    if (k > rest) return true;
-    if (p == last) return false;
+    if (k > rest) return p;
+    if (p == last) return nullptr;
     ++p;
   }
+}
+
+/// Whether |text| holds |marker| anywhere.
+inline bool ContainsBytes(std::string_view text, std::string_view marker) {
+  return FindBytes(text, marker) != nullptr;
 }
 
 #endif  // BRANTIX_TEXT_TEXT_FILE_H_
