@@ -1,5 +1,6 @@
 // Every message the program prints, in one place. Messages are French, plain
-// ASCII, and carry no line end.
+// ASCII, and carry no line end; only the texts of --help and --version,
+// printed by a run that then ends normally, end with one.
 #ifndef BRANTIX_RUN_MESSAGES_H_
 #define BRANTIX_RUN_MESSAGES_H_
 
@@ -7,6 +8,20 @@
 
 inline const char kMsgUsage[] =
     "type : brantix \"NomDuFichier\" -1:Utilise le fichier param.txt";
+// The texts of --help (the usage, quoted whole in the manual page) and
+// --version.
+inline const char kMsgAide[] =
+    "usage : brantix NomDuFichier [-1]\n"
+    "        brantix --help | --version\n"
+    "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
+    "Sans -1, les six reponses sont demandees a la console ;\n"
+    "avec -1, elles sont lues dans le fichier param.txt du dossier courant.\n"
+    "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde :\n"
+    "la page telle qu'elle etait avant l'execution.\n"
+    "Plus de details : man brantix, ou le fichier README.md.\n";
+inline std::string MsgVersion(const std::string& version) {
+  return "brantix " + version + "\n";
+}
 inline const char kMsgFichierInexistant[] = "le fichier n'existe pas";
 inline const char kMsgArret[] = "Vous avez ARRETE";
 inline const char kMsgNomTropLong[] =

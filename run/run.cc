@@ -43,6 +43,12 @@ int RealMain(int argc, char** argv) {
     ConsoleWrite(kMsgUsage);
     return -1;
   }
+  // Only these exact first arguments are options: any other is the page's
+  // name, and a page named "--help" is given as "./--help".
+  if (AsksForHelp(argv[1])) return ConsoleWrite(kMsgAide) ? 0 : -1;
+  if (std::strcmp(argv[1], "--version") == 0) {
+    return ConsoleWrite(MsgVersion(BRANTIX_VERSION)) ? 0 : -1;
+  }
   const std::string nom_du_fichier = argv[1];
   if (nom_du_fichier.size() > kLongueurNomMax) {
     return Stop(nom_du_fichier, kMsgNomTropLong);

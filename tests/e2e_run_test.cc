@@ -2,6 +2,7 @@
 // exit status, and the files left behind.
 #include <string>
 
+#include "run/messages.h"
 #include "tests/e2e.h"
 
 namespace {
@@ -16,6 +17,32 @@ TEST_F(E2eTest, UsageWhenThePageIsMissing) {
   EXPECT_EQ(r.output, kUsage);
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Listing(), Names({"page.htm"}));
+}
+
+// --help (also -h, and /? on Windows) and --version print their text with a
+// line end and give status 0 without touching a file, whatever follows them;
+// only these exact first arguments do, and "./--help" names a page.
+TEST_F(E2eTest, HelpAndVersion) {
+  Put("page.htm", kPage);
+  const std::string help = kMsgAide;
+  const std::string version = "brantix " BRANTIX_VERSION "\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string output;
+  } rows[] = {
+      {{"--help"}, help},
+      {{"-h", "page.htm", "-1"}, help},
+      {{"/?"}, Windows() ? help : kNotFound},
+      {{"--version", "page.htm"}, version},
+      {{"./--help"}, kNotFound},
+  };
+  for (const auto& row : rows) {
+    RunResult r = Run(row.args, "\n");
+    EXPECT_EQ(r.output, row.output) << row.args[0];
+    EXPECT_EQ(r.status, row.output == kNotFound ? 255 : 0) << row.args[0];
+    EXPECT_EQ(Get("page.htm"), kPage) << row.args[0];
+    EXPECT_EQ(Listing(), Names({"page.htm"})) << row.args[0];
+  }
 }
 
 TEST_F(E2eTest, PageThatDoesNotExist) {

@@ -13,6 +13,10 @@
 /// the program reports, not a signal that kills it.
 void PrepareProcess();
 
+/// Whether |argument|, the first on the command line, asks for the usage:
+/// "--help" or "-h", and on Windows also "/?", as its console programs take.
+bool AsksForHelp(std::string_view argument);
+
 /// Writes |text| to standard output at once, so that it is visible before
 /// the program waits or ends. Returns false when it could not be written.
 bool ConsoleWrite(std::string_view text);

@@ -33,6 +33,10 @@ void PrepareProcess() {
   WatchInterruptions();
 }
 
+bool AsksForHelp(std::string_view argument) {
+  return argument == "--help" || argument == "-h";
+}
+
 bool ConsoleWrite(std::string_view text) {
   const char* p = text.data();
   std::size_t left = text.size();

@@ -9,6 +9,10 @@
 
 void PrepareProcess() { WatchInterruptions(); }
 
+bool AsksForHelp(std::string_view argument) {
+  return argument == "--help" || argument == "-h" || argument == "/?";
+}
+
 bool ConsoleWrite(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
