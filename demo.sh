@@ -1,9 +1,29 @@
 #!/bin/sh
 # Builds brantix and runs it on the sample page, on a scratch copy in a
 # temporary folder, in parameter-file mode: nothing needs typing and the
-# sample in the repository stays as it is.
+# sample in the repository stays as it is. Installs cmake, g++ and make
+# with apt when they are missing and it runs as root.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+
+# The build needs these three programs; each comes in the Debian package of
+# the same name.
+missing=""
+for tool in cmake g++ make; do
+  command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
+done
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
+    echo "Installing:$missing"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+  else
+    echo "Missing programs:$missing" >&2
+    echo "Install them with: sudo apt-get install -y$missing" >&2
+    exit 1
+  fi
+fi
+
 # Only the program is built, in a folder of its own: no test tools needed.
 build="$here/build/demo"
 cmake --preset default -S "$here" -B "$build" -DBUILD_TESTING=OFF >/dev/null
