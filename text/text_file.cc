@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "text/line_ends.h"
+
 // Keeps a rarely taken path out of line, so that the common path of a
 // function called for every piece needs no saved registers.
 #if defined(__GNUC__)
@@ -196,23 +198,33 @@ bool WritePiece(TextWriter* w, std::string_view piece) {
 
 // Writes |size| raw bytes (at least one) with each LF that does not follow
 // a CR as CR LF; |cr_before| tells whether the byte before them was a CR.
+// Converts straight into the buffer, in parts that fit it even if every
+// byte is a lone LF.
 static bool PutAsText(TextWriter* w, const char* block, std::size_t size,
                       bool cr_before) {
-  const char* stop = block + size;
-  const char* run = block;  // First byte not yet written.
-  const char* p = block;
-  while (p < stop) {
-    const char* lf = static_cast<const char*>(
-        std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
-    if (lf == nullptr) break;
-    bool after_cr = lf > block ? lf[-1] == '\r' : cr_before;
-    if (!after_cr) {
-      if (!PutLine(w, run, static_cast<std::size_t>(lf - run))) return false;
-      run = lf + 1;
+  constexpr std::size_t kSlack = 16;
+  constexpr std::size_t kSmall = 64;
+  while (size > 0) {
+    std::size_t room = w->capacity - w->used;
+    std::size_t part;
+    if (room < 2 * kSmall + kSlack) {
+      // Little room left: convert a small part aside, and Put() spreads it.
+      char aside[2 * kSmall + kSlack];
+      part = size < kSmall ? size : kSmall;
+      if (!Put(w, aside, AddCrBeforeLoneLf(block, part, cr_before, aside))) {
+        return false;
+      }
+    } else {
+      part = (room - kSlack) / 2;
+      if (part > size) part = size;
+      w->used += AddCrBeforeLoneLf(block, part, cr_before,
+                                   w->buffer.get() + w->used);
     }
-    p = lf + 1;
+    cr_before = block[part - 1] == '\r';
+    block += part;
+    size -= part;
   }
-  return Put(w, run, static_cast<std::size_t>(stop - run));
+  return !w->failed;
 }
 
 bool WriteRawPieces(TextWriter* w, std::string_view raw) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/test_util.h"
+#include "text/line_ends.h"
 
 namespace {
 
@@ -231,6 +232,32 @@ TEST(ContainsBytesTest, FindsMarkersAnywhere) {
   EXPECT_FALSE(ContainsBytes(cut, "<tr>"));
   EXPECT_TRUE(ContainsBytes("a", "a"));
   EXPECT_FALSE(ContainsBytes("b", "a"));
+}
+
+// The vector and the portable line-end change give the same bytes, those
+// of the rule, for every length around the 16- and 32-byte steps and every
+// position of CRs and LFs, with and without a CR before.
+TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
+  std::mt19937 rng(11);
+  const char alphabet[] = {'\r', '\n', 'a', '\0'};
+  for (int round = 0; round < 4000; ++round) {
+    std::string in(rng() % 100, 'a');
+    for (char& ch : in) ch = alphabet[rng() % 4];
+    const bool cr_before = rng() % 2 == 1;
+    std::string expected;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+      bool after_cr = i > 0 ? in[i - 1] == '\r' : cr_before;
+      if (in[i] == '\n' && !after_cr) expected += '\r';
+      expected += in[i];
+    }
+    std::string vector(2 * in.size() + 16, '?');
+    std::string portable(2 * in.size() + 16, '?');
+    vector.resize(AddCrBeforeLoneLf(in.data(), in.size(), cr_before, vector.data()));
+    portable.resize(AddCrBeforeLoneLfPortable(in.data(), in.size(), cr_before,
+                                              portable.data()));
+    ASSERT_EQ(vector, expected) << round;
+    ASSERT_EQ(portable, expected) << round;
+  }
 }
 
 TEST_F(TextFileTest, ReadErrorIsReported) {
