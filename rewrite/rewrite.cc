@@ -81,42 +81,132 @@ bool Holds(const Cursor& c, std::string_view marker) {
                        marker);
 }
 
-// The start of the line that holds raw offset |at|, given |line|, the
-// start of a line at or before it: LFs are looked for only once each.
-std::size_t LineStart(const char* bytes, std::size_t line, std::size_t at) {
-  while (const void* lf = std::memchr(bytes + line, '\n', at - line)) {
-    line = static_cast<std::size_t>(static_cast<const char*>(lf) - bytes) + 1;
+// Finds line starts going forward through the raw bytes: |line| is the
+// start of the line that holds |scanned|, and no LF of [line, scanned) is
+// looked at again.
+struct Lines {
+  std::size_t line;
+  std::size_t scanned;
+};
+
+// The start of the line that holds raw offset |at| (|at| >= l->scanned).
+// Lines are short in practice: the LF before |at| is looked for backwards
+// first, and the bytes before it only when there is none close to |at|.
+std::size_t LineStart(const char* bytes, Lines* l, std::size_t at) {
+  std::size_t stop =
+      at - l->scanned > kPieceMax + 1 ? at - (kPieceMax + 1) : l->scanned;
+  for (std::size_t i = at; i > stop; --i) {
+    if (bytes[i - 1] == '\n') {
+      l->scanned = at;
+      return l->line = i;
+    }
   }
-  return line;
+  while (const void* lf =
+             std::memchr(bytes + l->scanned, '\n', stop - l->scanned)) {
+    l->scanned = l->line =
+        static_cast<std::size_t>(static_cast<const char*>(lf) - bytes) + 1;
+  }
+  l->scanned = at;
+  return l->line;
 }
 
-// Makes current the first piece after the current one that holds "<tr>".
-// Returns false when there is none.
-bool NextRow(Cursor* c) {
-  static constexpr std::string_view kRow = "<tr>";
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// Where the pieces of raw bytes [from, to) first hold |marker| (the start
+// of the piece, and in |at| the marker's offset), or kNone. |from| is a
+// piece start. Within a line, pieces are cut every kPieceMax bytes from its
+// start; a marker across a cut is in neither piece.
+std::size_t FindInPieces(const char* bytes, std::size_t from, std::size_t to,
+                         std::string_view marker, std::size_t* at) {
+  Lines lines{from, from};
+  std::size_t search = from;
+  while (const char* hit =
+             FindBytes(std::string_view(bytes + search, to - search), marker)) {
+    *at = static_cast<std::size_t>(hit - bytes);
+    std::size_t line = LineStart(bytes, &lines, *at);
+    std::size_t piece = line + (*at - line) / kPieceMax * kPieceMax;
+    if (*at + marker.size() <= piece + kPieceMax) return piece;
+    search = *at + 1;
+  }
+  return kNone;
+}
+
+// What a data row's scan watches in the pieces it passes over: a sound
+// icon, and the link path of the last piece that holds one.
+struct Watch {
+  bool active = false;
+  std::size_t longueur_nom = 0;
+  EtatReecriture* etat = nullptr;
+};
+
+// Takes the link path from the first "..///" of the piece [start, end): at
+// most |longueur_nom| + 23 bytes of its text, or the rest of the piece, its
+// line end included, when it ends sooner.
+void TakeLinkPath(std::string_view raw, std::size_t longueur_nom,
+                  EtatReecriture* etat) {
+  std::string_view from = raw.substr(raw.find("..///"));
+  // The piece's text ends with LF where its raw bytes end with CR LF.
+  const bool crlf = from.size() >= 2 && from.substr(from.size() - 2) == "\r\n";
+  const std::size_t text_size = from.size() - (crlf ? 1 : 0);
+  const std::size_t take =
+      text_size < longueur_nom + 23 ? text_size : longueur_nom + 23;
+  char text[kPieceMax + 1];
+  std::memcpy(text, from.data(), take);
+  if (crlf && take == text_size) text[take - 1] = '\n';
+  Remplir(&etat->CheminLien, std::string_view(text, take));
+}
+
+// Watches the whole pieces of raw bytes [from, to).
+void WatchPieces(const Cursor& c, std::size_t from, std::size_t to,
+                 const Watch& watch) {
+  if (!watch.active || from >= to) return;
+  const char* bytes = Bytes(c);
+  std::size_t at;
+  if (FindInPieces(bytes, from, to, "son.gif", &at) != kNone) {
+    watch.etat->SonVu = true;
+  }
+  std::size_t last = kNone;
+  for (std::size_t piece = from;
+       (piece = FindInPieces(bytes, piece, to, "..///", &at)) != kNone;) {
+    last = piece;
+    // On from the next piece: its start is a line start or a cut.
+    piece += PieceLength(bytes + piece, to - piece);
+    if (piece >= to) break;
+  }
+  if (last != kNone) {
+    std::size_t length = PieceLength(bytes + last, to - last);
+    TakeLinkPath(std::string_view(bytes + last, length), watch.longueur_nom,
+                 watch.etat);
+  }
+}
+
+// Makes current the first piece after the current one that holds |marker|,
+// watching the pieces passed over and that one. Returns false when there
+// is none.
+bool NextHolding(Cursor* c, std::string_view marker, const Watch& watch) {
   for (;;) {
     const TextReader* r = c->in;
-    const char* bytes = Bytes(*c);
-    // Within a line, pieces are cut every kPieceMax bytes from its start, or
-    // from |line| here, itself a piece start; a marker across a cut is in
-    // neither piece.
-    std::size_t line = c->end;
-    std::size_t search = c->end;
-    while (const char* hit = FindBytes(
-               std::string_view(bytes + search, r->end - search), kRow)) {
-      std::size_t at = static_cast<std::size_t>(hit - bytes);
-      line = LineStart(bytes, line, at);
-      std::size_t piece = line + (at - line) / kPieceMax * kPieceMax;
-      if (at + kRow.size() <= piece + kPieceMax) return Load(c, piece);
-      search = at + 1;
+    const std::size_t from = c->end;
+    std::size_t at;
+    std::size_t piece = FindInPieces(Bytes(*c), from, r->end, marker, &at);
+    if (piece != kNone) {
+      WatchPieces(*c, from, piece, watch);
+      if (!Load(c, piece)) return false;
+      WatchPieces(*c, c->start, c->end, watch);
+      return true;
     }
     if (r->at_eof) return Load(c, r->end);
     // None in view. A marker cut by the end of the view lies after the last
     // LF, or in the last cut of a long line: go on from that piece.
-    line = LineStart(bytes, line, r->end);
-    std::size_t tail = r->end - line >= kRow.size() ? r->end - line - kRow.size() : 0;
-    if (!Load(c, line + tail / kPieceMax * kPieceMax)) return false;
-    if (Holds(*c, kRow)) return true;
+    Lines lines{from, from};
+    std::size_t line = LineStart(Bytes(*c), &lines, r->end);
+    std::size_t tail =
+        r->end - line >= marker.size() ? r->end - line - marker.size() : 0;
+    std::size_t resume = line + tail / kPieceMax * kPieceMax;
+    WatchPieces(*c, from, resume, watch);
+    if (!Load(c, resume)) return false;
+    WatchPieces(*c, c->start, c->end, watch);
+    if (Holds(*c, marker)) return true;
   }
 }
 
@@ -130,31 +220,23 @@ bool InsertCell(Cursor* c, WriteCell write) {
   return false;
 }
 
-// Takes the link path from the first "..///" of the current piece: at most
-// |longueur_nom| + 23 bytes of its text, or the rest of the piece, its line
-// end included, when it ends sooner.
-void TakeLinkPath(const Cursor& c, std::size_t longueur_nom,
-                  EtatReecriture* etat) {
-  std::string_view raw(Bytes(c) + c.start, c.end - c.start);
-  std::string_view from = raw.substr(raw.find("..///"));
-  // The piece's text ends with LF where its raw bytes end with CR LF.
-  const bool crlf = from.size() >= 2 && from.substr(from.size() - 2) == "\r\n";
-  const std::size_t text_size = from.size() - (crlf ? 1 : 0);
-  const std::size_t take = text_size < longueur_nom + 23 ? text_size : longueur_nom + 23;
-  char text[kPieceMax + 1];
-  std::memcpy(text, from.data(), take);
-  if (crlf && take == text_size) text[take - 1] = '\n';
-  Remplir(&etat->CheminLien, std::string_view(text, take));
+// The scan of a row: passes over the piece after the row's first one, then
+// on to the NumeroColonne-th piece after it that holds "</td>", and over the
+// piece after that. Returns false when the file ends inside the scan.
+bool ScanRow(Cursor* c, const ParamColonne& param, const Watch& watch,
+             EtatReecriture* etat) {
+  if (!Advance(c)) return false;
+  while (etat->CompteCellules < param.NumeroColonne) {
+    if (!NextHolding(c, "</td>", watch)) return false;
+    ++etat->CompteCellules;
+  }
+  return true;
 }
 
 // The heading row: the new heading cell goes after the NumeroColonne-th
-// piece holding "</td>". Returns false when the file ends inside the scan.
+// piece holding "</td>".
 bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* etat) {
-  if (!Advance(c)) return false;
-  while (etat->CompteCellules < param.NumeroColonne) {
-    if (!Advance(c)) return false;
-    if (Holds(*c, "</td>")) ++etat->CompteCellules;
-  }
+  if (!ScanRow(c, param, Watch(), etat)) return false;
   etat->EnteteFaite = true;
   Advance(c);
   if (c->fin != FinReecriture::kOk) return false;
@@ -167,13 +249,7 @@ bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* etat) {
 // cell is an image-map cell when the row has a sound icon, a dash otherwise.
 bool DataRow(Cursor* c, const ParamColonne& param, std::size_t longueur_nom,
              EtatReecriture* etat) {
-  if (!Advance(c)) return false;
-  while (etat->CompteCellules < param.NumeroColonne) {
-    if (!Advance(c)) return false;
-    if (Holds(*c, "son.gif")) etat->SonVu = true;
-    if (Holds(*c, "</td>")) ++etat->CompteCellules;
-    if (Holds(*c, "..///")) TakeLinkPath(*c, longueur_nom, etat);
-  }
+  if (!ScanRow(c, param, Watch{true, longueur_nom, etat}, etat)) return false;
   Advance(c);
   if (c->fin != FinReecriture::kOk) return false;
   if (!etat->SonVu) {
@@ -201,9 +277,9 @@ FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
   c.pending = sauvegarde->begin;
   // The first piece is never examined; each row leaves current a piece that
   // is examined (after the heading) or not (after a data row's cell), and
-  // NextRow looks from the piece after it.
+  // the search for the next row starts from the piece after it.
   if (Load(&c, sauvegarde->begin)) {
-    while (NextRow(&c)) {
+    while (NextHolding(&c, "<tr>", Watch())) {
       if (!etat->EnteteFaite && !HeadingRow(&c, param, etat)) break;
       etat->CompteCellules = 0;
       if (Holds(c, "<tr>") && !DataRow(&c, param, longueur_nom, etat)) break;

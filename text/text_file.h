@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "text/file.h"
+#include "text/search.h"
 
 /// Longest line piece: a longer line arrives as several pieces.
 constexpr std::size_t kPieceMax = 511;
@@ -110,33 +111,5 @@ enum class CopyEnd { kDone, kReadError, kWriteError };
 /// whole buffers, so runs without a lone LF go out without being cut into
 /// pieces. Does not finish |writer|.
 CopyEnd CopyText(TextReader* reader, TextWriter* writer);
-
-/// Where |text| first holds |marker|, or nullptr: a plain byte search.
-/// Defined here so that a call with a fixed marker compiles to a fixed
-/// comparison.
-inline const char* FindBytes(std::string_view text, std::string_view marker) {
-  if (marker.empty()) return text.data();
-  if (text.size() < marker.size()) return nullptr;
-  // Jump from one occurrence of the marker's first byte to the next.
-  const char* p = text.data();
-  const char* last = p + (text.size() - marker.size());  // Last start.
-  const char first = marker.front();
-  const std::size_t rest = marker.size() - 1;
-  for (;;) {
-    p = static_cast<const char*>(
-        std::memchr(p, first, static_cast<std::size_t>(last - p) + 1));
-    if (p == nullptr) return nullptr;
-    std::size_t k = 1;  // Markers are short: compare in line.
-    while (k <= rest && p[k] == marker[k]) ++k;
-    if (k > rest) return p;
-    if (p == last) return nullptr;
-    ++p;
-  }
-}
-
-/// Whether |text| holds |marker| anywhere.
-inline bool ContainsBytes(std::string_view text, std::string_view marker) {
-  return FindBytes(text, marker) != nullptr;
-}
 
 #endif  // BRANTIX_TEXT_TEXT_FILE_H_
