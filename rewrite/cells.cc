@@ -48,24 +48,63 @@ bool WriteHeadingCell(TextWriter* page, std::string_view texte_entete) {
                            Fixed(kHeadingAfter)});
 }
 
-bool WriteMapCell(TextWriter* page, std::string_view nom_icone1,
-                  std::string_view nom_icone2, std::string_view nom_map,
-                  std::int32_t numero_map, std::string_view chemin_lien,
-                  std::string_view nom_fichier_lien) {
+namespace {
+
+// |text| as the page's text file has it: each LF as CR LF.
+void AppendText(std::string* out, std::string_view text) {
+  for (char ch : text) {
+    if (ch == '\n') *out += '\r';
+    *out += ch;
+  }
+}
+
+// Joins fixed text and values, as WriteParts() would write them.
+std::string Join(std::initializer_list<Part> parts) {
+  std::string out;
+  for (const Part& part : parts) {
+    if (part.fixed) {
+      out += part.text;
+    } else {
+      AppendText(&out, part.text);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+MapCellText PrepareMapCell(std::string_view nom_icone1,
+                           std::string_view nom_icone2,
+                           std::string_view nom_map,
+                           std::string_view nom_fichier_lien) {
+  MapCellText text;
+  text.to_first_number =
+      Join({Fixed(kCellStart), Fixed("\r\n<IMG SRC=\"../"), Value(nom_icone1),
+            Fixed("\" USEMAP=\"#"), Value(nom_map)});
+  text.to_second_number = Join(
+      {Fixed("\" ALT=\"Video\" BORDER=0 HEIGHT=30 WIDTH=30><IMG SRC=\"../"),
+       Value(nom_icone2), Fixed("\" USEMAP=\"#"), Value(nom_map)});
+  text.to_third_number = Join(
+      {Fixed("\" ALT=\"Sound\" BORDER=0 HEIGHT=30 WIDTH=30>\r\n<MAP NAME=\""),
+       Value(nom_map)});
+  text.to_link = Join(
+      {Fixed("\">\r\n<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"")});
+  text.to_end = Join({Value(nom_fichier_lien), Fixed("\" ALT=\""),
+                      Value(nom_map), Fixed("\">\r\n</MAP>\r\n</td>\r\n")});
+  return text;
+}
+
+bool WriteMapCell(TextWriter* page, const MapCellText& text,
+                  std::int32_t numero_map, std::string_view chemin_lien) {
   char digits[16];
   auto done = std::to_chars(digits, digits + sizeof digits, numero_map);
-  const std::string_view numero(digits, static_cast<std::size_t>(done.ptr - digits));
+  const std::string_view numero(digits,
+                                static_cast<std::size_t>(done.ptr - digits));
   return WriteParts(
-      page,
-      {Fixed(kCellStart), Fixed("\r\n<IMG SRC=\"../"), Value(nom_icone1),
-       Fixed("\" USEMAP=\"#"), Value(nom_map), Value(numero),
-       Fixed("\" ALT=\"Video\" BORDER=0 HEIGHT=30 WIDTH=30><IMG SRC=\"../"),
-       Value(nom_icone2), Fixed("\" USEMAP=\"#"), Value(nom_map), Value(numero),
-       Fixed("\" ALT=\"Sound\" BORDER=0 HEIGHT=30 WIDTH=30>\r\n<MAP NAME=\""),
-       Value(nom_map), Value(numero),
-       Fixed("\">\r\n<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\""),
-       Value(chemin_lien), Value(nom_fichier_lien), Fixed("\" ALT=\""),
-       Value(nom_map), Fixed("\">\r\n</MAP>\r\n</td>\r\n")});
+      page, {Fixed(text.to_first_number), Fixed(numero),
+             Fixed(text.to_second_number), Fixed(numero),
+             Fixed(text.to_third_number), Fixed(numero), Fixed(text.to_link),
+             Value(chemin_lien), Fixed(text.to_end)});
 }
 
 bool WriteDashCell(TextWriter* page) { return WriteUnchanged(page, kDash); }

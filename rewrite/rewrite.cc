@@ -247,8 +247,8 @@ bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* etat) {
 
 // A data row: the scan also watches for "son.gif" and "..///", and the new
 // cell is an image-map cell when the row has a sound icon, a dash otherwise.
-bool DataRow(Cursor* c, const ParamColonne& param, std::size_t longueur_nom,
-             EtatReecriture* etat) {
+bool DataRow(Cursor* c, const ParamColonne& param, const MapCellText& map,
+             std::size_t longueur_nom, EtatReecriture* etat) {
   if (!ScanRow(c, param, Watch{true, longueur_nom, etat}, etat)) return false;
   Advance(c);
   if (c->fin != FinReecriture::kOk) return false;
@@ -260,9 +260,7 @@ bool DataRow(Cursor* c, const ParamColonne& param, std::size_t longueur_nom,
       static_cast<std::uint32_t>(etat->NumeroMap) + 1u);
   etat->SonVu = false;
   return InsertCell(c, [&] {
-    return WriteMapCell(c->out, param.NomIcone1.vue(), param.NomIcone2.vue(),
-                        param.NomMap.vue(), etat->NumeroMap,
-                        etat->CheminLien.vue(), param.NomFichierLien.vue());
+    return WriteMapCell(c->out, map, etat->NumeroMap, etat->CheminLien.vue());
   });
 }
 
@@ -271,6 +269,9 @@ bool DataRow(Cursor* c, const ParamColonne& param, std::size_t longueur_nom,
 FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
                        const ParamColonne& param, std::size_t longueur_nom,
                        EtatReecriture* etat) {
+  const MapCellText map =
+      PrepareMapCell(param.NomIcone1.vue(), param.NomIcone2.vue(),
+                     param.NomMap.vue(), param.NomFichierLien.vue());
   Cursor c;
   c.in = sauvegarde;
   c.out = page;
@@ -282,7 +283,9 @@ FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
     while (NextHolding(&c, "<tr>", Watch())) {
       if (!etat->EnteteFaite && !HeadingRow(&c, param, etat)) break;
       etat->CompteCellules = 0;
-      if (Holds(c, "<tr>") && !DataRow(&c, param, longueur_nom, etat)) break;
+      if (Holds(c, "<tr>") && !DataRow(&c, param, map, longueur_nom, etat)) {
+        break;
+      }
       if (!c.present) break;
     }
   }
