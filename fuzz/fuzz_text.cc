@@ -2,7 +2,10 @@
 // the pieces are exactly the cuts of the translated text, and writing every
 // piece back gives the input with only each lone LF made CR LF. A failing
 // read is reported, after pieces that are a true beginning of the text.
-// The whole-buffer copy, alone or after some pieces, gives the same bytes.
+// The whole-buffer copy, alone or after some pieces, gives the same bytes;
+// so does the copy made while the pieces are read, and the pieces of the
+// copy are the pieces of the input: one pass over a page can write its
+// backup and rewrite it from the pieces its backup would give.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
@@ -34,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (fdp.ConsumeBool()) m.fail_read = fdp.ConsumeIntegralInRange(0, 40);
   // How many pieces to read before copying the rest whole; -1: no copy.
   const int pieces_before_copy = fdp.ConsumeIntegralInRange(-1, 3);
+  const bool copy_while_reading = pieces_before_copy < 0 && fdp.ConsumeBool();
   const std::string input = fdp.ConsumeRemainingBytesAsString();
   m.files["in"] = input;
 
@@ -44,6 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TextWriter writer;
   StartReading(std::move(in), &reader, capacity);
   StartWriting(std::move(out), &writer, out_capacity);
+  TextWriter copy;
+  if (copy_while_reading) {
+    File copy_file;
+    EXPECT(OpenForWriting("copy", &copy_file));
+    StartWriting(std::move(copy_file), &copy, out_capacity);
+    CopyWhileReading(&reader, &copy);
+  }
 
   const std::vector<std::string> expected = Pieces(Translated(input));
   std::size_t n = 0;
@@ -76,5 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   EXPECT(ReadPiece(&reader, &piece) == PieceResult::kEnd);
   EXPECT(FinishWriting(&writer));
   EXPECT(m.files["out"] == WithCrLf(input));
+  if (copy_while_reading) {
+    EXPECT(FinishWriting(&copy));
+    EXPECT(m.files["copy"] == WithCrLf(input));
+    EXPECT(Pieces(Translated(m.files["copy"])) == expected);
+  }
   return 0;
 }
