@@ -131,18 +131,18 @@ void BM_Reecrire(benchmark::State& state) {
   const FichierPage& page = Page(state.range(0) != 0);
   ParamColonne param;
   param.NumeroColonne = 2;
-  Remplir(&param.TexteEntete, "Ecoute");
-  Remplir(&param.NomIcone1, "video.gif");
-  Remplir(&param.NomIcone2, "son2.gif");
-  Remplir(&param.NomMap, "carte");
-  Remplir(&param.NomFichierLien, "index.htm");
+  Assign(&param.TexteEntete, "Ecoute");
+  Assign(&param.NomIcone1, "video.gif");
+  Assign(&param.NomIcone2, "son2.gif");
+  Assign(&param.NomMap, "carte");
+  Assign(&param.NomFichierLien, "index.htm");
   TextReader reader;
   TextWriter writer;
   for (auto _ : state) {
     Ouvrir(page.chemin, &reader);
     OuvrirNul(&writer);
     EtatReecriture etat;
-    if (Reecrire(&reader, &writer, param, 8, &etat) != FinReecriture::kOk) {
+    if (RewriteTable(&reader, &writer, param, 8, &etat) != RewriteEnd::kOk) {
       std::abort();
     }
     if (!FinishWriting(&writer)) std::abort();

@@ -37,7 +37,7 @@ Model Expected(const std::string& input) {
     at = lf + 1;
   }
   if (lines.empty()) {
-    model.err = kMsgParamIncomplet;
+    model.err = kMsgParamIncomplete;
     return model;
   }
   // The number: blanks skipped, an optional sign, then digits.
@@ -61,19 +61,19 @@ Model Expected(const std::string& input) {
     }
   }
   if (too_big) {
-    model.err = kMsgNumeroHorsLimites;
+    model.err = kMsgNumberOutOfRange;
     return model;
   }
   model.numero = static_cast<std::int32_t>(negative ? -value : value);
   const std::size_t capacity[] = {251, 27, 27, 27, 27};
   for (int k = 1; k < 6; ++k) {
     if (static_cast<std::size_t>(k) >= lines.size()) {
-      model.err = kMsgParamIncomplet;
+      model.err = kMsgParamIncomplete;
       return model;
     }
     if (lines[k].size() > capacity[k - 1]) {
       model.err =
-          MsgParamLigneTropLongue(k + 1, static_cast<int>(capacity[k - 1]));
+          MsgParamLineTooLong(k + 1, static_cast<int>(capacity[k - 1]));
       return model;
     }
     model.texts.push_back(lines[k]);
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ParamColonne param;
   std::string err;
-  const bool ok = LireFichierParametres("param.txt", &param, &err);
+  const bool ok = ReadParamFile("param.txt", &param, &err);
   const Model model = Expected(input);
   EXPECT(ok == model.ok);
   if (!ok) {
@@ -104,10 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   EXPECT(param.NumeroColonne == model.numero);
-  EXPECT(param.TexteEntete.vue() == model.texts[0]);
-  EXPECT(param.NomIcone1.vue() == model.texts[1]);
-  EXPECT(param.NomIcone2.vue() == model.texts[2]);
-  EXPECT(param.NomMap.vue() == model.texts[3]);
-  EXPECT(param.NomFichierLien.vue() == model.texts[4]);
+  EXPECT(param.TexteEntete.view() == model.texts[0]);
+  EXPECT(param.NomIcone1.view() == model.texts[1]);
+  EXPECT(param.NomIcone2.view() == model.texts[2]);
+  EXPECT(param.NomMap.view() == model.texts[3]);
+  EXPECT(param.NomFichierLien.view() == model.texts[4]);
   return 0;
 }

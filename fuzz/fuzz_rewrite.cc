@@ -290,11 +290,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ParamColonne param;
   param.NumeroColonne = a.column;
-  EXPECT(Remplir(&param.TexteEntete, a.heading));
-  EXPECT(Remplir(&param.NomIcone1, a.icon1));
-  EXPECT(Remplir(&param.NomIcone2, a.icon2));
-  EXPECT(Remplir(&param.NomMap, a.map));
-  EXPECT(Remplir(&param.NomFichierLien, a.link_file));
+  EXPECT(Assign(&param.TexteEntete, a.heading));
+  EXPECT(Assign(&param.NomIcone1, a.icon1));
+  EXPECT(Assign(&param.NomIcone2, a.icon2));
+  EXPECT(Assign(&param.NomMap, a.map));
+  EXPECT(Assign(&param.NomFichierLien, a.link_file));
   m.files["page.orig"] = page;
 
   File in, out;
@@ -306,8 +306,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   StartWriting(std::move(out), &writer, out_capacity);
   EtatReecriture etat;
   etat.NumeroMap = first_map;
-  EXPECT(Reecrire(&backup, &writer, param, name_length, &etat) ==
-         FinReecriture::kOk);
+  EXPECT(RewriteTable(&backup, &writer, param, name_length, &etat) ==
+         RewriteEnd::kOk);
   EXPECT(FinishWriting(&writer));
 
   const std::string expected =

@@ -5,45 +5,45 @@
 
 // Reads a number like "%d": blanks and line ends first, then a sign and
 // digits. Leaves the byte after the number unread (it is dropped anyway).
-static bool LireNumero(ConsoleInput* in, std::int32_t* numero,
-                       std::string* err) {
-  int octet = NextInputByte(in);
-  while (octet != -1 && EstBlanc(octet)) octet = NextInputByte(in);
-  NombreLu nombre;
-  while (octet != -1 && AjouterOctet(&nombre, static_cast<unsigned char>(octet))) {
-    octet = NextInputByte(in);
+static bool ReadColumnNumber(ConsoleInput* in, std::int32_t* column,
+                             std::string* err) {
+  int byte = NextInputByte(in);
+  while (byte != -1 && IsBlank(byte)) byte = NextInputByte(in);
+  ParsedNumber number;
+  while (byte != -1 && AddByte(&number, static_cast<unsigned char>(byte))) {
+    byte = NextInputByte(in);
   }
-  if (!nombre.chiffre_vu) {
-    *err = octet == -1 && !nombre.signe_vu ? kMsgSaisieIncomplete
-                                           : kMsgNumeroInvalide;
+  if (!number.digit_seen) {
+    *err = byte == -1 && !number.sign_seen ? kMsgInputEnded
+                                           : kMsgNumberInvalid;
     return false;
   }
-  if (nombre.trop_grand) {
-    *err = kMsgNumeroHorsLimites;
+  if (number.too_large) {
+    *err = kMsgNumberOutOfRange;
     return false;
   }
-  *numero = Valeur(nombre);
+  *column = SignedValue(number);
   return true;
 }
 
-// Reads a whole line without its line end (LF or CR LF) into |texte|.
+// Reads a whole line without its line end (LF or CR LF) into |text|.
 template <std::size_t N>
-static bool LireLigne(ConsoleInput* in, Texte<N>* texte, std::string* err) {
-  std::string ligne;
-  int octet = NextInputByte(in);
-  if (octet == -1) {
-    *err = kMsgSaisieIncomplete;
+static bool ReadLine(ConsoleInput* in, FixedText<N>* text, std::string* err) {
+  std::string line;
+  int byte = NextInputByte(in);
+  if (byte == -1) {
+    *err = kMsgInputEnded;
     return false;
   }
   // Keep one byte beyond the capacity, plus room for a CR before the LF.
-  while (octet != -1 && octet != '\n') {
-    if (ligne.size() > N + 1) break;
-    ligne += static_cast<char>(octet);
-    octet = NextInputByte(in);
+  while (byte != -1 && byte != '\n') {
+    if (line.size() > N + 1) break;
+    line += static_cast<char>(byte);
+    byte = NextInputByte(in);
   }
-  if (octet == '\n' && !ligne.empty() && ligne.back() == '\r') ligne.pop_back();
-  if (!Remplir(texte, ligne)) {
-    *err = MsgReponseTropLongue(static_cast<int>(N));
+  if (byte == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
+  if (!Assign(text, line)) {
+    *err = MsgAnswerTooLong(static_cast<int>(N));
     return false;
   }
   return true;
@@ -58,17 +58,17 @@ static bool Ask(const char* prompt, std::string* err) {
 }
 
 template <std::size_t N>
-static bool Question(ConsoleInput* in, const char* prompt, Texte<N>* texte,
+static bool Question(ConsoleInput* in, const char* prompt, FixedText<N>* text,
                      std::string* err) {
-  if (!Ask(prompt, err) || !LireLigne(in, texte, err)) return false;
+  if (!Ask(prompt, err) || !ReadLine(in, text, err)) return false;
   DropReceivedInput(in);
   return true;
 }
 
-bool DemanderParametres(ConsoleInput* in, ParamColonne* param,
+bool AskParameters(ConsoleInput* in, ParamColonne* param,
                         std::string* err) {
   if (!Ask("\nNumero de colonne : ", err) ||
-      !LireNumero(in, &param->NumeroColonne, err)) {
+      !ReadColumnNumber(in, &param->NumeroColonne, err)) {
     return false;
   }
   DropReceivedInput(in);

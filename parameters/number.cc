@@ -1,26 +1,26 @@
 #include "parameters/number.h"
 
-bool AjouterOctet(NombreLu* n, unsigned char octet) {
-  if (n->fini) return false;
-  if (!n->signe_vu && !n->chiffre_vu && (octet == '-' || octet == '+')) {
-    n->signe_vu = true;
-    n->negatif = octet == '-';
+bool AddByte(ParsedNumber* n, unsigned char byte) {
+  if (n->ended) return false;
+  if (!n->sign_seen && !n->digit_seen && (byte == '-' || byte == '+')) {
+    n->sign_seen = true;
+    n->negative = byte == '-';
     return true;
   }
-  if (octet < '0' || octet > '9') {
-    n->fini = true;
+  if (byte < '0' || byte > '9') {
+    n->ended = true;
     return false;
   }
-  n->chiffre_vu = true;
-  n->valeur = n->valeur * 10 + (octet - '0');
-  const std::int64_t limite = n->negatif ? 2147483648LL : 2147483647LL;
-  if (n->valeur > limite) {
-    n->trop_grand = true;
-    n->valeur = limite + 1;  // Stays put however many digits follow.
+  n->digit_seen = true;
+  n->value = n->value * 10 + (byte - '0');
+  const std::int64_t limit = n->negative ? 2147483648LL : 2147483647LL;
+  if (n->value > limit) {
+    n->too_large = true;
+    n->value = limit + 1;  // Stays put however many digits follow.
   }
   return true;
 }
 
-std::int32_t Valeur(const NombreLu& n) {
-  return static_cast<std::int32_t>(n.negatif ? -n.valeur : n.valeur);
+std::int32_t SignedValue(const ParsedNumber& n) {
+  return static_cast<std::int32_t>(n.negative ? -n.value : n.value);
 }

@@ -6,25 +6,25 @@
 #include <cstdint>
 
 /// A number read one byte at a time.
-struct NombreLu {
-  bool negatif = false;
-  bool signe_vu = false;
-  bool chiffre_vu = false;
-  bool trop_grand = false;  ///< Beyond the signed 32-bit range.
-  bool fini = false;        ///< A byte that is not part of the number came.
-  std::int64_t valeur = 0;  ///< Magnitude so far, capped past the range.
+struct ParsedNumber {
+  bool negative = false;
+  bool sign_seen = false;
+  bool digit_seen = false;
+  bool too_large = false;  ///< Beyond the signed 32-bit range.
+  bool ended = false;        ///< A byte that is not part of the number came.
+  std::int64_t value = 0;  ///< Magnitude so far, capped past the range.
 };
 
 /// Feeds the next byte, after any leading blanks were skipped. Returns false
 /// once the number has ended (that byte is not part of it).
-bool AjouterOctet(NombreLu* nombre, unsigned char octet);
+bool AddByte(ParsedNumber* number, unsigned char byte);
 
 /// The signed value of a number that has digits and is in range.
-std::int32_t Valeur(const NombreLu& nombre);
+std::int32_t SignedValue(const ParsedNumber& number);
 
 /// True for the bytes that "%d" skips before a number.
-inline bool EstBlanc(int octet) {
-  return octet == ' ' || (octet >= '\t' && octet <= '\r');
+inline bool IsBlank(int byte) {
+  return byte == ' ' || (byte >= '\t' && byte <= '\r');
 }
 
 #endif  // BRANTIX_PARAMETERS_NUMBER_H_

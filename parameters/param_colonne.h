@@ -10,31 +10,31 @@
 
 /// A byte string of at most N bytes, stored in place.
 template <std::size_t N>
-struct Texte {
-  static constexpr std::size_t kCapacite = N;
-  char octets[N] = {};
-  std::size_t longueur = 0;
+struct FixedText {
+  static constexpr std::size_t kCapacity = N;
+  char bytes[N] = {};
+  std::size_t size = 0;
 
-  std::string_view vue() const { return std::string_view(octets, longueur); }
+  std::string_view view() const { return std::string_view(bytes, size); }
 };
 
-/// Stores |value| in |texte|. Returns false, leaving |texte| unchanged, when
+/// Stores |value| in |text|. Returns false, leaving |text| unchanged, when
 /// it does not fit.
 template <std::size_t N>
-bool Remplir(Texte<N>* texte, std::string_view value) {
+bool Assign(FixedText<N>* text, std::string_view value) {
   if (value.size() > N) return false;
-  if (!value.empty()) std::memcpy(texte->octets, value.data(), value.size());
-  texte->longueur = value.size();
+  if (!value.empty()) std::memcpy(text->bytes, value.data(), value.size());
+  text->size = value.size();
   return true;
 }
 
 struct ParamColonne {
   std::int32_t NumeroColonne = 0;
-  Texte<251> TexteEntete;
-  Texte<27> NomIcone1;
-  Texte<27> NomIcone2;
-  Texte<27> NomMap;
-  Texte<27> NomFichierLien;
+  FixedText<251> TexteEntete;
+  FixedText<27> NomIcone1;
+  FixedText<27> NomIcone2;
+  FixedText<27> NomMap;
+  FixedText<27> NomFichierLien;
 };
 
 #endif  // BRANTIX_PARAMETERS_PARAM_COLONNE_H_

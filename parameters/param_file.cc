@@ -10,69 +10,69 @@ namespace {
 // One line of the file, assembled from its pieces: the value keeps at most
 // |limit| bytes. A longer line is given up as soon as it passes |limit|, so
 // that a line without end is never read to its end.
-struct Ligne {
-  std::string valeur;
-  std::size_t longueur = 0;
+struct Line {
+  std::string value;
+  std::size_t size = 0;
 };
 
-enum class LigneLue { kLigne, kFin, kErreur };
+enum class LineRead { kLine, kEnd, kError };
 
-LigneLue LireLigne(TextReader* reader, std::size_t limit, Ligne* ligne) {
-  ligne->valeur.clear();
-  ligne->longueur = 0;
+LineRead ReadLine(TextReader* reader, std::size_t limit, Line* line) {
+  line->value.clear();
+  line->size = 0;
   std::string_view piece;
   for (;;) {
     PieceResult got = ReadPiece(reader, &piece);
-    if (got == PieceResult::kError) return LigneLue::kErreur;
+    if (got == PieceResult::kError) return LineRead::kError;
     if (got == PieceResult::kEnd) {
-      return ligne->longueur > 0 ? LigneLue::kLigne : LigneLue::kFin;
+      return line->size > 0 ? LineRead::kLine : LineRead::kEnd;
     }
-    bool fin_de_ligne = piece.back() == '\n';
-    if (fin_de_ligne) piece.remove_suffix(1);
-    ligne->longueur += piece.size();
-    if (ligne->longueur > limit) return LigneLue::kLigne;
-    ligne->valeur.append(piece);
-    if (fin_de_ligne) return LigneLue::kLigne;
+    bool line_ended = piece.back() == '\n';
+    if (line_ended) piece.remove_suffix(1);
+    line->size += piece.size();
+    if (line->size > limit) return LineRead::kLine;
+    line->value.append(piece);
+    if (line_ended) return LineRead::kLine;
   }
 }
 
 // The first line: leading blanks, then the number; the rest of the line is
 // read but ignored, and a line without digits gives 0.
-LigneLue LireNombre(TextReader* reader, NombreLu* nombre) {
-  bool debut = true;
-  bool vide = true;
+LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
+  bool leading = true;
+  bool empty = true;
   std::string_view piece;
   for (;;) {
     PieceResult got = ReadPiece(reader, &piece);
-    if (got == PieceResult::kError) return LigneLue::kErreur;
-    if (got == PieceResult::kEnd) return vide ? LigneLue::kFin : LigneLue::kLigne;
-    vide = false;
+    if (got == PieceResult::kError) return LineRead::kError;
+    if (got == PieceResult::kEnd) return empty ? LineRead::kEnd : LineRead::kLine;
+    empty = false;
     for (char c : piece) {
-      unsigned char octet = static_cast<unsigned char>(c);
-      if (debut && octet != '\n' && EstBlanc(octet)) continue;
-      debut = false;
-      if (!AjouterOctet(nombre, octet)) break;
+      unsigned char byte = static_cast<unsigned char>(c);
+      if (leading && byte != '\n' && IsBlank(byte)) continue;
+      leading = false;
+      if (!AddByte(number, byte)) break;
     }
-    if (piece.back() == '\n') return LigneLue::kLigne;
+    if (piece.back() == '\n') return LineRead::kLine;
   }
 }
 
 template <std::size_t N>
-bool LireTexte(TextReader* reader, int numero_ligne, Texte<N>* texte,
+bool ReadTextLine(TextReader* reader, int line_number, FixedText<N>* text,
                std::string* err) {
-  Ligne ligne;
-  switch (LireLigne(reader, N, &ligne)) {
-    case LigneLue::kErreur:
-      *err = kMsgLectureParam;
+  Line line;
+  switch (ReadLine(reader, N, &line)) {
+    case LineRead::kError:
+      *err = kMsgParamReadError;
       return false;
-    case LigneLue::kFin:
-      *err = kMsgParamIncomplet;
+    case LineRead::kEnd:
+      *err = kMsgParamIncomplete;
       return false;
-    case LigneLue::kLigne:
+    case LineRead::kLine:
       break;
   }
-  if (ligne.longueur > N || !Remplir(texte, ligne.valeur)) {
-    *err = MsgParamLigneTropLongue(numero_ligne, static_cast<int>(N));
+  if (line.size > N || !Assign(text, line.value)) {
+    *err = MsgParamLineTooLong(line_number, static_cast<int>(N));
     return false;
   }
   return true;
@@ -80,48 +80,48 @@ bool LireTexte(TextReader* reader, int numero_ligne, Texte<N>* texte,
 
 }  // namespace
 
-bool LireLignesParametres(TextReader* reader, ParamColonne* param,
+bool ReadParamLines(TextReader* reader, ParamColonne* param,
                           std::string* err) {
-  NombreLu nombre;
-  switch (LireNombre(reader, &nombre)) {
-    case LigneLue::kErreur:
-      *err = kMsgLectureParam;
+  ParsedNumber number;
+  switch (ReadNumberLine(reader, &number)) {
+    case LineRead::kError:
+      *err = kMsgParamReadError;
       return false;
-    case LigneLue::kFin:
-      *err = kMsgParamIncomplet;
+    case LineRead::kEnd:
+      *err = kMsgParamIncomplete;
       return false;
-    case LigneLue::kLigne:
+    case LineRead::kLine:
       break;
   }
-  if (nombre.trop_grand) {
-    *err = kMsgNumeroHorsLimites;
+  if (number.too_large) {
+    *err = kMsgNumberOutOfRange;
     return false;
   }
-  param->NumeroColonne = nombre.chiffre_vu ? Valeur(nombre) : 0;
-  return LireTexte(reader, 2, &param->TexteEntete, err) &&
-         LireTexte(reader, 3, &param->NomIcone1, err) &&
-         LireTexte(reader, 4, &param->NomIcone2, err) &&
-         LireTexte(reader, 5, &param->NomMap, err) &&
-         LireTexte(reader, 6, &param->NomFichierLien, err);
+  param->NumeroColonne = number.digit_seen ? SignedValue(number) : 0;
+  return ReadTextLine(reader, 2, &param->TexteEntete, err) &&
+         ReadTextLine(reader, 3, &param->NomIcone1, err) &&
+         ReadTextLine(reader, 4, &param->NomIcone2, err) &&
+         ReadTextLine(reader, 5, &param->NomMap, err) &&
+         ReadTextLine(reader, 6, &param->NomFichierLien, err);
 }
 
-bool LireFichierParametres(const std::string& path, ParamColonne* param,
+bool ReadParamFile(const std::string& path, ParamColonne* param,
                            std::string* err) {
   File file;
   switch (OpenForReading(path, &file)) {
     case OpenReadResult::kOk:
       break;
     case OpenReadResult::kCannotOpen:
-      *err = kMsgFichierInexistant;
+      *err = kMsgNoSuchFile;
       return false;
     case OpenReadResult::kIsDirectory:
-      *err = kMsgLectureParam;
+      *err = kMsgParamReadError;
       return false;
     case OpenReadResult::kNotRegular:
-      *err = MsgPasUnFichier(path);
+      *err = MsgNotAFile(path);
       return false;
   }
   TextReader reader;
   StartReading(std::move(file), &reader, 4096);
-  return LireLignesParametres(&reader, param, err);
+  return ReadParamLines(&reader, param, err);
 }

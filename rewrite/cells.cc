@@ -98,12 +98,12 @@ bool WriteMapCell(TextWriter* page, const MapCellText& text,
                   std::int32_t numero_map, std::string_view chemin_lien) {
   char digits[16];
   auto done = std::to_chars(digits, digits + sizeof digits, numero_map);
-  const std::string_view numero(digits,
+  const std::string_view number(digits,
                                 static_cast<std::size_t>(done.ptr - digits));
   return WriteParts(
-      page, {Fixed(text.to_first_number), Fixed(numero),
-             Fixed(text.to_second_number), Fixed(numero),
-             Fixed(text.to_third_number), Fixed(numero), Fixed(text.to_link),
+      page, {Fixed(text.to_first_number), Fixed(number),
+             Fixed(text.to_second_number), Fixed(number),
+             Fixed(text.to_third_number), Fixed(number), Fixed(text.to_link),
              Value(chemin_lien), Fixed(text.to_end)});
 }
 

@@ -19,7 +19,7 @@ struct Cursor {
   std::size_t end = 0;
   bool present = false;     ///< A piece is current.
   std::size_t pending = 0;  ///< First raw byte not yet written.
-  FinReecriture fin = FinReecriture::kOk;
+  RewriteEnd fin = RewriteEnd::kOk;
 };
 
 const char* Bytes(const Cursor& c) { return c.in->buffer.get(); }
@@ -29,7 +29,7 @@ bool WritePending(Cursor* c, std::size_t to) {
   std::string_view raw(Bytes(*c) + c->pending, to - c->pending);
   c->pending = to;
   if (WriteRawPieces(c->out, raw)) return true;
-  c->fin = FinReecriture::kErreurEcriture;
+  c->fin = RewriteEnd::kWriteError;
   return false;
 }
 
@@ -56,7 +56,7 @@ bool Load(Cursor* c, std::size_t from) {
     if (!WritePending(c, from)) return c->present = false;
     r->begin = from;
     if (!ReadAhead(r)) {
-      c->fin = FinReecriture::kErreurLecture;
+      c->fin = RewriteEnd::kReadError;
       return c->present = false;
     }
     from = c->pending = r->begin;
@@ -135,25 +135,25 @@ std::size_t FindInPieces(const char* bytes, std::size_t from, std::size_t to,
 // icon, and the link path of the last piece that holds one.
 struct Watch {
   bool active = false;
-  std::size_t longueur_nom = 0;
-  EtatReecriture* etat = nullptr;
+  std::size_t name_length = 0;
+  EtatReecriture* state = nullptr;
 };
 
 // Takes the link path from the first "..///" of the piece [start, end): at
-// most |longueur_nom| + 23 bytes of its text, or the rest of the piece, its
+// most |name_length| + 23 bytes of its text, or the rest of the piece, its
 // line end included, when it ends sooner.
-void TakeLinkPath(std::string_view raw, std::size_t longueur_nom,
-                  EtatReecriture* etat) {
+void TakeLinkPath(std::string_view raw, std::size_t name_length,
+                  EtatReecriture* state) {
   std::string_view from = raw.substr(raw.find("..///"));
   // The piece's text ends with LF where its raw bytes end with CR LF.
   const bool crlf = from.size() >= 2 && from.substr(from.size() - 2) == "\r\n";
   const std::size_t text_size = from.size() - (crlf ? 1 : 0);
   const std::size_t take =
-      text_size < longueur_nom + 23 ? text_size : longueur_nom + 23;
+      text_size < name_length + 23 ? text_size : name_length + 23;
   char text[kPieceMax + 1];
   std::memcpy(text, from.data(), take);
   if (crlf && take == text_size) text[take - 1] = '\n';
-  Remplir(&etat->CheminLien, std::string_view(text, take));
+  Assign(&state->CheminLien, std::string_view(text, take));
 }
 
 // Watches the whole pieces of raw bytes [from, to).
@@ -163,7 +163,7 @@ void WatchPieces(const Cursor& c, std::size_t from, std::size_t to,
   const char* bytes = Bytes(c);
   std::size_t at;
   if (FindInPieces(bytes, from, to, "son.gif", &at) != kNone) {
-    watch.etat->SonVu = true;
+    watch.state->SonVu = true;
   }
   std::size_t last = kNone;
   for (std::size_t piece = from;
@@ -175,8 +175,8 @@ void WatchPieces(const Cursor& c, std::size_t from, std::size_t to,
   }
   if (last != kNone) {
     std::size_t length = PieceLength(bytes + last, to - last);
-    TakeLinkPath(std::string_view(bytes + last, length), watch.longueur_nom,
-                 watch.etat);
+    TakeLinkPath(std::string_view(bytes + last, length), watch.name_length,
+                 watch.state);
   }
 }
 
@@ -216,7 +216,7 @@ template <typename WriteCell>
 bool InsertCell(Cursor* c, WriteCell write) {
   if (!WritePending(c, c->start)) return false;
   if (write()) return true;
-  c->fin = FinReecriture::kErreurEcriture;
+  c->fin = RewriteEnd::kWriteError;
   return false;
 }
 
@@ -224,72 +224,72 @@ bool InsertCell(Cursor* c, WriteCell write) {
 // on to the NumeroColonne-th piece after it that holds "</td>", and over the
 // piece after that. Returns false when the file ends inside the scan.
 bool ScanRow(Cursor* c, const ParamColonne& param, const Watch& watch,
-             EtatReecriture* etat) {
+             EtatReecriture* state) {
   if (!Advance(c)) return false;
-  while (etat->CompteCellules < param.NumeroColonne) {
+  while (state->CompteCellules < param.NumeroColonne) {
     if (!NextHolding(c, "</td>", watch)) return false;
-    ++etat->CompteCellules;
+    ++state->CompteCellules;
   }
   return true;
 }
 
 // The heading row: the new heading cell goes after the NumeroColonne-th
 // piece holding "</td>".
-bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* etat) {
-  if (!ScanRow(c, param, Watch(), etat)) return false;
-  etat->EnteteFaite = true;
+bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* state) {
+  if (!ScanRow(c, param, Watch(), state)) return false;
+  state->EnteteFaite = true;
   Advance(c);
-  if (c->fin != FinReecriture::kOk) return false;
+  if (c->fin != RewriteEnd::kOk) return false;
   return InsertCell(c, [&] {
-    return WriteHeadingCell(c->out, param.TexteEntete.vue());
+    return WriteHeadingCell(c->out, param.TexteEntete.view());
   });
 }
 
 // A data row: the scan also watches for "son.gif" and "..///", and the new
 // cell is an image-map cell when the row has a sound icon, a dash otherwise.
 bool DataRow(Cursor* c, const ParamColonne& param, const MapCellText& map,
-             std::size_t longueur_nom, EtatReecriture* etat) {
-  if (!ScanRow(c, param, Watch{true, longueur_nom, etat}, etat)) return false;
+             std::size_t name_length, EtatReecriture* state) {
+  if (!ScanRow(c, param, Watch{true, name_length, state}, state)) return false;
   Advance(c);
-  if (c->fin != FinReecriture::kOk) return false;
-  if (!etat->SonVu) {
+  if (c->fin != RewriteEnd::kOk) return false;
+  if (!state->SonVu) {
     return InsertCell(c, [&] { return WriteDashCell(c->out); });
   }
   // Map numbers wrap like the 32-bit counter they are.
-  etat->NumeroMap = static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(etat->NumeroMap) + 1u);
-  etat->SonVu = false;
+  state->NumeroMap = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(state->NumeroMap) + 1u);
+  state->SonVu = false;
   return InsertCell(c, [&] {
-    return WriteMapCell(c->out, map, etat->NumeroMap, etat->CheminLien.vue());
+    return WriteMapCell(c->out, map, state->NumeroMap, state->CheminLien.view());
   });
 }
 
 }  // namespace
 
-FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
-                       const ParamColonne& param, std::size_t longueur_nom,
-                       EtatReecriture* etat) {
+RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
+                       const ParamColonne& param, std::size_t name_length,
+                       EtatReecriture* state) {
   const MapCellText map =
-      PrepareMapCell(param.NomIcone1.vue(), param.NomIcone2.vue(),
-                     param.NomMap.vue(), param.NomFichierLien.vue());
+      PrepareMapCell(param.NomIcone1.view(), param.NomIcone2.view(),
+                     param.NomMap.view(), param.NomFichierLien.view());
   Cursor c;
-  c.in = sauvegarde;
+  c.in = source;
   c.out = page;
-  c.pending = sauvegarde->begin;
+  c.pending = source->begin;
   // The first piece is never examined; each row leaves current a piece that
   // is examined (after the heading) or not (after a data row's cell), and
   // the search for the next row starts from the piece after it.
-  if (Load(&c, sauvegarde->begin)) {
+  if (Load(&c, source->begin)) {
     while (NextHolding(&c, "<tr>", Watch())) {
-      if (!etat->EnteteFaite && !HeadingRow(&c, param, etat)) break;
-      etat->CompteCellules = 0;
-      if (Holds(c, "<tr>") && !DataRow(&c, param, map, longueur_nom, etat)) {
+      if (!state->EnteteFaite && !HeadingRow(&c, param, state)) break;
+      state->CompteCellules = 0;
+      if (Holds(c, "<tr>") && !DataRow(&c, param, map, name_length, state)) {
         break;
       }
       if (!c.present) break;
     }
   }
-  if (c.fin == FinReecriture::kOk) WritePending(&c, c.present ? c.end : c.start);
-  sauvegarde->begin = c.present ? c.end : c.start;
+  if (c.fin == RewriteEnd::kOk) WritePending(&c, c.present ? c.end : c.start);
+  source->begin = c.present ? c.end : c.start;
   return c.fin;
 }

@@ -15,17 +15,17 @@ struct EtatReecriture {
   std::int32_t CompteCellules = 0;   ///< Cells closed so far in this row.
   bool SonVu = false;                ///< "son.gif" seen in this row's scan.
   std::int32_t NumeroMap = 0;        ///< Image-map cells written so far.
-  Texte<511> CheminLien;             ///< Link path; empty until one is seen.
+  FixedText<511> CheminLien;             ///< Link path; empty until one is seen.
 };
 
 /// How the rewrite loop ended.
-enum class FinReecriture { kOk, kErreurLecture, kErreurEcriture };
+enum class RewriteEnd { kOk, kReadError, kWriteError };
 
-/// Copies every piece of |sauvegarde| to |page| and inserts the new cells.
-/// |longueur_nom| is the byte length of the page name, which bounds the link
+/// Copies every piece of |source| to |page| and inserts the new cells.
+/// |name_length| is the byte length of the page name, which bounds the link
 /// path. Stops at the first read or write error. Does not finish |page|.
-FinReecriture Reecrire(TextReader* sauvegarde, TextWriter* page,
-                       const ParamColonne& param, std::size_t longueur_nom,
-                       EtatReecriture* etat);
+RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
+                       const ParamColonne& param, std::size_t name_length,
+                       EtatReecriture* state);
 
 #endif  // BRANTIX_REWRITE_REWRITE_H_

@@ -16,23 +16,23 @@ namespace {
 
 using namespace std::string_literals;
 
-ParamColonne Params(int numero, const std::string& entete = "Entete",
+ParamColonne Params(int number, const std::string& entete = "Entete",
                     const std::string& icone1 = "video.gif",
                     const std::string& icone2 = "son2.gif",
                     const std::string& map = "carte",
                     const std::string& lien = "lien.htm") {
   ParamColonne p;
-  p.NumeroColonne = numero;
-  EXPECT_TRUE(Remplir(&p.TexteEntete, entete));
-  EXPECT_TRUE(Remplir(&p.NomIcone1, icone1));
-  EXPECT_TRUE(Remplir(&p.NomIcone2, icone2));
-  EXPECT_TRUE(Remplir(&p.NomMap, map));
-  EXPECT_TRUE(Remplir(&p.NomFichierLien, lien));
+  p.NumeroColonne = number;
+  EXPECT_TRUE(Assign(&p.TexteEntete, entete));
+  EXPECT_TRUE(Assign(&p.NomIcone1, icone1));
+  EXPECT_TRUE(Assign(&p.NomIcone2, icone2));
+  EXPECT_TRUE(Assign(&p.NomMap, map));
+  EXPECT_TRUE(Assign(&p.NomFichierLien, lien));
   return p;
 }
 
-std::string Map(int numero, const std::string& chemin) {
-  return MapCell("video.gif", "son2.gif", "carte", numero, chemin, "lien.htm");
+std::string Map(int number, const std::string& chemin) {
+  return MapCell("video.gif", "son2.gif", "carte", number, chemin, "lien.htm");
 }
 
 // Lines |from| to |to| (1-based, inclusive) of |lines|.
@@ -47,11 +47,11 @@ class ReecrireTest : public ::testing::Test {
   // Stores |page| as the backup (every LF as CR LF, as the backup copy
   // writes it), rewrites it and returns the new page's bytes.
   std::string Rewrite(const std::string& page, const ParamColonne& param,
-                      std::size_t longueur_nom = 8) {
-    return RewriteBytes(CrLf(page), param, longueur_nom);
+                      std::size_t name_length = 8) {
+    return RewriteBytes(CrLf(page), param, name_length);
   }
   std::string RewriteBytes(const std::string& backup, const ParamColonne& param,
-                           std::size_t longueur_nom = 8) {
+                           std::size_t name_length = 8) {
     WriteBytes(dir_ / "page.htm.orig", backup);
     File in, out;
     EXPECT_EQ(OpenForReading(dir_ / "page.htm.orig", &in), OpenReadResult::kOk);
@@ -61,8 +61,8 @@ class ReecrireTest : public ::testing::Test {
     StartReading(std::move(in), &reader);
     StartWriting(std::move(out), &writer);
     etat_ = EtatReecriture();
-    EXPECT_EQ(Reecrire(&reader, &writer, param, longueur_nom, &etat_),
-              FinReecriture::kOk);
+    EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &etat_),
+              RewriteEnd::kOk);
     EXPECT_TRUE(FinishWriting(&writer));
     EXPECT_EQ(ReadBytes(dir_ / "page.htm.orig"), backup) << "backup changed";
     return ReadBytes(dir_ / "page.htm");
@@ -114,7 +114,7 @@ TEST_F(ReecrireTest, EighteenLinesAfterTheSecondCellWithoutMarkers) {
                          Lines(lines, 9, 16) + DashCell() + Lines(lines, 17, 18);
   EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(2)), CrLf(expected));
   EXPECT_EQ(etat_.NumeroMap, 0);
-  EXPECT_EQ(etat_.CheminLien.vue(), "");
+  EXPECT_EQ(etat_.CheminLien.view(), "");
 }
 
 // Three cells a row, three lines a cell, the new column after the second:
@@ -246,24 +246,24 @@ TEST_F(ReecrireTest, ColumnZeroOrNegative) {
   const std::string expected =
       CrLf(Lines(lines, 1, 3) + HeadingCell("Entete") + Lines(lines, 4, 7) +
            DashCell() + Lines(lines, 8, 10));
-  for (int numero : {0, -1, -7, INT_MIN}) {
-    EXPECT_EQ(Rewrite(Lines(lines, 1, 10), Params(numero)), expected) << numero;
-    EXPECT_EQ(etat_.CheminLien.vue(), "") << numero;
-    EXPECT_EQ(etat_.NumeroMap, 0) << numero;
+  for (int number : {0, -1, -7, INT_MIN}) {
+    EXPECT_EQ(Rewrite(Lines(lines, 1, 10), Params(number)), expected) << number;
+    EXPECT_EQ(etat_.CheminLien.view(), "") << number;
+    EXPECT_EQ(etat_.NumeroMap, 0) << number;
   }
 }
 
 // The path starts at the first "..///" of the piece and has at most the page
 // name's length plus 23 bytes, or the rest of the piece, line end included.
 TEST_F(ReecrireTest, LinkPathLength) {
-  const std::string ligne =
+  const std::string line =
       "<img src=\"son.gif\"><a href=\"..///videos/concerts/1969/"
       "woodstock/hendrix.htm\">..///x</a>\n";
   const std::string page = "<table>\n<tr>\n<td>\nTitre</td>\n</tr>\n<tr>\n"
-                           "<td>\n" + ligne + "</td>\n</tr>\n";
+                           "<td>\n" + line + "</td>\n</tr>\n";
   auto expected = [&](const std::string& chemin) {
     return CrLf("<table>\n<tr>\n<td>\nTitre</td>\n" + HeadingCell("Entete") +
-                "</tr>\n<tr>\n<td>\n" + ligne + "</td>\n" + Map(1, chemin) +
+                "</tr>\n<tr>\n<td>\n" + line + "</td>\n" + Map(1, chemin) +
                 "</tr>\n");
   };
   EXPECT_EQ(Rewrite(page, Params(1), 8),
@@ -276,7 +276,7 @@ TEST_F(ReecrireTest, LinkPathLength) {
   EXPECT_EQ(Rewrite(page, Params(1), 250),
             expected("..///videos/concerts/1969/woodstock/hendrix.htm\">"
                      "..///x</a>\n"));
-  EXPECT_EQ(etat_.CheminLien.vue(),
+  EXPECT_EQ(etat_.CheminLien.view(),
             "..///videos/concerts/1969/woodstock/hendrix.htm\">..///x</a>\n");
 }
 

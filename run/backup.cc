@@ -3,7 +3,7 @@
 #include "run/messages.h"
 #include "run/replacement.h"
 
-std::string NomSauvegardeDe(const std::string& nom_du_fichier) {
+std::string BackupNameOf(const std::string& nom_du_fichier) {
   return nom_du_fichier + ".orig";
 }
 
@@ -11,7 +11,7 @@ bool MakeBackup(Page* page, const std::string& nom_sauvegarde,
                 std::string* err) {
   Replacement backup;
   if (!StartReplacement(nom_sauvegarde, page->info, &backup)) {
-    *err = MsgSauvegardeImpossible(nom_sauvegarde);
+    *err = MsgBackupNotCreated(nom_sauvegarde);
     return false;
   }
   // Every piece is written exactly as read, so the copy is the page with
@@ -21,18 +21,18 @@ bool MakeBackup(Page* page, const std::string& nom_sauvegarde,
     case CopyEnd::kDone:
       break;
     case CopyEnd::kReadError:
-      *err = MsgLecturePage(page->name);
+      *err = MsgPageReadError(page->name);
       return false;
     case CopyEnd::kWriteError:
-      *err = MsgEcritureSauvegarde(nom_sauvegarde);
+      *err = MsgBackupWriteError(nom_sauvegarde);
       return false;
   }
   if (!FinishReplacement(&backup)) {
-    *err = MsgEcritureSauvegarde(nom_sauvegarde);
+    *err = MsgBackupWriteError(nom_sauvegarde);
     return false;
   }
   if (!PutInPlace(&backup)) {
-    *err = MsgSauvegardeImpossible(nom_sauvegarde);
+    *err = MsgBackupNotCreated(nom_sauvegarde);
     return false;
   }
   return true;

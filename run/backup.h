@@ -7,7 +7,7 @@
 #include "run/page.h"
 
 /// The backup name: the page name as typed, followed by ".orig".
-std::string NomSauvegardeDe(const std::string& nom_du_fichier);
+std::string BackupNameOf(const std::string& nom_du_fichier);
 
 /// Copies the open page as text to |nom_sauvegarde|, with the page's owner,
 /// group and permissions. The copy is written beside the backup, flushed

@@ -10,7 +10,7 @@ inline const char kMsgUsage[] =
     "type : brantix \"NomDuFichier\" -1:Utilise le fichier param.txt";
 // The texts of --help (the usage, quoted whole in the manual page) and
 // --version.
-inline const char kMsgAide[] =
+inline const char kMsgHelp[] =
     "usage : brantix NomDuFichier [-1]\n"
     "        brantix --help | --version\n"
     "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
@@ -22,69 +22,69 @@ inline const char kMsgAide[] =
 inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";
 }
-inline const char kMsgFichierInexistant[] = "le fichier n'existe pas";
-inline const char kMsgArret[] = "Vous avez ARRETE";
-inline const char kMsgNomTropLong[] =
+inline const char kMsgNoSuchFile[] = "le fichier n'existe pas";
+inline const char kMsgStopped[] = "Vous avez ARRETE";
+inline const char kMsgNameTooLong[] =
     "nom de fichier trop long (250 caracteres au plus)";
 
 // Backup.
-inline std::string MsgSauvegardeImpossible(const std::string& sauvegarde) {
-  return "impossible de creer la sauvegarde " + sauvegarde;
+inline std::string MsgBackupNotCreated(const std::string& source) {
+  return "impossible de creer la sauvegarde " + source;
 }
-inline std::string MsgEcritureSauvegarde(const std::string& sauvegarde) {
-  return "erreur d'ecriture de la sauvegarde " + sauvegarde;
+inline std::string MsgBackupWriteError(const std::string& source) {
+  return "erreur d'ecriture de la sauvegarde " + source;
 }
-inline std::string MsgLecturePage(const std::string& page) {
+inline std::string MsgPageReadError(const std::string& page) {
   return "erreur de lecture du fichier " + page;
 }
 
 // Column parameters.
-inline const char kMsgLectureParam[] = "erreur de lecture du fichier param.txt";
-inline const char kMsgParamIncomplet[] =
+inline const char kMsgParamReadError[] = "erreur de lecture du fichier param.txt";
+inline const char kMsgParamIncomplete[] =
     "param.txt incomplet : il faut six lignes";
-inline std::string MsgParamLigneTropLongue(int ligne, int capacite) {
-  return "param.txt : ligne " + std::to_string(ligne) + " trop longue (" +
-         std::to_string(capacite) + " caracteres au plus)";
+inline std::string MsgParamLineTooLong(int line, int capacity) {
+  return "param.txt : ligne " + std::to_string(line) + " trop longue (" +
+         std::to_string(capacity) + " caracteres au plus)";
 }
-inline std::string MsgReponseTropLongue(int capacite) {
-  return "reponse trop longue (" + std::to_string(capacite) +
+inline std::string MsgAnswerTooLong(int capacity) {
+  return "reponse trop longue (" + std::to_string(capacity) +
          " caracteres au plus)";
 }
-inline const char kMsgNumeroHorsLimites[] = "numero de colonne hors limites";
-inline const char kMsgNumeroInvalide[] = "numero de colonne invalide";
-inline const char kMsgSaisieIncomplete[] =
+inline const char kMsgNumberOutOfRange[] = "numero de colonne hors limites";
+inline const char kMsgNumberInvalid[] = "numero de colonne invalide";
+inline const char kMsgInputEnded[] =
     "fin de la saisie avant la derniere reponse";
 
 // The page's checks, before anything is written.
-inline std::string MsgPasUnFichier(const std::string& nom) {
-  return "le fichier " + nom + " n'est pas un fichier ordinaire";
+inline std::string MsgNotAFile(const std::string& name) {
+  return "le fichier " + name + " n'est pas un fichier ordinaire";
 }
-inline std::string MsgPageVerrouillee(const std::string& page) {
+inline std::string MsgPageLocked(const std::string& page) {
   return "le fichier " + page +
          " est deja en cours de modification par un autre brantix";
 }
-inline std::string MsgPageEtSauvegardeConfondues(const std::string& page,
-                                                 const std::string& sauvegarde) {
-  return "le fichier " + page + " et sa sauvegarde " + sauvegarde +
+inline std::string MsgPageIsItsBackup(const std::string& page,
+                                                 const std::string& source) {
+  return "le fichier " + page + " et sa sauvegarde " + source +
          " sont le meme fichier";
 }
 
 // Rewrite and replacement of the page. Until the new page is renamed into
 // place, the page keeps its old text: every message says so.
-inline std::string MsgPageNonOuverte(const std::string& page) {
+inline std::string MsgPageNotWritable(const std::string& page) {
   return "impossible d'ecrire le fichier " + page +
          " : le fichier n'a pas ete modifie";
 }
-inline std::string MsgEcriturePage(const std::string& page) {
+inline std::string MsgPageWriteError(const std::string& page) {
   return "erreur d'ecriture du fichier " + page +
          " : le fichier n'a pas ete modifie";
 }
-inline std::string MsgLectureSauvegarde(const std::string& sauvegarde,
+inline std::string MsgBackupReadError(const std::string& source,
                                         const std::string& page) {
-  return "erreur de lecture de la sauvegarde " + sauvegarde + " : le fichier " +
+  return "erreur de lecture de la sauvegarde " + source + " : le fichier " +
          page + " n'a pas ete modifie";
 }
-inline std::string MsgPageModifiee(const std::string& page) {
+inline std::string MsgPageChanged(const std::string& page) {
   return "le fichier " + page +
          " a ete modifie pendant l'execution : la nouvelle version n'a pas "
          "ete enregistree";
@@ -93,8 +93,8 @@ inline std::string MsgInterruption(const std::string& page) {
   return "interruption : le fichier " + page + " n'a pas ete modifie";
 }
 
-inline std::string MsgFermetureSauvegarde(const std::string& sauvegarde) {
-  return "erreur de fermeture de la sauvegarde " + sauvegarde;
+inline std::string MsgBackupCloseError(const std::string& source) {
+  return "erreur de fermeture de la sauvegarde " + source;
 }
 
 #endif  // BRANTIX_RUN_MESSAGES_H_

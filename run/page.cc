@@ -20,11 +20,11 @@ bool CheckBackupName(const Page& page, const std::string& nom_sauvegarde,
   FileInfo backup;
   bool exists = false;
   if (!GetNameInfo(nom_sauvegarde, &backup, &exists)) {
-    *err = MsgSauvegardeImpossible(nom_sauvegarde);
+    *err = MsgBackupNotCreated(nom_sauvegarde);
     return false;
   }
   if (exists && SameFile(page.info, backup)) {
-    *err = MsgPageEtSauvegardeConfondues(page.name, nom_sauvegarde);
+    *err = MsgPageIsItsBackup(page.name, nom_sauvegarde);
     return false;
   }
   return true;
@@ -40,7 +40,7 @@ bool MayReplace(const Page& page, std::string* err) {
   bool exists = false;
   if (!GetNameInfo(page.real_name, &now, &exists) || !exists ||
       !Unchanged(page.info, now)) {
-    *err = MsgPageModifiee(page.name);
+    *err = MsgPageChanged(page.name);
     return false;
   }
   return true;
@@ -56,24 +56,24 @@ bool OpenPage(const std::string& nom_du_fichier,
     case OpenReadResult::kOk:
       break;
     case OpenReadResult::kCannotOpen:
-      *err = kMsgFichierInexistant;
+      *err = kMsgNoSuchFile;
       return false;
     case OpenReadResult::kIsDirectory:
-      *err = MsgLecturePage(nom_du_fichier);
+      *err = MsgPageReadError(nom_du_fichier);
       return false;
     case OpenReadResult::kNotRegular:
-      *err = MsgPasUnFichier(nom_du_fichier);
+      *err = MsgNotAFile(nom_du_fichier);
       return false;
   }
   // A lock that the file system cannot give does not stop the run: only
   // another brantix holding it does.
   if (LockExclusive(file) == LockResult::kBusy) {
-    *err = MsgPageVerrouillee(nom_du_fichier);
+    *err = MsgPageLocked(nom_du_fichier);
     return false;
   }
   if (!GetFileInfo(file, &page->info) ||
       !RealName(nom_du_fichier, &page->real_name)) {
-    *err = MsgLecturePage(nom_du_fichier);
+    *err = MsgPageReadError(nom_du_fichier);
     return false;
   }
   StartReading(std::move(file), &page->reader);
@@ -88,22 +88,22 @@ bool RewriteInto(TextReader* source, const Page& page,
                  const ParamColonne& param, Replacement* fresh,
                  const std::string& read_error, std::string* err) {
   if (!StartReplacement(page.real_name, page.info, fresh)) {
-    *err = MsgPageNonOuverte(page.name);
+    *err = MsgPageNotWritable(page.name);
     return false;
   }
-  EtatReecriture etat;
-  switch (Reecrire(source, &fresh->writer, param, page.name.size(), &etat)) {
-    case FinReecriture::kOk:
+  EtatReecriture state;
+  switch (RewriteTable(source, &fresh->writer, param, page.name.size(), &state)) {
+    case RewriteEnd::kOk:
       break;
-    case FinReecriture::kErreurLecture:
+    case RewriteEnd::kReadError:
       *err = read_error;
       return false;
-    case FinReecriture::kErreurEcriture:
-      *err = MsgEcriturePage(page.name);
+    case RewriteEnd::kWriteError:
+      *err = MsgPageWriteError(page.name);
       return false;
   }
   if (!FinishReplacement(fresh)) {
-    *err = MsgEcriturePage(page.name);
+    *err = MsgPageWriteError(page.name);
     return false;
   }
   return true;
@@ -116,7 +116,7 @@ bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
                       std::string* err) {
   Replacement backup;
   if (!StartReplacement(nom_sauvegarde, page->info, &backup)) {
-    *err = MsgSauvegardeImpossible(nom_sauvegarde);
+    *err = MsgBackupNotCreated(nom_sauvegarde);
     return false;
   }
   CopyWhileReading(&page->reader, &backup.writer);
@@ -125,38 +125,38 @@ bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
   std::string page_err;
   bool read = true;
   if (!StartReplacement(page->real_name, page->info, fresh)) {
-    page_err = MsgPageNonOuverte(page->name);
+    page_err = MsgPageNotWritable(page->name);
   } else {
-    EtatReecriture etat;
-    switch (Reecrire(&page->reader, &fresh->writer, param, page->name.size(),
-                     &etat)) {
-      case FinReecriture::kOk:
-        if (!FinishReplacement(fresh)) page_err = MsgEcriturePage(page->name);
+    EtatReecriture state;
+    switch (RewriteTable(&page->reader, &fresh->writer, param, page->name.size(),
+                     &state)) {
+      case RewriteEnd::kOk:
+        if (!FinishReplacement(fresh)) page_err = MsgPageWriteError(page->name);
         break;
-      case FinReecriture::kErreurLecture:
+      case RewriteEnd::kReadError:
         read = false;
         break;
-      case FinReecriture::kErreurEcriture:
-        page_err = MsgEcriturePage(page->name);
+      case RewriteEnd::kWriteError:
+        page_err = MsgPageWriteError(page->name);
         break;
     }
   }
   read = read && SkipToEnd(&page->reader);
   CopyWhileReading(&page->reader, nullptr);
   if (backup.writer.failed) {
-    *err = MsgEcritureSauvegarde(nom_sauvegarde);
+    *err = MsgBackupWriteError(nom_sauvegarde);
     return false;
   }
   if (!read) {
-    *err = MsgLecturePage(page->name);
+    *err = MsgPageReadError(page->name);
     return false;
   }
   if (!FinishReplacement(&backup)) {
-    *err = MsgEcritureSauvegarde(nom_sauvegarde);
+    *err = MsgBackupWriteError(nom_sauvegarde);
     return false;
   }
   if (!PutInPlace(&backup)) {
-    *err = MsgSauvegardeImpossible(nom_sauvegarde);
+    *err = MsgBackupNotCreated(nom_sauvegarde);
     return false;
   }
   *err = page_err;
@@ -168,17 +168,17 @@ bool RewriteFromBackup(Page* page, const std::string& nom_sauvegarde,
                        std::string* err) {
   File source;
   if (OpenForReading(nom_sauvegarde, &source) != OpenReadResult::kOk) {
-    *err = kMsgFichierInexistant;
+    *err = kMsgNoSuchFile;
     return false;
   }
   TextReader backup;
   StartReading(std::move(source), &backup);
   if (!RewriteInto(&backup, *page, param, fresh,
-                   MsgLectureSauvegarde(nom_sauvegarde, page->name), err)) {
+                   MsgBackupReadError(nom_sauvegarde, page->name), err)) {
     return false;
   }
   if (!CloseFile(&backup.file)) {
-    *err = MsgFermetureSauvegarde(nom_sauvegarde);
+    *err = MsgBackupCloseError(nom_sauvegarde);
     return false;
   }
   return true;
@@ -186,14 +186,14 @@ bool RewriteFromBackup(Page* page, const std::string& nom_sauvegarde,
 
 bool MayWritePage(const Page& page, std::string* err) {
   if (CanOpenForWriting(page.name)) return true;
-  *err = MsgPageNonOuverte(page.name);
+  *err = MsgPageNotWritable(page.name);
   return false;
 }
 
 bool PutNewPageInPlace(Page* page, Replacement* fresh, std::string* err) {
   if (!MayReplace(*page, err)) return false;
   if (!PutInPlace(fresh, &page->reader.file)) {
-    *err = MsgEcriturePage(page->name);
+    *err = MsgPageWriteError(page->name);
     return false;
   }
   return true;

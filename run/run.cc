@@ -14,7 +14,7 @@
 namespace {
 
 // The backup name must fit in 255 bytes, so the page name gets at most 250.
-constexpr std::size_t kLongueurNomMax = 250;
+constexpr std::size_t kMaxNameLength = 250;
 
 // Ends the run early: prints |message| (the interruption's, when one has
 // arrived, since it is then the cause) and gives the status -1.
@@ -31,8 +31,8 @@ Answer Confirm(ConsoleInput* input) {
   if (!ConsoleWrite("Voulez vous continuer [O|N] (Par defaut O):")) {
     return Answer::kNoOutput;
   }
-  int reponse = NextInputByte(input);
-  return reponse == 'N' || reponse == 'n' ? Answer::kNo : Answer::kYes;
+  int answer = NextInputByte(input);
+  return answer == 'N' || answer == 'n' ? Answer::kNo : Answer::kYes;
 }
 
 }  // namespace
@@ -45,15 +45,15 @@ int RealMain(int argc, char** argv) {
   }
   // Only these exact first arguments are options: any other is the page's
   // name, and a page named "--help" is given as "./--help".
-  if (AsksForHelp(argv[1])) return ConsoleWrite(kMsgAide) ? 0 : -1;
+  if (AsksForHelp(argv[1])) return ConsoleWrite(kMsgHelp) ? 0 : -1;
   if (std::strcmp(argv[1], "--version") == 0) {
     return ConsoleWrite(MsgVersion(BRANTIX_VERSION)) ? 0 : -1;
   }
   const std::string nom_du_fichier = argv[1];
-  if (nom_du_fichier.size() > kLongueurNomMax) {
-    return Stop(nom_du_fichier, kMsgNomTropLong);
+  if (nom_du_fichier.size() > kMaxNameLength) {
+    return Stop(nom_du_fichier, kMsgNameTooLong);
   }
-  const std::string nom_sauvegarde = NomSauvegardeDe(nom_du_fichier);
+  const std::string nom_sauvegarde = BackupNameOf(nom_du_fichier);
 
   std::string err;
   Page page;
@@ -71,7 +71,7 @@ int RealMain(int argc, char** argv) {
   ConsoleInput input;
   Replacement fresh;
   if (from_file) {
-    if (!LireFichierParametres(kNomFichierParam, &param, &err)) {
+    if (!ReadParamFile(kParamFileName, &param, &err)) {
       std::string backup_err;
       if (!MakeBackup(&page, nom_sauvegarde, &backup_err)) err = backup_err;
       return Stop(nom_du_fichier, err);
@@ -80,7 +80,7 @@ int RealMain(int argc, char** argv) {
       return Stop(nom_du_fichier, err);
     }
   } else if (!MakeBackup(&page, nom_sauvegarde, &err) ||
-             !DemanderParametres(&input, &param, &err)) {
+             !AskParameters(&input, &param, &err)) {
     return Stop(nom_du_fichier, err);
   }
 
@@ -89,7 +89,7 @@ int RealMain(int argc, char** argv) {
     case Answer::kYes:
       break;
     case Answer::kNo:
-      return Stop(nom_du_fichier, kMsgArret);
+      return Stop(nom_du_fichier, kMsgStopped);
     case Answer::kNoOutput:
       return Stop(nom_du_fichier, "");
   }

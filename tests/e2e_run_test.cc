@@ -24,7 +24,7 @@ TEST_F(E2eTest, UsageWhenThePageIsMissing) {
 // only these exact first arguments do, and "./--help" names a page.
 TEST_F(E2eTest, HelpAndVersion) {
   Put("page.htm", kPage);
-  const std::string help = kMsgAide;
+  const std::string help = kMsgHelp;
   const std::string version = "brantix " BRANTIX_VERSION "\n";
   const struct {
     std::vector<std::string> args;

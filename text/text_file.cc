@@ -9,9 +9,9 @@
 // Keeps a rarely taken path out of line, so that the common path of a
 // function called for every piece needs no saved registers.
 #if defined(__GNUC__)
-#define BRANTIX_HORS_LIGNE [[gnu::noinline]]
+#define BRANTIX_NOINLINE [[gnu::noinline]]
 #else
-#define BRANTIX_HORS_LIGNE
+#define BRANTIX_NOINLINE
 #endif
 
 void StartReading(File file, TextReader* reader, std::size_t capacity) {
@@ -123,7 +123,7 @@ static bool Drain(TextWriter* w) {
 }
 
 // Put() for |size| bytes that do not fit in the room left in the buffer.
-BRANTIX_HORS_LIGNE static bool PutBeyond(TextWriter* w, const char* data,
+BRANTIX_NOINLINE static bool PutBeyond(TextWriter* w, const char* data,
                                          std::size_t size) {
   std::size_t room = w->capacity - w->used;
   if (size >= w->capacity) {
