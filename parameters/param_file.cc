@@ -108,18 +108,10 @@ bool ReadParamLines(TextReader* reader, ParamColonne* param,
 bool ReadParamFile(const std::string& path, ParamColonne* param,
                            std::string* err) {
   File file;
-  switch (OpenForReading(path, &file)) {
-    case OpenReadResult::kOk:
-      break;
-    case OpenReadResult::kCannotOpen:
-      *err = kMsgNoSuchFile;
-      return false;
-    case OpenReadResult::kIsDirectory:
-      *err = kMsgParamReadError;
-      return false;
-    case OpenReadResult::kNotRegular:
-      *err = MsgNotAFile(path);
-      return false;
+  OpenReadResult opened = OpenForReading(path, &file);
+  if (opened != OpenReadResult::kOk) {
+    *err = MsgNotOpened(opened, path, kMsgParamReadError);
+    return false;
   }
   TextReader reader;
   StartReading(std::move(file), &reader, 4096);

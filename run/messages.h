@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "text/file.h"
+
 inline const char kMsgUsage[] =
     "type : brantix \"NomDuFichier\" -1:Utilise le fichier param.txt";
 // The texts of --help (the usage, quoted whole in the manual page) and
@@ -59,6 +61,21 @@ inline const char kMsgInputEnded[] =
 inline std::string MsgNotAFile(const std::string& name) {
   return "le fichier " + name + " n'est pas un fichier ordinaire";
 }
+
+/// The message for a file that OpenForReading() did not open: |name| is
+/// missing, a folder (|read_error| is the message then), or not a file.
+inline std::string MsgNotOpened(OpenReadResult result, const std::string& name,
+                                const std::string& read_error) {
+  switch (result) {
+    case OpenReadResult::kIsDirectory:
+      return read_error;
+    case OpenReadResult::kNotRegular:
+      return MsgNotAFile(name);
+    default:
+      return kMsgNoSuchFile;
+  }
+}
+
 inline std::string MsgPageLocked(const std::string& page) {
   return "le fichier " + page +
          " est deja en cours de modification par un autre brantix";

@@ -52,18 +52,11 @@ bool OpenPage(const std::string& nom_du_fichier,
               const std::string& nom_sauvegarde, Page* page, std::string* err) {
   page->name = nom_du_fichier;
   File file;
-  switch (OpenForReading(nom_du_fichier, &file)) {
-    case OpenReadResult::kOk:
-      break;
-    case OpenReadResult::kCannotOpen:
-      *err = kMsgNoSuchFile;
-      return false;
-    case OpenReadResult::kIsDirectory:
-      *err = MsgPageReadError(nom_du_fichier);
-      return false;
-    case OpenReadResult::kNotRegular:
-      *err = MsgNotAFile(nom_du_fichier);
-      return false;
+  OpenReadResult opened = OpenForReading(nom_du_fichier, &file);
+  if (opened != OpenReadResult::kOk) {
+    *err = MsgNotOpened(opened, nom_du_fichier,
+                        MsgPageReadError(nom_du_fichier));
+    return false;
   }
   // A lock that the file system cannot give does not stop the run: only
   // another brantix holding it does.
