@@ -23,8 +23,8 @@ def unescape(literal):
 
 
 def console_texts(source):
-    texts = [unescape(m) for m in
-             re.findall(LITERAL, (source / MESSAGES).read_text())]
+    code = re.sub(r'(?m)^#include .*$', '', (source / MESSAGES).read_text())
+    texts = [unescape(m) for m in re.findall(LITERAL, code)]
     for name in PROMPTS:
         code = (source / name).read_text()
         texts += [unescape(m) for m in re.findall(
