@@ -10,6 +10,7 @@
 #include "fuzz/memory_files.h"
 #include "parameters/param_file.h"
 #include "run/messages.h"
+#include "tests/text_model.h"
 
 #define EXPECT(condition) \
   do {                    \
@@ -27,7 +28,7 @@ struct Model {
 
 Model Expected(const std::string& input) {
   Model model;
-  const std::string text = Translated(input);
+  const std::string text = CrLfToLf(input);
   std::vector<std::string> lines;
   std::size_t at = 0;
   while (at < text.size() && lines.size() < 6) {

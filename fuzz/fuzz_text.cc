@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz/memory_files.h"
+#include "tests/text_model.h"
 #include "text/text_file.h"
 
 #define EXPECT(condition) \
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CopyWhileReading(&reader, &copy);
   }
 
-  const std::vector<std::string> expected = Pieces(Translated(input));
+  const std::vector<std::string> expected = PiecesOf(CrLfToLf(input));
   std::size_t n = 0;
   std::string_view piece;
   for (;;) {
@@ -86,11 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Once at the end, the reader stays there.
   EXPECT(ReadPiece(&reader, &piece) == PieceResult::kEnd);
   EXPECT(FinishWriting(&writer));
-  EXPECT(m.files["out"] == WithCrLf(input));
+  EXPECT(m.files["out"] == LoneLfToCrLf(input));
   if (copy_while_reading) {
     EXPECT(FinishWriting(&copy));
-    EXPECT(m.files["copy"] == WithCrLf(input));
-    EXPECT(Pieces(Translated(m.files["copy"])) == expected);
+    EXPECT(m.files["copy"] == LoneLfToCrLf(input));
+    EXPECT(PiecesOf(CrLfToLf(m.files["copy"])) == expected);
   }
   return 0;
 }

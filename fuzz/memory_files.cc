@@ -156,34 +156,3 @@ int OsRename(const char* from, const char* to) {
   m.files[to] = std::move(bytes);
   return 0;
 }
-
-std::string WithCrLf(const std::string& raw) {
-  std::string out;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) out += '\r';
-    out += raw[i];
-  }
-  return out;
-}
-
-std::string Translated(const std::string& raw) {
-  std::string out;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    out += raw[i];
-  }
-  return out;
-}
-
-std::vector<std::string> Pieces(const std::string& text) {
-  std::vector<std::string> pieces;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t lf = text.find('\n', at);
-    std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
-    end = std::min(end, at + 511);
-    pieces.push_back(text.substr(at, end - at));
-    at = end;
-  }
-  return pieces;
-}

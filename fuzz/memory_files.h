@@ -24,15 +24,4 @@ struct MemoryFiles {
 MemoryFiles& Memory();
 void ResetMemory();
 
-/// Each LF that does not follow a CR made CR LF: what writing as text gives
-/// for text that was read as text.
-std::string WithCrLf(const std::string& raw);
-
-/// Each CR LF made LF: the text that reading delivers.
-std::string Translated(const std::string& raw);
-
-/// The line pieces of a translated text: up to and including the first LF,
-/// or 511 bytes, or to the end.
-std::vector<std::string> Pieces(const std::string& text);
-
 #endif  // BRANTIX_FUZZ_MEMORY_FILES_H_
