@@ -22,7 +22,7 @@ namespace {
 struct Model {
   bool ok = false;
   std::string err;
-  std::int32_t numero = 0;
+  std::int32_t column = 0;
   std::vector<std::string> texts;
 };
 
@@ -65,7 +65,7 @@ Model Expected(const std::string& input) {
     model.err = kMsgNumberOutOfRange;
     return model;
   }
-  model.numero = static_cast<std::int32_t>(negative ? -value : value);
+  model.column = static_cast<std::int32_t>(negative ? -value : value);
   const std::size_t capacity[] = {251, 27, 27, 27, 27};
   for (int k = 1; k < 6; ++k) {
     if (static_cast<std::size_t>(k) >= lines.size()) {
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     EXPECT(err == model.err);
     return 0;
   }
-  EXPECT(param.NumeroColonne == model.numero);
+  EXPECT(param.NumeroColonne == model.column);
   EXPECT(param.TexteEntete.view() == model.texts[0]);
   EXPECT(param.NomIcone1.view() == model.texts[1]);
   EXPECT(param.NomIcone2.view() == model.texts[2]);

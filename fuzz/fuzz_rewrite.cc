@@ -306,9 +306,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TextWriter writer;
   StartReading(std::move(in), &backup, in_capacity);
   StartWriting(std::move(out), &writer, out_capacity);
-  EtatReecriture etat;
-  etat.NumeroMap = first_map;
-  EXPECT(RewriteTable(&backup, &writer, param, name_length, &etat) ==
+  EtatReecriture state;
+  state.NumeroMap = first_map;
+  EXPECT(RewriteTable(&backup, &writer, param, name_length, &state) ==
          RewriteEnd::kOk);
   EXPECT(FinishWriting(&writer));
 
