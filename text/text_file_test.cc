@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "tests/test_util.h"
+#include "tests/text_model.h"
 #include "text/line_ends.h"
 
 namespace {
 
 // Reads every piece of |path| with a reader of |capacity| bytes.
-std::vector<std::string> Pieces(const std::string& path,
-                                std::size_t capacity = kTextBufferSize) {
+std::vector<std::string> ReadPiecesOfFile(
+    const std::string& path, std::size_t capacity = kTextBufferSize) {
   File file;
   EXPECT_EQ(OpenForReading(path, &file), OpenReadResult::kOk);
   TextReader reader;
@@ -28,33 +29,12 @@ std::vector<std::string> Pieces(const std::string& path,
   return pieces;
 }
 
-// The pieces as the rules define them: translate CR LF to LF over the whole
-// text, then cut after each LF or after kPieceMax bytes.
-std::vector<std::string> ExpectedPieces(const std::string& raw) {
-  std::string text;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    text += raw[i];
-  }
-  std::vector<std::string> pieces;
-  std::string current;
-  for (char c : text) {
-    current += c;
-    if (c == '\n' || current.size() == kPieceMax) {
-      pieces.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) pieces.push_back(current);
-  return pieces;
-}
-
 class TextFileTest : public ::testing::Test {
  protected:
-  std::vector<std::string> PiecesOf(const std::string& raw,
-                                    std::size_t capacity = kTextBufferSize) {
+  std::vector<std::string> ReadPieces(const std::string& raw,
+                                      std::size_t capacity = kTextBufferSize) {
     WriteBytes(dir_ / "in", raw);
-    return Pieces(dir_ / "in", capacity);
+    return ReadPiecesOfFile(dir_ / "in", capacity);
   }
   std::string Written(const std::vector<std::string>& texts,
                       std::size_t capacity = kTextBufferSize) {
@@ -73,26 +53,28 @@ using Strings = std::vector<std::string>;
 
 TEST_F(TextFileTest, PiecesAtTheLengthLimit) {
   std::string a510(510, 'a'), a511(511, 'a'), a512(512, 'a');
-  EXPECT_EQ(PiecesOf(a510 + "\n"), Strings({a510 + "\n"}));
-  EXPECT_EQ(PiecesOf(a511 + "\n"), Strings({a511, "\n"}));
-  EXPECT_EQ(PiecesOf(a512 + "\n"), Strings({a511, "a\n"}));
+  EXPECT_EQ(ReadPieces(a510 + "\n"), Strings({a510 + "\n"}));
+  EXPECT_EQ(ReadPieces(a511 + "\n"), Strings({a511, "\n"}));
+  EXPECT_EQ(ReadPieces(a512 + "\n"), Strings({a511, "a\n"}));
   // CR LF counts as one byte of the translated text.
-  EXPECT_EQ(PiecesOf(a510 + "\r\n"), Strings({a510 + "\n"}));
-  EXPECT_EQ(PiecesOf(a511 + "\r\n"), Strings({a511, "\n"}));
-  EXPECT_EQ(PiecesOf(a512), Strings({a511, "a"}));
-  EXPECT_EQ(PiecesOf(std::string(1533, 'b')),
+  EXPECT_EQ(ReadPieces(a510 + "\r\n"), Strings({a510 + "\n"}));
+  EXPECT_EQ(ReadPieces(a511 + "\r\n"), Strings({a511, "\n"}));
+  EXPECT_EQ(ReadPieces(a512), Strings({a511, "a"}));
+  EXPECT_EQ(ReadPieces(std::string(1533, 'b')),
             Strings({std::string(511, 'b'), std::string(511, 'b'),
                      std::string(511, 'b')}));
 }
 
 TEST_F(TextFileTest, LineEndsAndSpecialBytes) {
-  EXPECT_EQ(PiecesOf(""), Strings());
-  EXPECT_EQ(PiecesOf("un\r\ndeux\ntrois"), Strings({"un\n", "deux\n", "trois"}));
-  EXPECT_EQ(PiecesOf("a\r\r\nb"), Strings({"a\r\n", "b"}));
-  EXPECT_EQ(PiecesOf("a\rb\r"), Strings({"a\rb\r"}));
-  EXPECT_EQ(PiecesOf("\n\n"), Strings({"\n", "\n"}));
+  EXPECT_EQ(ReadPieces(""), Strings());
+  EXPECT_EQ(ReadPieces("un\r\ndeux\ntrois"),
+            Strings({"un\n", "deux\n", "trois"}));
+  EXPECT_EQ(ReadPieces("a\r\r\nb"), Strings({"a\r\n", "b"}));
+  EXPECT_EQ(ReadPieces("a\rb\r"), Strings({"a\rb\r"}));
+  EXPECT_EQ(ReadPieces("\n\n"), Strings({"\n", "\n"}));
   std::string binary("x\0y\x1Az\n\x1A", 7);
-  EXPECT_EQ(PiecesOf(binary), Strings({std::string("x\0y\x1Az\n", 6), "\x1A"}));
+  EXPECT_EQ(ReadPieces(binary),
+            Strings({std::string("x\0y\x1Az\n", 6), "\x1A"}));
 }
 
 // Every way a CR LF pair can fall against the reader's buffer and the piece
@@ -109,7 +91,7 @@ TEST_F(TextFileTest, MatchesTheRulesForAnyTextAndBuffer) {
       raw += pick < 5 ? alphabet[pick] : 'a';
     }
     std::size_t capacity = kPieceMax + 1 + rng() % 700;
-    ASSERT_EQ(PiecesOf(raw, capacity), ExpectedPieces(raw)) << round;
+    ASSERT_EQ(ReadPieces(raw, capacity), PiecesOf(CrLfToLf(raw))) << round;
   }
 }
 
@@ -117,7 +99,8 @@ TEST_F(TextFileTest, CrLfSplitAcrossReads) {
   // With a buffer of 512 bytes, the CR is the last byte of the first read.
   for (std::size_t before = 505; before < 520; ++before) {
     std::string raw = std::string(before, 'c') + "\r\nfin";
-    EXPECT_EQ(PiecesOf(raw, kPieceMax + 1), ExpectedPieces(raw)) << before;
+    EXPECT_EQ(ReadPieces(raw, kPieceMax + 1), PiecesOf(CrLfToLf(raw)))
+        << before;
   }
 }
 
@@ -127,12 +110,12 @@ TEST_F(TextFileTest, WritingTurnsEachLfIntoCrLf) {
   // A CR LF pair may straddle the buffer's end.
   std::string long_text(1000, 'x');
   long_text[4] = '\n';
-  EXPECT_EQ(Written({long_text}, 5), WithCrLf(long_text));
+  EXPECT_EQ(Written({long_text}, 5), LoneLfToCrLf(long_text));
 }
 
 TEST_F(TextFileTest, ReadThenWriteGivesTheTextBack) {
   std::string raw = "a\r\nb\nc\r\r\n" + std::string(700, 'd') + "\r\n\re";
-  EXPECT_EQ(Written(PiecesOf(raw)), WithCrLf(raw));
+  EXPECT_EQ(Written(ReadPieces(raw)), LoneLfToCrLf(raw));
 }
 
 // The whole-file copy must give the bytes of the piece-by-piece copy, for
@@ -167,7 +150,7 @@ TEST_F(TextFileTest, CopyTextMatchesPiecesWrittenBack) {
     }
     ASSERT_EQ(CopyText(&reader, &writer), CopyEnd::kDone);
     ASSERT_TRUE(FinishWriting(&writer));
-    ASSERT_EQ(ReadBytes(dir_ / "out"), WithCrLf(raw)) << round;
+    ASSERT_EQ(ReadBytes(dir_ / "out"), LoneLfToCrLf(raw)) << round;
   }
 }
 
@@ -192,7 +175,7 @@ TEST_F(TextFileTest, CopyTextCrLfStraddlingReads) {
 
 TEST_F(TextFileTest, WritePieceGivesWhatWriteTextGives) {
   std::string raw = "a\r\nb\nc\r\r\n" + std::string(1200, 'd') + "\n\n\re";
-  std::vector<std::string> pieces = PiecesOf(raw);
+  std::vector<std::string> pieces = ReadPieces(raw);
   for (std::size_t capacity : {std::size_t{2}, std::size_t{3}, std::size_t{511},
                                std::size_t{512}, kTextBufferSize}) {
     File out;
@@ -202,7 +185,7 @@ TEST_F(TextFileTest, WritePieceGivesWhatWriteTextGives) {
     for (const std::string& p : pieces) ASSERT_TRUE(WritePiece(&writer, p));
     ASSERT_TRUE(FinishWriting(&writer));
     EXPECT_EQ(ReadBytes(dir_ / "out"), Written(pieces, capacity)) << capacity;
-    EXPECT_EQ(ReadBytes(dir_ / "out"), WithCrLf(raw)) << capacity;
+    EXPECT_EQ(ReadBytes(dir_ / "out"), LoneLfToCrLf(raw)) << capacity;
   }
 }
 
@@ -212,7 +195,7 @@ TEST_F(TextFileTest, LongTextsPassTheBufferWhole) {
   std::string big(5000, 'x');
   big[2500] = '\n';
   EXPECT_EQ(Written({"ab", big, "c\n", std::string(700, 'y')}, 512),
-            "ab" + WithCrLf(big) + "c\r\n" + std::string(700, 'y'));
+            "ab" + LoneLfToCrLf(big) + "c\r\n" + std::string(700, 'y'));
 }
 
 TEST(ContainsBytesTest, FindsMarkersAnywhere) {
@@ -244,12 +227,10 @@ TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
     std::string in(rng() % 100, 'a');
     for (char& ch : in) ch = alphabet[rng() % 4];
     const bool cr_before = rng() % 2 == 1;
-    std::string expected;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-      bool after_cr = i > 0 ? in[i - 1] == '\r' : cr_before;
-      if (in[i] == '\n' && !after_cr) expected += '\r';
-      expected += in[i];
-    }
+    // The rule over the text with the CR before as its first byte.
+    const std::string before = cr_before ? "\r" : "";
+    const std::string expected =
+        LoneLfToCrLf(before + in).substr(before.size());
     std::string vector(2 * in.size() + 16, '?');
     std::string portable(2 * in.size() + 16, '?');
     vector.resize(AddCrBeforeLoneLf(in.data(), in.size(), cr_before, vector.data()));
