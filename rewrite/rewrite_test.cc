@@ -11,28 +11,30 @@
 
 #include "tests/expected_cells.h"
 #include "tests/test_util.h"
+#include "tests/text_model.h"
 
 namespace {
 
 using namespace std::string_literals;
 
-ParamColonne Params(int number, const std::string& entete = "Entete",
-                    const std::string& icone1 = "video.gif",
-                    const std::string& icone2 = "son2.gif",
+ParamColonne Params(int number, const std::string& heading = "Entete",
+                    const std::string& icon1 = "video.gif",
+                    const std::string& icon2 = "son2.gif",
                     const std::string& map = "carte",
-                    const std::string& lien = "lien.htm") {
+                    const std::string& link_file = "lien.htm") {
   ParamColonne p;
   p.NumeroColonne = number;
-  EXPECT_TRUE(Assign(&p.TexteEntete, entete));
-  EXPECT_TRUE(Assign(&p.NomIcone1, icone1));
-  EXPECT_TRUE(Assign(&p.NomIcone2, icone2));
+  EXPECT_TRUE(Assign(&p.TexteEntete, heading));
+  EXPECT_TRUE(Assign(&p.NomIcone1, icon1));
+  EXPECT_TRUE(Assign(&p.NomIcone2, icon2));
   EXPECT_TRUE(Assign(&p.NomMap, map));
-  EXPECT_TRUE(Assign(&p.NomFichierLien, lien));
+  EXPECT_TRUE(Assign(&p.NomFichierLien, link_file));
   return p;
 }
 
-std::string Map(int number, const std::string& chemin) {
-  return MapCell("video.gif", "son2.gif", "carte", number, chemin, "lien.htm");
+std::string Map(int number, const std::string& link_path) {
+  return MapCell("video.gif", "son2.gif", "carte", number, link_path,
+                 "lien.htm");
 }
 
 // Lines |from| to |to| (1-based, inclusive) of |lines|.
@@ -42,13 +44,13 @@ std::string Lines(const std::vector<std::string>& lines, int from, int to) {
   return out;
 }
 
-class ReecrireTest : public ::testing::Test {
+class RewriteTest : public ::testing::Test {
  protected:
   // Stores |page| as the backup (every LF as CR LF, as the backup copy
   // writes it), rewrites it and returns the new page's bytes.
   std::string Rewrite(const std::string& page, const ParamColonne& param,
                       std::size_t name_length = 8) {
-    return RewriteBytes(CrLf(page), param, name_length);
+    return RewriteBytes(EveryLfToCrLf(page), param, name_length);
   }
   std::string RewriteBytes(const std::string& backup, const ParamColonne& param,
                            std::size_t name_length = 8) {
@@ -60,8 +62,8 @@ class ReecrireTest : public ::testing::Test {
     TextWriter writer;
     StartReading(std::move(in), &reader);
     StartWriting(std::move(out), &writer);
-    etat_ = EtatReecriture();
-    EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &etat_),
+    state_ = EtatReecriture();
+    EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
               RewriteEnd::kOk);
     EXPECT_TRUE(FinishWriting(&writer));
     EXPECT_EQ(ReadBytes(dir_ / "page.htm.orig"), backup) << "backup changed";
@@ -69,12 +71,12 @@ class ReecrireTest : public ::testing::Test {
   }
 
   ScratchDir dir_;
-  EtatReecriture etat_;
+  EtatReecriture state_;
 };
 
 // Eighteen lines: a heading row and a data row of two cells, three lines a
 // cell; line 12 holds the sound icon and the link path.
-const std::vector<std::string> kDixHuit = {
+const std::vector<std::string> kEighteenLines = {
     "<table>\n",                                  // 1
     "<tr>\n",                                     // 2
     "<td>\n",                                     // 3
@@ -96,31 +98,31 @@ const std::vector<std::string> kDixHuit = {
     "</table>\n",                                 // 18
 };
 
-TEST_F(ReecrireTest, EighteenLinesAfterTheFirstCell) {
-  std::string page = Lines(kDixHuit, 1, 18);
+TEST_F(RewriteTest, EighteenLinesAfterTheFirstCell) {
+  std::string page = Lines(kEighteenLines, 1, 18);
   // A page name of 8 bytes: the path is the 31 bytes from "..///".
-  std::string expected = Lines(kDixHuit, 1, 5) + HeadingCell("Entete") +
-                         Lines(kDixHuit, 6, 13) +
+  std::string expected = Lines(kEighteenLines, 1, 5) + HeadingCell("Entete") +
+                         Lines(kEighteenLines, 6, 13) +
                          Map(1, "..///films/policiers/1950/le_sa") +
-                         Lines(kDixHuit, 14, 18);
-  EXPECT_EQ(Rewrite(page, Params(1)), CrLf(expected));
-  EXPECT_EQ(etat_.NumeroMap, 1);
+                         Lines(kEighteenLines, 14, 18);
+  EXPECT_EQ(Rewrite(page, Params(1)), EveryLfToCrLf(expected));
+  EXPECT_EQ(state_.NumeroMap, 1);
 }
 
-TEST_F(ReecrireTest, EighteenLinesAfterTheSecondCellWithoutMarkers) {
-  std::vector<std::string> lines = kDixHuit;
+TEST_F(RewriteTest, EighteenLinesAfterTheSecondCellWithoutMarkers) {
+  std::vector<std::string> lines = kEighteenLines;
   lines[11] = "Le samourai\n";
   std::string expected = Lines(lines, 1, 8) + HeadingCell("Entete") +
                          Lines(lines, 9, 16) + DashCell() + Lines(lines, 17, 18);
-  EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(2)), CrLf(expected));
-  EXPECT_EQ(etat_.NumeroMap, 0);
-  EXPECT_EQ(etat_.CheminLien.view(), "");
+  EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(2)), EveryLfToCrLf(expected));
+  EXPECT_EQ(state_.NumeroMap, 0);
+  EXPECT_EQ(state_.CheminLien.view(), "");
 }
 
 // Three cells a row, three lines a cell, the new column after the second:
 // map numbers run over the page and dash cells take none; a sound icon after
 // the second cell gives a dash; a row without a path reuses the last one.
-TEST_F(ReecrireTest, ThreeLinesPerCellAfterTheSecondCell) {
+TEST_F(RewriteTest, ThreeLinesPerCellAfterTheSecondCell) {
   auto cell = [](const std::string& content) {
     return "<td>\n" + content + "\n</td>\n";
   };
@@ -161,14 +163,14 @@ TEST_F(ReecrireTest, ThreeLinesPerCellAfterTheSecondCell) {
   }
   page += "</table>\n";
   expected += "</table>\n";
-  EXPECT_EQ(Rewrite(page, Params(2)), CrLf(expected));
-  EXPECT_EQ(etat_.NumeroMap, 3);
+  EXPECT_EQ(Rewrite(page, Params(2)), EveryLfToCrLf(expected));
+  EXPECT_EQ(state_.NumeroMap, 3);
 }
 
 // Rows written on one line: a line is one closed cell however many "</td>"
 // it holds, the "<tr>" line itself is never counted, and the scan runs on
 // into the following rows.
-TEST_F(ReecrireTest, RowsOnOneLine) {
+TEST_F(RewriteTest, RowsOnOneLine) {
   const std::vector<std::string> lines = {
       "<table>\n",                                                       // 1
       "<tr>\n",                                                          // 2
@@ -185,17 +187,18 @@ TEST_F(ReecrireTest, RowsOnOneLine) {
   // scan skips line 7 (the piece after "<tr>", never examined) and counts
   // line 8, sound icon included.
   EXPECT_EQ(Rewrite(page, Params(1)),
-            CrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
-                 Lines(lines, 5, 8) + Map(1, "") + Lines(lines, 9, 9)));
+            EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                          Lines(lines, 5, 8) + Map(1, "") +
+                          Lines(lines, 9, 9)));
   // After two cells: the heading lands after line 6, inside the next row;
   // line 7, current after the heading, starts a row whose scan meets the
   // end of the page: that row gets no cell.
   EXPECT_EQ(Rewrite(page, Params(2)),
-            CrLf(Lines(lines, 1, 6) + HeadingCell("Entete") +
-                 Lines(lines, 7, 9)));
+            EveryLfToCrLf(Lines(lines, 1, 6) + HeadingCell("Entete") +
+                          Lines(lines, 7, 9)));
 }
 
-TEST_F(ReecrireTest, OnlyTheExactLowerCaseMarkersCount) {
+TEST_F(RewriteTest, OnlyTheExactLowerCaseMarkersCount) {
   const std::vector<std::string> lines = {
       "<table>\n",                   // 1
       "<tr>\n",                      // 2
@@ -223,14 +226,14 @@ TEST_F(ReecrireTest, OnlyTheExactLowerCaseMarkersCount) {
       "</table>\n",                  // 24
   };
   EXPECT_EQ(Rewrite(Lines(lines, 1, 24), Params(1)),
-            CrLf(Lines(lines, 1, 5) + HeadingCell("Entete") +
-                 Lines(lines, 6, 22) + Map(1, "..///\n") +
-                 Lines(lines, 23, 24)));
+            EveryLfToCrLf(Lines(lines, 1, 5) + HeadingCell("Entete") +
+                          Lines(lines, 6, 22) + Map(1, "..///\n") +
+                          Lines(lines, 23, 24)));
 }
 
 // With no cell to count, each new cell follows the second piece of its row,
 // every data row gets a dash and no path is taken.
-TEST_F(ReecrireTest, ColumnZeroOrNegative) {
+TEST_F(RewriteTest, ColumnZeroOrNegative) {
   const std::vector<std::string> lines = {
       "<table>\n",                                 // 1
       "<tr>\n",                                    // 2
@@ -244,27 +247,27 @@ TEST_F(ReecrireTest, ColumnZeroOrNegative) {
       "</table>\n",                                // 10
   };
   const std::string expected =
-      CrLf(Lines(lines, 1, 3) + HeadingCell("Entete") + Lines(lines, 4, 7) +
-           DashCell() + Lines(lines, 8, 10));
+      EveryLfToCrLf(Lines(lines, 1, 3) + HeadingCell("Entete") +
+                    Lines(lines, 4, 7) + DashCell() + Lines(lines, 8, 10));
   for (int number : {0, -1, -7, INT_MIN}) {
     EXPECT_EQ(Rewrite(Lines(lines, 1, 10), Params(number)), expected) << number;
-    EXPECT_EQ(etat_.CheminLien.view(), "") << number;
-    EXPECT_EQ(etat_.NumeroMap, 0) << number;
+    EXPECT_EQ(state_.CheminLien.view(), "") << number;
+    EXPECT_EQ(state_.NumeroMap, 0) << number;
   }
 }
 
 // The path starts at the first "..///" of the piece and has at most the page
 // name's length plus 23 bytes, or the rest of the piece, line end included.
-TEST_F(ReecrireTest, LinkPathLength) {
+TEST_F(RewriteTest, LinkPathLength) {
   const std::string line =
       "<img src=\"son.gif\"><a href=\"..///videos/concerts/1969/"
       "woodstock/hendrix.htm\">..///x</a>\n";
   const std::string page = "<table>\n<tr>\n<td>\nTitre</td>\n</tr>\n<tr>\n"
                            "<td>\n" + line + "</td>\n</tr>\n";
-  auto expected = [&](const std::string& chemin) {
-    return CrLf("<table>\n<tr>\n<td>\nTitre</td>\n" + HeadingCell("Entete") +
-                "</tr>\n<tr>\n<td>\n" + line + "</td>\n" + Map(1, chemin) +
-                "</tr>\n");
+  auto expected = [&](const std::string& link_path) {
+    return EveryLfToCrLf("<table>\n<tr>\n<td>\nTitre</td>\n" +
+                         HeadingCell("Entete") + "</tr>\n<tr>\n<td>\n" + line +
+                         "</td>\n" + Map(1, link_path) + "</tr>\n");
   };
   EXPECT_EQ(Rewrite(page, Params(1), 8),
             expected("..///videos/concerts/1969/woods"));
@@ -276,13 +279,13 @@ TEST_F(ReecrireTest, LinkPathLength) {
   EXPECT_EQ(Rewrite(page, Params(1), 250),
             expected("..///videos/concerts/1969/woodstock/hendrix.htm\">"
                      "..///x</a>\n"));
-  EXPECT_EQ(etat_.CheminLien.view(),
+  EXPECT_EQ(state_.CheminLien.view(),
             "..///videos/concerts/1969/woodstock/hendrix.htm\">..///x</a>\n");
 }
 
 // Only pieces scanned inside a data row give a path, and a later row
 // without one reuses it; before any, the path is empty.
-TEST_F(ReecrireTest, LinkPathIsTakenOnlyWhileScanningDataRows) {
+TEST_F(RewriteTest, LinkPathIsTakenOnlyWhileScanningDataRows) {
   const std::vector<std::string> lines = {
       "<table>\n",                                 // 1
       "<tr>\n",                                    // 2
@@ -304,16 +307,17 @@ TEST_F(ReecrireTest, LinkPathIsTakenOnlyWhileScanningDataRows) {
       "</tr>\n",                                   // 18
   };
   EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(1)),
-            CrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
-                 Lines(lines, 5, 8) + Map(1, "") + Lines(lines, 9, 13) +
-                 Map(2, "..///bon/</td>\n") + Lines(lines, 14, 17) +
-                 Map(3, "..///bon/</td>\n") + Lines(lines, 18, 18)));
+            EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                          Lines(lines, 5, 8) + Map(1, "") +
+                          Lines(lines, 9, 13) + Map(2, "..///bon/</td>\n") +
+                          Lines(lines, 14, 17) + Map(3, "..///bon/</td>\n") +
+                          Lines(lines, 18, 18)));
 }
 
 // Which pieces are looked at for "<tr>": the one right after the heading
 // cell is, the one right after a data row's cell is not, nor the first
 // piece of the page.
-TEST_F(ReecrireTest, PiecesExaminedForARowStart) {
+TEST_F(RewriteTest, PiecesExaminedForARowStart) {
   const std::vector<std::string> lines = {
       "<table>\n",     // 1
       "<tr>\n",        // 2
@@ -328,32 +332,35 @@ TEST_F(ReecrireTest, PiecesExaminedForARowStart) {
       "</table>\n",    // 11
   };
   EXPECT_EQ(Rewrite(Lines(lines, 1, 11), Params(1)),
-            CrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
-                 Lines(lines, 5, 7) + DashCell() + Lines(lines, 8, 11)));
+            EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                          Lines(lines, 5, 7) + DashCell() +
+                          Lines(lines, 8, 11)));
   // Starting at line 2, the first piece: the heading goes into the row of
   // line 5, and line 8, current after it, starts a data row.
   EXPECT_EQ(Rewrite(Lines(lines, 2, 11), Params(1)),
-            CrLf(Lines(lines, 2, 7) + HeadingCell("Entete") +
-                 Lines(lines, 8, 10) + DashCell() + Lines(lines, 11, 11)));
+            EveryLfToCrLf(Lines(lines, 2, 7) + HeadingCell("Entete") +
+                          Lines(lines, 8, 10) + DashCell() +
+                          Lines(lines, 11, 11)));
 }
 
-TEST_F(ReecrireTest, FieldsAreWrittenAsTheyAre) {
+TEST_F(RewriteTest, FieldsAreWrittenAsTheyAre) {
   const std::string page =
       "<table>\n<tr>\n<td>\n</td>\n</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n"
       "</td>\n";
   const ParamColonne p = Params(1, "%s%n%d", "<b>\"a&b\"</b>", "%d%%x",
                                 "%s", "%n%x.htm");
   EXPECT_EQ(Rewrite(page, p),
-            CrLf("<table>\n<tr>\n<td>\n</td>\n" + HeadingCell("%s%n%d") +
-                 "</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n</td>\n" +
-                 MapCell("<b>\"a&b\"</b>", "%d%%x", "%s", 1, "..///%s%d\n",
-                         "%n%x.htm")));
+            EveryLfToCrLf("<table>\n<tr>\n<td>\n</td>\n" +
+                          HeadingCell("%s%n%d") +
+                          "</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n</td>\n" +
+                          MapCell("<b>\"a&b\"</b>", "%d%%x", "%s", 1,
+                                  "..///%s%d\n", "%n%x.htm")));
   // An empty heading: nothing between the center tags.
   EXPECT_EQ(Rewrite("x\n<tr>\n<td>\n", Params(0, "")),
-            CrLf("x\n<tr>\n<td>\n" + HeadingCell("")));
+            EveryLfToCrLf("x\n<tr>\n<td>\n" + HeadingCell("")));
 }
 
-TEST_F(ReecrireTest, PageWithoutRowIsCopied) {
+TEST_F(RewriteTest, PageWithoutRowIsCopied) {
   std::string backup = "<html>\r\n" + std::string(1500, 'x') + "<TR>\r\n" +
                        "nul\0</td>son.gif\r\n"s +
                        "a\rb\x1A\r\n<tr class=\"x\">\r\n" + "fin sans ligne";
@@ -364,7 +371,7 @@ TEST_F(ReecrireTest, PageWithoutRowIsCopied) {
 // The page ends inside a row scan: the rewrite stops there without a cell
 // for that row. When it ends right where a cell goes, the cell follows the
 // last piece.
-TEST_F(ReecrireTest, PageEndsInsideARow) {
+TEST_F(RewriteTest, PageEndsInsideARow) {
   const std::string heading_row = "<table>\n<tr>\n<td>\nA\n</td>\n";
   for (const std::string& page : {
            std::string("<table>\n<tr>"),         // "<tr>" in the last piece
@@ -372,36 +379,36 @@ TEST_F(ReecrireTest, PageEndsInsideARow) {
            heading_row + "<td>\nB\n</td>\n</tr>\n<tr>",
            heading_row + "<td>\nB\n</td>\n</tr>\n<tr>\n<td>\nson.gif\n</td>\n",
        }) {
-    std::string expected = CrLf(page);
+    std::string expected = EveryLfToCrLf(page);
     const std::string after = "B\r\n</td>\r\n";
     const std::string::size_type b = expected.find(after);
     if (b != std::string::npos) {
-      expected.insert(b + after.size(), CrLf(HeadingCell("Entete")));
+      expected.insert(b + after.size(), EveryLfToCrLf(HeadingCell("Entete")));
     }
     EXPECT_EQ(Rewrite(page, Params(2)), expected) << page;
   }
   EXPECT_EQ(Rewrite("x\n<tr>\n<td>\n</td>", Params(1)),
-            CrLf("x\n<tr>\n<td>\n</td>" + HeadingCell("Entete")));
+            EveryLfToCrLf("x\n<tr>\n<td>\n</td>" + HeadingCell("Entete")));
   EXPECT_EQ(Rewrite("x\n<tr>\n<td>\n</td>\n<tr>\n<td>\n</td>", Params(1)),
-            CrLf("x\n<tr>\n<td>\n</td>\n" + HeadingCell("Entete") +
-                 "<tr>\n<td>\n</td>" + DashCell()));
+            EveryLfToCrLf("x\n<tr>\n<td>\n</td>\n" + HeadingCell("Entete") +
+                          "<tr>\n<td>\n</td>" + DashCell()));
 }
 
 // Markers are searched in one piece at a time, over all its bytes.
-TEST_F(ReecrireTest, MarkersInsideOnePiece) {
+TEST_F(RewriteTest, MarkersInsideOnePiece) {
   const std::string long_row = std::string(507, 'x') + "<tr>\n";  // one piece
   const std::string split_row = std::string(509, 'x') + "<tr>\n";  // "<t" "r>"
   const std::string long_cell = std::string(600, 'y') + "</td>\n";
   const std::string nul_cell = "<td>a\0b</td>\n"s;
-  const std::string nul_son = "\0son.gif\0\n"s;
+  const std::string nul_sound = "\0son.gif\0\n"s;
   const std::string page = "<table>\n" + split_row + "<td>\n</td>\n" +
                            long_row + "<td>\n" + long_cell + "</tr>\n" +
-                           "<tr>\n<td>\n" + nul_son + nul_cell + "</tr>\n";
+                           "<tr>\n<td>\n" + nul_sound + nul_cell + "</tr>\n";
   EXPECT_EQ(Rewrite(page, Params(1)),
-            CrLf("<table>\n" + split_row + "<td>\n</td>\n" + long_row +
-                 "<td>\n" + long_cell + HeadingCell("Entete") + "</tr>\n" +
-                 "<tr>\n<td>\n" + nul_son + nul_cell + Map(1, "") +
-                 "</tr>\n"));
+            EveryLfToCrLf("<table>\n" + split_row + "<td>\n</td>\n" + long_row +
+                          "<td>\n" + long_cell + HeadingCell("Entete") +
+                          "</tr>\n" + "<tr>\n<td>\n" + nul_sound + nul_cell +
+                          Map(1, "") + "</tr>\n"));
 }
 
 }  // namespace
