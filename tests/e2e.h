@@ -11,6 +11,7 @@
 
 #include "tests/process.h"
 #include "tests/test_util.h"
+#include "tests/text_model.h"
 
 inline const char kUsage[] =
     "type : brantix \"NomDuFichier\" -1:Utilise le fichier param.txt";

@@ -12,13 +12,13 @@ namespace {
 using namespace std::string_literals;
 
 std::string HeadingCell(const std::string& text) {
-  return WithCrLf(
+  return LoneLfToCrLf(
       "\n\t<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
       "align=\"center\"><font size=\"3\">\n<strong><em><center>" +
       text + "</center>\n\t</em></strong></font>\n\t</td>\n");
 }
 
-const std::string kDashCell = WithCrLf(
+const std::string kDashCell = LoneLfToCrLf(
     "<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
     "align=\"center\"><font size=\"3\"><strong><em><center>\n"
     "- </center>\n</em></strong></font>\n</td>\n");
@@ -79,7 +79,7 @@ TEST_F(E2eTest, LineOfSeveralMegabytes) {
   RunResult r = Run({"page.htm", "-1"}, "\n");
   EXPECT_EQ(r.output, kConfirm);
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(Get("page.htm.orig") == line + "\r\n" + WithCrLf(table));
+  EXPECT_TRUE(Get("page.htm.orig") == line + "\r\n" + LoneLfToCrLf(table));
   EXPECT_TRUE(Get("page.htm") == line + "\r\n" + table_after);
 }
 
@@ -96,7 +96,7 @@ TEST_F(E2eTest, ColumnNumberBeyondEveryRow) {
     EXPECT_EQ(r.output, kConfirm) << numero;
     EXPECT_EQ(r.status, 0) << numero;
     const std::string backup = Get("page.htm.orig");
-    EXPECT_TRUE(backup == WithCrLf(page)) << numero;
+    EXPECT_TRUE(backup == LoneLfToCrLf(page)) << numero;
     // The scans run on across rows; taking the new cells out of the page
     // gives the backup back.
     int headings = 0, dashes = 0;
@@ -126,8 +126,8 @@ TEST_F(E2eTest, PageNamesWithBlanksAndFolders) {
     RunResult r = Run({name, "-1"}, "\n");
     EXPECT_EQ(r.output, kConfirm) << name;
     EXPECT_EQ(r.status, 0) << name;
-    EXPECT_EQ(Get(name + ".orig"), WithCrLf(page)) << name;
-    EXPECT_EQ(Get(name), WithCrLf(page)) << name;
+    EXPECT_EQ(Get(name + ".orig"), LoneLfToCrLf(page)) << name;
+    EXPECT_EQ(Get(name), LoneLfToCrLf(page)) << name;
   }
   // Nothing but the pages, their backups and the parameter file.
   EXPECT_EQ(Listing(), std::vector<std::string>({"a b  c.htm",
@@ -151,8 +151,8 @@ TEST_F(E2eTest, PageNameOfTheLongestLength) {
   }
   EXPECT_EQ(r.output, kConfirm);
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Get(name + ".orig"), WithCrLf(page));
-  EXPECT_NE(Get(name), WithCrLf(page));
+  EXPECT_EQ(Get(name + ".orig"), LoneLfToCrLf(page));
+  EXPECT_NE(Get(name), LoneLfToCrLf(page));
 
   // One byte more is refused before any file is touched.
   const std::string longer = name + "l";
@@ -186,11 +186,11 @@ TEST_F(E2eTest, ParameterFileWithNulBytes) {
   Put("param.txt", "\0" "5\nE\nv\ns\nm\nl\n"s);
   r = Run({"page.htm", "-1"}, "\n");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Get("page.htm"), WithCrLf("<table>\n<tr>\n<td>\n") +
+  EXPECT_EQ(Get("page.htm"), LoneLfToCrLf("<table>\n<tr>\n<td>\n") +
                                  HeadingCell("E") +
-                                 WithCrLf("A\n</td>\n</tr>\n<tr>\n<td>\n") +
+                                 LoneLfToCrLf("A\n</td>\n</tr>\n<tr>\n<td>\n") +
                                  kDashCell +
-                                 WithCrLf("<img src=son.gif>\n</td>\n</tr>\n"));
+                                 LoneLfToCrLf("<img src=son.gif>\n</td>\n</tr>\n"));
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ class DialogueTest : public E2eTest {
     EXPECT_EQ(r.output, Prompts(prompts) + message);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(Get("page.htm"), PetitTableau());
-    EXPECT_EQ(Get("page.htm.orig"), CrLf(PetitTableau()));
+    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(PetitTableau()));
   }
 };
 

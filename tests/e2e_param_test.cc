@@ -35,7 +35,7 @@ class ParamFileTest : public E2eTest {
     EXPECT_EQ(r.output, message);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(Get("page.htm"), PetitTableau());
-    EXPECT_EQ(Get("page.htm.orig"), CrLf(PetitTableau()));
+    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(PetitTableau()));
   }
 };
 
@@ -58,7 +58,7 @@ TEST_F(ParamFileTest, FirstLineGivesTheLeadingNumber) {
   // The largest number: the heading row's scan runs to the end of the page.
   RunResult r = RunWith("2147483647\n" + std::string(kReste));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Get("page.htm"), CrLf(PetitTableau()));
+  EXPECT_EQ(Get("page.htm"), EveryLfToCrLf(PetitTableau()));
   for (const char* ligne : {"2147483648", "-2147483649", "99999999999999999999"}) {
     ExpectRefused(RunWith(ligne + std::string("\n") + kReste), kHorsLimites);
   }

@@ -20,10 +20,10 @@ TEST_F(E2eTest, LinkPathFollowsThePageNameAsTyped) {
   EXPECT_EQ(r.status, 0);
   // 13 bytes of name: 36 bytes of path.
   EXPECT_EQ(Get("sous/page.htm"),
-            CrLf(PetitTableau(1, HeadingCell("Entete"),
-                              MapCell("video.gif", "son2.gif", "carte", 1,
-                                      "..///films/suspense/hitchcock/vertig",
-                                      "lien.htm"))));
+            EveryLfToCrLf(PetitTableau(
+                1, HeadingCell("Entete"),
+                MapCell("video.gif", "son2.gif", "carte", 1,
+                        "..///films/suspense/hitchcock/vertig", "lien.htm"))));
 }
 
 // A file size limit that lets the backup be written but not the longer new

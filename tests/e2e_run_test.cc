@@ -62,7 +62,7 @@ TEST_F(E2eTest, BackupHoldsThePageWithCrLfAndReplacesAnOldOne) {
   EXPECT_EQ(r.output, std::string(kConfirm) + kStopped);
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Get("page.htm"), page);
-  EXPECT_EQ(Get("page.htm.orig"), WithCrLf(page));
+  EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(page));
   EXPECT_EQ(Listing(), Names({"page.htm", "page.htm.orig", "param.txt"}));
 }
 
@@ -81,7 +81,7 @@ TEST_F(E2eTest, PageInAnotherFolder) {
   Put("param.txt", kParams);
   RunResult r = Run({"sous dossier/page.htm", "-1"}, "N");
   EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(Get("sous dossier/page.htm.orig"), WithCrLf(kPage));
+  EXPECT_EQ(Get("sous dossier/page.htm.orig"), LoneLfToCrLf(kPage));
   EXPECT_EQ(Listing(), Names({"param.txt", "sous dossier"}));
 }
 
@@ -102,7 +102,7 @@ TEST_F(E2eTest, ConfirmationStopsOnlyOnN) {
     EXPECT_EQ(r.output, kConfirm) << answer;
     EXPECT_EQ(r.status, 0) << answer;
     // Without a row, the new page is the backup: the page with CR LF.
-    EXPECT_EQ(Get("page.htm"), WithCrLf(page)) << answer;
+    EXPECT_EQ(Get("page.htm"), LoneLfToCrLf(page)) << answer;
   }
 }
 
@@ -178,7 +178,7 @@ TEST_F(E2eTest, BackupKeepsThePagePermissions) {
     RunResult r = Run({"page.htm", "-1"}, "n");
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(fs::status(dir_ / "page.htm.orig").permissions(), mode);
-    EXPECT_EQ(Get("page.htm.orig"), WithCrLf(kPage));
+    EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
   }
 }
 

@@ -88,8 +88,8 @@ TEST_F(SafetyTest, SecondRunOnTheSamePageStopsAtOnce) {
   Send(&first, "\n");
   RunResult done = Finish(&first);
   EXPECT_EQ(done.status, 0) << done.output;
-  EXPECT_EQ(Get("page.htm.orig"), WithCrLf(kPage));
-  EXPECT_NE(Get("page.htm"), WithCrLf(kPage));
+  EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
+  EXPECT_NE(Get("page.htm"), LoneLfToCrLf(kPage));
   EXPECT_EQ(Listing(), std::vector<std::string>(
                            {"page.htm", "page.htm.orig", "param.txt"}));
 }
@@ -109,7 +109,7 @@ TEST_F(SafetyTest, PageEditedBeforeTheConfirmationIsKept) {
                 "nouvelle version n'a pas ete enregistree");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Get("page.htm"), edited);
-  EXPECT_EQ(Get("page.htm.orig"), WithCrLf(kPage));
+  EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
   EXPECT_EQ(Listing(), std::vector<std::string>(
                            {"page.htm", "page.htm.orig", "param.txt"}));
 }
@@ -166,7 +166,7 @@ TEST_P(InterruptionTest, LeavesThePageOldOrWholeAndNoTemporaryFile) {
     RunResult r = Finish(&s);
     EXPECT_EQ(Listing(), std::vector<std::string>(
                              {"page.htm", "page.htm.orig", "param.txt"}));
-    EXPECT_EQ(Get("page.htm.orig"), WithCrLf(page));
+    EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(page));
     if (r.status == 0) {
       // The signal came after the new page was in place.
       EXPECT_EQ(moment, 2);

@@ -27,7 +27,7 @@ class SampleTest : public E2eTest {
     EXPECT_EQ(r.output, output);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(Get("liste.htm"), attendu_);
-    EXPECT_EQ(Get("liste.htm.orig"), WithCrLf(page_));
+    EXPECT_EQ(Get("liste.htm.orig"), LoneLfToCrLf(page_));
   }
   std::string page_, param_, attendu_;
 };

@@ -1,11 +1,14 @@
 // The inserted cells as they must appear in a rewritten page, typed out by
 // hand (not produced by the program's own cell writers), with LF line ends:
-// the tests turn every LF of an expected page into CR LF with CrLf().
+// the tests turn every LF of an expected page into CR LF with
+// EveryLfToCrLf() (tests/text_model.h).
 #ifndef BRANTIX_TESTS_EXPECTED_CELLS_H_
 #define BRANTIX_TESTS_EXPECTED_CELLS_H_
 
 #include <string>
 #include <vector>
+
+#include "tests/text_model.h"
 
 inline std::string HeadingCell(const std::string& texte) {
   return "\n\t<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
@@ -38,16 +41,6 @@ inline std::string DashCell() {
          "- </center>\n"
          "</em></strong></font>\n"
          "</td>\n";
-}
-
-/// Every LF as CR LF: what a text file holds for |text|.
-inline std::string CrLf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
 }
 
 /// A small page for the parameter tests: a heading row and a row with a
@@ -89,10 +82,10 @@ inline std::string PetitTableauReecrit(int numero, const std::string& entete,
                                        const std::string& icone2,
                                        const std::string& map,
                                        const std::string& lien) {
-  return CrLf(PetitTableau(numero, HeadingCell(entete),
-                           numero > 0 ? MapCell(icone1, icone2, map, 1,
-                                                kCheminPetitTableau, lien)
-                                      : DashCell()));
+  return EveryLfToCrLf(PetitTableau(
+      numero, HeadingCell(entete),
+      numero > 0 ? MapCell(icone1, icone2, map, 1, kCheminPetitTableau, lien)
+                 : DashCell()));
 }
 
 #endif  // BRANTIX_TESTS_EXPECTED_CELLS_H_

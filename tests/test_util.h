@@ -38,15 +38,4 @@ inline std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-/// Each LF that does not follow a CR becomes CR LF: what writing a text
-/// file does to text that has been read as one.
-inline std::string WithCrLf(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-    out += text[i];
-  }
-  return out;
-}
-
 #endif  // BRANTIX_TESTS_TEST_UTIL_H_

@@ -19,6 +19,7 @@
 
 #include "tests/process.h"
 #include "tests/test_util.h"
+#include "tests/text_model.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ class FaultSweep : public ::testing::Test {
     EXPECT_EQ(r.status, 0) << r.output;
     s.expected_page = ReadBytes(Path(kPageName));
     s.expected_backup = ReadBytes(Path(kBackupName));
-    EXPECT_EQ(s.expected_backup, WithCrLf(page));
+    EXPECT_EQ(s.expected_backup, LoneLfToCrLf(page));
     EXPECT_GT(s.expected_page.size(), s.expected_backup.size());
     if (old_backup) s.old_backup = kOldBackup;
     return s;
