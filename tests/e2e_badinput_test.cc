@@ -6,22 +6,18 @@
 #include <string>
 
 #include "tests/e2e.h"
+#include "tests/expected_cells.h"
 
 namespace {
 
 using namespace std::string_literals;
 
-std::string HeadingCell(const std::string& text) {
-  return LoneLfToCrLf(
-      "\n\t<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
-      "align=\"center\"><font size=\"3\">\n<strong><em><center>" +
-      text + "</center>\n\t</em></strong></font>\n\t</td>\n");
+// The new cells as the page holds them, with CR LF line ends.
+std::string HeadingCellCrLf(const std::string& heading) {
+  return EveryLfToCrLf(HeadingCell(heading));
 }
 
-const std::string kDashCell = LoneLfToCrLf(
-    "<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
-    "align=\"center\"><font size=\"3\"><strong><em><center>\n"
-    "- </center>\n</em></strong></font>\n</td>\n");
+const std::string kDashCellCrLf = EveryLfToCrLf(DashCell());
 
 // |text| without every occurrence of |cell|; |count| gets how many.
 std::string Without(const std::string& text, const std::string& cell,
@@ -101,8 +97,8 @@ TEST_F(E2eTest, ColumnNumberBeyondEveryRow) {
     // gives the backup back.
     int headings = 0, dashes = 0;
     std::string rest =
-        Without(Without(Get("page.htm"), HeadingCell("Entete"), &headings),
-                kDashCell, &dashes);
+        Without(Without(Get("page.htm"), HeadingCellCrLf("Entete"), &headings),
+                kDashCellCrLf, &dashes);
     EXPECT_TRUE(rest == backup) << numero;
     if (numero == "7") {
       EXPECT_EQ(headings, 1);
@@ -175,7 +171,7 @@ TEST_F(E2eTest, ParameterFileWithNulBytes) {
   EXPECT_EQ(r.status, 0);
   const std::string after = Get("page.htm");
   // The NUL bytes are kept in the texts and written into the new cells.
-  EXPECT_NE(after.find(HeadingCell("En\0tete"s)), std::string::npos);
+  EXPECT_NE(after.find(HeadingCellCrLf("En\0tete"s)), std::string::npos);
   EXPECT_NE(after.find("SRC=\"../v\0.gif\""s), std::string::npos);
   EXPECT_NE(after.find("USEMAP=\"#\0" "1\""s), std::string::npos);
   EXPECT_NE(after.find("HREF=\"lien\0\""s), std::string::npos);
@@ -186,11 +182,11 @@ TEST_F(E2eTest, ParameterFileWithNulBytes) {
   Put("param.txt", "\0" "5\nE\nv\ns\nm\nl\n"s);
   r = Run({"page.htm", "-1"}, "\n");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Get("page.htm"), LoneLfToCrLf("<table>\n<tr>\n<td>\n") +
-                                 HeadingCell("E") +
-                                 LoneLfToCrLf("A\n</td>\n</tr>\n<tr>\n<td>\n") +
-                                 kDashCell +
-                                 LoneLfToCrLf("<img src=son.gif>\n</td>\n</tr>\n"));
+  EXPECT_EQ(Get("page.htm"),
+            LoneLfToCrLf("<table>\n<tr>\n<td>\n") + HeadingCellCrLf("E") +
+                LoneLfToCrLf("A\n</td>\n</tr>\n<tr>\n<td>\n") +
+                kDashCellCrLf +
+                LoneLfToCrLf("<img src=son.gif>\n</td>\n</tr>\n"));
 }
 
 }  // namespace
