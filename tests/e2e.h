@@ -20,6 +20,12 @@ inline const char kNotFound[] = "le fichier n'existe pas";
 inline const char kStopped[] = "Vous avez ARRETE";
 inline const char kParams[] = "1\nEntete\nv.gif\ns.gif\ncarte\nlien.htm\n";
 
+/// The six questions of the console dialogue, in order, as printed.
+inline const char* const kPrompts[] = {
+    "\nNumero de colonne : ", "\nTexte d'entete : ", "Nom icone 1: ",
+    "Nom icone 2: ",          "Nom de la MAP: ",     "Nom Fichier pour le lien : ",
+};
+
 class E2eTest : public ::testing::Test {
  protected:
   /// Runs the program in the scratch folder.

@@ -12,10 +12,6 @@
 
 namespace {
 
-const std::vector<std::string> kPrompts = {
-    "\nNumero de colonne : ", "\nTexte d'entete : ", "Nom icone 1: ",
-    "Nom icone 2: ",          "Nom de la MAP: ",     "Nom Fichier pour le lien : ",
-};
 const char kIncomplete[] = "fin de la saisie avant la derniere reponse";
 
 // The prompts from the first up to |count|, as the program prints them.

@@ -37,13 +37,10 @@ TEST_F(SampleTest, FromTheParameterFile) {
 }
 
 TEST_F(SampleTest, FromTheDialogue) {
-  const std::vector<std::string> prompts = {
-      "\nNumero de colonne : ", "\nTexte d'entete : ", "Nom icone 1: ",
-      "Nom icone 2: ", "Nom de la MAP: ", "Nom Fichier pour le lien : "};
   Session s = Start({"liste.htm"});
   std::string::size_type from = 0;
   std::string output;
-  for (const std::string& prompt : prompts) {
+  for (const char* prompt : kPrompts) {
     ASSERT_TRUE(WaitFor(&s, prompt));
     std::string::size_type end = param_.find('\n', from) + 1;
     Send(&s, param_.substr(from, end - from));
