@@ -21,19 +21,6 @@ std::string Prompts(std::size_t count) {
   return out;
 }
 
-// What the program has printed so far, CR LF of Wine's console as LF.
-std::string Printed(const Session& s) {
-  std::string out;
-  for (std::size_t i = 0; i < s.output.size(); ++i) {
-    if (s.windows && s.output[i] == '\r' && i + 1 < s.output.size() &&
-        s.output[i + 1] == '\n') {
-      continue;
-    }
-    out += s.output[i];
-  }
-  return out;
-}
-
 // True when the program prints nothing more for a while: it is waiting.
 bool StaysQuiet(Session* s) {
   const std::size_t before = s->output.size();

@@ -56,16 +56,6 @@ std::vector<std::string> FullCommand(const std::vector<std::string>& args) {
   _exit(127);
 }
 
-std::string Normalised(const std::string& output, bool windows) {
-  if (!windows) return output;
-  std::string out;
-  for (std::size_t i = 0; i < output.size(); ++i) {
-    if (output[i] == '\r' && i + 1 < output.size() && output[i + 1] == '\n') continue;
-    out += output[i];
-  }
-  return out;
-}
-
 // Reads what is available within |timeout_ms|. Returns false at the end.
 bool ReadSome(Session* s, int timeout_ms) {
   struct pollfd p = {s->from_child, POLLIN, 0};
@@ -110,6 +100,19 @@ Session SpawnOnPipes(const std::vector<std::string>& command,
 
 }  // namespace
 
+std::string Printed(const Session& s) {
+  if (!s.windows) return s.output;
+  std::string out;
+  for (std::size_t i = 0; i < s.output.size(); ++i) {
+    if (s.output[i] == '\r' && i + 1 < s.output.size() &&
+        s.output[i + 1] == '\n') {
+      continue;
+    }
+    out += s.output[i];
+  }
+  return out;
+}
+
 Session StartSession(const std::vector<std::string>& args,
                      const std::string& folder, bool terminal) {
   signal(SIGPIPE, SIG_IGN);
@@ -142,7 +145,7 @@ Session StartSession(const std::vector<std::string>& args,
 bool WaitFor(Session* s, const std::string& text) {
   long long deadline = NowMs() + 20000;
   for (;;) {
-    std::string now = Normalised(s->output, s->windows);
+    std::string now = Printed(*s);
     std::string::size_type at = now.find(text, s->seen);
     if (at != std::string::npos) {
       s->seen = at + text.size();
@@ -180,7 +183,7 @@ RunResult Finish(Session* s) {
   waitpid(s->pid, &status, 0);
   RunResult result;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-  result.output = Normalised(s->output, s->windows);
+  result.output = Printed(*s);
   if (s->to_child >= 0 && s->to_child != s->from_child) close(s->to_child);
   if (s->from_child >= 0) close(s->from_child);
   s->to_child = s->from_child = -1;

@@ -50,6 +50,10 @@ struct Session {
   std::size_t seen = 0; ///< Part of |output| already matched by WaitFor.
 };
 
+/// What the program has printed so far, each CR LF of Wine's console as LF
+/// (the output as it is when the program runs natively).
+std::string Printed(const Session& session);
+
 /// Starts the program; |terminal| puts it on a pseudo-terminal.
 Session StartSession(const std::vector<std::string>& args,
                      const std::string& folder, bool terminal = false);
