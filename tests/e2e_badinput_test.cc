@@ -34,8 +34,8 @@ std::string Without(const std::string& text, const std::string& cell,
   }
 }
 
-std::string Params(const std::string& numero) {
-  return numero + "\nEntete\nv.gif\ns.gif\ncarte\nlien.htm\n";
+std::string Params(const std::string& column) {
+  return column + "\nEntete\nv.gif\ns.gif\ncarte\nlien.htm\n";
 }
 
 TEST_F(E2eTest, BinaryPageWithoutLineEnds) {
@@ -86,21 +86,21 @@ TEST_F(E2eTest, ColumnNumberBeyondEveryRow) {
   }
   page += "</table>\n";
   Put("page.htm", page);
-  for (std::string numero : {"7", "2147483647"}) {
-    Put("param.txt", Params(numero));
+  for (std::string column : {"7", "2147483647"}) {
+    Put("param.txt", Params(column));
     RunResult r = Run({"page.htm", "-1"}, "\n");
-    EXPECT_EQ(r.output, kConfirm) << numero;
-    EXPECT_EQ(r.status, 0) << numero;
+    EXPECT_EQ(r.output, kConfirm) << column;
+    EXPECT_EQ(r.status, 0) << column;
     const std::string backup = Get("page.htm.orig");
-    EXPECT_TRUE(backup == LoneLfToCrLf(page)) << numero;
+    EXPECT_TRUE(backup == LoneLfToCrLf(page)) << column;
     // The scans run on across rows; taking the new cells out of the page
     // gives the backup back.
     int headings = 0, dashes = 0;
     std::string rest =
         Without(Without(Get("page.htm"), HeadingCellCrLf("Entete"), &headings),
                 kDashCellCrLf, &dashes);
-    EXPECT_TRUE(rest == backup) << numero;
-    if (numero == "7") {
+    EXPECT_TRUE(rest == backup) << column;
+    if (column == "7") {
       EXPECT_EQ(headings, 1);
       EXPECT_GT(dashes, 100);
     } else {

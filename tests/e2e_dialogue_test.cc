@@ -36,7 +36,7 @@ bool StaysQuiet(Session* s) {
 class DialogueTest : public E2eTest {
  protected:
   void SetUp() override {
-    Put("page.htm", PetitTableau());
+    Put("page.htm", SmallTable());
     Put("param.txt", "1\nfichier\nf1\nf2\nfm\nfl\n");  // must not be used
   }
   Session Start(const std::vector<std::string>& args = {"page.htm"},
@@ -61,23 +61,23 @@ class DialogueTest : public E2eTest {
     Send(s, "\n");
     return Finish(s);
   }
-  void ExpectRewritten(const RunResult& r, int numero,
-                       const std::string& entete = "Entete",
-                       const std::string& icone1 = "video.gif",
-                       const std::string& icone2 = "son2.gif",
+  void ExpectRewritten(const RunResult& r, int column,
+                       const std::string& heading = "Entete",
+                       const std::string& icon1 = "video.gif",
+                       const std::string& icon2 = "son2.gif",
                        const std::string& map = "carte",
-                       const std::string& lien = "lien.htm") {
+                       const std::string& link_file = "lien.htm") {
     EXPECT_EQ(r.output, Prompts(6) + kConfirm);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Get("page.htm"),
-              PetitTableauReecrit(numero, entete, icone1, icone2, map, lien));
+    EXPECT_EQ(Get("page.htm"), SmallTableRewritten(column, heading, icon1,
+                                                   icon2, map, link_file));
   }
   void ExpectRefused(const RunResult& r, std::size_t prompts,
                      const std::string& message) {
     EXPECT_EQ(r.output, Prompts(prompts) + message);
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(Get("page.htm"), PetitTableau());
-    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(PetitTableau()));
+    EXPECT_EQ(Get("page.htm"), SmallTable());
+    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(SmallTable()));
   }
 };
 
@@ -99,7 +99,7 @@ TEST_F(DialogueTest, ColumnNumber) {
                             1),
                   4);
 
-  Put("page.htm", PetitTableau());
+  Put("page.htm", SmallTable());
   Session t = Start();
   Prompt(&t, 0);
   Send(&t, "\n");
@@ -138,17 +138,17 @@ TEST_F(DialogueTest, LinesSentWithAnAnswerAreDropped) {
 }
 
 TEST_F(DialogueTest, CrLfAnswersAtFullLength) {
-  const std::string entete(251, 'e'), nom(27, 'n');
+  const std::string heading(251, 'e'), name(27, 'n');
   Session s = Start();
-  ExpectRewritten(AnswerAll(&s, {"1\r\n", entete + "\r\n", nom + "\r\n",
-                                 nom + "\r\n", nom + "\r\n", nom + "\r\n"}),
-                  1, entete, nom, nom, nom, nom);
+  ExpectRewritten(AnswerAll(&s, {"1\r\n", heading + "\r\n", name + "\r\n",
+                                 name + "\r\n", name + "\r\n", name + "\r\n"}),
+                  1, heading, name, name, name, name);
 }
 
 TEST_F(DialogueTest, EndOfInputBeforeTheLastAnswer) {
   for (std::size_t answered = 0; answered < 6; ++answered) {
     SCOPED_TRACE(answered);
-    Put("page.htm", PetitTableau());
+    Put("page.htm", SmallTable());
     Session s = Start();
     const std::vector<std::string> answers = {"2\n",        "Entete\n",
                                               "video.gif\n", "son2.gif\n",
@@ -182,7 +182,7 @@ TEST_F(DialogueTest, RefusedAnswers) {
                                          "son2.gif\n", "carte\n"};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer.substr(0, 20));
-    Put("page.htm", PetitTableau());
+    Put("page.htm", SmallTable());
     Session s = Start();
     for (std::size_t i = 0; i < c.question; ++i) {
       Prompt(&s, i);

@@ -7,60 +7,61 @@
 
 namespace {
 
-const char kIncomplet[] = "param.txt incomplet : il faut six lignes";
-const char kHorsLimites[] = "numero de colonne hors limites";
+const char kIncomplete[] = "param.txt incomplet : il faut six lignes";
+const char kOutOfRange[] = "numero de colonne hors limites";
 
 class ParamFileTest : public E2eTest {
  protected:
   RunResult RunWith(const std::string& param) {
-    Put("page.htm", PetitTableau());
+    Put("page.htm", SmallTable());
     Put("param.txt", param);
     return Run({"page.htm", "-1"}, "\n");
   }
   // The page after a completed run with these fields.
-  void ExpectRewritten(const RunResult& r, int numero,
-                       const std::string& entete = "Entete",
-                       const std::string& icone1 = "video.gif",
-                       const std::string& icone2 = "son2.gif",
+  void ExpectRewritten(const RunResult& r, int column,
+                       const std::string& heading = "Entete",
+                       const std::string& icon1 = "video.gif",
+                       const std::string& icon2 = "son2.gif",
                        const std::string& map = "carte",
-                       const std::string& lien = "lien.htm") {
+                       const std::string& link_file = "lien.htm") {
     EXPECT_EQ(r.output, kConfirm);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Get("page.htm"),
-              PetitTableauReecrit(numero, entete, icone1, icone2, map, lien));
+    EXPECT_EQ(Get("page.htm"), SmallTableRewritten(column, heading, icon1,
+                                                   icon2, map, link_file));
   }
   // A run refused before the confirmation: the page as it was, and the
   // backup made.
   void ExpectRefused(const RunResult& r, const std::string& message) {
     EXPECT_EQ(r.output, message);
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(Get("page.htm"), PetitTableau());
-    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(PetitTableau()));
+    EXPECT_EQ(Get("page.htm"), SmallTable());
+    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(SmallTable()));
   }
 };
 
-const char kReste[] = "Entete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n";
+// Lines 2 to 6 of a parameter file.
+const char kOtherLines[] = "Entete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n";
 
 TEST_F(ParamFileTest, FirstLineGivesTheLeadingNumber) {
   const struct {
-    const char* ligne;
-    int numero;
+    const char* line;
+    int column;
   } cases[] = {
       {"3 colonnes", 3}, {"2", 2},  {"\t\t2", 2},          {"  +4x", 4},
       {"abc", 0},        {"", 0},   {"-2", -2},            {"- 3", 0},
       {"-2147483648", -2147483647 - 1},
   };
   for (const auto& c : cases) {
-    RunResult r = RunWith(c.ligne + std::string("\n") + kReste);
-    SCOPED_TRACE(c.ligne);
-    ExpectRewritten(r, c.numero);
+    RunResult r = RunWith(c.line + std::string("\n") + kOtherLines);
+    SCOPED_TRACE(c.line);
+    ExpectRewritten(r, c.column);
   }
   // The largest number: the heading row's scan runs to the end of the page.
-  RunResult r = RunWith("2147483647\n" + std::string(kReste));
+  RunResult r = RunWith("2147483647\n" + std::string(kOtherLines));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Get("page.htm"), EveryLfToCrLf(PetitTableau()));
-  for (const char* ligne : {"2147483648", "-2147483649", "99999999999999999999"}) {
-    ExpectRefused(RunWith(ligne + std::string("\n") + kReste), kHorsLimites);
+  EXPECT_EQ(Get("page.htm"), EveryLfToCrLf(SmallTable()));
+  for (const char* line : {"2147483648", "-2147483649", "99999999999999999999"}) {
+    ExpectRefused(RunWith(line + std::string("\n") + kOtherLines), kOutOfRange);
   }
 }
 
@@ -72,35 +73,35 @@ TEST_F(ParamFileTest, LineEnds) {
   // A sixth line without a line end is a whole line.
   ExpectRewritten(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\nlien.htm"), 2);
   // Lines after the sixth are not read, however long.
-  ExpectRewritten(RunWith("2\n" + std::string(kReste) + "septieme\n" +
+  ExpectRewritten(RunWith("2\n" + std::string(kOtherLines) + "septieme\n" +
                           std::string(3000, '7') + "\nhuitieme"),
                   2);
 }
 
 TEST_F(ParamFileTest, FewerThanSixLinesAreRefused) {
-  ExpectRefused(RunWith(""), kIncomplet);
-  ExpectRefused(RunWith("2\n"), kIncomplet);
-  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\n"), kIncomplet);
-  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte"), kIncomplet);
+  ExpectRefused(RunWith(""), kIncomplete);
+  ExpectRefused(RunWith("2\n"), kIncomplete);
+  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\n"), kIncomplete);
+  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte"), kIncomplete);
 }
 
 TEST_F(ParamFileTest, FieldLengths) {
   // Full fields are taken whole.
-  const std::string entete(251, 'e'), nom(27, 'n');
-  ExpectRewritten(RunWith("1\n" + entete + "\n" + nom + "\n" + nom + "\n" +
-                          nom + "\n" + nom + "\n"),
-                  1, entete, nom, nom, nom, nom);
+  const std::string heading(251, 'e'), name(27, 'n');
+  ExpectRewritten(RunWith("1\n" + heading + "\n" + name + "\n" + name + "\n" +
+                          name + "\n" + name + "\n"),
+                  1, heading, name, name, name, name);
   // One byte more is refused, whichever line; a line of several pieces too.
-  ExpectRefused(RunWith("1\n" + entete + "e\nv\ns\nm\nl\n"),
+  ExpectRefused(RunWith("1\n" + heading + "e\nv\ns\nm\nl\n"),
                 "param.txt : ligne 2 trop longue (251 caracteres au plus)");
   ExpectRefused(RunWith("1\n" + std::string(600, 'e') + "\nv\ns\nm\nl\n"),
                 "param.txt : ligne 2 trop longue (251 caracteres au plus)");
-  for (int ligne = 3; ligne <= 6; ++ligne) {
+  for (int line = 3; line <= 6; ++line) {
     std::string lines[6] = {"1", "E", "v", "s", "m", "l"};
-    lines[ligne - 1] = nom + "n";
+    lines[line - 1] = name + "n";
     std::string param;
     for (const std::string& l : lines) param += l + "\n";
-    ExpectRefused(RunWith(param), "param.txt : ligne " + std::to_string(ligne) +
+    ExpectRefused(RunWith(param), "param.txt : ligne " + std::to_string(line) +
                                       " trop longue (27 caracteres au plus)");
   }
 }
@@ -108,11 +109,11 @@ TEST_F(ParamFileTest, FieldLengths) {
 // A first line longer than a piece is read to its end: its rest does not
 // become the heading.
 TEST_F(ParamFileTest, LongFirstLine) {
-  std::string ligne(600, 'x');
-  ligne[0] = '3';
-  ExpectRewritten(RunWith(ligne + "\n" + kReste), 3);
-  ligne = std::string(600, ' ') + "2 " + std::string(600, '9');
-  ExpectRewritten(RunWith(ligne + "\n" + kReste), 2);
+  std::string line(600, 'x');
+  line[0] = '3';
+  ExpectRewritten(RunWith(line + "\n" + kOtherLines), 3);
+  line = std::string(600, ' ') + "2 " + std::string(600, '9');
+  ExpectRewritten(RunWith(line + "\n" + kOtherLines), 2);
 }
 
 TEST_F(ParamFileTest, TextsAreUsedAsTheyAre) {
@@ -122,7 +123,7 @@ TEST_F(ParamFileTest, TextsAreUsedAsTheyAre) {
 }
 
 TEST_F(ParamFileTest, MissingParameterFile) {
-  Put("page.htm", PetitTableau());
+  Put("page.htm", SmallTable());
   ExpectRefused(Run({"page.htm", "-1"}, "\n"), kNotFound);
   EXPECT_FALSE(Exists("param.txt"));
 }

@@ -13,14 +13,14 @@ const char kParam[] = "1\nEntete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n";
 // as typed, folder part included.
 TEST_F(E2eTest, LinkPathFollowsThePageNameAsTyped) {
   std::filesystem::create_directory(dir_.path / "sous");
-  Put("sous/page.htm", PetitTableau());
+  Put("sous/page.htm", SmallTable());
   Put("param.txt", kParam);
   RunResult r = Run({"sous/page.htm", "-1"}, "\n");
   EXPECT_EQ(r.output, kConfirm);
   EXPECT_EQ(r.status, 0);
   // 13 bytes of name: 36 bytes of path.
   EXPECT_EQ(Get("sous/page.htm"),
-            EveryLfToCrLf(PetitTableau(
+            EveryLfToCrLf(SmallTable(
                 1, HeadingCell("Entete"),
                 MapCell("video.gif", "son2.gif", "carte", 1,
                         "..///films/suspense/hitchcock/vertig", "lien.htm"))));

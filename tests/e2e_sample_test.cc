@@ -17,7 +17,7 @@ class SampleTest : public E2eTest {
   void SetUp() override {
     page_ = Sample("liste.htm");
     param_ = Sample("param.txt");
-    attendu_ = Sample("liste.htm.attendu");
+    expected_ = Sample("liste.htm.attendu");
     ASSERT_FALSE(page_.empty());
     ASSERT_EQ(page_.find('\r'), std::string::npos) << "the sample has LF ends";
     Put("liste.htm", page_);
@@ -26,10 +26,10 @@ class SampleTest : public E2eTest {
   void ExpectDone(const RunResult& r, const std::string& output) {
     EXPECT_EQ(r.output, output);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Get("liste.htm"), attendu_);
+    EXPECT_EQ(Get("liste.htm"), expected_);
     EXPECT_EQ(Get("liste.htm.orig"), LoneLfToCrLf(page_));
   }
-  std::string page_, param_, attendu_;
+  std::string page_, param_, expected_;
 };
 
 TEST_F(SampleTest, FromTheParameterFile) {

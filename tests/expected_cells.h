@@ -10,27 +10,28 @@
 
 #include "tests/text_model.h"
 
-inline std::string HeadingCell(const std::string& texte) {
+inline std::string HeadingCell(const std::string& heading) {
   return "\n\t<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
          "align=\"center\"><font size=\"3\">\n"
-         "<strong><em><center>" + texte + "</center>\n"
+         "<strong><em><center>" + heading + "</center>\n"
          "\t</em></strong></font>\n"
          "\t</td>\n";
 }
 
-inline std::string MapCell(const std::string& icone1, const std::string& icone2,
-                           const std::string& map, int numero,
-                           const std::string& chemin, const std::string& lien) {
-  const std::string nom = map + std::to_string(numero);
+inline std::string MapCell(const std::string& icon1, const std::string& icon2,
+                           const std::string& map, int number,
+                           const std::string& link_path,
+                           const std::string& link_file) {
+  const std::string name = map + std::to_string(number);
   return "<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
          "align=\"center\"><font size=\"3\">\n"
-         "<IMG SRC=\"../" + icone1 + "\" USEMAP=\"#" + nom +
+         "<IMG SRC=\"../" + icon1 + "\" USEMAP=\"#" + name +
          "\" ALT=\"Video\" BORDER=0 HEIGHT=30 WIDTH=30>"
-         "<IMG SRC=\"../" + icone2 + "\" USEMAP=\"#" + nom +
+         "<IMG SRC=\"../" + icon2 + "\" USEMAP=\"#" + name +
          "\" ALT=\"Sound\" BORDER=0 HEIGHT=30 WIDTH=30>\n"
-         "<MAP NAME=\"" + nom + "\">\n"
-         "<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"" + chemin + lien +
-         "\" ALT=\"" + map + "\">\n"
+         "<MAP NAME=\"" + name + "\">\n"
+         "<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"" + link_path +
+         link_file + "\" ALT=\"" + map + "\">\n"
          "</MAP>\n"
          "</td>\n";
 }
@@ -45,46 +46,47 @@ inline std::string DashCell() {
 
 /// A small page for the parameter tests: a heading row and a row with a
 /// sound icon and a link path, four cells each, three lines a cell. With
-/// |numero| from 1 to 4 the given cells follow the |numero|-th cell of their
+/// |column| from 1 to 4 the given cells follow the |column|-th cell of their
 /// row; with 0 or less they follow the first cell's opening line. Without
 /// cells it is the page as it was.
-inline std::string PetitTableau(int numero = 0, const std::string& entete = "",
-                                const std::string& donnees = "") {
+inline std::string SmallTable(int column = 0,
+                              const std::string& heading_row_cell = "",
+                              const std::string& data_row_cell = "") {
   const std::vector<std::vector<std::string>> rows = {
       {"Titre", "Realisateur", "Annee", "Note"},
       {"<img src=\"son.gif\"> <a href=\"..///films/suspense/hitchcock/"
        "vertigo.htm\">Vertigo</a>",
        "Hitchcock", "1958", "5"}};
-  const std::string cells[2] = {entete, donnees};
+  const std::string cells[2] = {heading_row_cell, data_row_cell};
   std::string out = "<table>\n";
   for (int r = 0; r < 2; ++r) {
     out += "<tr>\n";
     for (int c = 0; c < 4; ++c) {
       out += "<td>\n";
-      if (numero <= 0 && c == 0) out += cells[r];
+      if (column <= 0 && c == 0) out += cells[r];
       out += rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] +
              "\n</td>\n";
-      if (c + 1 == numero) out += cells[r];
+      if (c + 1 == column) out += cells[r];
     }
     out += "</tr>\n";
   }
   return out + "</table>\n";
 }
 
-/// The link path that PetitTableau's data row gives under a page name of 8
+/// The link path that SmallTable's data row gives under a page name of 8
 /// bytes ("page.htm"): the 31 bytes from "..///".
-inline const char kCheminPetitTableau[] = "..///films/suspense/hitchcock/v";
+inline const char kSmallTableLinkPath[] = "..///films/suspense/hitchcock/v";
 
-/// PetitTableau as the program rewrites it, under the name "page.htm", from
+/// SmallTable as the program rewrites it, under the name "page.htm", from
 /// these fields, with CR LF line ends.
-inline std::string PetitTableauReecrit(int numero, const std::string& entete,
-                                       const std::string& icone1,
-                                       const std::string& icone2,
+inline std::string SmallTableRewritten(int column, const std::string& heading,
+                                       const std::string& icon1,
+                                       const std::string& icon2,
                                        const std::string& map,
-                                       const std::string& lien) {
-  return EveryLfToCrLf(PetitTableau(
-      numero, HeadingCell(entete),
-      numero > 0 ? MapCell(icone1, icone2, map, 1, kCheminPetitTableau, lien)
+                                       const std::string& link_file) {
+  return EveryLfToCrLf(SmallTable(
+      column, HeadingCell(heading),
+      column > 0 ? MapCell(icon1, icon2, map, 1, kSmallTableLinkPath, link_file)
                  : DashCell()));
 }
 

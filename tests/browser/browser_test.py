@@ -32,7 +32,7 @@ EXACT = {
     # after 9 + 23 characters, 9 being len("clips.htm").
     "clips.htm": {
         "index": 2,
-        "kinds": ["entete", "carte", "tiret", "carte", "carte"],
+        "kinds": ["heading", "map", "dash", "map", "map"],
         "hrefs": ["..///sons/\nlien.htm", "..///sons/\nlien.htm",
                   "..///videos/2024/clips/longs/ficlien.htm"],
     },
@@ -41,7 +41,7 @@ EXACT = {
     # last row.
     "liste.htm": {
         "index": 2,
-        "kinds": ["entete", "carte", "tiret", "carte", "tiret", "carte"],
+        "kinds": ["heading", "map", "dash", "map", "dash", "map"],
         "hrefs": ["..///extraits/chanson_francaise/ecoute.htm",
                   "..///extraits/chanson_francaise/ecoute.htm",
                   "..///extraits/variete_francaise/ecoute.htm"],
@@ -69,12 +69,12 @@ def read_param(path):
         else:
             break
     return {
-        "numero": int(digits) if digits.strip("+-") else 0,
-        "entete": lines[1], "icone1": lines[2], "icone2": lines[3],
-        "map": lines[4], "lien": lines[5],
+        "column": int(digits) if digits.strip("+-") else 0,
+        "heading": lines[1], "icon1": lines[2], "icon2": lines[3],
+        "map": lines[4], "link_file": lines[5],
         # The page decides how the heading's bytes read: as UTF-8 or as
         # Windows-1252, the browser's default.
-        "entetes": {" ".join(raw.splitlines()[1].decode(c, "replace").split())
+        "headings": {" ".join(raw.splitlines()[1].decode(c, "replace").split())
                     for c in ("utf-8", "cp1252")},
     }
 
@@ -113,8 +113,8 @@ def outside_tables(document):
 
 
 def check_heading(cell, param):
-    check(cell.text() in param["entetes"],
-          "heading cell reads %r, expected %r" % (cell.text(), param["entete"]))
+    check(cell.text() in param["headings"],
+          "heading cell reads %r, expected %r" % (cell.text(), param["heading"]))
     check(not list(cell.elements("img")), "heading cell holds an image")
     centers = list(cell.elements("center"))
     check(len(centers) == 1 and {"strong", "em", "font"} <=
@@ -132,8 +132,8 @@ def check_map_cell(cell, param, number, href=None):
     name = "%s%d" % (param["map"], number)
     imgs = list(cell.elements("img"))
     check(len(imgs) == 2, "map cell %s: %d images" % (name, len(imgs)))
-    for img, icon, alt in ((imgs[0], param["icone1"], "Video"),
-                           (imgs[1], param["icone2"], "Sound")):
+    for img, icon, alt in ((imgs[0], param["icon1"], "Video"),
+                           (imgs[1], param["icon2"], "Sound")):
         check(img.attrs.get("src") == "../" + icon,
               "map cell %s: src %r" % (name, img.attrs.get("src")))
         check(img.attrs.get("usemap") == "#" + name,
@@ -155,8 +155,8 @@ def check_map_cell(cell, param, number, href=None):
     if href is not None:
         check(got == href, "map %s: href %r, expected %r" % (name, got, href))
     else:
-        check(got.endswith(param["lien"]) and
-              (got == param["lien"] or got.startswith("..///")),
+        check(got.endswith(param["link_file"]) and
+              (got == param["link_file"] or got.startswith("..///")),
               "map %s: href %r" % (name, got))
 
 
@@ -207,15 +207,15 @@ def check_page(program, chromium, page, param_file, work):
         try:
             if i == 0:
                 check_heading(cell, param)
-                kinds.append("entete")
+                kinds.append("heading")
             elif list(cell.elements("img")):
                 maps += 1
                 href = exact["hrefs"][maps - 1] if exact else None
                 check_map_cell(cell, param, maps, href)
-                kinds.append("carte")
+                kinds.append("map")
             else:
                 check_dash(cell)
-                kinds.append("tiret")
+                kinds.append("dash")
         except Failure as f:
             raise Failure("%s: %s" % (where, f))
     if exact:
