@@ -13,7 +13,7 @@
 
 #include "bench/page.h"
 
-static bool Ecrire(const std::string& s) {
+static bool WriteOut(const std::string& s) {
   return std::fwrite(s.data(), 1, s.size(), stdout) == s.size();
 }
 
@@ -26,14 +26,14 @@ static int Usage() {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   char* end = nullptr;
-  const std::uint64_t taille = std::strtoull(argv[1], &end, 10);
+  const std::uint64_t size = std::strtoull(argv[1], &end, 10);
   if (end == argv[1] || *end != '\0') return Usage();
-  GenerateurPage g;
+  PageGenerator g;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "lf") == 0) {
-      g.fin = "\n";
+      g.line_end = "\n";
     } else if (std::strcmp(argv[i], "crlf") == 0) {
-      g.fin = "\r\n";
+      g.line_end = "\r\n";
     } else if (std::strcmp(argv[i], "long") == 0) {
       g.layout = PageLayout::kLongLines;
     } else if (std::strcmp(argv[i], "short") == 0) {
@@ -42,21 +42,21 @@ int main(int argc, char** argv) {
       return Usage();
     }
   }
-  std::string bloc = DebutPage(g);
-  const std::string fin = FinPage(g);
-  std::uint64_t ecrit = 0;
-  std::string rangee;
+  std::string block = PageHead(g);
+  const std::string page_end = PageEnd(g);
+  std::uint64_t written = 0;
+  std::string row;
   for (;;) {
-    rangee.clear();
-    AjouterRangee(&g, &rangee);
-    if (ecrit + bloc.size() + rangee.size() + fin.size() > taille) break;
-    bloc += rangee;
-    if (bloc.size() >= (1u << 20)) {
-      if (!Ecrire(bloc)) return 1;
-      ecrit += bloc.size();
-      bloc.clear();
+    row.clear();
+    AddRow(&g, &row);
+    if (written + block.size() + row.size() + page_end.size() > size) break;
+    block += row;
+    if (block.size() >= (1u << 20)) {
+      if (!WriteOut(block)) return 1;
+      written += block.size();
+      block.clear();
     }
   }
-  if (!Ecrire(bloc) || !Ecrire(fin)) return 1;
+  if (!WriteOut(block) || !WriteOut(page_end)) return 1;
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

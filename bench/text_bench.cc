@@ -21,38 +21,38 @@
 
 namespace {
 
-constexpr std::uint64_t kTaillePage = 16u << 20;
+constexpr std::uint64_t kPageSize = 16u << 20;
 
 // A page file that lives as long as the program.
-struct FichierPage {
-  std::string chemin;
-  std::string texte;
-  FichierPage(bool crlf) {
-    std::filesystem::path dossier = std::filesystem::exists("/dev/shm")
-                                        ? std::filesystem::path("/dev/shm")
-                                        : std::filesystem::temp_directory_path();
-    chemin = (dossier / ("brantix-bench-" + std::to_string(crlf) + "-" +
-                         std::to_string(ProcessNumber()) + ".htm"))
-                 .string();
-    texte = FairePage(kTaillePage, crlf);
-    std::ofstream(chemin, std::ios::binary) << texte;
+struct PageFile {
+  std::string path;
+  std::string text;
+  PageFile(bool crlf) {
+    std::filesystem::path folder = std::filesystem::exists("/dev/shm")
+                                       ? std::filesystem::path("/dev/shm")
+                                       : std::filesystem::temp_directory_path();
+    path = (folder / ("brantix-bench-" + std::to_string(crlf) + "-" +
+                      std::to_string(ProcessNumber()) + ".htm"))
+               .string();
+    text = MakePage(kPageSize, crlf);
+    std::ofstream(path, std::ios::binary) << text;
   }
-  ~FichierPage() { std::remove(chemin.c_str()); }
+  ~PageFile() { std::remove(path.c_str()); }
 };
 
-const FichierPage& Page(bool crlf) {
-  static FichierPage lf(false);
-  static FichierPage crlf_page(true);
+const PageFile& Page(bool crlf) {
+  static PageFile lf(false);
+  static PageFile crlf_page(true);
   return crlf ? crlf_page : lf;
 }
 
-void Ouvrir(const std::string& chemin, TextReader* reader) {
+void OpenPage(const std::string& path, TextReader* reader) {
   File file;
-  if (OpenForReading(chemin, &file) != OpenReadResult::kOk) std::abort();
+  if (OpenForReading(path, &file) != OpenReadResult::kOk) std::abort();
   StartReading(std::move(file), reader);
 }
 
-void OuvrirNul(TextWriter* writer) {
+void OpenNull(TextWriter* writer) {
   File file;
   if (!OpenForWriting("/dev/null", &file)) std::abort();
   StartWriting(std::move(file), writer);
@@ -60,75 +60,75 @@ void OuvrirNul(TextWriter* writer) {
 
 // The reader: every piece of the page.
 void BM_ReadPiece(benchmark::State& state) {
-  const FichierPage& page = Page(state.range(0) != 0);
+  const PageFile& page = Page(state.range(0) != 0);
   TextReader reader;
   for (auto _ : state) {
-    Ouvrir(page.chemin, &reader);
+    OpenPage(page.path, &reader);
     std::string_view piece;
     std::size_t pieces = 0;
     while (ReadPiece(&reader, &piece) == PieceResult::kPiece) ++pieces;
     benchmark::DoNotOptimize(pieces);
   }
-  state.SetBytesProcessed(state.iterations() * page.texte.size());
+  state.SetBytesProcessed(state.iterations() * page.text.size());
 }
 BENCHMARK(BM_ReadPiece)->Arg(0)->Arg(1)->ArgName("crlf");
 
 // The writer: the page's lines, from memory, each LF written as CR LF.
 void BM_WriteText(benchmark::State& state) {
-  const FichierPage& page = Page(false);
+  const PageFile& page = Page(false);
   TextWriter writer;
   for (auto _ : state) {
-    OuvrirNul(&writer);
-    std::string_view reste = page.texte;
-    while (!reste.empty()) {
-      std::size_t lf = reste.find('\n');
-      std::size_t n = lf == std::string_view::npos ? reste.size() : lf + 1;
-      WriteText(&writer, reste.substr(0, n));
-      reste.remove_prefix(n);
+    OpenNull(&writer);
+    std::string_view rest = page.text;
+    while (!rest.empty()) {
+      std::size_t lf = rest.find('\n');
+      std::size_t n = lf == std::string_view::npos ? rest.size() : lf + 1;
+      WriteText(&writer, rest.substr(0, n));
+      rest.remove_prefix(n);
     }
     if (!FinishWriting(&writer)) std::abort();
   }
-  state.SetBytesProcessed(state.iterations() * page.texte.size());
+  state.SetBytesProcessed(state.iterations() * page.text.size());
 }
 BENCHMARK(BM_WriteText);
 
 // Pieces read and written back: the rewrite without its markers.
 void BM_ReadWritePieces(benchmark::State& state) {
-  const FichierPage& page = Page(state.range(0) != 0);
+  const PageFile& page = Page(state.range(0) != 0);
   TextReader reader;
   TextWriter writer;
   for (auto _ : state) {
-    Ouvrir(page.chemin, &reader);
-    OuvrirNul(&writer);
+    OpenPage(page.path, &reader);
+    OpenNull(&writer);
     std::string_view piece;
     while (ReadPiece(&reader, &piece) == PieceResult::kPiece) {
       WritePiece(&writer, piece);
     }
     if (!FinishWriting(&writer)) std::abort();
   }
-  state.SetBytesProcessed(state.iterations() * page.texte.size());
+  state.SetBytesProcessed(state.iterations() * page.text.size());
 }
 BENCHMARK(BM_ReadWritePieces)->Arg(0)->Arg(1)->ArgName("crlf");
 
 // The backup copy: the whole page as text.
 void BM_CopyText(benchmark::State& state) {
-  const FichierPage& page = Page(state.range(0) != 0);
+  const PageFile& page = Page(state.range(0) != 0);
   TextReader reader;
   TextWriter writer;
   for (auto _ : state) {
-    Ouvrir(page.chemin, &reader);
-    OuvrirNul(&writer);
+    OpenPage(page.path, &reader);
+    OpenNull(&writer);
     if (CopyText(&reader, &writer) != CopyEnd::kDone) std::abort();
     if (!FinishWriting(&writer)) std::abort();
   }
-  state.SetBytesProcessed(state.iterations() * page.texte.size());
+  state.SetBytesProcessed(state.iterations() * page.text.size());
 }
 BENCHMARK(BM_CopyText)->Arg(0)->Arg(1)->ArgName("crlf");
 
 // The rewrite loop: markers, cells and all, with the new cell after the
 // second cell of each row.
-void BM_Reecrire(benchmark::State& state) {
-  const FichierPage& page = Page(state.range(0) != 0);
+void BM_RewriteTable(benchmark::State& state) {
+  const PageFile& page = Page(state.range(0) != 0);
   ParamColonne param;
   param.NumeroColonne = 2;
   Assign(&param.TexteEntete, "Ecoute");
@@ -139,35 +139,36 @@ void BM_Reecrire(benchmark::State& state) {
   TextReader reader;
   TextWriter writer;
   for (auto _ : state) {
-    Ouvrir(page.chemin, &reader);
-    OuvrirNul(&writer);
-    EtatReecriture etat;
-    if (RewriteTable(&reader, &writer, param, 8, &etat) != RewriteEnd::kOk) {
+    OpenPage(page.path, &reader);
+    OpenNull(&writer);
+    EtatReecriture rewrite_state;
+    if (RewriteTable(&reader, &writer, param, 8, &rewrite_state) !=
+        RewriteEnd::kOk) {
       std::abort();
     }
     if (!FinishWriting(&writer)) std::abort();
   }
-  state.SetBytesProcessed(state.iterations() * page.texte.size());
+  state.SetBytesProcessed(state.iterations() * page.text.size());
 }
-BENCHMARK(BM_Reecrire)->Arg(0)->Arg(1)->ArgName("crlf");
+BENCHMARK(BM_RewriteTable)->Arg(0)->Arg(1)->ArgName("crlf");
 
 // The marker search alone, over every line of the page.
 void BM_ContainsBytes(benchmark::State& state) {
-  const FichierPage& page = Page(false);
+  const PageFile& page = Page(false);
   for (auto _ : state) {
-    std::string_view reste = page.texte;
-    std::size_t trouve = 0;
-    while (!reste.empty()) {
-      std::size_t lf = reste.find('\n');
-      std::size_t n = lf == std::string_view::npos ? reste.size() : lf + 1;
-      std::string_view ligne = reste.substr(0, n);
-      trouve += ContainsBytes(ligne, "<tr>") + ContainsBytes(ligne, "</td>") +
-                ContainsBytes(ligne, "son.gif") + ContainsBytes(ligne, "..///");
-      reste.remove_prefix(n);
+    std::string_view rest = page.text;
+    std::size_t found = 0;
+    while (!rest.empty()) {
+      std::size_t lf = rest.find('\n');
+      std::size_t n = lf == std::string_view::npos ? rest.size() : lf + 1;
+      std::string_view line = rest.substr(0, n);
+      found += ContainsBytes(line, "<tr>") + ContainsBytes(line, "</td>") +
+               ContainsBytes(line, "son.gif") + ContainsBytes(line, "..///");
+      rest.remove_prefix(n);
     }
-    benchmark::DoNotOptimize(trouve);
+    benchmark::DoNotOptimize(found);
   }
-  state.SetBytesProcessed(state.iterations() * page.texte.size());
+  state.SetBytesProcessed(state.iterations() * page.text.size());
 }
 BENCHMARK(BM_ContainsBytes);
 
