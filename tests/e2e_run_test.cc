@@ -1,5 +1,8 @@
 // The run sequence and the backup, seen from outside: arguments, messages,
 // exit status, and the files left behind.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "run/messages.h"
@@ -164,21 +167,35 @@ namespace {
 
 // The backup is a copy of the page: a private page gets a private backup,
 // also when an earlier backup was readable by all.
-TEST_F(E2eTest, BackupKeepsThePagePermissions) {
+TEST_F(E2eTest, BackupAndNewPageKeepThePagePermissionsAndOwner) {
   if (Windows()) GTEST_SKIP() << "Windows files carry no POSIX mode";
   namespace fs = std::filesystem;
+  // Run by root on another user's page, both files stay that user's.
+  const bool root = geteuid() == 0;
+  const uid_t owner = root ? 65534 : geteuid();
+  const gid_t group = root ? 65534 : getegid();
   Put("param.txt", kParams);
-  for (fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
-                         fs::perms::owner_read | fs::perms::owner_write |
-                             fs::perms::group_read | fs::perms::others_read}) {
-    Put("page.htm", kPage);
-    Put("page.htm.orig", "ancienne sauvegarde");
-    fs::permissions(dir_ / "page.htm.orig", fs::perms::all);
-    fs::permissions(dir_ / "page.htm", mode);
-    RunResult r = Run({"page.htm", "-1"}, "n");
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(fs::status(dir_ / "page.htm.orig").permissions(), mode);
-    EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
+  for (const char* answer : {"n", "\n"}) {
+    for (fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
+                           fs::perms::owner_read | fs::perms::owner_write |
+                               fs::perms::group_read | fs::perms::others_read}) {
+      SCOPED_TRACE(answer);
+      Put("page.htm", kPage);
+      Put("page.htm.orig", "ancienne sauvegarde");
+      fs::permissions(dir_ / "page.htm.orig", fs::perms::all);
+      fs::permissions(dir_ / "page.htm", mode);
+      ASSERT_EQ(chown((dir_ / "page.htm").c_str(), owner, group), 0);
+      RunResult r = Run({"page.htm", "-1"}, answer);
+      EXPECT_EQ(r.status, *answer == 'n' ? 255 : 0);
+      EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
+      for (const char* name : {"page.htm", "page.htm.orig"}) {
+        struct stat status;
+        ASSERT_EQ(stat((dir_ / name).c_str(), &status), 0);
+        EXPECT_EQ(fs::status(dir_ / name).permissions(), mode) << name;
+        EXPECT_EQ(status.st_uid, owner) << name;
+        EXPECT_EQ(status.st_gid, group) << name;
+      }
+    }
   }
 }
 
