@@ -14,8 +14,7 @@ static bool ReadColumnNumber(ConsoleInput* in, std::int32_t* column,
     byte = NextInputByte(in);
   }
   if (!number.digit_seen) {
-    *err = byte == -1 && !number.sign_seen ? kMsgInputEnded
-                                           : kMsgNumberInvalid;
+    *err = byte == -1 && !number.sign_seen ? kMsgInputEnded : kMsgNumberInvalid;
     return false;
   }
   if (number.too_large) {
@@ -65,8 +64,7 @@ static bool Question(ConsoleInput* in, const char* prompt, FixedText<N>* text,
   return true;
 }
 
-bool AskParameters(ConsoleInput* in, ParamColonne* param,
-                        std::string* err) {
+bool AskParameters(ConsoleInput* in, ParamColonne* param, std::string* err) {
   if (!Ask("\nNumero de colonne : ", err) ||
       !ReadColumnNumber(in, &param->NumeroColonne, err)) {
     return false;

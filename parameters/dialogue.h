@@ -13,7 +13,6 @@
 /// ends before the last answer, the column number is not a number or out of
 /// range, or an answer is longer than its field; with an empty |err| when a
 /// prompt could not be written.
-bool AskParameters(ConsoleInput* input, ParamColonne* param,
-                        std::string* err);
+bool AskParameters(ConsoleInput* input, ParamColonne* param, std::string* err);
 
 #endif  // BRANTIX_PARAMETERS_DIALOGUE_H_

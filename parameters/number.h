@@ -11,7 +11,7 @@ struct ParsedNumber {
   bool sign_seen = false;
   bool digit_seen = false;
   bool too_large = false;  ///< Beyond the signed 32-bit range.
-  bool ended = false;        ///< A byte that is not part of the number came.
+  bool ended = false;      ///< A byte that is not part of the number came.
   std::int64_t value = 0;  ///< Magnitude so far, capped past the range.
 };
 

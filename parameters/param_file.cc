@@ -45,7 +45,8 @@ LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
   for (;;) {
     PieceResult got = ReadPiece(reader, &piece);
     if (got == PieceResult::kError) return LineRead::kError;
-    if (got == PieceResult::kEnd) return empty ? LineRead::kEnd : LineRead::kLine;
+    if (got == PieceResult::kEnd)
+      return empty ? LineRead::kEnd : LineRead::kLine;
     empty = false;
     for (char c : piece) {
       unsigned char byte = static_cast<unsigned char>(c);
@@ -59,7 +60,7 @@ LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
 
 template <std::size_t N>
 bool ReadTextLine(TextReader* reader, int line_number, FixedText<N>* text,
-               std::string* err) {
+                  std::string* err) {
   Line line;
   switch (ReadLine(reader, N, &line)) {
     case LineRead::kError:
@@ -80,8 +81,7 @@ bool ReadTextLine(TextReader* reader, int line_number, FixedText<N>* text,
 
 }  // namespace
 
-bool ReadParamLines(TextReader* reader, ParamColonne* param,
-                          std::string* err) {
+bool ReadParamLines(TextReader* reader, ParamColonne* param, std::string* err) {
   ParsedNumber number;
   switch (ReadNumberLine(reader, &number)) {
     case LineRead::kError:
@@ -106,7 +106,7 @@ bool ReadParamLines(TextReader* reader, ParamColonne* param,
 }
 
 bool ReadParamFile(const std::string& path, ParamColonne* param,
-                           std::string* err) {
+                   std::string* err) {
   File file;
   OpenReadResult opened = OpenForReading(path, &file);
   if (opened != OpenReadResult::kOk) {

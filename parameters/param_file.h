@@ -14,11 +14,10 @@ inline const char kParamFileName[] = "param.txt";
 /// with the message in |err| when it cannot be opened or read, has fewer
 /// than six lines, or holds a value that does not fit its field.
 bool ReadParamFile(const std::string& path, ParamColonne* param,
-                           std::string* err);
+                   std::string* err);
 
 /// Fills |param| from the first six lines that |reader| delivers; lines
 /// after the sixth are never read. Same failures as above.
-bool ReadParamLines(TextReader* reader, ParamColonne* param,
-                          std::string* err);
+bool ReadParamLines(TextReader* reader, ParamColonne* param, std::string* err);
 
 #endif  // BRANTIX_PARAMETERS_PARAM_FILE_H_

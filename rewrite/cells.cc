@@ -44,8 +44,8 @@ bool WriteParts(TextWriter* page, std::initializer_list<Part> parts) {
 }  // namespace
 
 bool WriteHeadingCell(TextWriter* page, std::string_view texte_entete) {
-  return WriteParts(page, {Fixed(kHeadingBefore), Value(texte_entete),
-                           Fixed(kHeadingAfter)});
+  return WriteParts(
+      page, {Fixed(kHeadingBefore), Value(texte_entete), Fixed(kHeadingAfter)});
 }
 
 namespace {
@@ -101,10 +101,10 @@ bool WriteMapCell(TextWriter* page, const MapCellText& text,
   const std::string_view number(digits,
                                 static_cast<std::size_t>(done.ptr - digits));
   return WriteParts(
-      page, {Fixed(text.to_first_number), Fixed(number),
-             Fixed(text.to_second_number), Fixed(number),
-             Fixed(text.to_third_number), Fixed(number), Fixed(text.to_link),
-             Value(chemin_lien), Fixed(text.to_end)});
+      page,
+      {Fixed(text.to_first_number), Fixed(number), Fixed(text.to_second_number),
+       Fixed(number), Fixed(text.to_third_number), Fixed(number),
+       Fixed(text.to_link), Value(chemin_lien), Fixed(text.to_end)});
 }
 
 bool WriteDashCell(TextWriter* page) { return WriteUnchanged(page, kDash); }

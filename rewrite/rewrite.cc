@@ -15,7 +15,7 @@ namespace {
 struct Cursor {
   TextReader* in = nullptr;
   TextWriter* out = nullptr;
-  std::size_t start = 0;    ///< The current piece: raw bytes [start, end).
+  std::size_t start = 0;  ///< The current piece: raw bytes [start, end).
   std::size_t end = 0;
   bool present = false;     ///< A piece is current.
   std::size_t pending = 0;  ///< First raw byte not yet written.
@@ -240,9 +240,8 @@ bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* state) {
   state->EnteteFaite = true;
   Advance(c);
   if (c->fin != RewriteEnd::kOk) return false;
-  return InsertCell(c, [&] {
-    return WriteHeadingCell(c->out, param.TexteEntete.view());
-  });
+  return InsertCell(
+      c, [&] { return WriteHeadingCell(c->out, param.TexteEntete.view()); });
 }
 
 // A data row: the scan also watches for "son.gif" and "..///", and the new
@@ -260,15 +259,16 @@ bool DataRow(Cursor* c, const ParamColonne& param, const MapCellText& map,
       static_cast<std::uint32_t>(state->NumeroMap) + 1u);
   state->SonVu = false;
   return InsertCell(c, [&] {
-    return WriteMapCell(c->out, map, state->NumeroMap, state->CheminLien.view());
+    return WriteMapCell(c->out, map, state->NumeroMap,
+                        state->CheminLien.view());
   });
 }
 
 }  // namespace
 
 RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
-                       const ParamColonne& param, std::size_t name_length,
-                       EtatReecriture* state) {
+                        const ParamColonne& param, std::size_t name_length,
+                        EtatReecriture* state) {
   const MapCellText map =
       PrepareMapCell(param.NomIcone1.view(), param.NomIcone2.view(),
                      param.NomMap.view(), param.NomFichierLien.view());

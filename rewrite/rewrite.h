@@ -15,7 +15,7 @@ struct EtatReecriture {
   std::int32_t CompteCellules = 0;   ///< Cells closed so far in this row.
   bool SonVu = false;                ///< "son.gif" seen in this row's scan.
   std::int32_t NumeroMap = 0;        ///< Image-map cells written so far.
-  FixedText<511> CheminLien;             ///< Link path; empty until one is seen.
+  FixedText<511> CheminLien;         ///< Link path; empty until one is seen.
 };
 
 /// How the rewrite loop ended.
@@ -25,7 +25,7 @@ enum class RewriteEnd { kOk, kReadError, kWriteError };
 /// |name_length| is the byte length of the page name, which bounds the link
 /// path. Stops at the first read or write error. Does not finish |page|.
 RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
-                       const ParamColonne& param, std::size_t name_length,
-                       EtatReecriture* state);
+                        const ParamColonne& param, std::size_t name_length,
+                        EtatReecriture* state);
 
 #endif  // BRANTIX_REWRITE_REWRITE_H_

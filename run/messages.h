@@ -41,7 +41,8 @@ inline std::string MsgPageReadError(const std::string& page) {
 }
 
 // Column parameters.
-inline const char kMsgParamReadError[] = "erreur de lecture du fichier param.txt";
+inline const char kMsgParamReadError[] =
+    "erreur de lecture du fichier param.txt";
 inline const char kMsgParamIncomplete[] =
     "param.txt incomplet : il faut six lignes";
 inline std::string MsgParamLineTooLong(int line, int capacity) {
@@ -81,7 +82,7 @@ inline std::string MsgPageLocked(const std::string& page) {
          " est deja en cours de modification par un autre brantix";
 }
 inline std::string MsgPageIsItsBackup(const std::string& page,
-                                                 const std::string& source) {
+                                      const std::string& source) {
   return "le fichier " + page + " et sa sauvegarde " + source +
          " sont le meme fichier";
 }
@@ -97,7 +98,7 @@ inline std::string MsgPageWriteError(const std::string& page) {
          " : le fichier n'a pas ete modifie";
 }
 inline std::string MsgBackupReadError(const std::string& source,
-                                        const std::string& page) {
+                                      const std::string& page) {
   return "erreur de lecture de la sauvegarde " + source + " : le fichier " +
          page + " n'a pas ete modifie";
 }

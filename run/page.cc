@@ -54,8 +54,8 @@ bool OpenPage(const std::string& nom_du_fichier,
   File file;
   OpenReadResult opened = OpenForReading(nom_du_fichier, &file);
   if (opened != OpenReadResult::kOk) {
-    *err = MsgNotOpened(opened, nom_du_fichier,
-                        MsgPageReadError(nom_du_fichier));
+    *err =
+        MsgNotOpened(opened, nom_du_fichier, MsgPageReadError(nom_du_fichier));
     return false;
   }
   // A lock that the file system cannot give does not stop the run: only
@@ -85,7 +85,8 @@ bool RewriteInto(TextReader* source, const Page& page,
     return false;
   }
   EtatReecriture state;
-  switch (RewriteTable(source, &fresh->writer, param, page.name.size(), &state)) {
+  switch (
+      RewriteTable(source, &fresh->writer, param, page.name.size(), &state)) {
     case RewriteEnd::kOk:
       break;
     case RewriteEnd::kReadError:
@@ -121,8 +122,8 @@ bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
     page_err = MsgPageNotWritable(page->name);
   } else {
     EtatReecriture state;
-    switch (RewriteTable(&page->reader, &fresh->writer, param, page->name.size(),
-                     &state)) {
+    switch (RewriteTable(&page->reader, &fresh->writer, param,
+                         page->name.size(), &state)) {
       case RewriteEnd::kOk:
         if (!FinishReplacement(fresh)) page_err = MsgPageWriteError(page->name);
         break;

@@ -50,7 +50,7 @@ bool CreateExclusive(const std::string& path, File* file);
 /// when it last changed, and who may use it.
 struct FileInfo {
   bool regular = false;
-  std::uint64_t device = 0;   ///< With |inode|, which file it is.
+  std::uint64_t device = 0;  ///< With |inode|, which file it is.
   std::uint64_t inode = 0;
   std::uint64_t size = 0;
   std::int64_t modified = 0;  ///< Last change, in nanoseconds.

@@ -27,7 +27,9 @@ File& File::operator=(File&& other) noexcept {
 
 File::~File() { CloseFile(this); }
 
-static int Descriptor(const File& file) { return static_cast<int>(file.handle); }
+static int Descriptor(const File& file) {
+  return static_cast<int>(file.handle);
+}
 
 static bool OpenWith(const std::string& path, int flags, mode_t mode,
                      File* file) {
@@ -46,9 +48,9 @@ static void FillInfo(const struct stat& status, FileInfo* info) {
   info->device = static_cast<std::uint64_t>(status.st_dev);
   info->inode = static_cast<std::uint64_t>(status.st_ino);
   info->size = static_cast<std::uint64_t>(status.st_size);
-  info->modified = static_cast<std::int64_t>(status.st_mtim.tv_sec) *
-                       1000000000 +
-                   status.st_mtim.tv_nsec;
+  info->modified =
+      static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
+      status.st_mtim.tv_nsec;
   info->mode = static_cast<std::uint32_t>(status.st_mode & 07777);
   info->owner = static_cast<std::uint32_t>(status.st_uid);
   info->group = static_cast<std::uint32_t>(status.st_gid);
@@ -172,9 +174,7 @@ bool RenameReplacing(const std::string& from, const std::string& to, File*) {
   return true;
 }
 
-bool RemoveFile(const std::string& path) {
-  return OsUnlink(path.c_str()) == 0;
-}
+bool RemoveFile(const std::string& path) { return OsUnlink(path.c_str()) == 0; }
 
 bool RealName(const std::string& path, std::string* real) {
   char resolved[PATH_MAX];

@@ -83,10 +83,10 @@ bool GetFileInfo(const File& file, FileInfo* info) {
   info->device = data.dwVolumeSerialNumber;
   info->inode = Join(data.nFileIndexHigh, data.nFileIndexLow);
   info->size = Join(data.nFileSizeHigh, data.nFileSizeLow);
-  info->modified = static_cast<std::int64_t>(Join(
-                       data.ftLastWriteTime.dwHighDateTime,
-                       data.ftLastWriteTime.dwLowDateTime)) *
-                   100;
+  info->modified =
+      static_cast<std::int64_t>(Join(data.ftLastWriteTime.dwHighDateTime,
+                                     data.ftLastWriteTime.dwLowDateTime)) *
+      100;
   return true;
 }
 
@@ -114,7 +114,7 @@ LockResult LockExclusive(const File& file) {
     return LockResult::kLocked;
   }
   return GetLastError() == ERROR_LOCK_VIOLATION ? LockResult::kBusy
-                                                 : LockResult::kUnsupported;
+                                                : LockResult::kUnsupported;
 }
 
 // Windows files carry access lists inherited from their folder, not a mode.

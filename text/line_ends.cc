@@ -29,8 +29,8 @@ std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,
   return static_cast<std::size_t>(o + n - out);
 }
 
-std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size,
-                              bool cr_before, char* out) {
+std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
+                              char* out) {
 #if defined(__SSE2__)
   // Each block of 16 bytes is copied whole; in a block with a lone LF, each
   // run up to the LF is copied as a 16-byte store that the next one partly
@@ -42,8 +42,10 @@ std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size,
   std::size_t i = 0;
   for (; i + 32 <= size; i += 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-    unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+    unsigned lfs =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+    unsigned crs =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
     unsigned lone = lfs & ~((crs << 1) | carry);
     carry = crs >> 15;
     if (lone == 0) {
@@ -54,15 +56,17 @@ std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size,
     unsigned from = 0;
     do {
       unsigned at = static_cast<unsigned>(__builtin_ctz(lone));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + from)));
+      _mm_storeu_si128(
+          reinterpret_cast<__m128i*>(o),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + from)));
       o += at - from;
       *o++ = '\r';
       from = at;
       lone &= lone - 1;
     } while (lone != 0);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + from)));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(o),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + from)));
     o += 16 - from;
   }
   bool before = i > 0 ? in[i - 1] == '\r' : cr_before;

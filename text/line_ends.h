@@ -11,8 +11,8 @@
 /// does not follow a CR; |cr_before| tells whether the byte before |in| was
 /// a CR. |out| must have room for 2 * |size| + 16 bytes: bytes past the
 /// result may be written over. Returns the count of bytes the result holds.
-std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size,
-                              bool cr_before, char* out);
+std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
+                              char* out);
 
 /// The same without vector instructions.
 std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,

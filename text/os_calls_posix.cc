@@ -1,10 +1,10 @@
-#include "text/os_calls.h"
-
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <fcntl.h>
 #include <unistd.h>
+
+#include "text/os_calls.h"
 
 int OsOpen(const char* path, int flags, mode_t mode) {
   return open(path, flags, mode);

@@ -25,8 +25,8 @@ const char* FindBytesPortable(std::string_view text, std::string_view marker) {
   const char* p = text.data();
   const char* last = p + (text.size() - marker.size());  // Last start.
   for (;;) {
-    p = static_cast<const char*>(std::memchr(
-        p, marker.front(), static_cast<std::size_t>(last - p) + 1));
+    p = static_cast<const char*>(
+        std::memchr(p, marker.front(), static_cast<std::size_t>(last - p) + 1));
     if (p == nullptr) return nullptr;
     if (RestMatches(p, marker)) return p;
     if (p == last) return nullptr;
@@ -47,7 +47,8 @@ const char* FindBytes(std::string_view text, std::string_view marker) {
     std::size_t i = 0;
     for (; i + span + 16 <= text.size(); i += 16) {
       __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-      __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + span));
+      __m128i b =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + span));
       unsigned both = static_cast<unsigned>(_mm_movemask_epi8(
           _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, final))));
       while (both != 0) {

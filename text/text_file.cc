@@ -124,7 +124,7 @@ static bool Drain(TextWriter* w) {
 
 // Put() for |size| bytes that do not fit in the room left in the buffer.
 BRANTIX_NOINLINE static bool PutBeyond(TextWriter* w, const char* data,
-                                         std::size_t size) {
+                                       std::size_t size) {
   std::size_t room = w->capacity - w->used;
   if (size >= w->capacity) {
     if (!Drain(w)) return false;
@@ -217,8 +217,8 @@ static bool PutAsText(TextWriter* w, const char* block, std::size_t size,
     } else {
       part = (room - kSlack) / 2;
       if (part > size) part = size;
-      w->used += AddCrBeforeLoneLf(block, part, cr_before,
-                                   w->buffer.get() + w->used);
+      w->used +=
+          AddCrBeforeLoneLf(block, part, cr_before, w->buffer.get() + w->used);
     }
     cr_before = block[part - 1] == '\r';
     block += part;

@@ -233,7 +233,8 @@ TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
         LoneLfToCrLf(before + in).substr(before.size());
     std::string vector(2 * in.size() + 16, '?');
     std::string portable(2 * in.size() + 16, '?');
-    vector.resize(AddCrBeforeLoneLf(in.data(), in.size(), cr_before, vector.data()));
+    vector.resize(
+        AddCrBeforeLoneLf(in.data(), in.size(), cr_before, vector.data()));
     portable.resize(AddCrBeforeLoneLfPortable(in.data(), in.size(), cr_before,
                                               portable.data()));
     ASSERT_EQ(vector, expected) << round;
@@ -255,8 +256,9 @@ TEST(SearchTest, VectorAndPortableVersionsAgree) {
       const char* reference = FindBytesPortable(text, marker);
       std::size_t expected = text.find(marker);
       ASSERT_EQ(found, reference) << text << " " << marker;
-      ASSERT_EQ(found == nullptr ? std::string::npos
-                                 : static_cast<std::size_t>(found - text.data()),
+      ASSERT_EQ(found == nullptr
+                    ? std::string::npos
+                    : static_cast<std::size_t>(found - text.data()),
                 expected);
     }
   }
