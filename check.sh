@@ -12,17 +12,8 @@ for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
     missing="$missing $p"
 done
-if [ -n "$missing" ]; then
-  if [ "$(id -u)" = 0 ]; then
-    echo "Installing:$missing"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
-  else
-    echo "Missing packages:$missing" >&2
-    echo "Install them with: sudo apt-get install -y$missing" >&2
-    exit 1
-  fi
-fi
+# shellcheck disable=SC2086
+tools/install-packages.sh $missing
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -12,17 +12,8 @@ missing=""
 for tool in cmake g++ make; do
   command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
-if [ -n "$missing" ]; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null 2>&1; then
-    echo "Installing:$missing"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
-  else
-    echo "Missing programs:$missing" >&2
-    echo "Install them with: sudo apt-get install -y$missing" >&2
-    exit 1
-  fi
-fi
+# shellcheck disable=SC2086
+"$here/tools/install-packages.sh" $missing
 
 # Only the program is built, in a folder of its own: no test tools needed.
 build="$here/build/demo"
