@@ -19,7 +19,7 @@ struct Cursor {
   std::size_t end = 0;
   bool present = false;     ///< A piece is current.
   std::size_t pending = 0;  ///< First raw byte not yet written.
-  RewriteEnd fin = RewriteEnd::kOk;
+  RewriteEnd result = RewriteEnd::kOk;
 };
 
 const char* Bytes(const Cursor& c) { return c.in->buffer.get(); }
@@ -29,7 +29,7 @@ bool WritePending(Cursor* c, std::size_t to) {
   std::string_view raw(Bytes(*c) + c->pending, to - c->pending);
   c->pending = to;
   if (WriteRawPieces(c->out, raw)) return true;
-  c->fin = RewriteEnd::kWriteError;
+  c->result = RewriteEnd::kWriteError;
   return false;
 }
 
@@ -56,7 +56,7 @@ bool Load(Cursor* c, std::size_t from) {
     if (!WritePending(c, from)) return c->present = false;
     r->begin = from;
     if (!ReadAhead(r)) {
-      c->fin = RewriteEnd::kReadError;
+      c->result = RewriteEnd::kReadError;
       return c->present = false;
     }
     from = c->pending = r->begin;
@@ -216,7 +216,7 @@ template <typename WriteCell>
 bool InsertCell(Cursor* c, WriteCell write) {
   if (!WritePending(c, c->start)) return false;
   if (write()) return true;
-  c->fin = RewriteEnd::kWriteError;
+  c->result = RewriteEnd::kWriteError;
   return false;
 }
 
@@ -239,7 +239,7 @@ bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* state) {
   if (!ScanRow(c, param, Watch(), state)) return false;
   state->EnteteFaite = true;
   Advance(c);
-  if (c->fin != RewriteEnd::kOk) return false;
+  if (c->result != RewriteEnd::kOk) return false;
   return InsertCell(
       c, [&] { return WriteHeadingCell(c->out, param.TexteEntete.view()); });
 }
@@ -250,7 +250,7 @@ bool DataRow(Cursor* c, const ParamColonne& param, const MapCellText& map,
              std::size_t name_length, EtatReecriture* state) {
   if (!ScanRow(c, param, Watch{true, name_length, state}, state)) return false;
   Advance(c);
-  if (c->fin != RewriteEnd::kOk) return false;
+  if (c->result != RewriteEnd::kOk) return false;
   if (!state->SonVu) {
     return InsertCell(c, [&] { return WriteDashCell(c->out); });
   }
@@ -289,7 +289,7 @@ RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
       if (!c.present) break;
     }
   }
-  if (c.fin == RewriteEnd::kOk) WritePending(&c, c.present ? c.end : c.start);
+  if (c.result == RewriteEnd::kOk) WritePending(&c, c.present ? c.end : c.start);
   source->begin = c.present ? c.end : c.start;
-  return c.fin;
+  return c.result;
 }
