@@ -2,6 +2,7 @@
 
 #include "parameters/number.h"
 #include "run/messages.h"
+#include "text/interrupt.h"
 
 // Reads a number like "%d": blanks and line ends first, then a sign and
 // digits. Leaves the byte after the number unread (it is dropped anyway).
@@ -50,8 +51,9 @@ static bool ReadLine(ConsoleInput* in, FixedText<N>* text, std::string* err) {
 
 // Shows |prompt|. A question that cannot be shown (standard output closed
 // or full) is not asked: false, with no message, since none could be shown.
+// Nor after an interruption: the run is stopping.
 static bool Ask(const char* prompt, std::string* err) {
-  if (ConsoleWrite(prompt)) return true;
+  if (!Interrupted() && ConsoleWrite(prompt)) return true;
   err->clear();
   return false;
 }

@@ -139,9 +139,9 @@ struct Watch {
   EtatReecriture* state = nullptr;
 };
 
-// Takes the link path from the first "..///" of the piece [start, end): at
-// most |name_length| + 23 bytes of its text, or the rest of the piece, its
-// line end included, when it ends sooner.
+// Takes the link path from the first "..///" of the piece whose raw bytes
+// are |raw|: at most |name_length| + 23 bytes of its text, or the rest of
+// the piece, its line end included, when it ends sooner.
 void TakeLinkPath(std::string_view raw, std::size_t name_length,
                   EtatReecriture* state) {
   std::string_view from = raw.substr(raw.find("..///"));
@@ -221,8 +221,8 @@ bool InsertCell(Cursor* c, WriteCell write) {
 }
 
 // The scan of a row: passes over the piece after the row's first one, then
-// on to the NumeroColonne-th piece after it that holds "</td>", and over the
-// piece after that. Returns false when the file ends inside the scan.
+// on to the NumeroColonne-th piece after it that holds "</td>", which is left
+// current. Returns false when the file ends inside the scan.
 bool ScanRow(Cursor* c, const ParamColonne& param, const Watch& watch,
              EtatReecriture* state) {
   if (!Advance(c)) return false;
@@ -238,6 +238,8 @@ bool ScanRow(Cursor* c, const ParamColonne& param, const Watch& watch,
 bool HeadingRow(Cursor* c, const ParamColonne& param, EtatReecriture* state) {
   if (!ScanRow(c, param, Watch(), state)) return false;
   state->EnteteFaite = true;
+  // At the end of the file the cell still goes after the last piece; only
+  // an error stops it.
   Advance(c);
   if (c->result != RewriteEnd::kOk) return false;
   return InsertCell(
@@ -290,6 +292,10 @@ RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
     }
   }
   if (c.result == RewriteEnd::kOk) WritePending(&c, c.present ? c.end : c.start);
-  source->begin = c.present ? c.end : c.start;
+  // After an error the buffer may have moved under the cursor: nothing in
+  // it is to be delivered any more.
+  source->begin = c.result != RewriteEnd::kOk ? source->end
+                  : c.present                 ? c.end
+                                              : c.start;
   return c.result;
 }

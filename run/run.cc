@@ -28,7 +28,8 @@ enum class Answer { kYes, kNo, kNoOutput };
 // Asks "Voulez vous continuer": only a first byte "N" or "n" says no; any
 // other byte, an empty line or the end of input says yes.
 Answer Confirm(ConsoleInput* input) {
-  if (!ConsoleWrite("Voulez vous continuer [O|N] (Par defaut O):")) {
+  if (Interrupted() ||
+      !ConsoleWrite("Voulez vous continuer [O|N] (Par defaut O):")) {
     return Answer::kNoOutput;
   }
   int answer = NextInputByte(input);

@@ -42,7 +42,7 @@ bool ConsoleWrite(std::string_view text) {
   std::size_t left = text.size();
   while (left > 0) {
     ssize_t put = write(STDOUT_FILENO, p, left);
-    if (put < 0 && errno == EINTR) continue;
+    if (put < 0 && errno == EINTR && !Interrupted()) continue;
     if (put <= 0) return false;
     p += put;
     left -= static_cast<std::size_t>(put);

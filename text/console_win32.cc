@@ -35,6 +35,9 @@ bool ConsoleWrite(std::string_view text) {
 }
 
 std::size_t ConsoleRead(char* data, std::size_t size) {
+  // The console's handler cancels a read that is waiting; one that has not
+  // started yet is not started.
+  if (Interrupted()) return 0;
   DWORD got = 0;
   if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), data, static_cast<DWORD>(size),
                 &got, nullptr)) {

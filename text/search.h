@@ -1,5 +1,4 @@
-// Byte searches over the raw text: a marker in a span, the last LF before a
-// position. The marker search has two versions that give the same result:
+// The search for a marker in raw text. Two versions that give the same result:
 // one that tests 16 starting positions at a time with SSE2 (present on
 // every x86-64, Windows included), and a portable one, used where SSE2 is
 // missing and as its reference.

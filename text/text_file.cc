@@ -34,29 +34,35 @@ void CopyWhileReading(TextReader* reader, TextWriter* copy) {
   reader->copy_after_cr = false;
 }
 
+// Reads up to |size| raw bytes at |at| in the buffer, and gives them to
+// the reader's copy, if any. Returns the count, 0 at the end of the file,
+// -1 on a read error or when the copy cannot be written.
+static std::int64_t ReadRaw(TextReader* r, char* at, std::size_t size) {
+  std::int64_t got = ReadSome(&r->file, at, size);
+  if (got <= 0 || r->copy == nullptr) return got;
+  std::size_t count = static_cast<std::size_t>(got);
+  if (r->copy->failed || !PutAsText(r->copy, at, count, r->copy_after_cr)) {
+    return -1;
+  }
+  r->copy_after_cr = at[count - 1] == '\r';
+  return got;
+}
+
 // Makes at least |want| raw bytes available after |begin|, or all that the
 // file still holds. Returns false on a read error.
 static bool Fill(TextReader* r, std::size_t want) {
   if (r->end - r->begin >= want || r->at_eof) return true;
   if (r->begin > 0) {
-    std::memmove(r->buffer.get(), r->buffer.get() + r->begin, r->end - r->begin);
+    std::memmove(r->buffer.get(), r->buffer.get() + r->begin,
+                 r->end - r->begin);
     r->end -= r->begin;
     r->begin = 0;
   }
   while (r->end < want && !r->at_eof) {
     std::int64_t got =
-        ReadSome(&r->file, r->buffer.get() + r->end, r->capacity - r->end);
+        ReadRaw(r, r->buffer.get() + r->end, r->capacity - r->end);
     if (got < 0) return false;
     if (got == 0) r->at_eof = true;
-    if (r->copy != nullptr && got > 0) {
-      const char* fresh = r->buffer.get() + r->end;
-      std::size_t size = static_cast<std::size_t>(got);
-      if (r->copy->failed ||
-          !PutAsText(r->copy, fresh, size, r->copy_after_cr)) {
-        return false;
-      }
-      r->copy_after_cr = fresh[size - 1] == '\r';
-    }
     r->end += static_cast<std::size_t>(got);
   }
   return true;
@@ -242,7 +248,7 @@ CopyEnd CopyText(TextReader* r, TextWriter* w) {
   for (;;) {
     if (r->begin == r->end) {
       if (r->at_eof) return CopyEnd::kDone;
-      std::int64_t got = ReadSome(&r->file, r->buffer.get(), r->capacity);
+      std::int64_t got = ReadRaw(r, r->buffer.get(), r->capacity);
       if (got < 0) return CopyEnd::kReadError;
       if (got == 0) {
         r->at_eof = true;
