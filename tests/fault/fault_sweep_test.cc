@@ -26,6 +26,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
+const char kPrompts[] =
+    "\nNumero de colonne : \nTexte d'entete : Nom icone 1: Nom icone 2: "
+    "Nom de la MAP: Nom Fichier pour le lien : ";
 const char kParams[] = "2\nNouvelle colonne\nvideo.gif\nson.gif\ncarte\nfilm.htm\n";
 const char kPageName[] = "page.htm";
 const char kBackupName[] = "page.htm.orig";
@@ -103,11 +106,36 @@ class FaultSweep : public ::testing::Test {
 
   RunResult Run(long long limit = -1) {
     ++total_runs_;
+    if (dialogue_) return RunDialogue();
     RunOptions options;
     options.folder = dir_.path.string();
     options.input = "\n";
     options.file_size_limit = limit;
     return RunProgram({kPageName, "-1"}, options);
+  }
+
+  // The same run with the answers typed at the console, each once its
+  // question is printed: the page is then rewritten from its backup.
+  RunResult RunDialogue() {
+    Session session = StartSession({kPageName}, dir_.path.string());
+    std::string answers = kParams;
+    bool asked = true;
+    for (std::size_t end; asked && (end = answers.find('\n')) != std::string::npos;) {
+      asked = WaitFor(&session, ": ");
+      if (asked) Send(&session, answers.substr(0, end + 1));
+      answers.erase(0, end + 1);
+    }
+    if (asked && WaitFor(&session, kConfirm)) Send(&session, "\n");
+    RunResult result = Finish(&session);
+    // What follows the prompts is the run's message.
+    const std::string prompts = std::string(kPrompts) + kConfirm;
+    std::size_t same = 0;
+    while (same < result.output.size() && same < prompts.size() &&
+           result.output[same] == prompts[same]) {
+      ++same;
+    }
+    result.output.erase(0, same);
+    return result;
   }
 
   // A scene whose expected result is what the real program makes of the
@@ -162,7 +190,7 @@ class FaultSweep : public ::testing::Test {
       return;
     }
     if (r.status == 0) {
-      EXPECT_EQ(r.output, kConfirm);
+      EXPECT_EQ(r.output, dialogue_ ? "" : kConfirm);
       EXPECT_TRUE(page == s.expected_page)
           << "status 0 with a page of " << page.size() << " bytes instead of "
           << s.expected_page.size();
@@ -266,6 +294,7 @@ class FaultSweep : public ::testing::Test {
   }
 
   ScratchDir dir_;
+  bool dialogue_ = false;  ///< Runs answer the console dialogue.
   static inline int total_runs_ = 0;
 };
 
@@ -368,6 +397,20 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
     if (HasFailure()) break;
   }
   std::printf("platform calls failing or killing: %d runs\n", runs);
+}
+
+// The console dialogue makes the backup and rewrites the page from it in
+// two passes, with other calls than one pass with param.txt.
+TEST_F(FaultSweep, EachPlatformCallFailingInTurnInTheDialogue) {
+  Scene s = MakeScene(SamplePage(14), true);
+  ASSERT_FALSE(HasFailure());
+  dialogue_ = true;
+  int runs = 0;
+  for (Mode mode : {Mode::kOnce, Mode::kPersist, Mode::kCrash}) {
+    runs += SweepCalls(s, mode);
+    if (HasFailure()) break;
+  }
+  std::printf("dialogue, platform calls failing or killing: %d runs\n", runs);
 }
 
 }  // namespace
