@@ -135,6 +135,7 @@ int OsStat(const char* path, struct stat* status) {
 
 int OsFlock(int, int) { return 0; }
 int OsFsync(int) { return 0; }
+int OsStartWriteBack(int, off_t, off_t) { return 0; }
 int OsFchmod(int, mode_t) { return 0; }
 int OsFchown(int, uid_t, gid_t) { return 0; }
 

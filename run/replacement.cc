@@ -31,6 +31,9 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
   }
   bool ok = CopyOwnerAndMode(like, file);
   StartWriting(std::move(file), &replacement->writer);
+  // It is flushed to the disk before its rename: start early, while the
+  // program still has work to do.
+  replacement->writer.flush_behind = true;
   return ok;
 }
 

@@ -86,6 +86,13 @@ bool CopyOwnerAndMode(const FileInfo& like, const File& to);
 /// Writes what the system holds of |file| to the disk.
 bool FlushToDisk(const File& file);
 
+/// Asks the system to start writing |length| bytes of |file| from |offset|
+/// to the disk, without waiting, so that FlushToDisk() at the end has less
+/// left to do while the program has other work. Best-effort: does nothing
+/// where the system has no such call.
+void StartFlushing(const File& file, std::uint64_t offset,
+                   std::uint64_t length);
+
 /// Reads up to |size| bytes. Returns the count read, 0 at the end of the
 /// file, -1 on a read error or once the run has been interrupted.
 std::int64_t ReadSome(File* file, char* data, std::size_t size);

@@ -123,6 +123,12 @@ bool CopyOwnerAndMode(const FileInfo& like, const File& to) {
 
 bool FlushToDisk(const File& file) { return OsFsync(Descriptor(file)) == 0; }
 
+void StartFlushing(const File& file, std::uint64_t offset,
+                   std::uint64_t length) {
+  (void)OsStartWriteBack(Descriptor(file), static_cast<off_t>(offset),
+                         static_cast<off_t>(length));
+}
+
 std::int64_t ReadSome(File* file, char* data, std::size_t size) {
   for (;;) {
     if (Interrupted()) return -1;

@@ -19,6 +19,9 @@ int OsFstat(int fd, struct stat* status);
 int OsStat(const char* path, struct stat* status);
 int OsFlock(int fd, int operation);
 int OsFsync(int fd);
+/// Starts writing a range of the file to the disk without waiting
+/// (sync_file_range on Linux; elsewhere it does nothing and succeeds).
+int OsStartWriteBack(int fd, off_t offset, off_t length);
 int OsFchmod(int fd, mode_t mode);
 int OsFchown(int fd, uid_t owner, gid_t group);
 /// realpath(): the name with every link followed; |resolved| holds PATH_MAX

@@ -20,6 +20,14 @@ int OsFstat(int fd, struct stat* status) { return fstat(fd, status); }
 int OsStat(const char* path, struct stat* status) { return stat(path, status); }
 int OsFlock(int fd, int operation) { return flock(fd, operation); }
 int OsFsync(int fd) { return fsync(fd); }
+int OsStartWriteBack(int fd, off_t offset, off_t length) {
+#if defined(__linux__)
+  return sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+#else
+  (void)fd, (void)offset, (void)length;
+  return 0;
+#endif
+}
 int OsFchmod(int fd, mode_t mode) { return fchmod(fd, mode); }
 int OsFchown(int fd, uid_t owner, gid_t group) {
   return fchown(fd, owner, group);

@@ -114,16 +114,28 @@ void StartWriting(File file, TextWriter* writer, std::size_t capacity) {
   writer->used = 0;
   writer->written = 0;
   writer->failed = false;
+  writer->flush_behind = false;
+}
+
+// Writes |size| bytes straight to the file. With |flush_behind|, each whole
+// step of the file that this completes starts going to the disk.
+static bool WriteOut(TextWriter* w, const char* data, std::size_t size) {
+  if (!WriteAll(&w->file, data, size)) {
+    w->failed = true;
+    return false;
+  }
+  const std::uint64_t before = w->written;
+  w->written += size;
+  if (w->flush_behind && w->written / kFlushBehindStep != before / kFlushBehindStep) {
+    std::uint64_t from = before / kFlushBehindStep * kFlushBehindStep;
+    std::uint64_t to = w->written / kFlushBehindStep * kFlushBehindStep;
+    StartFlushing(w->file, from, to - from);
+  }
+  return true;
 }
 
 static bool Drain(TextWriter* w) {
-  if (!w->failed && w->used > 0) {
-    if (WriteAll(&w->file, w->buffer.get(), w->used)) {
-      w->written += w->used;
-    } else {
-      w->failed = true;
-    }
-  }
+  if (!w->failed && w->used > 0) WriteOut(w, w->buffer.get(), w->used);
   w->used = 0;
   return !w->failed;
 }
@@ -133,13 +145,7 @@ BRANTIX_NOINLINE static bool PutBeyond(TextWriter* w, const char* data,
                                        std::size_t size) {
   std::size_t room = w->capacity - w->used;
   if (size >= w->capacity) {
-    if (!Drain(w)) return false;
-    if (WriteAll(&w->file, data, size)) {
-      w->written += size;
-    } else {
-      w->failed = true;
-    }
-    return !w->failed;
+    return Drain(w) && WriteOut(w, data, size);
   }
   std::memcpy(w->buffer.get() + w->used, data, room);
   w->used = w->capacity;

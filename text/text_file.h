@@ -68,7 +68,14 @@ struct TextWriter {
   std::size_t used = 0;
   std::uint64_t written = 0;  ///< Bytes handed to the file so far.
   bool failed = false;  ///< A write has failed; nothing more is written.
+  /// Each part of kFlushBehindStep bytes starts going to the disk as soon as
+  /// it is written, for a file that will be flushed when finished.
+  bool flush_behind = false;
 };
+
+/// How much a writer with |flush_behind| writes before it asks the system
+/// to start writing that part to the disk.
+constexpr std::uint64_t kFlushBehindStep = 8 * 1024 * 1024;
 
 /// Starts writing |file| through a buffer of |capacity| bytes (at least 2).
 void StartWriting(File file, TextWriter* writer,

@@ -133,6 +133,11 @@ int OsFsync(int fd) {
   return fsync(fd);
 }
 
+int OsStartWriteBack(int fd, off_t offset, off_t length) {
+  if (Fail(EIO)) return -1;
+  return sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
+
 int OsFchmod(int fd, mode_t mode) {
   if (Fail(EIO)) return -1;
   return fchmod(fd, mode);
