@@ -102,7 +102,7 @@ void BM_ReadWritePieces(benchmark::State& state) {
     OpenNull(&writer);
     std::string_view piece;
     while (ReadPiece(&reader, &piece) == PieceResult::kPiece) {
-      WritePiece(&writer, piece);
+      WriteText(&writer, piece);
     }
     if (!FinishWriting(&writer)) std::abort();
   }

@@ -200,14 +200,6 @@ bool WriteUnchanged(TextWriter* w, std::string_view bytes) {
   return Put(w, bytes.data(), bytes.size());
 }
 
-bool WritePiece(TextWriter* w, std::string_view piece) {
-  if (w->failed) return false;
-  if (!piece.empty() && piece.back() == '\n') {
-    return PutLine(w, piece.data(), piece.size() - 1);
-  }
-  return Put(w, piece.data(), piece.size());
-}
-
 // Writes |size| raw bytes (at least one) with each LF that does not follow
 // a CR as CR LF; |cr_before| tells whether the byte before them was a CR.
 // Converts straight into the buffer, in parts that fit it even if every

@@ -95,11 +95,6 @@ bool WriteUnchanged(TextWriter* writer, std::string_view bytes);
 /// has failed.
 bool WriteRawPieces(TextWriter* writer, std::string_view raw);
 
-/// Writes |piece|, a piece as ReadPiece delivers it: it holds no LF but
-/// perhaps as its last byte, which is written as CR LF. Unlike WriteText it
-/// does not search the piece. Returns false when a write has failed.
-bool WritePiece(TextWriter* writer, std::string_view piece);
-
 /// Writes out what the buffer holds and closes the file. Returns false when
 /// any write or the close failed.
 bool FinishWriting(TextWriter* writer);
