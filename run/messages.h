@@ -29,15 +29,36 @@ inline const char kMsgStopped[] = "Vous avez ARRETE";
 inline const char kMsgNameTooLong[] =
     "nom de fichier trop long (250 caracteres au plus)";
 
+/// What the system said, for the messages of failures that have a system
+/// error number: the user's advice depends on it.
+inline std::string Cause(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::kNoSpace:
+      return " (disque plein ou quota atteint)";
+    case FailureKind::kRefused:
+      return " (acces refuse)";
+    case FailureKind::kTooManyFiles:
+      return " (trop de fichiers ouverts)";
+    case FailureKind::kOther:
+      return " (erreur d'entree-sortie)";
+    case FailureKind::kNone:
+      break;
+  }
+  return "";
+}
+
 // Backup.
-inline std::string MsgBackupNotCreated(const std::string& source) {
-  return "impossible de creer la sauvegarde " + source;
+inline std::string MsgBackupNotCreated(const std::string& source,
+                                       FailureKind kind = FailureKind::kNone) {
+  return "impossible de creer la sauvegarde " + source + Cause(kind);
 }
-inline std::string MsgBackupWriteError(const std::string& source) {
-  return "erreur d'ecriture de la sauvegarde " + source;
+inline std::string MsgBackupWriteError(const std::string& source,
+                                       FailureKind kind = FailureKind::kNone) {
+  return "erreur d'ecriture de la sauvegarde " + source + Cause(kind);
 }
-inline std::string MsgPageReadError(const std::string& page) {
-  return "erreur de lecture du fichier " + page;
+inline std::string MsgPageReadError(const std::string& page,
+                                    FailureKind kind = FailureKind::kNone) {
+  return "erreur de lecture du fichier " + page + Cause(kind);
 }
 
 // Column parameters.
@@ -93,8 +114,15 @@ inline std::string MsgPageNotWritable(const std::string& page) {
   return "impossible d'ecrire le fichier " + page +
          " : le fichier n'a pas ete modifie";
 }
-inline std::string MsgPageWriteError(const std::string& page) {
-  return "erreur d'ecriture du fichier " + page +
+inline std::string MsgFolderNotWritable(const std::string& folder,
+                                        const std::string& page,
+                                        FailureKind kind) {
+  return "impossible de creer un fichier dans le dossier " + folder +
+         Cause(kind) + " : le fichier " + page + " n'a pas ete modifie";
+}
+inline std::string MsgPageWriteError(const std::string& page,
+                                     FailureKind kind = FailureKind::kNone) {
+  return "erreur d'ecriture du fichier " + page + Cause(kind) +
          " : le fichier n'a pas ete modifie";
 }
 inline std::string MsgBackupReadError(const std::string& source,
@@ -113,6 +141,39 @@ inline std::string MsgInterruption(const std::string& page) {
 
 inline std::string MsgBackupCloseError(const std::string& source) {
   return "erreur de fermeture de la sauvegarde " + source;
+}
+
+// Writing the page in place, under its journal.
+inline std::string MsgInPlaceUndone(const std::string& page,
+                                    const std::string& source,
+                                    FailureKind kind) {
+  return "erreur d'ecriture du fichier " + page + Cause(kind) +
+         " : le fichier a ete remis tel qu'il etait depuis sa sauvegarde " +
+         source;
+}
+inline std::string MsgInPlaceLeft(const std::string& page,
+                                  const std::string& source,
+                                  FailureKind kind) {
+  return "erreur d'ecriture du fichier " + page + Cause(kind) +
+         " : il sera remis tel qu'il etait depuis sa sauvegarde " + source +
+         " a la prochaine execution";
+}
+inline std::string MsgRestored(const std::string& page,
+                               const std::string& source) {
+  return "une execution precedente a ete interrompue pendant l'ecriture du "
+         "fichier " + page + " : il a ete remis tel qu'il etait depuis sa "
+         "sauvegarde " + source + ", relancez brantix";
+}
+inline std::string MsgNotRestored(const std::string& page,
+                                  const std::string& source, FailureKind kind) {
+  return "une execution precedente a ete interrompue pendant l'ecriture du "
+         "fichier " + page + " : impossible de le remettre tel qu'il etait "
+         "depuis sa sauvegarde " + source + Cause(kind);
+}
+inline std::string MsgJournalUntrusted(const std::string& journal,
+                                       const std::string& page) {
+  return "le journal " + journal + " du fichier " + page +
+         " n'est pas fiable : rien n'a ete modifie";
 }
 
 #endif  // BRANTIX_RUN_MESSAGES_H_

@@ -1,19 +1,16 @@
 #include "run/page.h"
 
+#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "rewrite/rewrite.h"
+#include "run/in_place.h"
 #include "run/messages.h"
 #include "text/interrupt.h"
+#include "text/text_file.h"
 
 namespace {
-
-// A page is what it was when it was opened while it is the same file, of
-// the same size, last changed at the same moment.
-bool Unchanged(const FileInfo& before, const FileInfo& now) {
-  return SameFile(before, now) && before.size == now.size &&
-         before.modified == now.modified;
-}
 
 bool CheckBackupName(const Page& page, const std::string& nom_sauvegarde,
                      std::string* err) {
@@ -30,20 +27,11 @@ bool CheckBackupName(const Page& page, const std::string& nom_sauvegarde,
   return true;
 }
 
-// The last checks, just before the rename.
-bool MayReplace(const Page& page, std::string* err) {
-  if (Interrupted()) {
-    *err = MsgInterruption(page.name);
-    return false;
-  }
-  FileInfo now;
-  bool exists = false;
-  if (!GetNameInfo(page.real_name, &now, &exists) || !exists ||
-      !Unchanged(page.info, now)) {
-    *err = MsgPageChanged(page.name);
-    return false;
-  }
-  return true;
+// The folder of |path| as a user would name it.
+std::string FolderName(const std::string& path) {
+  std::string folder = FolderPart(path);
+  if (folder.size() > 1) folder.pop_back();
+  return folder.empty() ? "." : folder;
 }
 
 }  // namespace
@@ -51,8 +39,8 @@ bool MayReplace(const Page& page, std::string* err) {
 bool OpenPage(const std::string& nom_du_fichier,
               const std::string& nom_sauvegarde, Page* page, std::string* err) {
   page->name = nom_du_fichier;
-  File file;
-  OpenReadResult opened = OpenForReading(nom_du_fichier, &file);
+  OpenReadResult opened =
+      OpenForUpdate(nom_du_fichier, &page->file, &page->writable);
   if (opened != OpenReadResult::kOk) {
     *err =
         MsgNotOpened(opened, nom_du_fichier, MsgPageReadError(nom_du_fichier));
@@ -60,135 +48,219 @@ bool OpenPage(const std::string& nom_du_fichier,
   }
   // A lock that the file system cannot give does not stop the run: only
   // another brantix holding it does.
-  if (LockExclusive(file) == LockResult::kBusy) {
+  if (LockExclusive(page->file) == LockResult::kBusy) {
     *err = MsgPageLocked(nom_du_fichier);
     return false;
   }
-  if (!GetFileInfo(file, &page->info) ||
+  page->opened_at = TimeNow();
+  if (!GetFileInfo(&page->file, &page->info) ||
       !RealName(nom_du_fichier, &page->real_name)) {
-    *err = MsgPageReadError(nom_du_fichier);
+    *err = MsgPageReadError(nom_du_fichier, KindOf(page->file.error()));
     return false;
   }
-  StartReading(std::move(file), &page->reader);
   return CheckBackupName(*page, nom_sauvegarde, err);
+}
+
+bool PrepareNewPage(Page* page, Replacement* fresh, std::string* err) {
+  if (!page->writable) {
+    *err = MsgPageNotWritable(page->name);
+    return false;
+  }
+  if (StartReplacement(page->real_name, page->info, &page->file, fresh)) {
+    return true;
+  }
+  const FailureKind kind = KindOf(fresh->error);
+  *err = fresh->temporary.empty()
+             ? MsgFolderNotWritable(FolderName(page->real_name), page->name,
+                                    kind)
+             : MsgPageWriteError(page->name, kind);
+  return false;
 }
 
 namespace {
 
-// Rebuilds the page from |source| into |fresh| and finishes |fresh| on the
-// disk. |read_error| is the message of a read error of |source|.
-bool RewriteInto(TextReader* source, const Page& page,
-                 const ParamColonne& param, Replacement* fresh,
-                 const std::string& read_error, std::string* err) {
-  if (!StartReplacement(page.real_name, page.info, fresh)) {
-    *err = MsgPageNotWritable(page.name);
-    return false;
-  }
+// Rebuilds the page from |reader| into |fresh| and finishes |fresh| on the
+// disk. Returns false with the message in |err|; |*read_failed| tells a
+// read error of the page, whose message the caller chooses.
+bool Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+             Replacement* fresh, bool* read_failed, std::string* err) {
   EtatReecriture state;
-  switch (
-      RewriteTable(source, &fresh->writer, param, page.name.size(), &state)) {
+  switch (RewriteTable(reader, &fresh->writer, param, page.name.size(),
+                       &state)) {
     case RewriteEnd::kOk:
-      break;
+      if (FinishReplacement(fresh)) return true;
+      *err = MsgPageWriteError(page.name, KindOf(fresh->error));
+      return false;
     case RewriteEnd::kReadError:
-      *err = read_error;
+      *read_failed = true;
       return false;
     case RewriteEnd::kWriteError:
-      *err = MsgPageWriteError(page.name);
+      *err = MsgPageWriteError(page.name, KindOf(fresh->writer.file.error()));
       return false;
   }
-  if (!FinishReplacement(fresh)) {
-    *err = MsgPageWriteError(page.name);
-    return false;
+  return false;
+}
+
+// Copies the rest of |reader| to |backup|'s writer: with |param| as a side
+// effect of rebuilding the page into |fresh| (one pass, page errors in
+// |page_err|), otherwise on its own. Returns false on a read error.
+bool CopyToBackup(TextReader* reader, const Page& page,
+                  const ParamColonne* param, Replacement* backup,
+                  Replacement* fresh, std::string* page_err) {
+  if (param == nullptr) {
+    return CopyText(reader, &backup->writer) != CopyEnd::kReadError;
   }
-  return true;
+  CopyWhileReading(reader, &backup->writer);
+  // When the new page cannot be written, the page is still read to its end
+  // so that the backup is complete.
+  bool read_failed = false;
+  Rebuild(reader, page, *param, fresh, &read_failed, page_err);
+  bool read = !read_failed && SkipToEnd(reader);
+  CopyWhileReading(reader, nullptr);
+  return read;
 }
 
 }  // namespace
 
-bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
-                      const ParamColonne& param, Replacement* fresh,
-                      std::string* err) {
-  Replacement backup;
-  if (!StartReplacement(nom_sauvegarde, page->info, &backup)) {
-    *err = MsgBackupNotCreated(nom_sauvegarde);
+bool ReadPage(Page* page, const std::string& nom_sauvegarde,
+              Replacement* backup, const ParamColonne* param,
+              Replacement* fresh, std::string* err) {
+  // The reader gets a second handle on the page: the run keeps its own,
+  // and with it the lock.
+  File source;
+  if (!RewindFile(&page->file) || !Duplicate(page->file, &source)) {
+    *err = MsgPageReadError(page->name, KindOf(page->file.error()));
     return false;
   }
-  CopyWhileReading(&page->reader, &backup.writer);
-  // When the new page cannot be written, the page is still read to its end
-  // so that the backup is complete, as it would be in two passes.
-  std::string page_err;
-  bool read = true;
-  if (!StartReplacement(page->real_name, page->info, fresh)) {
-    page_err = MsgPageNotWritable(page->name);
-  } else {
-    EtatReecriture state;
-    switch (RewriteTable(&page->reader, &fresh->writer, param,
-                         page->name.size(), &state)) {
-      case RewriteEnd::kOk:
-        if (!FinishReplacement(fresh)) page_err = MsgPageWriteError(page->name);
-        break;
-      case RewriteEnd::kReadError:
-        read = false;
-        break;
-      case RewriteEnd::kWriteError:
-        page_err = MsgPageWriteError(page->name);
-        break;
+  TextReader reader;
+  StartReading(std::move(source), &reader);
+  if (backup == nullptr) {
+    bool read_failed = false;
+    if (Rebuild(&reader, *page, *param, fresh, &read_failed, err)) return true;
+    if (read_failed) {
+      *err = MsgPageReadError(page->name, KindOf(reader.file.error()));
     }
+    return false;
   }
-  read = read && SkipToEnd(&page->reader);
-  CopyWhileReading(&page->reader, nullptr);
-  if (backup.writer.failed) {
-    *err = MsgBackupWriteError(nom_sauvegarde);
+  if (!StartReplacement(nom_sauvegarde, page->info, &page->file, backup)) {
+    *err = MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
+    return false;
+  }
+  std::string page_err;
+  const bool read = CopyToBackup(&reader, *page, param, backup, fresh,
+                                 &page_err);
+  if (backup->writer.failed) {
+    *err = MsgBackupWriteError(nom_sauvegarde,
+                               KindOf(backup->writer.file.error()));
     return false;
   }
   if (!read) {
-    *err = MsgPageReadError(page->name);
+    *err = MsgPageReadError(page->name, KindOf(reader.file.error()));
     return false;
   }
-  if (!FinishReplacement(&backup)) {
-    *err = MsgBackupWriteError(nom_sauvegarde);
+  if (!FinishReplacement(backup)) {
+    *err = MsgBackupWriteError(nom_sauvegarde, KindOf(backup->error));
     return false;
   }
-  if (!PutInPlace(&backup)) {
-    *err = MsgBackupNotCreated(nom_sauvegarde);
+  if (!PutInPlace(backup)) {
+    *err = MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
     return false;
   }
   *err = page_err;
   return page_err.empty();
 }
 
-bool RewriteFromBackup(Page* page, const std::string& nom_sauvegarde,
-                       const ParamColonne& param, Replacement* fresh,
+namespace {
+
+// Whether an edit made to the page right after the run opened it could
+// have kept its times: the file system stamps times in steps, of a few
+// milliseconds, or of one or two seconds where times are whole seconds.
+bool TimesMayHideAnEdit(const Page& page) {
+  constexpr std::int64_t kSecond = 1000000000;
+  const FileInfo& i = page.info;
+  const bool whole_seconds = i.modified % kSecond == 0 && i.changed % kSecond == 0;
+  const std::int64_t step = whole_seconds ? 2 * kSecond + kSecond / 10
+                                          : kSecond / 20;
+  return page.opened_at - std::max(i.modified, i.changed) < step;
+}
+
+// Whether the page, read again from its start, still gives the text of its
+// backup: each LF that does not follow a CR written as CR LF.
+bool SameTextAsBackup(Page* page, Replacement* backup) {
+  constexpr std::size_t kBlock = 64 * 1024;
+  if (!RewindFile(&page->file) || !RewindFile(&backup->reread)) return false;
+  auto raw = std::make_unique<char[]>(kBlock);
+  auto text = std::make_unique<char[]>(2 * kBlock);
+  auto copy = std::make_unique<char[]>(2 * kBlock);
+  bool cr_before = false;
+  for (;;) {
+    std::int64_t got = ReadSome(&page->file, raw.get(), kBlock);
+    if (got < 0) return false;
+    std::size_t size = 0;
+    for (std::int64_t i = 0; i < got; ++i) {
+      if (raw[i] == '\n' && !cr_before) text[size++] = '\r';
+      text[size++] = raw[i];
+      cr_before = raw[i] == '\r';
+    }
+    // The same count of bytes from the backup, or its end.
+    std::size_t have = 0;
+    while (have < size) {
+      std::int64_t more = ReadSome(&backup->reread, copy.get() + have,
+                                   size - have);
+      if (more <= 0) return false;
+      have += static_cast<std::size_t>(more);
+    }
+    if (!std::equal(text.get(), text.get() + size, copy.get())) return false;
+    if (got == 0) return ReadSome(&backup->reread, copy.get(), 1) == 0;
+  }
+}
+
+// The page's last checks, just before it is replaced.
+bool StillTheSamePage(Page* page, Replacement* backup, std::string* err) {
+  if (Interrupted()) {
+    *err = MsgInterruption(page->name);
+    return false;
+  }
+  FileInfo now, named;
+  bool exists = false;
+  if (!GetFileInfo(&page->file, &now) || !Unchanged(page->info, now) ||
+      !GetNameInfo(page->real_name, &named, &exists) || !exists ||
+      !SameFile(page->info, named) ||
+      (TimesMayHideAnEdit(*page) && !SameTextAsBackup(page, backup))) {
+    *err = Interrupted() ? MsgInterruption(page->name)
+                         : MsgPageChanged(page->name);
+    return false;
+  }
+  return true;
+}
+
+// Where a refused rename had to let the page go (Windows), opens it again,
+// locked, and only if it is still the file the run read.
+bool ReopenPage(Page* page) {
+  if (page->file.is_open()) return true;
+  bool writable = false;
+  FileInfo now;
+  return OpenForUpdate(page->real_name, &page->file, &writable) ==
+             OpenReadResult::kOk &&
+         writable && LockExclusive(page->file) != LockResult::kBusy &&
+         GetFileInfo(&page->file, &now) && Unchanged(page->info, now);
+}
+
+}  // namespace
+
+bool PutNewPageInPlace(Page* page, Replacement* fresh, Replacement* backup,
                        std::string* err) {
-  File source;
-  if (OpenForReading(nom_sauvegarde, &source) != OpenReadResult::kOk) {
-    *err = kMsgNoSuchFile;
-    return false;
+  if (!StillTheSamePage(page, backup, err)) return false;
+  // A rename gives the page the new file's owner, group, attributes and
+  // one name: only when they are the page's own does it keep the page as
+  // it was.
+  if (fresh->same_owner && fresh->same_attributes && page->info.links == 1) {
+    if (PutInPlace(fresh, &page->file)) return true;
+    if (Interrupted() || !ReopenPage(page)) {
+      *err = Interrupted() ? MsgInterruption(page->name)
+                           : MsgPageWriteError(page->name, KindOf(fresh->error));
+      return false;
+    }
   }
-  TextReader backup;
-  StartReading(std::move(source), &backup);
-  if (!RewriteInto(&backup, *page, param, fresh,
-                   MsgBackupReadError(nom_sauvegarde, page->name), err)) {
-    return false;
-  }
-  if (!CloseFile(&backup.file)) {
-    *err = MsgBackupCloseError(nom_sauvegarde);
-    return false;
-  }
-  return true;
-}
-
-bool MayWritePage(const Page& page, std::string* err) {
-  if (CanOpenForWriting(page.name)) return true;
-  *err = MsgPageNotWritable(page.name);
-  return false;
-}
-
-bool PutNewPageInPlace(Page* page, Replacement* fresh, std::string* err) {
-  if (!MayReplace(*page, err)) return false;
-  if (!PutInPlace(fresh, &page->reader.file)) {
-    *err = MsgPageWriteError(page->name);
-    return false;
-  }
-  return true;
+  return WriteInPlace(page, fresh, backup, err);
 }

@@ -1,35 +1,71 @@
 #include "run/replacement.h"
 
+#include <cstdint>
 #include <utility>
+
+namespace {
+
+// splitmix64: spreads the bits of |x| over the whole word.
+std::uint64_t Mix(std::uint64_t x) {
+  x += 0x9E3779B97F4A7C15ULL;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+  return x ^ (x >> 31);
+}
+
+// A part of a temporary name that another run, even one with the same
+// process number (pid 1 in a container), is unlikely to pick at once.
+std::string RandomPart() {
+  static std::uint64_t count = 0;
+  int here = 0;
+  std::uint64_t seed = static_cast<std::uint64_t>(TimeNow()) ^
+                       (static_cast<std::uint64_t>(ProcessNumber()) << 40) ^
+                       reinterpret_cast<std::uintptr_t>(&here) ^ ++count * 977;
+  std::uint64_t value = Mix(seed);
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuv";
+  std::string part;
+  for (int i = 0; i < 12; ++i, value >>= 5) part += kDigits[value & 31];
+  return part;
+}
 
 // The temporary file gets a short name of its own, so that it fits even
 // beside a page whose name is as long as allowed, and says where it comes
-// from should the process be killed before it is renamed or removed.
-static bool CreateTemporary(const std::string& folder, std::string* name,
-                            File* file) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    *name = folder + "brantix-" + std::to_string(ProcessNumber()) + "-" +
-            std::to_string(attempt) + ".tmp";
-    if (CreateExclusive(*name, file)) return true;
+// from should the process be killed before it is renamed or removed. A name
+// taken, by a leftover of a killed run say, is only a reason to draw again.
+bool CreateTemporary(const std::string& folder, std::string* name, File* file,
+                     int* error) {
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    *name = folder + "brantix-" + RandomPart() + ".tmp";
+    if (CreateExclusive(*name, file, error)) return true;
+    if (!NameTaken(*error)) break;
   }
   name->clear();
   return false;
 }
 
+}  // namespace
+
 Replacement::~Replacement() {
   if (temporary.empty()) return;
   CloseFile(&writer.file);
+  CloseFile(&reread);
   RemoveFile(temporary);
 }
 
 bool StartReplacement(const std::string& target, const FileInfo& like,
-                      Replacement* replacement) {
+                      File* like_file, Replacement* replacement) {
   File file;
   replacement->target = target;
-  if (!CreateTemporary(FolderPart(target), &replacement->temporary, &file)) {
+  if (!CreateTemporary(FolderPart(target), &replacement->temporary, &file,
+                       &replacement->error)) {
     return false;
   }
-  bool ok = CopyOwnerAndMode(like, file);
+  bool ok = CopyOwnerAndMode(like, &file, &replacement->same_owner) &&
+            Duplicate(file, &replacement->reread);
+  if (ok && like_file != nullptr) {
+    replacement->same_attributes = CopyAttributes(like_file, &file);
+  }
+  if (!ok) replacement->error = file.error();
   StartWriting(std::move(file), &replacement->writer);
   // It is flushed to the disk before its rename: start early, while the
   // program still has work to do.
@@ -38,12 +74,14 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
 }
 
 bool FinishReplacement(Replacement* replacement) {
-  return FinishWritingToDisk(&replacement->writer);
+  if (FinishWritingToDisk(&replacement->writer)) return true;
+  replacement->error = replacement->writer.file.error();
+  return false;
 }
 
 bool PutInPlace(Replacement* replacement, File* open_target) {
   if (!RenameReplacing(replacement->temporary, replacement->target,
-                       open_target)) {
+                       open_target, &replacement->error)) {
     return false;
   }
   replacement->temporary.clear();

@@ -1,7 +1,6 @@
 // A file written beside the one it replaces, flushed to the disk, and only
-// then renamed over it: whatever happens before the rename, the file keeps
-// its old text, and after it, the new text is whole. Used for the backup
-// and for the new page.
+// then put in place: whatever happens before, the file keeps its old text,
+// and after, the new text is whole. Used for the backup and the new page.
 #ifndef BRANTIX_RUN_REPLACEMENT_H_
 #define BRANTIX_RUN_REPLACEMENT_H_
 
@@ -16,6 +15,10 @@ struct Replacement {
   std::string target;     ///< The name the file will have.
   std::string temporary;  ///< Its name until then; empty once renamed.
   TextWriter writer;
+  File reread;  ///< A second handle on the same file, to read it back.
+  bool same_owner = false;       ///< It has the owner and group it copies.
+  bool same_attributes = false;  ///< And its extended attributes.
+  int error = 0;  ///< The system's error number of the step that failed.
 
   Replacement() = default;
   Replacement(const Replacement&) = delete;
@@ -23,14 +26,16 @@ struct Replacement {
   ~Replacement();
 };
 
-/// Creates the temporary file in the folder of |target|, with the owner,
-/// group and permissions of |like|, and starts writing it. Returns false
-/// when it cannot be created or given those permissions.
+/// Creates the temporary file in the folder of |target| under a name of its
+/// own, gives it the owner, group and permissions of |like|, and the
+/// extended attributes of |like_file| when not nullptr, and starts writing
+/// it. Returns false when it cannot be created or given those permissions.
 bool StartReplacement(const std::string& target, const FileInfo& like,
-                      Replacement* replacement);
+                      File* like_file, Replacement* replacement);
 
-/// Writes out the buffer, flushes the file to the disk and closes it.
-/// Returns false when a write, the flush or the close failed.
+/// Writes out the buffer, flushes the file to the disk and closes the
+/// writer's handle. Returns false when a write, the flush or the close
+/// failed.
 bool FinishReplacement(Replacement* replacement);
 
 /// Renames the finished file over |target|. |open_target| is the program's

@@ -6,6 +6,7 @@
 #include "parameters/dialogue.h"
 #include "parameters/param_file.h"
 #include "run/backup.h"
+#include "run/in_place.h"
 #include "run/messages.h"
 #include "run/page.h"
 #include "text/console.h"
@@ -55,33 +56,43 @@ int RealMain(int argc, char** argv) {
     return Stop(nom_du_fichier, kMsgNameTooLong);
   }
   const std::string nom_sauvegarde = BackupNameOf(nom_du_fichier);
+  const bool from_file = argc > 2 && std::strcmp(argv[2], "-1") == 0;
 
+  // The page is opened and locked, an earlier run's half-written page put
+  // back, and the new page's file created, before anything is written.
   std::string err;
   Page page;
+  Replacement fresh, backup;
   if (!OpenPage(nom_du_fichier, nom_sauvegarde, &page, &err)) {
     return Stop(nom_du_fichier, err);
   }
+  if (RecoverInterruptedRun(&page, &err) != Recovery::kNone ||
+      !PrepareNewPage(&page, &fresh, &err)) {
+    return Stop(nom_du_fichier, err);
+  }
 
-  // With "-1", param.txt is read first: when it holds the column, one pass
-  // over the page writes the backup and the new page side by side, and the
-  // confirmation then only decides whether the new page is put in place.
-  // When it is refused, the backup is made all the same before saying why.
-  // The dialogue asks its questions between the backup and the rewrite.
-  const bool from_file = argc > 2 && std::strcmp(argv[2], "-1") == 0;
+  // The page is read through the run's own handle. With "-1" the questions
+  // come first, from param.txt, and one pass writes the backup and the new
+  // page side by side; refused, they still leave a fresh backup. At the
+  // console the backup comes first, then the questions, then the new page.
   ParamColonne param;
   ConsoleInput input;
-  Replacement fresh;
   if (from_file) {
     if (!ReadParamFile(kParamFileName, &param, &err)) {
       std::string backup_err;
-      if (!MakeBackup(&page, nom_sauvegarde, &backup_err)) err = backup_err;
+      if (!ReadPage(&page, nom_sauvegarde, &backup, nullptr, nullptr,
+                    &backup_err)) {
+        err = backup_err;
+      }
       return Stop(nom_du_fichier, err);
     }
-    if (!BackUpAndRewrite(&page, nom_sauvegarde, param, &fresh, &err)) {
+    if (!ReadPage(&page, nom_sauvegarde, &backup, &param, &fresh, &err)) {
       return Stop(nom_du_fichier, err);
     }
-  } else if (!MakeBackup(&page, nom_sauvegarde, &err) ||
-             !AskParameters(&input, &param, &err)) {
+  } else if (!ReadPage(&page, nom_sauvegarde, &backup, nullptr, nullptr,
+                       &err) ||
+             !AskParameters(&input, &param, &err) ||
+             !ReadPage(&page, nom_sauvegarde, nullptr, &param, &fresh, &err)) {
     return Stop(nom_du_fichier, err);
   }
 
@@ -94,12 +105,7 @@ int RealMain(int argc, char** argv) {
     case Answer::kNoOutput:
       return Stop(nom_du_fichier, "");
   }
-  if (Interrupted()) return Stop(nom_du_fichier, "");
-
-  if (!MayWritePage(page, &err) ||
-      (!from_file &&
-       !RewriteFromBackup(&page, nom_sauvegarde, param, &fresh, &err)) ||
-      !PutNewPageInPlace(&page, &fresh, &err)) {
+  if (!PutNewPageInPlace(&page, &fresh, &backup, &err)) {
     return Stop(nom_du_fichier, err);
   }
   return 0;

@@ -154,7 +154,9 @@ TEST_F(E2eTest, FileSizeLimitDuringTheBackup) {
   Put("page.htm.orig", "ancienne sauvegarde");
   Put("param.txt", kParams);
   RunResult r = Run({"page.htm", "-1"}, "\n", 4096);
-  EXPECT_EQ(r.output, "erreur d'ecriture de la sauvegarde page.htm.orig");
+  EXPECT_EQ(r.output,
+            "erreur d'ecriture de la sauvegarde page.htm.orig (disque plein "
+            "ou quota atteint)");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Get("page.htm"), page);
   EXPECT_EQ(Get("page.htm.orig"), "ancienne sauvegarde");

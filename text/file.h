@@ -9,19 +9,48 @@
 #include <string>
 
 /// An open file. Move-only; the destructor closes it best-effort, while
-/// CloseFile() reports whether the close succeeded.
-struct File {
-  std::intptr_t handle = -1;
-
+/// CloseFile() reports whether the close succeeded. It keeps the system's
+/// error number of its last failed operation, for the message that tells
+/// the user why.
+class File {
+ public:
   File() = default;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
-  File(File&& other) noexcept : handle(other.handle) { other.handle = -1; }
+  File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
   ~File();
 
-  bool is_open() const { return handle != -1; }
+  /// Whether the file is open.
+  bool is_open() const { return handle_ != -1; }
+  /// The system's handle, for the platform layer only.
+  std::intptr_t handle() const { return handle_; }
+  /// Takes |handle| over; the file must not be open.
+  void Adopt(std::intptr_t handle) { handle_ = handle; }
+  /// Gives the handle up without closing it.
+  std::intptr_t Release();
+  /// The system's error number of the last failed operation, 0 if none.
+  int error() const { return error_; }
+  /// Notes the system's error number of a failed operation.
+  void NoteError(int error) { error_ = error; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  int error_ = 0;
 };
+
+/// What kind of failure a system's error number stands for, as far as the
+/// advice given to the user goes.
+enum class FailureKind {
+  kNone,          ///< No error number: an interruption, or a check.
+  kNoSpace,       ///< The disk or the user's quota is full.
+  kRefused,       ///< Access refused, or a read-only file system.
+  kTooManyFiles,  ///< Too many open files.
+  kOther,         ///< Any other input/output error.
+};
+
+/// The kind of the system's error number |error| (0 gives kNone).
+FailureKind KindOf(int error);
 
 /// How an attempt to open a file for reading ended.
 enum class OpenReadResult {
@@ -31,36 +60,51 @@ enum class OpenReadResult {
   kNotRegular,   ///< A FIFO, a device or a socket: refused, left unread.
 };
 
+/// Whether the last component of a name may be a symbolic link.
+enum class Links { kFollow, kRefuse };
+
 /// Opens an existing regular file for reading. Never waits: a FIFO or a
 /// device is opened without blocking, seen for what it is, and closed.
-OpenReadResult OpenForReading(const std::string& path, File* file);
+OpenReadResult OpenForReading(const std::string& path, File* file,
+                              Links links = Links::kFollow);
+
+/// Like OpenForReading(), but for reading and writing when the user may
+/// write the file; |writable| tells which. Nothing is changed in the file.
+OpenReadResult OpenForUpdate(const std::string& path, File* file,
+                             bool* writable);
 
 /// Creates or truncates a file for writing. Returns false on failure.
 bool OpenForWriting(const std::string& path, File* file);
 
-/// Whether the file may be opened for writing. It is opened and closed
-/// again without a byte being changed.
-bool CanOpenForWriting(const std::string& path);
+/// Creates a file that must not exist yet, never through a link, for
+/// reading and writing, readable and writable by its owner only. Returns
+/// false on failure, including when the name is taken; |error| then holds
+/// the system's error number.
+bool CreateExclusive(const std::string& path, File* file, int* error);
 
-/// Creates a file that must not exist yet, readable and writable by its
-/// owner only. Returns false on failure, including when the name is taken.
-bool CreateExclusive(const std::string& path, File* file);
+/// Whether CreateExclusive() failed because the name is taken.
+bool NameTaken(int error);
+
+/// A second handle on the same open file.
+bool Duplicate(const File& file, File* copy);
 
 /// What the program needs to know of a file: which file it is, its size,
 /// when it last changed, and who may use it.
 struct FileInfo {
-  bool regular = false;
   std::uint64_t device = 0;  ///< With |inode|, which file it is.
   std::uint64_t inode = 0;
   std::uint64_t size = 0;
-  std::int64_t modified = 0;  ///< Last change, in nanoseconds.
+  std::int64_t modified = 0;  ///< Last change of the text, nanoseconds.
+  std::int64_t changed = 0;   ///< Last change of anything (POSIX ctime),
+                              ///< which no user can set back.
+  std::uint64_t links = 1;    ///< Names the file has.
   std::uint32_t mode = 0;     ///< Permission bits (POSIX).
   std::uint32_t owner = 0;    ///< Owner and group (POSIX).
   std::uint32_t group = 0;
 };
 
 /// The information of an open file. Returns false on failure.
-bool GetFileInfo(const File& file, FileInfo* info);
+bool GetFileInfo(File* file, FileInfo* info);
 
 /// The information of the file |path| names, links followed. Sets |exists|
 /// to false, and returns true, when there is no such file.
@@ -71,6 +115,16 @@ inline bool SameFile(const FileInfo& a, const FileInfo& b) {
   return a.device == b.device && a.inode == b.inode;
 }
 
+/// Whether the file is still as it was: the same file, of the same size,
+/// with the same times.
+inline bool Unchanged(const FileInfo& before, const FileInfo& now) {
+  return SameFile(before, now) && before.size == now.size &&
+         before.modified == now.modified && before.changed == now.changed;
+}
+
+/// The time now, in the nanoseconds of FileInfo's times.
+std::int64_t TimeNow();
+
 /// How an attempt to lock a file ended.
 enum class LockResult { kLocked, kBusy, kUnsupported };
 
@@ -78,13 +132,20 @@ enum class LockResult { kLocked, kBusy, kUnsupported };
 /// it stays open: kBusy when another process holds it.
 LockResult LockExclusive(const File& file);
 
-/// Gives |to| the owner and group of |like| where the system allows it,
-/// then its permission bits. Returns false when the permissions could not
-/// be set. Does nothing where files carry no such mode.
-bool CopyOwnerAndMode(const FileInfo& like, const File& to);
+/// Gives |to| the owner and the group of |like|, each where the system
+/// allows it, then its permission bits. Sets |same_owner| to whether |to|
+/// now has both the owner and the group of |like|. Returns false when the
+/// permissions could not be set. Where files carry no owner or mode
+/// (Windows), does nothing and says the owner is the same.
+bool CopyOwnerAndMode(const FileInfo& like, File* to, bool* same_owner);
+
+/// Gives |to| every extended attribute of |from| (access-control lists
+/// included) and removes those |from| does not have. Returns false when
+/// any of them could not be copied or removed.
+bool CopyAttributes(File* from, File* to);
 
 /// Writes what the system holds of |file| to the disk.
-bool FlushToDisk(const File& file);
+bool FlushToDisk(File* file);
 
 /// Asks the system to start writing |length| bytes of |file| from |offset|
 /// to the disk, without waiting, so that FlushToDisk() at the end has less
@@ -92,6 +153,12 @@ bool FlushToDisk(const File& file);
 /// where the system has no such call.
 void StartFlushing(const File& file, std::uint64_t offset,
                    std::uint64_t length);
+
+/// Moves the file's position back to its start. Returns false on failure.
+bool RewindFile(File* file);
+
+/// Cuts or extends the file to |length| bytes. Returns false on failure.
+bool SetLength(File* file, std::uint64_t length);
 
 /// Reads up to |size| bytes. Returns the count read, 0 at the end of the
 /// file, -1 on a read error or once the run has been interrupted.
@@ -108,12 +175,17 @@ bool CloseFile(File* file);
 /// Renames |from| to |to|, replacing |to| when it is a file, and writes the
 /// change of the folder to the disk. |open_target| is a handle the program
 /// holds on |to|, or nullptr: where the system cannot replace an open file
-/// (Windows) it is closed first. Returns false when the rename failed.
+/// (Windows) it is closed first. Returns false when the rename failed, with
+/// the system's error number in |error|.
 bool RenameReplacing(const std::string& from, const std::string& to,
-                     File* open_target = nullptr);
+                     File* open_target, int* error);
 
 /// Removes a file. Returns false on failure.
 bool RemoveFile(const std::string& path);
+
+/// Writes the entries of the folder of |path| to the disk, so that a file
+/// created, renamed or removed there survives a power loss. Best-effort.
+void FlushFolderOf(const std::string& path);
 
 /// The name of the file |path| designates, every link followed, so that
 /// replacing that file keeps the links. Returns false on failure.
@@ -123,8 +195,13 @@ bool RealName(const std::string& path, std::string* real);
 /// empty when |path| has none.
 std::string FolderPart(const std::string& path);
 
-/// A number that differs between processes running at the same time, to
-/// build names of temporary files.
+/// The user the program runs as (POSIX; 0 on Windows).
+std::uint32_t CurrentUser();
+
+/// Whether files carry an owner that the program can check (POSIX).
+bool FilesHaveOwners();
+
+/// A number that differs between processes running at the same time.
 unsigned long ProcessNumber();
 
 #endif  // BRANTIX_TEXT_FILE_H_

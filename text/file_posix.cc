@@ -4,9 +4,13 @@
 #include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "text/file.h"
 #include "text/interrupt.h"
@@ -16,21 +20,65 @@
 #define O_CLOEXEC 0
 #endif
 
+File::File(File&& other) noexcept
+    : handle_(other.Release()), error_(other.error_) {}
+
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     CloseFile(this);
-    handle = other.handle;
-    other.handle = -1;
+    handle_ = other.Release();
+    error_ = other.error_;
   }
   return *this;
 }
 
 File::~File() { CloseFile(this); }
 
-static int Descriptor(const File& file) {
-  return static_cast<int>(file.handle);
+std::intptr_t File::Release() {
+  std::intptr_t handle = handle_;
+  handle_ = -1;
+  return handle;
 }
 
+static int Descriptor(const File& file) {
+  return static_cast<int>(file.handle());
+}
+
+// Notes errno in |file| and returns false, for the failures of its calls.
+static bool Failed(File* file) {
+  file->NoteError(errno);
+  return false;
+}
+
+FailureKind KindOf(int error) {
+  switch (error) {
+    case 0:
+    // A name that is a folder, missing or taken: the message says enough.
+    case EISDIR:
+    case ENOTDIR:
+    case ENOTEMPTY:
+    case EEXIST:
+    case ENOENT:
+    case ELOOP:
+    case ENAMETOOLONG:
+      return FailureKind::kNone;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return FailureKind::kNoSpace;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FailureKind::kRefused;
+    case EMFILE:
+    case ENFILE:
+      return FailureKind::kTooManyFiles;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
+// Opens |path|; on failure returns false with errno as the system left it.
 static bool OpenWith(const std::string& path, int flags, mode_t mode,
                      File* file) {
   int fd;
@@ -39,31 +87,28 @@ static bool OpenWith(const std::string& path, int flags, mode_t mode,
   } while (fd < 0 && errno == EINTR && !Interrupted());
   if (fd < 0) return false;
   *file = File();
-  file->handle = fd;
+  file->Adopt(fd);
   return true;
 }
 
+static std::int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 static void FillInfo(const struct stat& status, FileInfo* info) {
-  info->regular = S_ISREG(status.st_mode);
   info->device = static_cast<std::uint64_t>(status.st_dev);
   info->inode = static_cast<std::uint64_t>(status.st_ino);
   info->size = static_cast<std::uint64_t>(status.st_size);
-  info->modified =
-      static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 +
-      status.st_mtim.tv_nsec;
+  info->modified = Nanoseconds(status.st_mtim);
+  info->changed = Nanoseconds(status.st_ctim);
+  info->links = static_cast<std::uint64_t>(status.st_nlink);
   info->mode = static_cast<std::uint32_t>(status.st_mode & 07777);
   info->owner = static_cast<std::uint32_t>(status.st_uid);
   info->group = static_cast<std::uint32_t>(status.st_gid);
 }
 
-OpenReadResult OpenForReading(const std::string& path, File* file) {
-  // O_NONBLOCK: opening a FIFO must not wait for a writer. It changes
-  // nothing for a regular file.
-  File opened;
-  if (!OpenWith(path, O_RDONLY | O_NONBLOCK, 0, &opened)) {
-    return errno == EISDIR ? OpenReadResult::kIsDirectory
-                           : OpenReadResult::kCannotOpen;
-  }
+// Keeps |opened| in |file| when it is a regular file.
+static OpenReadResult KeepIfRegular(File opened, File* file) {
   struct stat status;
   if (OsFstat(Descriptor(opened), &status) != 0) {
     return OpenReadResult::kCannotOpen;
@@ -74,22 +119,61 @@ OpenReadResult OpenForReading(const std::string& path, File* file) {
   return OpenReadResult::kOk;
 }
 
+static OpenReadResult OpenFailure() {
+  return errno == EISDIR ? OpenReadResult::kIsDirectory
+                         : OpenReadResult::kCannotOpen;
+}
+
+OpenReadResult OpenForReading(const std::string& path, File* file,
+                              Links links) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer. It changes
+  // nothing for a regular file.
+  int flags = O_RDONLY | O_NONBLOCK;
+  if (links == Links::kRefuse) flags |= O_NOFOLLOW;
+  File opened;
+  if (!OpenWith(path, flags, 0, &opened)) return OpenFailure();
+  return KeepIfRegular(std::move(opened), file);
+}
+
+OpenReadResult OpenForUpdate(const std::string& path, File* file,
+                             bool* writable) {
+  File opened;
+  *writable = OpenWith(path, O_RDWR | O_NONBLOCK, 0, &opened);
+  if (!*writable) {
+    // A folder, or a file this user may only read.
+    if (errno == EISDIR) return OpenReadResult::kIsDirectory;
+    if (!OpenWith(path, O_RDONLY | O_NONBLOCK, 0, &opened)) {
+      return OpenFailure();
+    }
+  }
+  return KeepIfRegular(std::move(opened), file);
+}
+
 bool OpenForWriting(const std::string& path, File* file) {
   return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC, 0666, file);
 }
 
-bool CanOpenForWriting(const std::string& path) {
-  File probe;
-  return OpenWith(path, O_WRONLY | O_NONBLOCK, 0, &probe);
+bool CreateExclusive(const std::string& path, File* file, int* error) {
+  if (OpenWith(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600, file)) {
+    return true;
+  }
+  *error = errno;
+  return false;
 }
 
-bool CreateExclusive(const std::string& path, File* file) {
-  return OpenWith(path, O_WRONLY | O_CREAT | O_EXCL, 0600, file);
+bool NameTaken(int error) { return error == EEXIST; }
+
+bool Duplicate(const File& file, File* copy) {
+  int fd = OsDup(Descriptor(file));
+  if (fd < 0) return false;
+  *copy = File();
+  copy->Adopt(fd);
+  return true;
 }
 
-bool GetFileInfo(const File& file, FileInfo* info) {
+bool GetFileInfo(File* file, FileInfo* info) {
   struct stat status;
-  if (OsFstat(Descriptor(file), &status) != 0) return false;
+  if (OsFstat(Descriptor(*file), &status) != 0) return Failed(file);
   FillInfo(status, info);
   return true;
 }
@@ -104,6 +188,12 @@ bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
   return errno == ENOENT || errno == ENOTDIR;
 }
 
+std::int64_t TimeNow() {
+  struct timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return Nanoseconds(now);
+}
+
 LockResult LockExclusive(const File& file) {
   int result;
   do {
@@ -113,15 +203,99 @@ LockResult LockExclusive(const File& file) {
   return errno == EWOULDBLOCK ? LockResult::kBusy : LockResult::kUnsupported;
 }
 
-bool CopyOwnerAndMode(const FileInfo& like, const File& to) {
-  // Only root, or an owner giving away a group of its own, may change them:
-  // otherwise the file stays the user's.
-  (void)OsFchown(Descriptor(to), static_cast<uid_t>(like.owner),
-                 static_cast<gid_t>(like.group));
-  return OsFchmod(Descriptor(to), static_cast<mode_t>(like.mode)) == 0;
+bool CopyOwnerAndMode(const FileInfo& like, File* to, bool* same_owner) {
+  // Only root may give a file away; an owner may give it a group of its
+  // own. When the owner cannot be set, the group alone still may.
+  const int fd = Descriptor(*to);
+  if (OsFchown(fd, static_cast<uid_t>(like.owner),
+               static_cast<gid_t>(like.group)) != 0) {
+    (void)OsFchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(like.group));
+  }
+  // After the owner, which may clear the set-user-ID bits.
+  if (OsFchmod(fd, static_cast<mode_t>(like.mode)) != 0) return Failed(to);
+  FileInfo now;
+  if (!GetFileInfo(to, &now)) return false;
+  *same_owner = now.owner == like.owner && now.group == like.group;
+  return true;
 }
 
-bool FlushToDisk(const File& file) { return OsFsync(Descriptor(file)) == 0; }
+// The names of |file|'s extended attributes, each ended by a NUL, or false.
+static bool AttributeNames(File* file, std::string* names) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    ssize_t size = OsFlistxattr(Descriptor(*file), nullptr, 0);
+    if (size < 0) {
+      // A file system without extended attributes has none to keep.
+      if (errno == ENOTSUP) return names->clear(), true;
+      return Failed(file);
+    }
+    names->assign(static_cast<std::size_t>(size), '\0');
+    if (size == 0) return true;
+    ssize_t got = OsFlistxattr(Descriptor(*file), names->data(), names->size());
+    if (got >= 0) return names->resize(static_cast<std::size_t>(got)), true;
+    if (errno != ERANGE) return Failed(file);
+  }
+  return false;
+}
+
+// The value of attribute |name| of |file|, or false (with errno).
+static bool AttributeValue(File* file, const char* name, std::string* value) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    ssize_t size = OsFgetxattr(Descriptor(*file), name, nullptr, 0);
+    if (size < 0) return false;
+    value->assign(static_cast<std::size_t>(size), '\0');
+    ssize_t got = OsFgetxattr(Descriptor(*file), name, value->data(),
+                              value->size());
+    if (got >= 0) return value->resize(static_cast<std::size_t>(got)), true;
+    if (errno != ERANGE) return false;
+  }
+  return false;
+}
+
+static std::vector<std::string> Split(const std::string& names) {
+  std::vector<std::string> list;
+  for (std::size_t at = 0; at < names.size();) {
+    std::size_t end = names.find('\0', at);
+    if (end == std::string::npos) end = names.size();
+    if (end > at) list.push_back(names.substr(at, end - at));
+    at = end + 1;
+  }
+  return list;
+}
+
+bool CopyAttributes(File* from, File* to) {
+  std::string from_names, to_names;
+  if (!AttributeNames(from, &from_names) || !AttributeNames(to, &to_names)) {
+    return false;
+  }
+  const std::vector<std::string> wanted = Split(from_names);
+  // An attribute the new file got from its folder (a default access list)
+  // and the old one did not have would change who may use it.
+  for (const std::string& name : Split(to_names)) {
+    bool keep = false;
+    for (const std::string& w : wanted) keep = keep || w == name;
+    if (!keep && OsFremovexattr(Descriptor(*to), name.c_str()) != 0) {
+      return Failed(to);
+    }
+  }
+  std::string value, present;
+  for (const std::string& name : wanted) {
+    if (!AttributeValue(from, name.c_str(), &value)) return Failed(from);
+    // Already there with the same value (a label given by the system).
+    if (AttributeValue(to, name.c_str(), &present) && present == value) {
+      continue;
+    }
+    if (OsFsetxattr(Descriptor(*to), name.c_str(), value.data(),
+                    value.size()) != 0) {
+      return Failed(to);
+    }
+  }
+  return true;
+}
+
+bool FlushToDisk(File* file) {
+  if (OsFsync(Descriptor(*file)) == 0) return true;
+  return Failed(file);
+}
 
 void StartFlushing(const File& file, std::uint64_t offset,
                    std::uint64_t length) {
@@ -129,12 +303,25 @@ void StartFlushing(const File& file, std::uint64_t offset,
                          static_cast<off_t>(length));
 }
 
+bool RewindFile(File* file) {
+  if (OsLseek(Descriptor(*file), 0, SEEK_SET) == 0) return true;
+  return Failed(file);
+}
+
+bool SetLength(File* file, std::uint64_t length) {
+  int result;
+  do {
+    result = OsFtruncate(Descriptor(*file), static_cast<off_t>(length));
+  } while (result != 0 && errno == EINTR);
+  return result == 0 || Failed(file);
+}
+
 std::int64_t ReadSome(File* file, char* data, std::size_t size) {
   for (;;) {
     if (Interrupted()) return -1;
     ssize_t got = OsRead(Descriptor(*file), data, size);
     if (got >= 0) return got;
-    if (errno != EINTR) return -1;
+    if (errno != EINTR) return Failed(file), -1;
   }
 }
 
@@ -144,9 +331,9 @@ bool WriteAll(File* file, const char* data, std::size_t size) {
     ssize_t put = OsWrite(Descriptor(*file), data, size);
     if (put < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return Failed(file);
     }
-    if (put == 0) return false;
+    if (put == 0) return file->NoteError(EIO), false;
     data += put;
     size -= static_cast<std::size_t>(put);
   }
@@ -155,28 +342,31 @@ bool WriteAll(File* file, const char* data, std::size_t size) {
 
 bool CloseFile(File* file) {
   if (!file->is_open()) return true;
-  int fd = Descriptor(*file);
-  file->handle = -1;
+  int fd = static_cast<int>(file->Release());
   // After EINTR the descriptor is already released on Linux: never retry.
-  return OsClose(fd) == 0;
+  if (OsClose(fd) == 0) return true;
+  return Failed(file);
 }
 
-// Writes the folder's entries to the disk, so that a rename survives a
-// power loss. Some file systems cannot flush a folder: best-effort.
-static void FlushFolder(const std::string& path) {
+void FlushFolderOf(const std::string& path) {
+  // Some file systems cannot flush a folder: best-effort.
   std::string folder = FolderPart(path);
   File handle;
   if (OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
                &handle)) {
-    (void)FlushToDisk(handle);
+    (void)FlushToDisk(&handle);
   }
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to, File*) {
+bool RenameReplacing(const std::string& from, const std::string& to, File*,
+                     int* error) {
   // A file open here can be replaced: the lock stays with the old file
   // until the end of the run.
-  if (OsRename(from.c_str(), to.c_str()) != 0) return false;
-  FlushFolder(to);
+  if (OsRename(from.c_str(), to.c_str()) != 0) {
+    *error = errno;
+    return false;
+  }
+  FlushFolderOf(to);
   return true;
 }
 
@@ -193,5 +383,9 @@ std::string FolderPart(const std::string& path) {
   std::string::size_type slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
+
+std::uint32_t CurrentUser() { return static_cast<std::uint32_t>(geteuid()); }
+
+bool FilesHaveOwners() { return true; }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }

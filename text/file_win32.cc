@@ -2,25 +2,60 @@
 // text mode would stop at a 0x1A byte.
 #include <windows.h>
 
+#include <cctype>
 #include <utility>
 
 #include "text/file.h"
 #include "text/interrupt.h"
 
-static HANDLE AsHandle(const File& file) {
-  return reinterpret_cast<HANDLE>(file.handle);
-}
+File::File(File&& other) noexcept
+    : handle_(other.Release()), error_(other.error_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     CloseFile(this);
-    handle = other.handle;
-    other.handle = -1;
+    handle_ = other.Release();
+    error_ = other.error_;
   }
   return *this;
 }
 
 File::~File() { CloseFile(this); }
+
+std::intptr_t File::Release() {
+  std::intptr_t handle = handle_;
+  handle_ = -1;
+  return handle;
+}
+
+static HANDLE AsHandle(const File& file) {
+  return reinterpret_cast<HANDLE>(file.handle());
+}
+
+// Notes the last error in |file| and returns false.
+static bool Failed(File* file) {
+  file->NoteError(static_cast<int>(GetLastError()));
+  return false;
+}
+
+FailureKind KindOf(int error) {
+  switch (static_cast<DWORD>(error)) {
+    case 0:
+      return FailureKind::kNone;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FailureKind::kNoSpace;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return FailureKind::kRefused;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return FailureKind::kTooManyFiles;
+    default:
+      return FailureKind::kOther;
+  }
+}
 
 // Files are shared for reading, writing and deleting, so that holding the
 // page open does not keep its replacement from being renamed over it.
@@ -31,29 +66,68 @@ static bool OpenWith(const std::string& path, DWORD access, DWORD creation,
                          nullptr, creation, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   *file = File();
-  file->handle = reinterpret_cast<std::intptr_t>(h);
+  file->Adopt(reinterpret_cast<std::intptr_t>(h));
   return true;
 }
 
-OpenReadResult OpenForReading(const std::string& path, File* file) {
-  File opened;
-  if (!OpenWith(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                &opened)) {
-    // A folder cannot be opened as a file on Windows; report it the way
-    // POSIX does, as a read error, rather than as a missing file.
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return OpenReadResult::kIsDirectory;
-    }
-    return OpenReadResult::kCannotOpen;
+// Whether the last part of |path| names a device (CON, NUL, COM1,
+// con.htm...): Windows opens the device whatever the extension.
+static bool IsDeviceName(const std::string& path) {
+  std::string::size_type cut = path.find_last_of("/\\:");
+  std::string base = cut == std::string::npos ? path : path.substr(cut + 1);
+  base = base.substr(0, base.find('.'));
+  while (!base.empty() && (base.back() == ' ')) base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
+      base == "CONIN$" || base == "CONOUT$") {
+    return true;
   }
-  // A device name (CON, AUX, NUL, COM1...) opens a device, not a file.
-  if (GetFileType(AsHandle(opened)) != FILE_TYPE_DISK) {
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+// What a name that did not open is: a folder, a device or nothing.
+static OpenReadResult OpenFailure(const std::string& path) {
+  // A folder cannot be opened as a file on Windows; report it the way
+  // POSIX does, as a read error, rather than as a missing file.
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return OpenReadResult::kIsDirectory;
+  }
+  return IsDeviceName(path) ? OpenReadResult::kNotRegular
+                            : OpenReadResult::kCannotOpen;
+}
+
+static OpenReadResult KeepIfRegular(File opened, const std::string& path,
+                                    File* file) {
+  // A device name opens a device, not a file.
+  if (IsDeviceName(path) || GetFileType(AsHandle(opened)) != FILE_TYPE_DISK) {
     return OpenReadResult::kNotRegular;
   }
   *file = std::move(opened);
   return OpenReadResult::kOk;
+}
+
+OpenReadResult OpenForReading(const std::string& path, File* file, Links) {
+  File opened;
+  if (!OpenWith(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                &opened)) {
+    return OpenFailure(path);
+  }
+  return KeepIfRegular(std::move(opened), path, file);
+}
+
+OpenReadResult OpenForUpdate(const std::string& path, File* file,
+                             bool* writable) {
+  File opened;
+  *writable = OpenWith(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, &opened);
+  if (!*writable && !OpenWith(path, GENERIC_READ, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, &opened)) {
+    return OpenFailure(path);
+  }
+  return KeepIfRegular(std::move(opened), path, file);
 }
 
 bool OpenForWriting(const std::string& path, File* file) {
@@ -61,25 +135,38 @@ bool OpenForWriting(const std::string& path, File* file) {
                   file);
 }
 
-bool CanOpenForWriting(const std::string& path) {
-  File probe;
-  return OpenWith(path, GENERIC_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                  &probe);
+bool CreateExclusive(const std::string& path, File* file, int* error) {
+  if (OpenWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
+               FILE_ATTRIBUTE_NORMAL, file)) {
+    return true;
+  }
+  *error = static_cast<int>(GetLastError());
+  return false;
 }
 
-bool CreateExclusive(const std::string& path, File* file) {
-  return OpenWith(path, GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file);
+bool NameTaken(int error) {
+  return static_cast<DWORD>(error) == ERROR_FILE_EXISTS ||
+         static_cast<DWORD>(error) == ERROR_ALREADY_EXISTS;
+}
+
+bool Duplicate(const File& file, File* copy) {
+  HANDLE h = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), AsHandle(file), GetCurrentProcess(),
+                       &h, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return false;
+  }
+  *copy = File();
+  copy->Adopt(reinterpret_cast<std::intptr_t>(h));
+  return true;
 }
 
 static std::uint64_t Join(DWORD high, DWORD low) {
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
-bool GetFileInfo(const File& file, FileInfo* info) {
+bool GetFileInfo(File* file, FileInfo* info) {
   BY_HANDLE_FILE_INFORMATION data;
-  if (!GetFileInformationByHandle(AsHandle(file), &data)) return false;
-  info->regular = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-                  GetFileType(AsHandle(file)) == FILE_TYPE_DISK;
+  if (!GetFileInformationByHandle(AsHandle(*file), &data)) return Failed(file);
   info->device = data.dwVolumeSerialNumber;
   info->inode = Join(data.nFileIndexHigh, data.nFileIndexLow);
   info->size = Join(data.nFileSizeHigh, data.nFileSizeLow);
@@ -87,6 +174,8 @@ bool GetFileInfo(const File& file, FileInfo* info) {
       static_cast<std::int64_t>(Join(data.ftLastWriteTime.dwHighDateTime,
                                      data.ftLastWriteTime.dwLowDateTime)) *
       100;
+  info->changed = info->modified;
+  info->links = data.nNumberOfLinks;
   return true;
 }
 
@@ -99,7 +188,14 @@ bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
   *exists = true;
-  return GetFileInfo(handle, info);
+  return GetFileInfo(&handle, info);
+}
+
+std::int64_t TimeNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return static_cast<std::int64_t>(Join(now.dwHighDateTime, now.dwLowDateTime)) *
+         100;
 }
 
 LockResult LockExclusive(const File& file) {
@@ -118,14 +214,33 @@ LockResult LockExclusive(const File& file) {
 }
 
 // Windows files carry access lists inherited from their folder, not a mode.
-bool CopyOwnerAndMode(const FileInfo&, const File&) { return true; }
+bool CopyOwnerAndMode(const FileInfo&, File*, bool* same_owner) {
+  *same_owner = true;
+  return true;
+}
 
-bool FlushToDisk(const File& file) {
-  return FlushFileBuffers(AsHandle(file)) != 0;
+bool CopyAttributes(File*, File*) { return true; }
+
+bool FlushToDisk(File* file) {
+  return FlushFileBuffers(AsHandle(*file)) != 0 || Failed(file);
 }
 
 // The write-back starts on its own; FlushFileBuffers() waits for the rest.
 void StartFlushing(const File&, std::uint64_t, std::uint64_t) {}
+
+bool RewindFile(File* file) {
+  LARGE_INTEGER zero = {};
+  return SetFilePointerEx(AsHandle(*file), zero, nullptr, FILE_BEGIN) != 0 ||
+         Failed(file);
+}
+
+bool SetLength(File* file, std::uint64_t length) {
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(length);
+  return (SetFilePointerEx(AsHandle(*file), at, nullptr, FILE_BEGIN) != 0 &&
+          SetEndOfFile(AsHandle(*file)) != 0) ||
+         Failed(file);
+}
 
 std::int64_t ReadSome(File* file, char* data, std::size_t size) {
   if (Interrupted()) return -1;
@@ -133,7 +248,8 @@ std::int64_t ReadSome(File* file, char* data, std::size_t size) {
   DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
   if (!ReadFile(AsHandle(*file), data, want, &got, nullptr)) {
     // A pipe whose writer has gone is an ordinary end of input.
-    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+    return Failed(file), -1;
   }
   return got;
 }
@@ -143,9 +259,10 @@ bool WriteAll(File* file, const char* data, std::size_t size) {
     if (Interrupted()) return false;
     DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
     DWORD put = 0;
-    if (!WriteFile(AsHandle(*file), data, want, &put, nullptr) || put == 0) {
-      return false;
+    if (!WriteFile(AsHandle(*file), data, want, &put, nullptr)) {
+      return Failed(file);
     }
+    if (put == 0) return file->NoteError(ERROR_WRITE_FAULT), false;
     data += put;
     size -= put;
   }
@@ -154,18 +271,25 @@ bool WriteAll(File* file, const char* data, std::size_t size) {
 
 bool CloseFile(File* file) {
   if (!file->is_open()) return true;
-  HANDLE h = AsHandle(*file);
-  file->handle = -1;
-  return CloseHandle(h) != 0;
+  HANDLE h = reinterpret_cast<HANDLE>(file->Release());
+  return CloseHandle(h) != 0 || Failed(file);
 }
 
+// Windows writes a folder's entries on its own.
+void FlushFolderOf(const std::string&) {}
+
 bool RenameReplacing(const std::string& from, const std::string& to,
-                     File* open_target) {
+                     File* open_target, int* error) {
   // A file that is open cannot always be replaced: let it go first. The
-  // run checks that the page is still the file it read just before this.
+  // run checks that the page is still the file it read just before this,
+  // and opens it again, checked, should the rename be refused.
   if (open_target != nullptr) CloseFile(open_target);
-  return MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (MoveFileExA(from.c_str(), to.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+    return true;
+  }
+  *error = static_cast<int>(GetLastError());
+  return false;
 }
 
 bool RemoveFile(const std::string& path) {
@@ -182,5 +306,9 @@ std::string FolderPart(const std::string& path) {
   std::string::size_type cut = path.find_last_of("/\\:");
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
+
+std::uint32_t CurrentUser() { return 0; }
+
+bool FilesHaveOwners() { return false; }
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }

@@ -9,6 +9,7 @@
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
+bool held = false;
 
 void Note(int) { interrupted = 1; }
 
@@ -19,9 +20,18 @@ void WatchInterruptions() {
   action.sa_handler = Note;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int signal_number : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) {
+    // A signal ignored from the start (nohup, a shell's background job)
+    // was meant not to stop the run: it stays ignored.
+    struct sigaction before;
+    if (sigaction(signal_number, nullptr, &before) == 0 &&
+        before.sa_handler == SIG_IGN) {
+      continue;
+    }
     sigaction(signal_number, &action, nullptr);
   }
 }
 
-bool Interrupted() { return interrupted != 0; }
+bool Interrupted() { return interrupted != 0 && !held; }
+
+void HoldInterruptions() { held = true; }

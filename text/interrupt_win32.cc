@@ -12,11 +12,12 @@
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<bool> held{false};
 HANDLE main_thread = nullptr;
 
 BOOL WINAPI Note(DWORD event) {
   interrupted = true;
-  if (main_thread != nullptr) CancelSynchronousIo(main_thread);
+  if (main_thread != nullptr && !held) CancelSynchronousIo(main_thread);
   if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT ||
       event == CTRL_SHUTDOWN_EVENT) {
     Sleep(4000);
@@ -32,4 +33,6 @@ void WatchInterruptions() {
   SetConsoleCtrlHandler(Note, TRUE);
 }
 
-bool Interrupted() { return interrupted; }
+bool Interrupted() { return interrupted && !held; }
+
+void HoldInterruptions() { held = true; }

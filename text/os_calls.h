@@ -13,6 +13,7 @@ int OsOpen(const char* path, int flags, mode_t mode);
 ssize_t OsRead(int fd, void* data, size_t size);
 ssize_t OsWrite(int fd, const void* data, size_t size);
 int OsClose(int fd);
+int OsDup(int fd);
 int OsRename(const char* from, const char* to);
 int OsUnlink(const char* path);
 int OsFstat(int fd, struct stat* status);
@@ -22,8 +23,16 @@ int OsFsync(int fd);
 /// Starts writing a range of the file to the disk without waiting
 /// (sync_file_range on Linux; elsewhere it does nothing and succeeds).
 int OsStartWriteBack(int fd, off_t offset, off_t length);
+off_t OsLseek(int fd, off_t offset, int whence);
+int OsFtruncate(int fd, off_t length);
 int OsFchmod(int fd, mode_t mode);
 int OsFchown(int fd, uid_t owner, gid_t group);
+/// The extended attributes of an open file (Linux; elsewhere there are
+/// none: listing gives nothing and the others fail with ENOTSUP).
+ssize_t OsFlistxattr(int fd, char* names, size_t size);
+ssize_t OsFgetxattr(int fd, const char* name, void* value, size_t size);
+int OsFsetxattr(int fd, const char* name, const void* value, size_t size);
+int OsFremovexattr(int fd, const char* name);
 /// realpath(): the name with every link followed; |resolved| holds PATH_MAX
 /// bytes. Returns nullptr on failure.
 char* OsRealpath(const char* path, char* resolved);

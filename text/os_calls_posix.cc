@@ -1,8 +1,12 @@
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 
 #include "text/os_calls.h"
 
@@ -14,6 +18,7 @@ ssize_t OsWrite(int fd, const void* data, size_t size) {
   return write(fd, data, size);
 }
 int OsClose(int fd) { return close(fd); }
+int OsDup(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 int OsRename(const char* from, const char* to) { return rename(from, to); }
 int OsUnlink(const char* path) { return unlink(path); }
 int OsFstat(int fd, struct stat* status) { return fstat(fd, status); }
@@ -28,10 +33,42 @@ int OsStartWriteBack(int fd, off_t offset, off_t length) {
   return 0;
 #endif
 }
+off_t OsLseek(int fd, off_t offset, int whence) {
+  return lseek(fd, offset, whence);
+}
+int OsFtruncate(int fd, off_t length) { return ftruncate(fd, length); }
 int OsFchmod(int fd, mode_t mode) { return fchmod(fd, mode); }
 int OsFchown(int fd, uid_t owner, gid_t group) {
   return fchown(fd, owner, group);
 }
+#if defined(__linux__)
+ssize_t OsFlistxattr(int fd, char* names, size_t size) {
+  return flistxattr(fd, names, size);
+}
+ssize_t OsFgetxattr(int fd, const char* name, void* value, size_t size) {
+  return fgetxattr(fd, name, value, size);
+}
+int OsFsetxattr(int fd, const char* name, const void* value, size_t size) {
+  return fsetxattr(fd, name, value, size, 0);
+}
+int OsFremovexattr(int fd, const char* name) {
+  return fremovexattr(fd, name);
+}
+#else
+ssize_t OsFlistxattr(int, char*, size_t) { return 0; }
+ssize_t OsFgetxattr(int, const char*, void*, size_t) {
+  errno = ENOTSUP;
+  return -1;
+}
+int OsFsetxattr(int, const char*, const void*, size_t) {
+  errno = ENOTSUP;
+  return -1;
+}
+int OsFremovexattr(int, const char*) {
+  errno = ENOTSUP;
+  return -1;
+}
+#endif
 char* OsRealpath(const char* path, char* resolved) {
   return realpath(path, resolved);
 }

@@ -271,7 +271,7 @@ bool FinishWriting(TextWriter* w) {
 }
 
 bool FinishWritingToDisk(TextWriter* w) {
-  bool ok = Drain(w) && FlushToDisk(w->file);
+  bool ok = Drain(w) && FlushToDisk(&w->file);
   if (!CloseFile(&w->file)) ok = false;
   return ok;
 }

@@ -274,9 +274,11 @@ TEST_F(TextFileTest, OpenFailures) {
   File file;
   EXPECT_EQ(OpenForReading(dir_ / "absent", &file), OpenReadResult::kCannotOpen);
   EXPECT_FALSE(OpenForWriting(dir_ / "absent/x", &file));
-  ASSERT_TRUE(CreateExclusive(dir_ / "new", &file));
+  int error = 0;
+  ASSERT_TRUE(CreateExclusive(dir_ / "new", &file, &error));
   EXPECT_TRUE(CloseFile(&file));
-  EXPECT_FALSE(CreateExclusive(dir_ / "new", &file));
+  EXPECT_FALSE(CreateExclusive(dir_ / "new", &file, &error));
+  EXPECT_TRUE(NameTaken(error));
 }
 
 }  // namespace

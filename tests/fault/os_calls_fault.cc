@@ -9,11 +9,16 @@
 // would stop it. When BRANTIX_FAULT_LOG names a file, the program writes
 // there at exit, or just before it kills itself, "<calls> <failures>": the
 // sweep stops once a run made fewer calls than the one it was told to fail.
+// BRANTIX_FAULT_KIND=eintr makes the chosen call fail with EINTR instead,
+// where the system may do so (open, read, write, flock, ftruncate), and
+// BRANTIX_FAULT_KIND=short makes a chosen read or write move only half of
+// its bytes: the program must then get through with the same result.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/xattr.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -27,6 +32,7 @@ struct Injection {
   long long at = 0;  // 0: never fail.
   bool persist = false;
   bool crash = false;
+  enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   long long calls = 0;
   long long failures = 0;
   const char* log = nullptr;
@@ -39,6 +45,11 @@ Injection& State() {
     if (const char* p = getenv("BRANTIX_FAULT_PERSIST")) s.persist = *p == '1';
     if (const char* c = getenv("BRANTIX_FAULT_CRASH")) s.crash = *c == '1';
     s.log = getenv("BRANTIX_FAULT_LOG");
+    if (const char* k = getenv("BRANTIX_FAULT_KIND")) {
+      std::string kind = k;
+      if (kind == "eintr") s.kind = Injection::Kind::kEintr;
+      if (kind == "short") s.kind = Injection::Kind::kShort;
+    }
     return s;
   }();
   return state;
@@ -57,12 +68,27 @@ void WriteLog() {
   close(fd);
 }
 
-// Counts one call; true when this one must fail, with |error| in errno.
-bool Fail(int error) {
+// Counts one call; whether it is one chosen for a fault.
+bool Chosen() {
   Injection& s = State();
   if (s.calls == 0 && s.log != nullptr) atexit(WriteLog);
   ++s.calls;
-  bool fail = s.at > 0 && (s.calls == s.at || (s.persist && s.calls > s.at));
+  return s.at > 0 && (s.calls == s.at || (s.persist && s.calls > s.at));
+}
+
+// Counts one call; true when this one must fail, with |error| in errno.
+// With BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
+bool Fail(int error, bool may_take_eintr = false) {
+  Injection& s = State();
+  bool fail = Chosen();
+  if (s.kind != Injection::Kind::kFail) {
+    if (!fail || s.kind != Injection::Kind::kEintr || !may_take_eintr) {
+      return false;
+    }
+    ++s.failures;
+    errno = EINTR;
+    return true;
+  }
   if (fail && s.crash) {
     ++s.failures;
     WriteLog();
@@ -77,19 +103,35 @@ bool Fail(int error) {
 
 }  // namespace
 
+// A read or write chosen to come up short moves half of its bytes.
+size_t Shortened(size_t size) {
+  Injection& s = State();
+  if (s.kind != Injection::Kind::kShort || size < 2 || s.at <= 0 ||
+      !(s.calls == s.at || (s.persist && s.calls > s.at))) {
+    return size;
+  }
+  ++s.failures;
+  return size / 2;
+}
+
 int OsOpen(const char* path, int flags, mode_t mode) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, true)) return -1;
   return open(path, flags, mode);
 }
 
 ssize_t OsRead(int fd, void* data, size_t size) {
-  if (Fail(EIO)) return -1;
-  return read(fd, data, size);
+  if (Fail(EIO, true)) return -1;
+  return read(fd, data, Shortened(size));
 }
 
 ssize_t OsWrite(int fd, const void* data, size_t size) {
-  if (Fail(ENOSPC)) return -1;
-  return write(fd, data, size);
+  if (Fail(ENOSPC, true)) return -1;
+  return write(fd, data, Shortened(size));
+}
+
+int OsDup(int fd) {
+  if (Fail(EMFILE)) return -1;
+  return fcntl(fd, F_DUPFD_CLOEXEC, 0);
 }
 
 // A close that fails still releases the descriptor, as on Linux.
@@ -107,7 +149,6 @@ int OsRename(const char* from, const char* to) {
   return rename(from, to);
 }
 
-
 int OsUnlink(const char* path) {
   if (Fail(EIO)) return -1;
   return unlink(path);
@@ -124,7 +165,7 @@ int OsStat(const char* path, struct stat* status) {
 }
 
 int OsFlock(int fd, int operation) {
-  if (Fail(ENOLCK)) return -1;
+  if (Fail(ENOLCK, true)) return -1;
   return flock(fd, operation);
 }
 
@@ -136,6 +177,36 @@ int OsFsync(int fd) {
 int OsStartWriteBack(int fd, off_t offset, off_t length) {
   if (Fail(EIO)) return -1;
   return sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
+
+off_t OsLseek(int fd, off_t offset, int whence) {
+  if (Fail(EIO)) return -1;
+  return lseek(fd, offset, whence);
+}
+
+int OsFtruncate(int fd, off_t length) {
+  if (Fail(EIO, true)) return -1;
+  return ftruncate(fd, length);
+}
+
+ssize_t OsFlistxattr(int fd, char* names, size_t size) {
+  if (Fail(EIO)) return -1;
+  return flistxattr(fd, names, size);
+}
+
+ssize_t OsFgetxattr(int fd, const char* name, void* value, size_t size) {
+  if (Fail(EIO)) return -1;
+  return fgetxattr(fd, name, value, size);
+}
+
+int OsFsetxattr(int fd, const char* name, const void* value, size_t size) {
+  if (Fail(EPERM)) return -1;
+  return fsetxattr(fd, name, value, size, 0);
+}
+
+int OsFremovexattr(int fd, const char* name) {
+  if (Fail(EPERM)) return -1;
+  return fremovexattr(fd, name);
 }
 
 int OsFchmod(int fd, mode_t mode) {

@@ -1,0 +1,276 @@
+#include "run/in_place.h"
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <sstream>
+
+#include "run/messages.h"
+#include "text/interrupt.h"
+
+namespace {
+
+constexpr std::size_t kBlock = 256 * 1024;
+constexpr char kJournalHeader[] = "brantix journal 1";
+
+// The backup as the journal records it.
+struct BackupRecord {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::uint64_t checksum = 0;
+  std::string path;  ///< Its full name, links followed.
+};
+
+// A checksum of 64 bits over whole words, fast enough to run over a large
+// backup: it catches a changed backup, not a forged one, which the owner
+// check of the journal keeps out.
+class Checksum {
+ public:
+  void Add(const char* data, std::size_t size) {
+    std::size_t i = 0;
+    if (filled_ == 0) {
+      for (; i + 8 <= size; i += 8) {
+        std::memcpy(&word_, data + i, 8);
+        filled_ = 8;
+        Mix();
+      }
+    }
+    for (; i < size; ++i) {
+      word_ |= static_cast<std::uint64_t>(static_cast<unsigned char>(data[i]))
+               << (8 * filled_);
+      if (++filled_ == 8) Mix();
+    }
+  }
+  std::uint64_t Value() {
+    Mix();
+    return state_ ^ length_;
+  }
+
+ private:
+  void Mix() {
+    state_ = (state_ ^ word_) * 0x100000001B3ULL;
+    state_ ^= state_ >> 29;
+    length_ += filled_;
+    word_ = 0;
+    filled_ = 0;
+  }
+  std::uint64_t state_ = 0xCBF29CE484222325ULL;
+  std::uint64_t word_ = 0;
+  std::uint64_t length_ = 0;
+  int filled_ = 0;
+};
+
+// Reads |file| from its start to its end into |sum|. Returns false on a
+// read error.
+bool SumOf(File* file, std::uint64_t* sum, std::uint64_t* size) {
+  if (!RewindFile(file)) return false;
+  auto buffer = std::make_unique<char[]>(kBlock);
+  Checksum checksum;
+  *size = 0;
+  for (;;) {
+    std::int64_t got = ReadSome(file, buffer.get(), kBlock);
+    if (got < 0) return false;
+    if (got == 0) break;
+    checksum.Add(buffer.get(), static_cast<std::size_t>(got));
+    *size += static_cast<std::uint64_t>(got);
+  }
+  *sum = checksum.Value();
+  return true;
+}
+
+// Which of the two files of a copy failed, for its error number.
+struct CopyFailure {
+  int error = 0;
+};
+
+// Writes the whole of |from| over |to| from its start, cuts |to| to that
+// length and flushes it to the disk.
+bool CopyOver(File* from, File* to, CopyFailure* failure) {
+  if (!RewindFile(from) || !RewindFile(to)) {
+    failure->error = from->error() != 0 ? from->error() : to->error();
+    return false;
+  }
+  auto buffer = std::make_unique<char[]>(kBlock);
+  std::uint64_t total = 0;
+  for (;;) {
+    std::int64_t got = ReadSome(from, buffer.get(), kBlock);
+    if (got < 0) return failure->error = from->error(), false;
+    if (got == 0) break;
+    if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
+      return failure->error = to->error(), false;
+    }
+    total += static_cast<std::uint64_t>(got);
+  }
+  if (!SetLength(to, total) || !FlushToDisk(to)) {
+    return failure->error = to->error(), false;
+  }
+  return true;
+}
+
+std::string Hex(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016" PRIx64, value);
+  return text;
+}
+
+std::string JournalText(const Page& page, const BackupRecord& backup) {
+  std::ostringstream out;
+  out << kJournalHeader << "\npage " << page.info.device << ' '
+      << page.info.inode << "\nbackup " << backup.device << ' ' << backup.inode
+      << ' ' << backup.size << ' ' << backup.checksum << '\n'
+      << backup.path;
+  return out.str();
+}
+
+bool ParseJournal(const std::string& text, const Page& page,
+                  BackupRecord* backup) {
+  std::istringstream in(text);
+  std::string header, page_word, backup_word;
+  std::uint64_t device = 0, inode = 0;
+  if (!std::getline(in, header) || header != kJournalHeader ||
+      !(in >> page_word >> device >> inode) || page_word != "page" ||
+      device != page.info.device || inode != page.info.inode ||
+      !(in >> backup_word >> backup->device >> backup->inode >>
+        backup->size >> backup->checksum) ||
+      backup_word != "backup" || in.get() != '\n' ||
+      !std::getline(in, backup->path, '\0') || backup->path.empty()) {
+    return false;
+  }
+  return true;
+}
+
+// Reads a journal of at most a few kilobytes.
+bool ReadSmallFile(File* file, std::string* text) {
+  char buffer[4096];
+  text->clear();
+  for (;;) {
+    std::int64_t got = ReadSome(file, buffer, sizeof buffer);
+    if (got < 0) return false;
+    if (got == 0) return true;
+    text->append(buffer, static_cast<std::size_t>(got));
+    if (text->size() > 16384) return false;
+  }
+}
+
+// Opens the backup a journal names, and checks that it is still the very
+// file, with the very bytes, that the journal recorded.
+bool OpenRecordedBackup(const BackupRecord& record, File* backup) {
+  FileInfo info;
+  std::uint64_t sum = 0, size = 0;
+  return OpenForReading(record.path, backup, Links::kRefuse) ==
+             OpenReadResult::kOk &&
+         GetFileInfo(backup, &info) && info.device == record.device &&
+         info.inode == record.inode && info.size == record.size &&
+         SumOf(backup, &sum, &size) && size == record.size &&
+         sum == record.checksum;
+}
+
+void RemoveJournal(const std::string& journal) {
+  RemoveFile(journal);
+  FlushFolderOf(journal);
+}
+
+}  // namespace
+
+std::string JournalName(const Page& page) {
+  return FolderPart(page.real_name) + ".brantix-" + Hex(page.info.device) +
+         "-" + Hex(page.info.inode) + ".journal";
+}
+
+Recovery RecoverInterruptedRun(Page* page, std::string* err) {
+  const std::string journal = JournalName(*page);
+  File file;
+  OpenReadResult opened = OpenForReading(journal, &file, Links::kRefuse);
+  if (opened != OpenReadResult::kOk) {
+    FileInfo ignored;
+    bool exists = true;
+    if (opened == OpenReadResult::kCannotOpen &&
+        GetNameInfo(journal, &ignored, &exists) && !exists) {
+      return Recovery::kNone;
+    }
+    *err = MsgJournalUntrusted(journal, page->name);
+    return Recovery::kRefused;
+  }
+  // Someone else could have left a journal and a backup of their own in a
+  // shared folder: only this user's or the page owner's journal counts.
+  FileInfo info;
+  std::string text;
+  BackupRecord record;
+  File backup;
+  if (!GetFileInfo(&file, &info) ||
+      (FilesHaveOwners() && info.owner != CurrentUser() &&
+       info.owner != page->info.owner) ||
+      !ReadSmallFile(&file, &text) || !ParseJournal(text, *page, &record) ||
+      !OpenRecordedBackup(record, &backup)) {
+    *err = MsgJournalUntrusted(journal, page->name);
+    return Recovery::kRefused;
+  }
+  CopyFailure failure;
+  HoldInterruptions();
+  if (!page->writable || !CopyOver(&backup, &page->file, &failure)) {
+    *err = MsgNotRestored(page->name, record.path,
+                          page->writable ? KindOf(failure.error)
+                                         : FailureKind::kRefused);
+    return Recovery::kRefused;
+  }
+  RemoveJournal(journal);
+  *err = MsgRestored(page->name, record.path);
+  return Recovery::kRestored;
+}
+
+bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
+                  std::string* err) {
+  // The backup the journal relies on: the file this run wrote and renamed,
+  // still under its name, with the bytes it holds now.
+  BackupRecord record;
+  FileInfo info, named;
+  bool exists = false;
+  if (!GetFileInfo(&backup->reread, &info) ||
+      !SumOf(&backup->reread, &record.checksum, &record.size) ||
+      !RealName(backup->target, &record.path) ||
+      !GetNameInfo(record.path, &named, &exists) || !exists ||
+      !SameFile(info, named) || info.size != record.size) {
+    *err = MsgPageWriteError(page->name, KindOf(backup->reread.error()));
+    return false;
+  }
+  record.device = info.device;
+  record.inode = info.inode;
+
+  const std::string journal = JournalName(*page);
+  const std::string text = JournalText(*page, record);
+  File file;
+  int error = 0;
+  if (!CreateExclusive(journal, &file, &error)) {
+    *err = MsgPageWriteError(page->name, KindOf(error));
+    return false;
+  }
+  if (!WriteAll(&file, text.data(), text.size()) || !FlushToDisk(&file) ||
+      !CloseFile(&file)) {
+    error = file.error();
+    CloseFile(&file);
+    RemoveFile(journal);
+    *err = MsgPageWriteError(page->name, KindOf(error));
+    return false;
+  }
+  FlushFolderOf(journal);
+
+  // From the first byte written to the page until it is whole again, an
+  // interruption waits: the page must not be left half-written.
+  HoldInterruptions();
+  CopyFailure failure;
+  if (!CopyOver(&fresh->reread, &page->file, &failure)) {
+    CopyFailure ignored;
+    const FailureKind kind = KindOf(failure.error);
+    if (CopyOver(&backup->reread, &page->file, &ignored)) {
+      RemoveJournal(journal);
+      *err = MsgInPlaceUndone(page->name, backup->target, kind);
+    } else {
+      *err = MsgInPlaceLeft(page->name, backup->target, kind);
+    }
+    return false;
+  }
+  RemoveJournal(journal);
+  return true;
+}
