@@ -167,7 +167,11 @@ bool OpenRecordedBackup(const BackupRecord& record, File* backup) {
          sum == record.checksum;
 }
 
-void RemoveJournal(const std::string& journal) {
+// Ends the journal's life: emptied and flushed first, which is enough for
+// a later run to know that there is nothing to put back, then removed.
+void RemoveJournal(const std::string& journal, File* file) {
+  (void)(SetLength(file, 0) && FlushToDisk(file));
+  CloseFile(file);
   RemoveFile(journal);
   FlushFolderOf(journal);
 }
@@ -199,6 +203,12 @@ Recovery RecoverInterruptedRun(Page* page, std::string* err) {
   std::string text;
   BackupRecord record;
   File backup;
+  // An empty journal is one whose run had finished: nothing to put back.
+  if (GetFileInfo(&file, &info) && info.size == 0) {
+    CloseFile(&file);
+    RemoveFile(journal);
+    return Recovery::kNone;
+  }
   if (!GetFileInfo(&file, &info) ||
       (FilesHaveOwners() && info.owner != CurrentUser() &&
        info.owner != page->info.owner) ||
@@ -215,7 +225,9 @@ Recovery RecoverInterruptedRun(Page* page, std::string* err) {
                                          : FailureKind::kRefused);
     return Recovery::kRefused;
   }
-  RemoveJournal(journal);
+  // Put back, the page is its backup: a journal left now would only put
+  // the same text back again.
+  RemoveJournal(journal, &file);
   *err = MsgRestored(page->name, record.path);
   return Recovery::kRestored;
 }
@@ -246,8 +258,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
     *err = MsgPageWriteError(page->name, KindOf(error));
     return false;
   }
-  if (!WriteAll(&file, text.data(), text.size()) || !FlushToDisk(&file) ||
-      !CloseFile(&file)) {
+  if (!WriteAll(&file, text.data(), text.size()) || !FlushToDisk(&file)) {
     error = file.error();
     CloseFile(&file);
     RemoveFile(journal);
@@ -264,13 +275,13 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
     CopyFailure ignored;
     const FailureKind kind = KindOf(failure.error);
     if (CopyOver(&backup->reread, &page->file, &ignored)) {
-      RemoveJournal(journal);
+      RemoveJournal(journal, &file);
       *err = MsgInPlaceUndone(page->name, backup->target, kind);
     } else {
       *err = MsgInPlaceLeft(page->name, backup->target, kind);
     }
     return false;
   }
-  RemoveJournal(journal);
+  RemoveJournal(journal, &file);
   return true;
 }

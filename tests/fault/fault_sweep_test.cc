@@ -2,9 +2,12 @@
 // time with a different write limit, with a different platform call
 // failing, or killed at a different platform call, and the files checked
 // after every run. Whatever happens, the page is exactly its old text or
-// exactly its new text, the backup is complete or the earlier one, a run
-// that says it failed has left the page as it was, and the only files left
-// behind are a killed run's temporary files, named after brantix.
+// exactly its new text (or, while the journal of a page written in place
+// is there, anything, which the next run puts back from the complete
+// backup), the backup is complete or the earlier one, a run that says it
+// failed has left the page as it was, and the only files left behind are a
+// killed run's temporary files and journal, named after brantix. System
+// calls interrupted (EINTR) or coming up short change nothing at all.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -17,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e.h"
 #include "tests/process.h"
 #include "tests/test_util.h"
 #include "tests/text_model.h"
@@ -25,12 +29,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char kConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
-const char kPrompts[] =
-    "\nNumero de colonne : \nTexte d'entete : Nom icone 1: Nom icone 2: "
-    "Nom de la MAP: Nom Fichier pour le lien : ";
-const char kParams[] = "2\nNouvelle colonne\nvideo.gif\nson.gif\ncarte\nfilm.htm\n";
+const char kSweepParams[] =
+    "2\nNouvelle colonne\nvideo.gif\nson.gif\ncarte\nfilm.htm\n";
 const char kPageName[] = "page.htm";
+// A second name of the page, for the scenes where a rename would cut it
+// off: the page is then written in place, under a journal.
+const char kLinkName[] = "lien.htm";
 const char kBackupName[] = "page.htm.orig";
 const char kOldBackup[] = "sauvegarde d'une execution precedente\r\n";
 
@@ -77,7 +81,7 @@ struct Environment {
   }
 };
 
-enum class Mode { kLimit, kOnce, kPersist, kCrash };
+enum class Mode { kLimit, kOnce, kPersist, kCrash, kEintr, kShort };
 
 // The page and backup before a run, and what a complete run leaves.
 struct Scene {
@@ -85,7 +89,12 @@ struct Scene {
   std::optional<std::string> old_backup;
   std::string expected_page;
   std::string expected_backup;
+  bool hard_link = false;  ///< The page has a second name, kLinkName.
 };
+
+bool IsJournal(const std::string& name) {
+  return name.starts_with(".brantix-") && name.ends_with(".journal");
+}
 
 class FaultSweep : public ::testing::Test {
  protected:
@@ -100,8 +109,20 @@ class FaultSweep : public ::testing::Test {
   void Prepare(const Scene& s) {
     for (const auto& e : fs::directory_iterator(dir_.path)) fs::remove_all(e);
     WriteBytes(Path(kPageName), s.page);
-    WriteBytes(Path("param.txt"), kParams);
+    WriteBytes(Path("param.txt"), kSweepParams);
     if (s.old_backup) WriteBytes(Path(kBackupName), *s.old_backup);
+    if (s.hard_link) fs::create_hard_link(Path(kPageName), Path(kLinkName));
+  }
+
+  // Whether a journal that still says the page is being written is there.
+  // An emptied one, whose removal failed, says nothing and may stay.
+  bool JournalLeft() {
+    for (const auto& e : fs::directory_iterator(dir_.path)) {
+      if (IsJournal(e.path().filename().string()) && fs::file_size(e) > 0) {
+        return true;
+      }
+    }
+    return false;
   }
 
   RunResult Run(long long limit = -1) {
@@ -118,17 +139,20 @@ class FaultSweep : public ::testing::Test {
   // question is printed: the page is then rewritten from its backup.
   RunResult RunDialogue() {
     Session session = StartSession({kPageName}, dir_.path.string());
-    std::string answers = kParams;
+    std::string answers = kSweepParams;
     bool asked = true;
-    for (std::size_t end; asked && (end = answers.find('\n')) != std::string::npos;) {
-      asked = WaitFor(&session, ": ");
+    std::string prompts;
+    for (const char* prompt : kPrompts) {
+      prompts += prompt;
+      std::size_t end = answers.find('\n');
+      asked = asked && WaitFor(&session, prompt);
       if (asked) Send(&session, answers.substr(0, end + 1));
       answers.erase(0, end + 1);
     }
     if (asked && WaitFor(&session, kConfirm)) Send(&session, "\n");
     RunResult result = Finish(&session);
     // What follows the prompts is the run's message.
-    const std::string prompts = std::string(kPrompts) + kConfirm;
+    prompts += kConfirm;
     std::size_t same = 0;
     while (same < result.output.size() && same < prompts.size() &&
            result.output[same] == prompts[same]) {
@@ -140,9 +164,11 @@ class FaultSweep : public ::testing::Test {
 
   // A scene whose expected result is what the real program makes of the
   // page without any limit.
-  Scene MakeScene(const std::string& page, bool old_backup) {
+  Scene MakeScene(const std::string& page, bool old_backup,
+                  bool hard_link = false) {
     Scene s;
     s.page = page;
+    s.hard_link = hard_link;
     Prepare(s);
     RunResult r = Run();
     EXPECT_EQ(r.status, 0) << r.output;
@@ -160,16 +186,27 @@ class FaultSweep : public ::testing::Test {
     SCOPED_TRACE(what + ", output: " + r.output);
     for (const auto& e : fs::directory_iterator(dir_.path)) {
       std::string name = e.path().filename().string();
-      // A killed run cannot remove its temporary file, nor one on a disk
-      // where every call fails.
-      bool may_stay = (mode == Mode::kCrash || mode == Mode::kPersist) &&
-                      name.starts_with("brantix-") && name.ends_with(".tmp");
+      // A killed run cannot remove its temporary file or journal; a run
+      // whose removal of its temporary file failed leaves it too.
+      const bool temporary =
+          name.starts_with("brantix-") && name.ends_with(".tmp");
+      bool may_stay =
+          ((mode == Mode::kCrash || mode == Mode::kPersist) &&
+           (temporary || IsJournal(name))) ||
+          (mode == Mode::kOnce && temporary);
+      const bool emptied_journal = IsJournal(name) && fs::file_size(e) == 0;
       EXPECT_TRUE(name == kPageName || name == kBackupName ||
-                  name == "param.txt" || may_stay)
+                  name == "param.txt" || (s.hard_link && name == kLinkName) ||
+                  may_stay || emptied_journal)
           << "left behind: " << name;
     }
     ASSERT_TRUE(fs::is_regular_file(Path(kPageName))) << "the page is gone";
     const std::string page = ReadBytes(Path(kPageName));
+    if (s.hard_link) {
+      EXPECT_TRUE(fs::equivalent(Path(kPageName), Path(kLinkName)))
+          << "the page lost its second name";
+    }
+    const bool journal = JournalLeft();
     const bool has_backup = fs::exists(Path(kBackupName));
     const std::string backup = has_backup ? ReadBytes(Path(kBackupName)) : "";
     const bool backup_complete = has_backup && backup == s.expected_backup;
@@ -179,15 +216,22 @@ class FaultSweep : public ::testing::Test {
         << "backup neither complete nor the earlier one: " << backup.size()
         << " bytes";
 
-    if (mode == Mode::kCrash) {
-      EXPECT_EQ(r.status, -SIGKILL);
-      EXPECT_TRUE(page == s.page || page == s.expected_page)
+    if (mode == Mode::kCrash || (mode == Mode::kPersist && journal)) {
+      if (mode == Mode::kCrash) {
+        EXPECT_EQ(r.status, -SIGKILL);
+      }
+      EXPECT_TRUE(page == s.page || page == s.expected_page || journal)
           << "page neither old nor new: " << page.size() << " bytes";
-      // The new page is renamed into place only after the backup.
-      if (page != s.page) {
+      // The new page goes in place only after the backup, and the journal
+      // is written only once the backup is complete.
+      if (page != s.page || journal) {
         EXPECT_TRUE(backup_complete);
       }
       return;
+    }
+    EXPECT_FALSE(journal) << "a journal left by a run that was not killed";
+    if (mode == Mode::kEintr || mode == Mode::kShort) {
+      EXPECT_EQ(r.status, 0) << "an interrupted or short call is not a failure";
     }
     if (r.status == 0) {
       EXPECT_EQ(r.output, dialogue_ ? "" : kConfirm);
@@ -201,8 +245,12 @@ class FaultSweep : public ::testing::Test {
     std::string message = r.output;
     if (message.starts_with(kConfirm)) message.erase(0, sizeof kConfirm - 1);
     EXPECT_FALSE(message.empty()) << "stopped without a message";
-    EXPECT_TRUE(page == s.page) << "the run failed, yet the page changed: "
-                                << page.size() << " bytes";
+    // A page written in place and failing midway is put back at once from
+    // its backup, with the backup's CR LF line ends, and the message says so.
+    const bool put_back =
+        message.find("remis tel qu'il etait") != std::string::npos;
+    EXPECT_TRUE(page == s.page || (put_back && page == s.expected_backup))
+        << "the run failed, yet the page changed: " << page.size() << " bytes";
   }
 
   // Every limit from 0 to past the larger of the finished page and the
@@ -254,8 +302,12 @@ class FaultSweep : public ::testing::Test {
       Environment env;
       env.Set("BRANTIX_PROGRAM", faulty);
       env.Set("BRANTIX_FAULT_AT", std::to_string(n));
-      env.Set("BRANTIX_FAULT_PERSIST", mode == Mode::kPersist ? "1" : "0");
+      env.Set("BRANTIX_FAULT_PERSIST",
+              mode == Mode::kPersist || mode == Mode::kShort ? "1" : "0");
       env.Set("BRANTIX_FAULT_CRASH", mode == Mode::kCrash ? "1" : "0");
+      env.Set("BRANTIX_FAULT_KIND", mode == Mode::kEintr   ? "eintr"
+                                    : mode == Mode::kShort ? "short"
+                                                           : "fail");
       env.Set("BRANTIX_FAULT_LOG", log);
       std::remove(log.c_str());
       Prepare(s);
@@ -269,12 +321,32 @@ class FaultSweep : public ::testing::Test {
       EXPECT_GE(calls, 0) << "unreadable call log";
       const char* how = mode == Mode::kPersist ? "every call from "
                         : mode == Mode::kCrash   ? "killed at call "
+                        : mode == Mode::kEintr   ? "EINTR at call "
+                        : mode == Mode::kShort   ? "short from call "
                                                  : "only call ";
-      Check(s, r, failures == 0 ? Mode::kOnce : mode,
+      const bool faulty_run = failures > 0 || mode == Mode::kEintr ||
+                              mode == Mode::kShort;
+      Check(s, r, faulty_run ? mode : Mode::kOnce,
             how + std::to_string(n) + " of " + std::to_string(calls));
       if (::testing::Test::HasFailure()) break;
+      if (failures > 0 && JournalLeft()) {
+        // Killed while the page was written in place: the next run puts
+        // the backup back, says so and stops; the one after goes through.
+        env.Set("BRANTIX_FAULT_AT", "0");
+        RunResult restore = Run();
+        ++runs;
+        EXPECT_EQ(restore.status, 255);
+        EXPECT_NE(restore.output.find("remis tel qu'il etait depuis sa "
+                                      "sauvegarde"),
+                  std::string::npos)
+            << restore.output;
+        EXPECT_TRUE(ReadBytes(Path(kPageName)) == s.expected_backup);
+        EXPECT_FALSE(JournalLeft());
+        if (::testing::Test::HasFailure()) break;
+      }
       if (mode == Mode::kCrash && failures > 0 &&
-          ReadBytes(Path(kPageName)) == s.page) {
+          (ReadBytes(Path(kPageName)) == s.page ||
+           ReadBytes(Path(kPageName)) == s.expected_backup)) {
         // Run again on what the killed run left: it must go through.
         env.Set("BRANTIX_FAULT_AT", "0");
         RunResult again = Run();
@@ -284,7 +356,7 @@ class FaultSweep : public ::testing::Test {
         EXPECT_TRUE(ReadBytes(Path(kBackupName)) == s.expected_backup);
         if (::testing::Test::HasFailure()) break;
       }
-      if (failures == 0) {
+      if (calls < n) {
         // The run got through without reaching call |n|.
         EXPECT_EQ(r.status, 0);
         break;
@@ -334,7 +406,7 @@ TEST_F(FaultSweep, PageThatIsAFolder) {
     for (bool old_backup : {false, true}) {
       for (const auto& e : fs::directory_iterator(dir_.path)) fs::remove_all(e);
       fs::create_directory(Path(kPageName));
-      WriteBytes(Path("param.txt"), kParams);
+      WriteBytes(Path("param.txt"), kSweepParams);
       if (old_backup) WriteBytes(Path(kBackupName), kOldBackup);
       RunResult r = Run(limit);
       ++runs;
@@ -362,7 +434,7 @@ TEST_F(FaultSweep, BackupNameTakenByAFolder) {
   for (long long limit : {-1LL, 0LL, 1LL, 511LL, 512LL, 513LL, 100000LL}) {
     for (const auto& e : fs::directory_iterator(dir_.path)) fs::remove_all(e);
     WriteBytes(Path(kPageName), page);
-    WriteBytes(Path("param.txt"), kParams);
+    WriteBytes(Path("param.txt"), kSweepParams);
     fs::create_directory(Path(kBackupName));
     WriteBytes(Path(kBackupName) + "/dedans.txt", "garde");
     RunResult r = Run(limit);
@@ -371,7 +443,9 @@ TEST_F(FaultSweep, BackupNameTakenByAFolder) {
     EXPECT_EQ(r.status, 255);
     // Below the page's size the copy fails first; above, the rename does.
     EXPECT_TRUE(r.output == "impossible de creer la sauvegarde page.htm.orig" ||
-                r.output == "erreur d'ecriture de la sauvegarde page.htm.orig")
+                r.output ==
+                    "erreur d'ecriture de la sauvegarde page.htm.orig (disque "
+                    "plein ou quota atteint)")
         << r.output;
     EXPECT_TRUE(ReadBytes(Path(kPageName)) == page);
     EXPECT_EQ(ReadBytes(Path(kBackupName) + "/dedans.txt"), "garde");
@@ -384,16 +458,25 @@ TEST_F(FaultSweep, BackupNameTakenByAFolder) {
 
 TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
   int runs = 0;
-  for (int rows : {14, 2600}) {
-    Scene s = MakeScene(SamplePage(rows), true);
+  // A page replaced by a rename, small and larger than the buffers, then a
+  // page with a second name, written in place under a journal.
+  for (auto [rows, hard_link] : {std::pair{14, false}, std::pair{2600, false},
+                                 std::pair{14, true}, std::pair{2600, true}}) {
+    Scene s = MakeScene(SamplePage(rows), true, hard_link);
     ASSERT_FALSE(HasFailure());
-    int once = SweepCalls(s, Mode::kOnce);
-    int persist = SweepCalls(s, Mode::kPersist);
-    int crash = SweepCalls(s, Mode::kCrash);
-    std::printf("%zu-byte page: %d runs with one call failing, %d with every "
-                "call failing from one on, %d killed at one call\n",
-                s.page.size(), once, persist, crash);
-    runs += once + persist + crash;
+    int counts[6] = {};
+    const Mode modes[] = {Mode::kOnce, Mode::kPersist, Mode::kCrash,
+                          Mode::kEintr, Mode::kShort};
+    for (Mode mode : modes) {
+      counts[static_cast<int>(mode)] = SweepCalls(s, mode);
+      runs += counts[static_cast<int>(mode)];
+      if (HasFailure()) break;
+    }
+    std::printf("%zu-byte page%s: %d runs with one call failing, %d with "
+                "every call failing from one on, %d killed at one call, %d "
+                "with EINTR, %d with short reads and writes\n",
+                s.page.size(), hard_link ? " with a hard link" : "",
+                counts[1], counts[2], counts[3], counts[4], counts[5]);
     if (HasFailure()) break;
   }
   std::printf("platform calls failing or killing: %d runs\n", runs);
@@ -406,7 +489,8 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurnInTheDialogue) {
   ASSERT_FALSE(HasFailure());
   dialogue_ = true;
   int runs = 0;
-  for (Mode mode : {Mode::kOnce, Mode::kPersist, Mode::kCrash}) {
+  for (Mode mode : {Mode::kOnce, Mode::kPersist, Mode::kCrash, Mode::kEintr,
+                    Mode::kShort}) {
     runs += SweepCalls(s, mode);
     if (HasFailure()) break;
   }
