@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "rewrite/rewrite.h"
+#include "run/checksum.h"
 #include "run/in_place.h"
 #include "run/messages.h"
 #include "text/interrupt.h"
@@ -25,6 +26,25 @@ bool CheckBackupName(const Page& page, const std::string& nom_sauvegarde,
     return false;
   }
   return true;
+}
+
+// Whether an edit made to the page right after |opened_at| could keep the
+// times |info| holds: file systems stamp times in steps, of a few
+// milliseconds, or of one or two seconds where times are whole seconds.
+bool TimesMayHideAnEdit(const FileInfo& info, std::int64_t opened_at) {
+  constexpr std::int64_t kSecond = 1000000000;
+  const bool whole_seconds =
+      info.modified % kSecond == 0 && info.changed % kSecond == 0;
+  const std::int64_t step =
+      whole_seconds ? 2 * kSecond + kSecond / 10 : kSecond / 20;
+  return opened_at - std::max(info.modified, info.changed) < step;
+}
+
+// Whether the page still holds the bytes it held when it was opened.
+bool SameBytes(Page* page) {
+  std::uint64_t sum = 0, size = 0;
+  return SumOf(&page->file, &sum, &size) && sum == page->sum &&
+         size == page->info.size;
 }
 
 // The folder of |path| as a user would name it.
@@ -52,9 +72,12 @@ bool OpenPage(const std::string& nom_du_fichier,
     *err = MsgPageLocked(nom_du_fichier);
     return false;
   }
-  page->opened_at = TimeNow();
+  const std::int64_t opened_at = TimeNow();
+  std::uint64_t size = 0;
   if (!GetFileInfo(&page->file, &page->info) ||
-      !RealName(nom_du_fichier, &page->real_name)) {
+      !RealName(nom_du_fichier, &page->real_name) ||
+      ((page->recent = TimesMayHideAnEdit(page->info, opened_at)) &&
+       !SumOf(&page->file, &page->sum, &size))) {
     *err = MsgPageReadError(nom_du_fichier, KindOf(page->file.error()));
     return false;
   }
@@ -172,51 +195,8 @@ bool ReadPage(Page* page, const std::string& nom_sauvegarde,
 
 namespace {
 
-// Whether an edit made to the page right after the run opened it could
-// have kept its times: the file system stamps times in steps, of a few
-// milliseconds, or of one or two seconds where times are whole seconds.
-bool TimesMayHideAnEdit(const Page& page) {
-  constexpr std::int64_t kSecond = 1000000000;
-  const FileInfo& i = page.info;
-  const bool whole_seconds = i.modified % kSecond == 0 && i.changed % kSecond == 0;
-  const std::int64_t step = whole_seconds ? 2 * kSecond + kSecond / 10
-                                          : kSecond / 20;
-  return page.opened_at - std::max(i.modified, i.changed) < step;
-}
-
-// Whether the page, read again from its start, still gives the text of its
-// backup: each LF that does not follow a CR written as CR LF.
-bool SameTextAsBackup(Page* page, Replacement* backup) {
-  constexpr std::size_t kBlock = 64 * 1024;
-  if (!RewindFile(&page->file) || !RewindFile(&backup->reread)) return false;
-  auto raw = std::make_unique<char[]>(kBlock);
-  auto text = std::make_unique<char[]>(2 * kBlock);
-  auto copy = std::make_unique<char[]>(2 * kBlock);
-  bool cr_before = false;
-  for (;;) {
-    std::int64_t got = ReadSome(&page->file, raw.get(), kBlock);
-    if (got < 0) return false;
-    std::size_t size = 0;
-    for (std::int64_t i = 0; i < got; ++i) {
-      if (raw[i] == '\n' && !cr_before) text[size++] = '\r';
-      text[size++] = raw[i];
-      cr_before = raw[i] == '\r';
-    }
-    // The same count of bytes from the backup, or its end.
-    std::size_t have = 0;
-    while (have < size) {
-      std::int64_t more = ReadSome(&backup->reread, copy.get() + have,
-                                   size - have);
-      if (more <= 0) return false;
-      have += static_cast<std::size_t>(more);
-    }
-    if (!std::equal(text.get(), text.get() + size, copy.get())) return false;
-    if (got == 0) return ReadSome(&backup->reread, copy.get(), 1) == 0;
-  }
-}
-
 // The page's last checks, just before it is replaced.
-bool StillTheSamePage(Page* page, Replacement* backup, std::string* err) {
+bool StillTheSamePage(Page* page, std::string* err) {
   if (Interrupted()) {
     *err = MsgInterruption(page->name);
     return false;
@@ -226,7 +206,7 @@ bool StillTheSamePage(Page* page, Replacement* backup, std::string* err) {
   if (!GetFileInfo(&page->file, &now) || !Unchanged(page->info, now) ||
       !GetNameInfo(page->real_name, &named, &exists) || !exists ||
       !SameFile(page->info, named) ||
-      (TimesMayHideAnEdit(*page) && !SameTextAsBackup(page, backup))) {
+      (page->recent && !SameBytes(page))) {
     *err = Interrupted() ? MsgInterruption(page->name)
                          : MsgPageChanged(page->name);
     return false;
@@ -250,7 +230,7 @@ bool ReopenPage(Page* page) {
 
 bool PutNewPageInPlace(Page* page, Replacement* fresh, Replacement* backup,
                        std::string* err) {
-  if (!StillTheSamePage(page, backup, err)) return false;
+  if (!StillTheSamePage(page, err)) return false;
   // A rename gives the page the new file's owner, group, attributes and
   // one name: only when they are the page's own does it keep the page as
   // it was.

@@ -18,7 +18,10 @@ struct Page {
   FileInfo info;          ///< The page as the run first opened it.
   File file;              ///< Open on the page, and locked, until the end.
   bool writable = false;  ///< |file| may write the page.
-  std::int64_t opened_at = 0;  ///< When it was opened, as TimeNow() gives.
+  /// Its times are too recent to tell an edit made during the run: its
+  /// bytes are then checked against |sum| before it is replaced.
+  bool recent = false;
+  std::uint64_t sum = 0;  ///< The checksum of its bytes when it was opened.
 };
 
 /// Opens the page |nom_du_fichier| and locks it against another brantix.
@@ -45,8 +48,7 @@ bool ReadPage(Page* page, const std::string& nom_sauvegarde,
               Replacement* fresh, std::string* err);
 
 /// Puts |fresh| in place of the page, unless the run has been interrupted
-/// or the page has changed since it was opened (|backup| holds the text
-/// read then). Renames it when that keeps the page's owner, group,
+/// or the page has changed since it was opened. Renames it when that keeps the page's owner, group,
 /// attributes and links; otherwise writes it in place, under a journal.
 /// Returns false with the message in |err|.
 bool PutNewPageInPlace(Page* page, Replacement* fresh, Replacement* backup,

@@ -3,18 +3,30 @@
 // no one reads, and interruptions at any moment. Each run ends with a
 // message, and the page keeps its old text or gets its whole new text.
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 
 #include "tests/e2e.h"
+#include "tests/expected_cells.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const char kPage[] = "<table>\n<tr>\n<td>\nA\n</td>\n</tr>\n<tr>\n<td>\nB\n</td>\n</tr>\n</table>\n";
+
+// kPage rewritten with kParams: a heading cell, then a dash cell.
+std::string NewPage() {
+  return EveryLfToCrLf("<table>\n<tr>\n<td>\nA\n</td>\n" +
+                       HeadingCell("Entete") +
+                       "</tr>\n<tr>\n<td>\nB\n</td>\n" + DashCell() +
+                       "</tr>\n</table>\n");
+}
 
 struct Refusal {
   std::string what;
@@ -89,7 +101,7 @@ TEST_F(SafetyTest, SecondRunOnTheSamePageStopsAtOnce) {
   RunResult done = Finish(&first);
   EXPECT_EQ(done.status, 0) << done.output;
   EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
-  EXPECT_NE(Get("page.htm"), LoneLfToCrLf(kPage));
+  EXPECT_EQ(Get("page.htm"), NewPage());
   EXPECT_EQ(Listing(), std::vector<std::string>(
                            {"page.htm", "page.htm.orig", "param.txt"}));
 }
@@ -180,6 +192,201 @@ TEST_P(InterruptionTest, LeavesThePageOldOrWholeAndNoTemporaryFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, InterruptionTest,
-                         ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+                         ::testing::Values(SIGINT, SIGQUIT, SIGTERM, SIGHUP));
+
+// Pages that a team shares, each run as another user where that matters
+// (root starts it through setpriv): the page keeps its owner, group, mode,
+// access list and inode, and a refused run keeps the earlier backup.
+constexpr uid_t kOwner = 4001;
+constexpr uid_t kMember = 4002;
+constexpr gid_t kTeam = 4100;
+
+struct SharedCase {
+  std::string what;
+  /// Sets up the folder "equipe" and the page in it; false to skip the row
+  /// on a machine that cannot give it (no mount, no pid namespace).
+  std::function<bool(const fs::path& folder)> setup;
+  std::vector<std::string> prefix;  ///< How the program is started.
+  std::string message;              ///< The output after the confirmation.
+  std::function<void(const fs::path& folder)> check;
+};
+
+void Shell(const std::string& command) {
+  ASSERT_EQ(system(command.c_str()), 0) << command;
+}
+
+std::vector<std::string> As(uid_t user, bool in_team) {
+  return {"setpriv", "--reuid=" + std::to_string(user),
+          "--regid=" + std::to_string(user),
+          in_team ? "--groups=" + std::to_string(kTeam) : "--clear-groups",
+          "--"};
+}
+
+std::string Acl(const fs::path& file) {
+  char value[1024];
+  ssize_t size = getxattr(file.c_str(), "system.posix_acl_access", value,
+                          sizeof value);
+  return size < 0 ? "" : std::string(value, static_cast<std::size_t>(size));
+}
+
+// The page has its new text and kept what the table row names.
+void ExpectKept(const fs::path& page, const struct stat& before) {
+  struct stat now;
+  ASSERT_EQ(stat(page.c_str(), &now), 0);
+  EXPECT_EQ(ReadBytes(page), NewPage());
+  EXPECT_EQ(now.st_ino, before.st_ino) << "a new file took the page's place";
+  EXPECT_EQ(now.st_uid, before.st_uid);
+  EXPECT_EQ(now.st_gid, before.st_gid);
+  EXPECT_EQ(now.st_mode, before.st_mode);
+}
+
+TEST_F(SafetyTest, SharedPagesKeepWhatTheTeamSet) {
+  if (Windows()) GTEST_SKIP() << "POSIX owners, signals and mounts";
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
+  const fs::path folder = Folder() / "equipe";
+  const fs::path page = folder / "page.htm";
+  struct stat before = {};
+  auto make = [&](const char* mode, uid_t owner, gid_t group,
+                  const char* folder_mode) {
+    fs::create_directory(folder);
+    WriteBytes(page, kPage);
+    WriteBytes(folder / "param.txt", kParams);
+    Shell(std::string("chmod ") + folder_mode + " " + folder.string() +
+          " && chmod " + mode + " " + page.string());
+    EXPECT_EQ(chown(page.c_str(), owner, group), 0);
+    stat(page.c_str(), &before);
+  };
+  const std::vector<SharedCase> cases = {
+      {"a member of the page's group",
+       [&](const fs::path& f) {
+         make("0660", kOwner, kTeam, "2770");
+         EXPECT_EQ(chown(f.c_str(), kOwner, kTeam), 0);
+         return true;
+       },
+       As(kMember, true), "",
+       [&](const fs::path& f) {
+         ExpectKept(page, before);
+         struct stat backup;
+         ASSERT_EQ(stat((f / "page.htm.orig").c_str(), &backup), 0);
+         EXPECT_EQ(backup.st_gid, kTeam);
+         EXPECT_EQ(backup.st_mode & 07777, 0660u);
+       }},
+      {"a user given write access by an access list",
+       [&](const fs::path& f) {
+         make("0640", kOwner, kOwner, "0755");
+         Shell("setfacl -m u:" + std::to_string(kMember) + ":rwx " +
+               f.string() + " && setfacl -m u:" + std::to_string(kMember) +
+               ":rw " + page.string());
+         stat(page.c_str(), &before);
+         return true;
+       },
+       As(kMember, false), "",
+       [&](const fs::path&) {
+         const std::string acl = Acl(page);
+         ExpectKept(page, before);
+         EXPECT_FALSE(acl.empty());
+         EXPECT_EQ(Acl(page), acl);
+       }},
+      {"a sticky shared folder",
+       [&](const fs::path&) {
+         make("0666", kOwner, kOwner, "1777");
+         return true;
+       },
+       As(kMember, false), "", [&](const fs::path&) { ExpectKept(page, before); }},
+      {"a page this user may not write, with an earlier backup",
+       [&](const fs::path& f) {
+         make("0644", kOwner, kOwner, "0777");
+         WriteBytes(f / "page.htm.orig", "sauvegarde precedente");
+         return true;
+       },
+       As(kMember, false),
+       "impossible d'ecrire le fichier page.htm : le fichier n'a pas ete "
+       "modifie",
+       [&](const fs::path& f) {
+         EXPECT_EQ(ReadBytes(page), kPage);
+         EXPECT_EQ(ReadBytes(f / "page.htm.orig"), "sauvegarde precedente");
+       }},
+      {"a page mounted in place",
+       [&](const fs::path& f) {
+         make("0644", 0, 0, "0755");
+         WriteBytes(Folder() / "source.htm", kPage);
+         stat((Folder() / "source.htm").c_str(), &before);
+         return system(("mount --bind " + (Folder() / "source.htm").string() +
+                        " " + (f / "page.htm").string() + " 2>/dev/null")
+                           .c_str()) == 0;
+       },
+       {}, "",
+       [&](const fs::path& f) {
+         EXPECT_EQ(ReadBytes(Folder() / "source.htm"), NewPage());
+         Shell("umount " + (f / "page.htm").string());
+       }},
+      {"200 leftovers of a run that had the process number 1",
+       [&](const fs::path& f) {
+         make("0644", 0, 0, "0755");
+         for (int i = 0; i < 200; ++i) {
+           WriteBytes(f / ("brantix-1-" + std::to_string(i) + ".tmp"), "");
+         }
+         return system("unshare --pid --fork true 2>/dev/null") == 0;
+       },
+       {"unshare", "--pid", "--fork"}, "",
+       [&](const fs::path& f) {
+         EXPECT_EQ(ReadBytes(page), NewPage());
+         EXPECT_TRUE(fs::exists(f / "brantix-1-199.tmp"));
+       }},
+  };
+  for (const SharedCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(folder);
+    if (!c.setup(folder)) {
+      std::printf("skipped on this machine: %s\n", c.what.c_str());
+      continue;
+    }
+    RunOptions options;
+    options.folder = folder.string();
+    options.input = "\n";
+    options.prefix = c.prefix;
+    RunResult r = RunProgram({"page.htm", "-1"}, options);
+    const bool refused = !c.message.empty();
+    EXPECT_EQ(r.output, refused ? c.message : std::string(kConfirm));
+    EXPECT_EQ(r.status, refused ? 255 : 0);
+    c.check(folder);
+    for (const auto& e : fs::directory_iterator(folder)) {
+      EXPECT_FALSE(e.path().filename().string().ends_with(".journal"));
+    }
+  }
+}
+
+// What only the run's own handle on the page can see: a backup emptied, or
+// a hangup that nohup meant to ignore, while the confirmation waits.
+TEST_F(SafetyTest, ConfirmationWaitsSafely) {
+  Put("page.htm", kPage);
+  Put("param.txt", kParams);
+  Session s = Start({"page.htm"});
+  std::string answers = kParams;
+  for (const char* prompt : kPrompts) {
+    ASSERT_TRUE(WaitFor(&s, prompt));
+    const std::size_t end = answers.find('\n') + 1;
+    Send(&s, answers.substr(0, end));
+    answers.erase(0, end);
+  }
+  ASSERT_TRUE(WaitFor(&s, kConfirm));
+  Put("page.htm.orig", "");
+  Send(&s, "\n");
+  RunResult r = Finish(&s);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(Get("page.htm"), NewPage());
+
+  if (Windows()) return;
+  Put("page.htm", kPage);
+  Session quiet = StartSession({"page.htm", "-1"}, Folder().string(), false,
+                               {"nohup"});
+  ASSERT_TRUE(WaitFor(&quiet, kConfirm));
+  kill(quiet.pid, SIGHUP);
+  usleep(100000);
+  Send(&quiet, "\n");
+  RunResult hung_up = Finish(&quiet);
+  EXPECT_EQ(hung_up.status, 0) << hung_up.output;
+  EXPECT_EQ(Get("page.htm"), NewPage());
+}
 
 }  // namespace

@@ -32,8 +32,12 @@ ProgramUnderTest FindProgramUnderTest() {
 
 namespace {
 
-std::vector<std::string> FullCommand(const std::vector<std::string>& args) {
-  std::vector<std::string> command = FindProgramUnderTest().command;
+std::vector<std::string> FullCommand(const std::vector<std::string>& args,
+                                     const std::vector<std::string>& prefix) {
+  std::vector<std::string> command = prefix;
+  for (const std::string& part : FindProgramUnderTest().command) {
+    command.push_back(part);
+  }
   command.insert(command.end(), args.begin(), args.end());
   return command;
 }
@@ -114,11 +118,12 @@ std::string Printed(const Session& s) {
 }
 
 Session StartSession(const std::vector<std::string>& args,
-                     const std::string& folder, bool terminal) {
+                     const std::string& folder, bool terminal,
+                     const std::vector<std::string>& prefix) {
   signal(SIGPIPE, SIG_IGN);
   Session s;
   s.windows = FindProgramUnderTest().windows;
-  std::vector<std::string> command = FullCommand(args);
+  std::vector<std::string> command = FullCommand(args, prefix);
   if (terminal) {
     int master = -1;
     struct termios settings;
@@ -193,7 +198,7 @@ RunResult Finish(Session* s) {
 RunResult RunProgram(const std::vector<std::string>& args,
                      const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
-  Session s = SpawnOnPipes(FullCommand(args), options.folder,
+  Session s = SpawnOnPipes(FullCommand(args, options.prefix), options.folder,
                            options.file_size_limit);
   if (options.close_output) {
     close(s.from_child);

@@ -33,6 +33,8 @@ struct RunOptions {
   bool close_input = true;             ///< Then closed.
   bool close_output = false;           ///< Its standard output read by no one.
   long long file_size_limit = -1;      ///< RLIMIT_FSIZE when >= 0.
+  /// A command that starts the program, before it (setpriv, nohup...).
+  std::vector<std::string> prefix;
 };
 
 /// Runs the program with |args| and waits for it to end.
@@ -54,9 +56,11 @@ struct Session {
 /// (the output as it is when the program runs natively).
 std::string Printed(const Session& session);
 
-/// Starts the program; |terminal| puts it on a pseudo-terminal.
+/// Starts the program; |terminal| puts it on a pseudo-terminal, and
+/// |prefix| is a command that starts it.
 Session StartSession(const std::vector<std::string>& args,
-                     const std::string& folder, bool terminal = false);
+                     const std::string& folder, bool terminal = false,
+                     const std::vector<std::string>& prefix = {});
 
 /// Reads output until |text| appears after what earlier calls matched.
 /// Returns false when the program ends or 20 seconds pass first.
