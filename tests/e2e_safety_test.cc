@@ -50,6 +50,8 @@ TEST_F(SafetyTest, RefusedBeforeAnythingIsWritten) {
        "le fichier /dev/null n'est pas un fichier ordinaire", true},
       {"a device name", "NUL",
        "le fichier NUL n'est pas un fichier ordinaire", false},
+      {"a device name with an extension, even as an existing file",
+       "con.htm", "le fichier con.htm n'est pas un fichier ordinaire", false},
       {"a link to its own backup", "lien.htm",
        "le fichier lien.htm et sa sauvegarde lien.htm.orig sont le meme "
        "fichier", false},
@@ -58,6 +60,7 @@ TEST_F(SafetyTest, RefusedBeforeAnythingIsWritten) {
        "fichier", false},
   };
   Put("param.txt", kParams);
+  Put("con.htm", kPage);
   Put("lien.htm.orig", kPage);
   fs::create_symlink("lien.htm.orig", Folder() / "lien.htm");
   Put("dur.htm.orig", kPage);
@@ -67,7 +70,8 @@ TEST_F(SafetyTest, RefusedBeforeAnythingIsWritten) {
   const bool device_backup = fs::exists("/dev/null.orig");
   for (const Refusal& r : refusals) {
     SCOPED_TRACE(r.what);
-    if (Windows() ? r.native_only : r.page == "NUL") continue;
+    const bool windows_only = r.page == "NUL" || r.page == "con.htm";
+    if (Windows() ? r.native_only : windows_only) continue;
     RunResult result = RunOn(r.page);
     EXPECT_EQ(result.output, r.message);
     EXPECT_EQ(result.status, 255);
@@ -76,6 +80,7 @@ TEST_F(SafetyTest, RefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(fs::exists("/dev/null.orig"), device_backup);
   EXPECT_EQ(Get("lien.htm.orig"), kPage);
   EXPECT_EQ(Get("dur.htm.orig"), kPage);
+  EXPECT_EQ(Get("con.htm"), kPage);
 }
 
 TEST_F(SafetyTest, SecondRunOnTheSamePageStopsAtOnce) {
