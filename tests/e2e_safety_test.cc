@@ -361,6 +361,22 @@ TEST_F(SafetyTest, SharedPagesKeepWhatTheTeamSet) {
   }
 }
 
+// A rename would cut a second name off the page: it is written in place,
+// and the journal is gone at the end (on Windows too).
+TEST_F(SafetyTest, PageWithASecondNameKeepsIt) {
+  Put("page.htm", kPage);
+  Put("param.txt", kParams);
+  fs::create_hard_link(Folder() / "page.htm", Folder() / "lien.htm");
+  RunResult r = RunOn("page.htm");
+  EXPECT_EQ(r.output, kConfirm);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Get("lien.htm"), NewPage());
+  EXPECT_TRUE(fs::equivalent(Folder() / "page.htm", Folder() / "lien.htm"));
+  EXPECT_EQ(Listing(), std::vector<std::string>({"lien.htm", "page.htm",
+                                                 "page.htm.orig",
+                                                 "param.txt"}));
+}
+
 // What only the run's own handle on the page can see: a backup emptied, or
 // a hangup that nohup meant to ignore, while the confirmation waits.
 TEST_F(SafetyTest, ConfirmationWaitsSafely) {

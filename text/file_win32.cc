@@ -167,7 +167,11 @@ static std::uint64_t Join(DWORD high, DWORD low) {
 bool GetFileInfo(File* file, FileInfo* info) {
   BY_HANDLE_FILE_INFORMATION data;
   if (!GetFileInformationByHandle(AsHandle(*file), &data)) return Failed(file);
-  info->device = data.dwVolumeSerialNumber;
+  // Every file the program compares lies in one folder, so on one volume:
+  // the file index alone tells them apart. The volume's serial number is
+  // left out, as Wine gives 0 for a file created through a handle and the
+  // real serial for the same file opened by name.
+  info->device = 0;
   info->inode = Join(data.nFileIndexHigh, data.nFileIndexLow);
   info->size = Join(data.nFileSizeHigh, data.nFileSizeLow);
   info->modified =
