@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "run/messages.h"
 #include "tests/e2e.h"
 
 namespace {
@@ -27,7 +26,22 @@ TEST_F(E2eTest, UsageWhenThePageIsMissing) {
 // only these exact first arguments do, and "./--help" names a page.
 TEST_F(E2eTest, HelpAndVersion) {
   Put("page.htm", kPage);
-  const std::string help = kMsgHelp;
+  // Typed out here rather than taken from the program's sources; only the
+  // last line depends on the platform.
+  const std::string help =
+      std::string(
+          "usage : brantix NomDuFichier [-1]\n"
+          "        brantix --help | --version\n"
+          "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
+          "Sans -1, les six reponses sont demandees a la console ;\n"
+          "avec -1, elles sont lues dans le fichier param.txt du dossier "
+          "courant.\n"
+          "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde "
+          ":\n"
+          "la page telle qu'elle etait avant l'execution.\n") +
+      (Windows()
+           ? "Plus de details : le fichier README.md, a cote de brantix.exe\n"
+           : "Plus de details : man brantix\n");
   const std::string version = "brantix " BRANTIX_VERSION "\n";
   const struct {
     std::vector<std::string> args;
