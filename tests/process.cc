@@ -50,7 +50,8 @@ std::vector<std::string> FullCommand(const std::vector<std::string>& args) {
   }
   signal(SIGPIPE, SIG_DFL);
   std::vector<char*> argv;
-  for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : command)
+    argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
   _exit(127);
@@ -85,7 +86,10 @@ Session SpawnOnPipes(const std::vector<std::string>& command,
   if (pid == 0) {
     dup2(in[0], 0);
     dup2(out[1], 1);
-    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+    close(in[0]);
+    close(in[1]);
+    close(out[0]);
+    close(out[1]);
     ExecInChild(command, folder, file_size_limit);
   }
   close(in[0]);
@@ -193,8 +197,8 @@ RunResult Finish(Session* s) {
 RunResult RunProgram(const std::vector<std::string>& args,
                      const RunOptions& options) {
   signal(SIGPIPE, SIG_IGN);
-  Session s = SpawnOnPipes(FullCommand(args), options.folder,
-                           options.file_size_limit);
+  Session s =
+      SpawnOnPipes(FullCommand(args), options.folder, options.file_size_limit);
   if (options.close_output) {
     close(s.from_child);
     s.from_child = -1;
