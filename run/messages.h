@@ -11,16 +11,20 @@
 inline const char kMsgUsage[] =
     "type : brantix \"NomDuFichier\" -1:Utilise le fichier param.txt";
 // The texts of --help (the usage, quoted whole in the manual page) and
-// --version.
-inline const char kMsgHelp[] =
-    "usage : brantix NomDuFichier [-1]\n"
-    "        brantix --help | --version\n"
-    "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
-    "Sans -1, les six reponses sont demandees a la console ;\n"
-    "avec -1, elles sont lues dans le fichier param.txt du dossier courant.\n"
-    "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde :\n"
-    "la page telle qu'elle etait avant l'execution.\n"
-    "Plus de details : man brantix, ou le fichier README.md.\n";
+// --version. The last line of --help, where to read more, depends on the
+// platform: help_posix.cc, help_win32.cc.
+extern const char kMsgHelpMore[];
+inline const std::string kMsgHelp =
+    std::string(
+        "usage : brantix NomDuFichier [-1]\n"
+        "        brantix --help | --version\n"
+        "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
+        "Sans -1, les six reponses sont demandees a la console ;\n"
+        "avec -1, elles sont lues dans le fichier param.txt du dossier "
+        "courant.\n"
+        "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde :\n"
+        "la page telle qu'elle etait avant l'execution.\n") +
+    kMsgHelpMore;
 inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/expected_cells.h"
 #include "tests/process.h"
 #include "tests/test_util.h"
 #include "tests/text_model.h"
@@ -18,12 +19,28 @@ inline const char kUsage[] =
 inline const char kConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
 inline const char kNotFound[] = "le fichier n'existe pas";
 inline const char kStopped[] = "Vous avez ARRETE";
-inline const char kParams[] = "1\nEntete\nv.gif\ns.gif\ncarte\nlien.htm\n";
+
+/// The fields of the column that most tests add, in the order of the
+/// questions that follow the column number: heading, icon 1, icon 2, map
+/// name, link file.
+inline const char kHeading[] = "Entete";
+inline const char kIcon1[] = "video.gif";
+inline const char kIcon2[] = "son2.gif";
+inline const char kMap[] = "carte";
+inline const char kLinkFile[] = "lien.htm";
+
+/// A param.txt for that column after cell |column|.
+inline std::string Params(const std::string& column) {
+  return column + "\n" + kHeading + "\n" + kIcon1 + "\n" + kIcon2 + "\n" +
+         kMap + "\n" + kLinkFile + "\n";
+}
+inline const std::string kParams = Params("1");
 
 /// The six questions of the console dialogue, in order, as printed.
 inline const char* const kPrompts[] = {
-    "\nNumero de colonne : ", "\nTexte d'entete : ", "Nom icone 1: ",
-    "Nom icone 2: ",          "Nom de la MAP: ",     "Nom Fichier pour le lien : ",
+    "\nNumero de colonne : ", "\nTexte d'entete : ",
+    "Nom icone 1: ",          "Nom icone 2: ",
+    "Nom de la MAP: ",        "Nom Fichier pour le lien : ",
 };
 
 class E2eTest : public ::testing::Test {
@@ -45,7 +62,8 @@ class E2eTest : public ::testing::Test {
   }
   std::string Get(const std::string& name) { return ReadBytes(dir_ / name); }
   bool Exists(const std::string& name) {
-    return std::filesystem::exists(std::filesystem::symlink_status(dir_ / name));
+    return std::filesystem::exists(
+        std::filesystem::symlink_status(dir_ / name));
   }
   /// Names in the scratch folder, sorted.
   std::vector<std::string> Listing() {
@@ -59,6 +77,36 @@ class E2eTest : public ::testing::Test {
   bool Windows() { return FindProgramUnderTest().windows; }
 
   ScratchDir dir_;
+};
+
+/// Runs on SmallTable() (tests/expected_cells.h) in "page.htm", and checks
+/// the page that a run leaves.
+class SmallTableTest : public E2eTest {
+ protected:
+  /// A completed run: |printed_| then the confirmation, status 0, and the
+  /// page rewritten with these fields.
+  void ExpectRewritten(const RunResult& r, int column,
+                       const std::string& heading = kHeading,
+                       const std::string& icon1 = kIcon1,
+                       const std::string& icon2 = kIcon2,
+                       const std::string& map = kMap,
+                       const std::string& link_file = kLinkFile) {
+    EXPECT_EQ(r.output, printed_ + kConfirm);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Get("page.htm"), SmallTableRewritten(column, heading, icon1,
+                                                   icon2, map, link_file));
+  }
+  /// A run refused before the confirmation, having printed |output|: the
+  /// page as it was, and the backup made.
+  void ExpectRefused(const RunResult& r, const std::string& output) {
+    EXPECT_EQ(r.output, output);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(Get("page.htm"), SmallTable());
+    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(SmallTable()));
+  }
+
+  /// What a completed run prints before the confirmation.
+  std::string printed_;
 };
 
 #endif  // BRANTIX_TESTS_E2E_H_

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "tests/e2e.h"
-#include "tests/expected_cells.h"
 
 namespace {
 
@@ -33,9 +32,10 @@ bool StaysQuiet(Session* s) {
   return s->output.size() == before;
 }
 
-class DialogueTest : public E2eTest {
+class DialogueTest : public SmallTableTest {
  protected:
   void SetUp() override {
+    printed_ = Prompts(6);
     Put("page.htm", SmallTable());
     Put("param.txt", "1\nfichier\nf1\nf2\nfm\nfl\n");  // must not be used
   }
@@ -61,31 +61,22 @@ class DialogueTest : public E2eTest {
     Send(s, "\n");
     return Finish(s);
   }
-  void ExpectRewritten(const RunResult& r, int column,
-                       const std::string& heading = "Entete",
-                       const std::string& icon1 = "video.gif",
-                       const std::string& icon2 = "son2.gif",
-                       const std::string& map = "carte",
-                       const std::string& link_file = "lien.htm") {
-    EXPECT_EQ(r.output, Prompts(6) + kConfirm);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Get("page.htm"), SmallTableRewritten(column, heading, icon1,
-                                                   icon2, map, link_file));
-  }
-  void ExpectRefused(const RunResult& r, std::size_t prompts,
-                     const std::string& message) {
-    EXPECT_EQ(r.output, Prompts(prompts) + message);
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(Get("page.htm"), SmallTable());
-    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(SmallTable()));
-  }
 };
+
+// The answers to the questions after the column number that give the
+// column most tests add, one line each; |column| first when given.
+std::vector<std::string> Answers(const std::string& column = "") {
+  std::vector<std::string> answers;
+  if (!column.empty()) answers.push_back(column);
+  for (const char* field : {kHeading, kIcon1, kIcon2, kMap, kLinkFile}) {
+    answers.push_back(field + std::string("\n"));
+  }
+  return answers;
+}
 
 TEST_F(DialogueTest, SixQuestionsInOrder) {
   Session s = Start();
-  ExpectRewritten(AnswerAll(&s, {"2\n", "Entete\n", "video.gif\n", "son2.gif\n",
-                                 "carte\n", "lien.htm\n"}),
-                  2);
+  ExpectRewritten(AnswerAll(&s, Answers("2\n")), 2);
 }
 
 // "%d" reading: what follows the number on its line is dropped, and empty
@@ -94,10 +85,7 @@ TEST_F(DialogueTest, ColumnNumber) {
   Session s = Start();
   Prompt(&s, 0);
   Send(&s, "4 xyz\n");
-  ExpectRewritten(AnswerAll(&s, {"Entete\n", "video.gif\n", "son2.gif\n",
-                                 "carte\n", "lien.htm\n"},
-                            1),
-                  4);
+  ExpectRewritten(AnswerAll(&s, Answers(), 1), 4);
 
   Put("page.htm", SmallTable());
   Session t = Start();
@@ -107,10 +95,7 @@ TEST_F(DialogueTest, ColumnNumber) {
   Send(&t, " \t\r\n");
   EXPECT_TRUE(StaysQuiet(&t));
   Send(&t, "  3\n");
-  ExpectRewritten(AnswerAll(&t, {"Entete\n", "video.gif\n", "son2.gif\n",
-                                 "carte\n", "lien.htm\n"},
-                            1),
-                  3);
+  ExpectRewritten(AnswerAll(&t, Answers(), 1), 3);
 }
 
 TEST_F(DialogueTest, EmptyAnswers) {
@@ -150,16 +135,14 @@ TEST_F(DialogueTest, EndOfInputBeforeTheLastAnswer) {
     SCOPED_TRACE(answered);
     Put("page.htm", SmallTable());
     Session s = Start();
-    const std::vector<std::string> answers = {"2\n",        "Entete\n",
-                                              "video.gif\n", "son2.gif\n",
-                                              "carte\n"};
+    const std::vector<std::string> answers = Answers("2\n");
     for (std::size_t i = 0; i < answered; ++i) {
       Prompt(&s, i);
       Send(&s, answers[i]);
     }
     Prompt(&s, answered);
     CloseInput(&s);
-    ExpectRefused(Finish(&s), answered + 1, kIncomplete);
+    ExpectRefused(Finish(&s), Prompts(answered + 1) + kIncomplete);
   }
 }
 
@@ -173,13 +156,16 @@ TEST_F(DialogueTest, RefusedAnswers) {
       {0, "-x\n", "numero de colonne invalide"},
       {0, "2147483648\n", "numero de colonne hors limites"},
       {0, "-2147483649 \n", "numero de colonne hors limites"},
-      {1, std::string(252, 'e') + "\n", "reponse trop longue (251 caracteres au plus)"},
-      {1, std::string(251, 'e') + "\r\r\n", "reponse trop longue (251 caracteres au plus)"},
-      {3, std::string(28, 'n') + "\r\n", "reponse trop longue (27 caracteres au plus)"},
-      {5, std::string(5000, 'n') + "\n", "reponse trop longue (27 caracteres au plus)"},
+      {1, std::string(252, 'e') + "\n",
+       "reponse trop longue (251 caracteres au plus)"},
+      {1, std::string(251, 'e') + "\r\r\n",
+       "reponse trop longue (251 caracteres au plus)"},
+      {3, std::string(28, 'n') + "\r\n",
+       "reponse trop longue (27 caracteres au plus)"},
+      {5, std::string(5000, 'n') + "\n",
+       "reponse trop longue (27 caracteres au plus)"},
   };
-  const std::vector<std::string> good = {"2\n", "Entete\n", "video.gif\n",
-                                         "son2.gif\n", "carte\n"};
+  const std::vector<std::string> good = Answers("2\n");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.answer.substr(0, 20));
     Put("page.htm", SmallTable());
@@ -190,7 +176,7 @@ TEST_F(DialogueTest, RefusedAnswers) {
     }
     Prompt(&s, c.question);
     Send(&s, c.answer);
-    ExpectRefused(Finish(&s), c.question + 1, c.message);
+    ExpectRefused(Finish(&s), Prompts(c.question + 1) + c.message);
   }
 }
 
@@ -201,7 +187,7 @@ TEST_F(DialogueTest, ModeArgumentsThatAsk) {
     Session s = Start({"page.htm", mode});
     Prompt(&s, 0);
     CloseInput(&s);
-    ExpectRefused(Finish(&s), 1, kIncomplete);
+    ExpectRefused(Finish(&s), Prompts(1) + kIncomplete);
   }
 }
 
@@ -214,10 +200,10 @@ TEST_F(DialogueTest, TypedAheadAtATerminal) {
   Send(&s, "2\nEntete en avance\n");
   Prompt(&s, 1);
   Send(&s, "Entete\nicone en avance\nautre\n");
-  ExpectRewritten(AnswerAll(&s, {"video.gif\n", "son2.gif\n", "carte\n",
-                                 "lien.htm\nN\n"},
-                            2),
-                  2);
+  ExpectRewritten(
+      AnswerAll(&s, {"video.gif\n", "son2.gif\n", "carte\n", "lien.htm\nN\n"},
+                2),
+      2);
 }
 
 }  // namespace

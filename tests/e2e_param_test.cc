@@ -3,53 +3,32 @@
 #include <string>
 
 #include "tests/e2e.h"
-#include "tests/expected_cells.h"
 
 namespace {
 
 const char kIncomplete[] = "param.txt incomplet : il faut six lignes";
 const char kOutOfRange[] = "numero de colonne hors limites";
 
-class ParamFileTest : public E2eTest {
+class ParamFileTest : public SmallTableTest {
  protected:
   RunResult RunWith(const std::string& param) {
     Put("page.htm", SmallTable());
     Put("param.txt", param);
     return Run({"page.htm", "-1"}, "\n");
   }
-  // The page after a completed run with these fields.
-  void ExpectRewritten(const RunResult& r, int column,
-                       const std::string& heading = "Entete",
-                       const std::string& icon1 = "video.gif",
-                       const std::string& icon2 = "son2.gif",
-                       const std::string& map = "carte",
-                       const std::string& link_file = "lien.htm") {
-    EXPECT_EQ(r.output, kConfirm);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Get("page.htm"), SmallTableRewritten(column, heading, icon1,
-                                                   icon2, map, link_file));
-  }
-  // A run refused before the confirmation: the page as it was, and the
-  // backup made.
-  void ExpectRefused(const RunResult& r, const std::string& message) {
-    EXPECT_EQ(r.output, message);
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(Get("page.htm"), SmallTable());
-    EXPECT_EQ(Get("page.htm.orig"), EveryLfToCrLf(SmallTable()));
-  }
 };
 
 // Lines 2 to 6 of a parameter file.
-const char kOtherLines[] = "Entete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n";
+const std::string kOtherLines = Params("").substr(1);
 
 TEST_F(ParamFileTest, FirstLineGivesTheLeadingNumber) {
   const struct {
     const char* line;
     int column;
   } cases[] = {
-      {"3 colonnes", 3}, {"2", 2},  {"\t\t2", 2},          {"  +4x", 4},
-      {"abc", 0},        {"", 0},   {"-2", -2},            {"- 3", 0},
-      {"-2147483648", -2147483647 - 1},
+      {"3 colonnes", 3}, {"2", 2},   {"\t\t2", 2},
+      {"  +4x", 4},      {"abc", 0}, {"", 0},
+      {"-2", -2},        {"- 3", 0}, {"-2147483648", -2147483647 - 1},
   };
   for (const auto& c : cases) {
     RunResult r = RunWith(c.line + std::string("\n") + kOtherLines);
@@ -60,7 +39,8 @@ TEST_F(ParamFileTest, FirstLineGivesTheLeadingNumber) {
   RunResult r = RunWith("2147483647\n" + std::string(kOtherLines));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(Get("page.htm"), EveryLfToCrLf(SmallTable()));
-  for (const char* line : {"2147483648", "-2147483649", "99999999999999999999"}) {
+  for (const char* line :
+       {"2147483648", "-2147483649", "99999999999999999999"}) {
     ExpectRefused(RunWith(line + std::string("\n") + kOtherLines), kOutOfRange);
   }
 }
@@ -71,7 +51,8 @@ TEST_F(ParamFileTest, LineEnds) {
                           "lien.htm\r\n"),
                   2);
   // A sixth line without a line end is a whole line.
-  ExpectRewritten(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\nlien.htm"), 2);
+  ExpectRewritten(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\nlien.htm"),
+                  2);
   // Lines after the sixth are not read, however long.
   ExpectRewritten(RunWith("2\n" + std::string(kOtherLines) + "septieme\n" +
                           std::string(3000, '7') + "\nhuitieme"),
@@ -81,7 +62,8 @@ TEST_F(ParamFileTest, LineEnds) {
 TEST_F(ParamFileTest, FewerThanSixLinesAreRefused) {
   ExpectRefused(RunWith(""), kIncomplete);
   ExpectRefused(RunWith("2\n"), kIncomplete);
-  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\n"), kIncomplete);
+  ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte\n"),
+                kIncomplete);
   ExpectRefused(RunWith("2\nEntete\nvideo.gif\nson2.gif\ncarte"), kIncomplete);
 }
 
@@ -119,7 +101,8 @@ TEST_F(ParamFileTest, LongFirstLine) {
 TEST_F(ParamFileTest, TextsAreUsedAsTheyAre) {
   ExpectRewritten(RunWith("1\n<b>\"%s%n%d\" & %%</b>\n  v.gif \n%d\n"
                           "c&amp;\n%n\n"),
-                  1, "<b>\"%s%n%d\" & %%</b>", "  v.gif ", "%d", "c&amp;", "%n");
+                  1, "<b>\"%s%n%d\" & %%</b>", "  v.gif ", "%d", "c&amp;",
+                  "%n");
 }
 
 TEST_F(ParamFileTest, MissingParameterFile) {

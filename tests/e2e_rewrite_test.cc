@@ -3,18 +3,15 @@
 #include <string>
 
 #include "tests/e2e.h"
-#include "tests/expected_cells.h"
 
 namespace {
-
-const char kParam[] = "1\nEntete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n";
 
 // The link path is the page name's length plus 23 bytes, the name counted
 // as typed, folder part included.
 TEST_F(E2eTest, LinkPathFollowsThePageNameAsTyped) {
   std::filesystem::create_directory(dir_.path / "sous");
   Put("sous/page.htm", SmallTable());
-  Put("param.txt", kParam);
+  Put("param.txt", kParams);
   RunResult r = Run({"sous/page.htm", "-1"}, "\n");
   EXPECT_EQ(r.output, kConfirm);
   EXPECT_EQ(r.status, 0);
@@ -38,9 +35,9 @@ TEST_F(E2eTest, FileSizeLimitDuringTheRewrite) {
   }
   page += "</table>\r\n";
   Put("page.htm", page);
-  Put("param.txt", kParam);
-  RunResult r = Run({"page.htm", "-1"}, "\n",
-                    static_cast<long long>(page.size()));
+  Put("param.txt", kParams);
+  RunResult r =
+      Run({"page.htm", "-1"}, "\n", static_cast<long long>(page.size()));
   EXPECT_EQ(r.output,
             "erreur d'ecriture du fichier page.htm (disque plein ou quota "
             "atteint) : le fichier n'a pas ete modifie");

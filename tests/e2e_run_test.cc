@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "run/messages.h"
 #include "tests/e2e.h"
 
 namespace {
@@ -27,7 +26,22 @@ TEST_F(E2eTest, UsageWhenThePageIsMissing) {
 // only these exact first arguments do, and "./--help" names a page.
 TEST_F(E2eTest, HelpAndVersion) {
   Put("page.htm", kPage);
-  const std::string help = kMsgHelp;
+  // Typed out here rather than taken from the program's sources; only the
+  // last line depends on the platform.
+  const std::string help =
+      std::string(
+          "usage : brantix NomDuFichier [-1]\n"
+          "        brantix --help | --version\n"
+          "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
+          "Sans -1, les six reponses sont demandees a la console ;\n"
+          "avec -1, elles sont lues dans le fichier param.txt du dossier "
+          "courant.\n"
+          "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde "
+          ":\n"
+          "la page telle qu'elle etait avant l'execution.\n") +
+      (Windows()
+           ? "Plus de details : le fichier README.md, a cote de brantix.exe\n"
+           : "Plus de details : man brantix\n");
   const std::string version = "brantix " BRANTIX_VERSION "\n";
   const struct {
     std::vector<std::string> args;
@@ -78,16 +92,6 @@ TEST_F(E2eTest, EmptyPageGivesEmptyBackup) {
   EXPECT_EQ(Get("vide.htm"), "");
 }
 
-TEST_F(E2eTest, PageInAnotherFolder) {
-  std::filesystem::create_directory(dir_.path / "sous dossier");
-  Put("sous dossier/page.htm", kPage);
-  Put("param.txt", kParams);
-  RunResult r = Run({"sous dossier/page.htm", "-1"}, "N");
-  EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(Get("sous dossier/page.htm.orig"), LoneLfToCrLf(kPage));
-  EXPECT_EQ(Listing(), Names({"param.txt", "sous dossier"}));
-}
-
 TEST_F(E2eTest, ConfirmationStopsOnlyOnN) {
   const std::string page = "<p>pas de tableau</p>\n";
   for (std::string answer : {"n", "N", "non\n", "No\n", "n\r\n"}) {
@@ -107,24 +111,6 @@ TEST_F(E2eTest, ConfirmationStopsOnlyOnN) {
     // Without a row, the new page is the backup: the page with CR LF.
     EXPECT_EQ(Get("page.htm"), LoneLfToCrLf(page)) << answer;
   }
-}
-
-TEST_F(E2eTest, NameOfMoreThan250BytesIsRefused) {
-  std::string name(251, 'p');
-  RunResult r = Run({name, "-1"});
-  EXPECT_EQ(r.output, "nom de fichier trop long (250 caracteres au plus)");
-  EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(Listing(), Names());
-}
-
-TEST_F(E2eTest, NameOfExactly250BytesWorks) {
-  std::string name(250, 'p');
-  Put(name, "<tr>\n");
-  Put("param.txt", kParams);
-  RunResult r = Run({name, "-1"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.output;
-  EXPECT_EQ(Get(name + ".orig"), "<tr>\r\n");
-  EXPECT_EQ(Listing().size(), 3u);
 }
 
 TEST_F(E2eTest, BackupNameTakenByAFolder) {
@@ -152,7 +138,8 @@ TEST_F(E2eTest, PageThatIsAFolder) {
 TEST_F(E2eTest, FileSizeLimitDuringTheBackup) {
   if (Windows()) GTEST_SKIP() << "a file size limit is a POSIX notion";
   std::string page;
-  for (int i = 0; i < 500; ++i) page += "<td>ligne " + std::to_string(i) + "</td>\n";
+  for (int i = 0; i < 500; ++i)
+    page += "<td>ligne " + std::to_string(i) + "</td>\n";
   Put("page.htm", page);
   Put("page.htm.orig", "ancienne sauvegarde");
   Put("param.txt", kParams);
@@ -181,9 +168,10 @@ TEST_F(E2eTest, BackupAndNewPageKeepThePagePermissionsAndOwner) {
   const gid_t group = root ? 65534 : getegid();
   Put("param.txt", kParams);
   for (const char* answer : {"n", "\n"}) {
-    for (fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
-                           fs::perms::owner_read | fs::perms::owner_write |
-                               fs::perms::group_read | fs::perms::others_read}) {
+    for (fs::perms mode :
+         {fs::perms::owner_read | fs::perms::owner_write,
+          fs::perms::owner_read | fs::perms::owner_write |
+              fs::perms::group_read | fs::perms::others_read}) {
       SCOPED_TRACE(answer);
       Put("page.htm", kPage);
       Put("page.htm.orig", "ancienne sauvegarde");

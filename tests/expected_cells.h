@@ -13,7 +13,9 @@
 inline std::string HeadingCell(const std::string& heading) {
   return "\n\t<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
          "align=\"center\"><font size=\"3\">\n"
-         "<strong><em><center>" + heading + "</center>\n"
+         "<strong><em><center>" +
+         heading +
+         "</center>\n"
          "\t</em></strong></font>\n"
          "\t</td>\n";
 }
@@ -25,13 +27,18 @@ inline std::string MapCell(const std::string& icon1, const std::string& icon2,
   const std::string name = map + std::to_string(number);
   return "<td WIDTH=\"10%\" BGCOLOR=\"#f0ffff\" HEIGHT=\"19\" "
          "align=\"center\"><font size=\"3\">\n"
-         "<IMG SRC=\"../" + icon1 + "\" USEMAP=\"#" + name +
+         "<IMG SRC=\"../" +
+         icon1 + "\" USEMAP=\"#" + name +
          "\" ALT=\"Video\" BORDER=0 HEIGHT=30 WIDTH=30>"
-         "<IMG SRC=\"../" + icon2 + "\" USEMAP=\"#" + name +
+         "<IMG SRC=\"../" +
+         icon2 + "\" USEMAP=\"#" + name +
          "\" ALT=\"Sound\" BORDER=0 HEIGHT=30 WIDTH=30>\n"
-         "<MAP NAME=\"" + name + "\">\n"
-         "<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"" + link_path +
-         link_file + "\" ALT=\"" + map + "\">\n"
+         "<MAP NAME=\"" +
+         name +
+         "\">\n"
+         "<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"" +
+         link_path + link_file + "\" ALT=\"" + map +
+         "\">\n"
          "</MAP>\n"
          "</td>\n";
 }

@@ -54,7 +54,8 @@ std::vector<std::string> FullCommand(const std::vector<std::string>& args,
   }
   signal(SIGPIPE, SIG_DFL);
   std::vector<char*> argv;
-  for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : command)
+    argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   execvp(argv[0], argv.data());
   _exit(127);
@@ -89,7 +90,10 @@ Session SpawnOnPipes(const std::vector<std::string>& command,
   if (pid == 0) {
     dup2(in[0], 0);
     dup2(out[1], 1);
-    close(in[0]); close(in[1]); close(out[0]); close(out[1]);
+    close(in[0]);
+    close(in[1]);
+    close(out[0]);
+    close(out[1]);
     ExecInChild(command, folder, file_size_limit);
   }
   close(in[0]);

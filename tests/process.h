@@ -22,17 +22,17 @@ ProgramUnderTest FindProgramUnderTest();
 
 /// The result of a finished run.
 struct RunResult {
-  int status = -1000;   ///< Exit status (0..255), or -signal.
-  std::string output;   ///< Standard output, CR LF of Wine's console as LF.
+  int status = -1000;  ///< Exit status (0..255), or -signal.
+  std::string output;  ///< Standard output, CR LF of Wine's console as LF.
 };
 
 /// Options of a run.
 struct RunOptions {
-  std::string folder;                  ///< Working folder of the child.
-  std::string input;                   ///< Written to its standard input.
-  bool close_input = true;             ///< Then closed.
-  bool close_output = false;           ///< Its standard output read by no one.
-  long long file_size_limit = -1;      ///< RLIMIT_FSIZE when >= 0.
+  std::string folder;              ///< Working folder of the child.
+  std::string input;               ///< Written to its standard input.
+  bool close_input = true;         ///< Then closed.
+  bool close_output = false;       ///< Its standard output read by no one.
+  long long file_size_limit = -1;  ///< RLIMIT_FSIZE when >= 0.
   /// A command that starts the program, before it (setpriv, nohup...).
   std::vector<std::string> prefix;
 };
@@ -48,8 +48,8 @@ struct Session {
   int to_child = -1;    ///< Its standard input (the terminal's master).
   int from_child = -1;  ///< Its standard output (the same master on a tty).
   bool windows = false;
-  std::string output;   ///< Everything read so far.
-  std::size_t seen = 0; ///< Part of |output| already matched by WaitFor.
+  std::string output;    ///< Everything read so far.
+  std::size_t seen = 0;  ///< Part of |output| already matched by WaitFor.
 };
 
 /// What the program has printed so far, each CR LF of Wine's console as LF

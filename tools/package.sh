@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the two packages from this tree:
 #   build/packages/brantix_<version>_<arch>.deb   native build (Debian, Ubuntu)
-#   build/packages/brantix-<version>-win64.zip    brantix.exe and the README
+#   build/packages/brantix-<version>-win64.zip    brantix.exe, the README and its pictures
 # Needs cmake, g++, dpkg-dev, file and g++-mingw-w64-x86-64 (and zip for
 # unpacking the .zip); the tests are not built (./check.sh runs them).
 set -eu

@@ -11,9 +11,10 @@ import subprocess
 import sys
 from pathlib import Path
 
-# Where the program's console texts live: every literal of messages.h, and
-# the prompts written by the dialogue and the run sequence.
-MESSAGES = "run/messages.h"
+# Where the program's console texts live: every literal of messages.h and
+# of the Linux end of --help, and the prompts written by the dialogue and
+# the run sequence.
+MESSAGES = ("run/messages.h", "run/help_posix.cc")
 PROMPTS = ("parameters/dialogue.cc", "run/run.cc")
 LITERAL = r'"((?:[^"\\]|\\.)*)"'
 
@@ -23,8 +24,10 @@ def unescape(literal):
 
 
 def console_texts(source):
-    code = re.sub(r'(?m)^#include .*$', '', (source / MESSAGES).read_text())
-    texts = [unescape(m) for m in re.findall(LITERAL, code)]
+    texts = []
+    for name in MESSAGES:
+        code = re.sub(r'(?m)^#include .*$', '', (source / name).read_text())
+        texts += [unescape(m) for m in re.findall(LITERAL, code)]
     for name in PROMPTS:
         code = (source / name).read_text()
         texts += [unescape(m) for m in re.findall(
