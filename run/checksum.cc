@@ -62,4 +62,3 @@ bool SumOf(File* file, std::uint64_t* sum, std::uint64_t* size) {
   *sum = checksum.Value();
   return true;
 }
-

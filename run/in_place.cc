@@ -76,8 +76,8 @@ bool ParseJournal(const std::string& text, const Page& page,
   if (!std::getline(in, header) || header != kJournalHeader ||
       !(in >> page_word >> device >> inode) || page_word != "page" ||
       device != page.info.device || inode != page.info.inode ||
-      !(in >> backup_word >> backup->device >> backup->inode >>
-        backup->size >> backup->checksum) ||
+      !(in >> backup_word >> backup->device >> backup->inode >> backup->size >>
+        backup->checksum) ||
       backup_word != "backup" || in.get() != '\n' ||
       !std::getline(in, backup->path, '\0') || backup->path.empty()) {
     return false;
@@ -164,9 +164,9 @@ Recovery RecoverInterruptedRun(Page* page, std::string* err) {
   CopyFailure failure;
   HoldInterruptions();
   if (!page->writable || !CopyOver(&backup, &page->file, &failure)) {
-    *err = MsgNotRestored(page->name, record.path,
-                          page->writable ? KindOf(failure.error)
-                                         : FailureKind::kRefused);
+    *err = MsgNotRestored(
+        page->name, record.path,
+        page->writable ? KindOf(failure.error) : FailureKind::kRefused);
     return Recovery::kRefused;
   }
   // Put back, the page is its backup: a journal left now would only put

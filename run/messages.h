@@ -156,8 +156,7 @@ inline std::string MsgInPlaceUndone(const std::string& page,
          source;
 }
 inline std::string MsgInPlaceLeft(const std::string& page,
-                                  const std::string& source,
-                                  FailureKind kind) {
+                                  const std::string& source, FailureKind kind) {
   return "erreur d'ecriture du fichier " + page + Cause(kind) +
          " : il sera remis tel qu'il etait depuis sa sauvegarde " + source +
          " a la prochaine execution";
@@ -165,14 +164,20 @@ inline std::string MsgInPlaceLeft(const std::string& page,
 inline std::string MsgRestored(const std::string& page,
                                const std::string& source) {
   return "une execution precedente a ete interrompue pendant l'ecriture du "
-         "fichier " + page + " : il a ete remis tel qu'il etait depuis sa "
-         "sauvegarde " + source + ", relancez brantix";
+         "fichier " +
+         page +
+         " : il a ete remis tel qu'il etait depuis sa "
+         "sauvegarde " +
+         source + ", relancez brantix";
 }
 inline std::string MsgNotRestored(const std::string& page,
                                   const std::string& source, FailureKind kind) {
   return "une execution precedente a ete interrompue pendant l'ecriture du "
-         "fichier " + page + " : impossible de le remettre tel qu'il etait "
-         "depuis sa sauvegarde " + source + Cause(kind);
+         "fichier " +
+         page +
+         " : impossible de le remettre tel qu'il etait "
+         "depuis sa sauvegarde " +
+         source + Cause(kind);
 }
 inline std::string MsgJournalUntrusted(const std::string& journal,
                                        const std::string& page) {

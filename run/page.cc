@@ -93,10 +93,10 @@ bool PrepareNewPage(Page* page, Replacement* fresh, std::string* err) {
     return true;
   }
   const FailureKind kind = KindOf(fresh->error);
-  *err = fresh->temporary.empty()
-             ? MsgFolderNotWritable(FolderName(page->real_name), page->name,
-                                    kind)
-             : MsgPageWriteError(page->name, kind);
+  *err =
+      fresh->temporary.empty()
+          ? MsgFolderNotWritable(FolderName(page->real_name), page->name, kind)
+          : MsgPageWriteError(page->name, kind);
   return false;
 }
 
@@ -108,8 +108,8 @@ namespace {
 bool Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
              Replacement* fresh, bool* read_failed, std::string* err) {
   EtatReecriture state;
-  switch (RewriteTable(reader, &fresh->writer, param, page.name.size(),
-                       &state)) {
+  switch (
+      RewriteTable(reader, &fresh->writer, param, page.name.size(), &state)) {
     case RewriteEnd::kOk:
       if (FinishReplacement(fresh)) return true;
       *err = MsgPageWriteError(page.name, KindOf(fresh->error));
@@ -170,8 +170,8 @@ bool ReadPage(Page* page, const std::string& nom_sauvegarde,
     return false;
   }
   std::string page_err;
-  const bool read = CopyToBackup(&reader, *page, param, backup, fresh,
-                                 &page_err);
+  const bool read =
+      CopyToBackup(&reader, *page, param, backup, fresh, &page_err);
   if (backup->writer.failed) {
     *err = MsgBackupWriteError(nom_sauvegarde,
                                KindOf(backup->writer.file.error()));
@@ -205,8 +205,7 @@ bool StillTheSamePage(Page* page, std::string* err) {
   bool exists = false;
   if (!GetFileInfo(&page->file, &now) || !Unchanged(page->info, now) ||
       !GetNameInfo(page->real_name, &named, &exists) || !exists ||
-      !SameFile(page->info, named) ||
-      (page->recent && !SameBytes(page))) {
+      !SameFile(page->info, named) || (page->recent && !SameBytes(page))) {
     *err = Interrupted() ? MsgInterruption(page->name)
                          : MsgPageChanged(page->name);
     return false;
@@ -237,8 +236,9 @@ bool PutNewPageInPlace(Page* page, Replacement* fresh, Replacement* backup,
   if (fresh->same_owner && fresh->same_attributes && page->info.links == 1) {
     if (PutInPlace(fresh, &page->file)) return true;
     if (Interrupted() || !ReopenPage(page)) {
-      *err = Interrupted() ? MsgInterruption(page->name)
-                           : MsgPageWriteError(page->name, KindOf(fresh->error));
+      *err = Interrupted()
+                 ? MsgInterruption(page->name)
+                 : MsgPageWriteError(page->name, KindOf(fresh->error));
       return false;
     }
   }

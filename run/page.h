@@ -48,9 +48,9 @@ bool ReadPage(Page* page, const std::string& nom_sauvegarde,
               Replacement* fresh, std::string* err);
 
 /// Puts |fresh| in place of the page, unless the run has been interrupted
-/// or the page has changed since it was opened. Renames it when that keeps the page's owner, group,
-/// attributes and links; otherwise writes it in place, under a journal.
-/// Returns false with the message in |err|.
+/// or the page has changed since it was opened. Renames it when that keeps the
+/// page's owner, group, attributes and links; otherwise writes it in place,
+/// under a journal. Returns false with the message in |err|.
 bool PutNewPageInPlace(Page* page, Replacement* fresh, Replacement* backup,
                        std::string* err);
 

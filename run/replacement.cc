@@ -80,8 +80,8 @@ bool FinishReplacement(Replacement* replacement) {
 }
 
 bool PutInPlace(Replacement* replacement, File* open_target) {
-  if (!RenameReplacing(replacement->temporary, replacement->target,
-                       open_target, &replacement->error)) {
+  if (!RenameReplacing(replacement->temporary, replacement->target, open_target,
+                       &replacement->error)) {
     return false;
   }
   replacement->temporary.clear();

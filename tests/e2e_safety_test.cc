@@ -18,14 +18,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char kPage[] = "<table>\n<tr>\n<td>\nA\n</td>\n</tr>\n<tr>\n<td>\nB\n</td>\n</tr>\n</table>\n";
+const char kPage[] =
+    "<table>\n<tr>\n<td>\nA\n</td>\n</tr>\n<tr>\n<td>\nB\n</td>\n</tr>\n</"
+    "table>\n";
 
 // kPage rewritten with kParams: a heading cell, then a dash cell.
 std::string NewPage() {
   return EveryLfToCrLf("<table>\n<tr>\n<td>\nA\n</td>\n" +
-                       HeadingCell("Entete") +
-                       "</tr>\n<tr>\n<td>\nB\n</td>\n" + DashCell() +
-                       "</tr>\n</table>\n");
+                       HeadingCell("Entete") + "</tr>\n<tr>\n<td>\nB\n</td>\n" +
+                       DashCell() + "</tr>\n</table>\n");
 }
 
 struct Refusal {
@@ -48,16 +49,18 @@ TEST_F(SafetyTest, RefusedBeforeAnythingIsWritten) {
        "le fichier tube.htm n'est pas un fichier ordinaire", true},
       {"a device", "/dev/null",
        "le fichier /dev/null n'est pas un fichier ordinaire", true},
-      {"a device name", "NUL",
-       "le fichier NUL n'est pas un fichier ordinaire", false},
-      {"a device name with an extension, even as an existing file",
-       "con.htm", "le fichier con.htm n'est pas un fichier ordinaire", false},
+      {"a device name", "NUL", "le fichier NUL n'est pas un fichier ordinaire",
+       false},
+      {"a device name with an extension, even as an existing file", "con.htm",
+       "le fichier con.htm n'est pas un fichier ordinaire", false},
       {"a link to its own backup", "lien.htm",
        "le fichier lien.htm et sa sauvegarde lien.htm.orig sont le meme "
-       "fichier", false},
+       "fichier",
+       false},
       {"a hard link of its backup", "dur.htm",
        "le fichier dur.htm et sa sauvegarde dur.htm.orig sont le meme "
-       "fichier", false},
+       "fichier",
+       false},
   };
   Put("param.txt", kParams);
   Put("con.htm", kPage);
@@ -94,8 +97,8 @@ TEST_F(SafetyTest, SecondRunOnTheSamePageStopsAtOnce) {
             "autre brantix");
   EXPECT_EQ(second.status, 255);
   // The first run goes on and completes.
-  for (const char* answer : {"1\n", "Entete\n", "v.gif\n", "s.gif\n",
-                             "carte\n", "lien.htm\n"}) {
+  for (const char* answer :
+       {"1\n", "Entete\n", "v.gif\n", "s.gif\n", "carte\n", "lien.htm\n"}) {
     Send(&first, answer);
     if (std::string(answer) != "lien.htm\n") {
       ASSERT_TRUE(WaitFor(&first, ": ")) << first.output;
@@ -229,8 +232,8 @@ std::vector<std::string> As(uid_t user, bool in_team) {
 
 std::string Acl(const fs::path& file) {
   char value[1024];
-  ssize_t size = getxattr(file.c_str(), "system.posix_acl_access", value,
-                          sizeof value);
+  ssize_t size =
+      getxattr(file.c_str(), "system.posix_acl_access", value, sizeof value);
   return size < 0 ? "" : std::string(value, static_cast<std::size_t>(size));
 }
 
@@ -297,7 +300,8 @@ TEST_F(SafetyTest, SharedPagesKeepWhatTheTeamSet) {
          make("0666", kOwner, kOwner, "1777");
          return true;
        },
-       As(kMember, false), "", [&](const fs::path&) { ExpectKept(page, before); }},
+       As(kMember, false), "",
+       [&](const fs::path&) { ExpectKept(page, before); }},
       {"a page this user may not write, with an earlier backup",
        [&](const fs::path& f) {
          make("0644", kOwner, kOwner, "0777");
@@ -320,7 +324,8 @@ TEST_F(SafetyTest, SharedPagesKeepWhatTheTeamSet) {
                         " " + (f / "page.htm").string() + " 2>/dev/null")
                            .c_str()) == 0;
        },
-       {}, "",
+       {},
+       "",
        [&](const fs::path& f) {
          EXPECT_EQ(ReadBytes(Folder() / "source.htm"), NewPage());
          Shell("umount " + (f / "page.htm").string());
@@ -333,7 +338,8 @@ TEST_F(SafetyTest, SharedPagesKeepWhatTheTeamSet) {
          }
          return system("unshare --pid --fork true 2>/dev/null") == 0;
        },
-       {"unshare", "--pid", "--fork"}, "",
+       {"unshare", "--pid", "--fork"},
+       "",
        [&](const fs::path& f) {
          EXPECT_EQ(ReadBytes(page), NewPage());
          EXPECT_TRUE(fs::exists(f / "brantix-1-199.tmp"));
@@ -372,9 +378,9 @@ TEST_F(SafetyTest, PageWithASecondNameKeepsIt) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(Get("lien.htm"), NewPage());
   EXPECT_TRUE(fs::equivalent(Folder() / "page.htm", Folder() / "lien.htm"));
-  EXPECT_EQ(Listing(), std::vector<std::string>({"lien.htm", "page.htm",
-                                                 "page.htm.orig",
-                                                 "param.txt"}));
+  EXPECT_EQ(Listing(),
+            std::vector<std::string>(
+                {"lien.htm", "page.htm", "page.htm.orig", "param.txt"}));
 }
 
 // What only the run's own handle on the page can see: a backup emptied, or
@@ -399,8 +405,8 @@ TEST_F(SafetyTest, ConfirmationWaitsSafely) {
 
   if (Windows()) return;
   Put("page.htm", kPage);
-  Session quiet = StartSession({"page.htm", "-1"}, Folder().string(), false,
-                               {"nohup"});
+  Session quiet =
+      StartSession({"page.htm", "-1"}, Folder().string(), false, {"nohup"});
   ASSERT_TRUE(WaitFor(&quiet, kConfirm));
   kill(quiet.pid, SIGHUP);
   usleep(100000);

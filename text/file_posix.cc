@@ -243,8 +243,8 @@ static bool AttributeValue(File* file, const char* name, std::string* value) {
     ssize_t size = OsFgetxattr(Descriptor(*file), name, nullptr, 0);
     if (size < 0) return false;
     value->assign(static_cast<std::size_t>(size), '\0');
-    ssize_t got = OsFgetxattr(Descriptor(*file), name, value->data(),
-                              value->size());
+    ssize_t got =
+        OsFgetxattr(Descriptor(*file), name, value->data(), value->size());
     if (got >= 0) return value->resize(static_cast<std::size_t>(got)), true;
     if (errno != ERANGE) return false;
   }

@@ -77,12 +77,14 @@ static bool IsDeviceName(const std::string& path) {
   std::string base = cut == std::string::npos ? path : path.substr(cut + 1);
   base = base.substr(0, base.find('.'));
   while (!base.empty() && (base.back() == ' ')) base.pop_back();
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : base)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
       base == "CONIN$" || base == "CONOUT$") {
     return true;
   }
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+  return base.size() == 4 &&
+         (base.starts_with("COM") || base.starts_with("LPT")) &&
          base[3] >= '1' && base[3] <= '9';
 }
 
@@ -198,7 +200,8 @@ bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
 std::int64_t TimeNow() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  return static_cast<std::int64_t>(Join(now.dwHighDateTime, now.dwLowDateTime)) *
+  return static_cast<std::int64_t>(
+             Join(now.dwHighDateTime, now.dwLowDateTime)) *
          100;
 }
 

@@ -51,9 +51,7 @@ ssize_t OsFgetxattr(int fd, const char* name, void* value, size_t size) {
 int OsFsetxattr(int fd, const char* name, const void* value, size_t size) {
   return fsetxattr(fd, name, value, size, 0);
 }
-int OsFremovexattr(int fd, const char* name) {
-  return fremovexattr(fd, name);
-}
+int OsFremovexattr(int fd, const char* name) { return fremovexattr(fd, name); }
 #else
 ssize_t OsFlistxattr(int, char*, size_t) { return 0; }
 ssize_t OsFgetxattr(int, const char*, void*, size_t) {

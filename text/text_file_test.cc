@@ -103,7 +103,8 @@ TEST_F(TextFileTest, MatchesTheRulesForAnyTextAndBuffer) {
 
 TEST_F(TextFileTest, WritingTurnsEachLfIntoCrLf) {
   EXPECT_EQ(Written({"a\nb\n", "\n", "c\rd"}), "a\r\nb\r\n\r\nc\rd");
-  EXPECT_EQ(Written({std::string("\0\x1A\n", 3)}), std::string("\0\x1A\r\n", 4));
+  EXPECT_EQ(Written({std::string("\0\x1A\n", 3)}),
+            std::string("\0\x1A\r\n", 4));
   // A CR LF pair may straddle the buffer's end.
   std::string long_text(1000, 'x');
   long_text[4] = '\n';
@@ -257,7 +258,8 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
 
 TEST_F(TextFileTest, OpenFailures) {
   File file;
-  EXPECT_EQ(OpenForReading(dir_ / "absent", &file), OpenReadResult::kCannotOpen);
+  EXPECT_EQ(OpenForReading(dir_ / "absent", &file),
+            OpenReadResult::kCannotOpen);
   EXPECT_FALSE(OpenForWriting(dir_ / "absent/x", &file));
   int error = 0;
   ASSERT_TRUE(CreateExclusive(dir_ / "new", &file, &error));

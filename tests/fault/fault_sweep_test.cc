@@ -16,8 +16,8 @@
 #include <filesystem>
 #include <optional>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e.h"
@@ -66,8 +66,8 @@ struct Environment {
   std::vector<std::pair<std::string, std::optional<std::string>>> saved;
   void Set(const std::string& name, const std::string& value) {
     const char* old = getenv(name.c_str());
-    saved.emplace_back(name, old ? std::optional<std::string>(old)
-                                 : std::nullopt);
+    saved.emplace_back(name,
+                       old ? std::optional<std::string>(old) : std::nullopt);
     setenv(name.c_str(), value.c_str(), 1);
   }
   ~Environment() {
@@ -190,10 +190,9 @@ class FaultSweep : public ::testing::Test {
       // whose removal of its temporary file failed leaves it too.
       const bool temporary =
           name.starts_with("brantix-") && name.ends_with(".tmp");
-      bool may_stay =
-          ((mode == Mode::kCrash || mode == Mode::kPersist) &&
-           (temporary || IsJournal(name))) ||
-          (mode == Mode::kOnce && temporary);
+      bool may_stay = ((mode == Mode::kCrash || mode == Mode::kPersist) &&
+                       (temporary || IsJournal(name))) ||
+                      (mode == Mode::kOnce && temporary);
       const bool emptied_journal = IsJournal(name) && fs::file_size(e) == 0;
       EXPECT_TRUE(name == kPageName || name == kBackupName ||
                   name == "param.txt" || (s.hard_link && name == kLinkName) ||
@@ -320,12 +319,12 @@ class FaultSweep : public ::testing::Test {
       }
       EXPECT_GE(calls, 0) << "unreadable call log";
       const char* how = mode == Mode::kPersist ? "every call from "
-                        : mode == Mode::kCrash   ? "killed at call "
-                        : mode == Mode::kEintr   ? "EINTR at call "
-                        : mode == Mode::kShort   ? "short from call "
-                                                 : "only call ";
-      const bool faulty_run = failures > 0 || mode == Mode::kEintr ||
-                              mode == Mode::kShort;
+                        : mode == Mode::kCrash ? "killed at call "
+                        : mode == Mode::kEintr ? "EINTR at call "
+                        : mode == Mode::kShort ? "short from call "
+                                               : "only call ";
+      const bool faulty_run =
+          failures > 0 || mode == Mode::kEintr || mode == Mode::kShort;
       Check(s, r, faulty_run ? mode : Mode::kOnce,
             how + std::to_string(n) + " of " + std::to_string(calls));
       if (::testing::Test::HasFailure()) break;
@@ -381,9 +380,10 @@ TEST_F(FaultSweep, EveryWriteLimitOnASmallPage) {
       Limits(top, 512, 61,
              {with_old.expected_backup.size(), with_old.expected_page.size()});
   int runs = SweepLimits(with_old, limits) + SweepLimits(without_old, limits);
-  std::printf("write limits 0..%zu on a page of %zu bytes (%zu after the "
-              "rewrite): %d runs\n",
-              top + 512, page.size(), with_old.expected_page.size(), runs);
+  std::printf(
+      "write limits 0..%zu on a page of %zu bytes (%zu after the "
+      "rewrite): %d runs\n",
+      top + 512, page.size(), with_old.expected_page.size(), runs);
 }
 
 TEST_F(FaultSweep, WriteLimitsAcrossBufferBoundaries) {
@@ -472,11 +472,12 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
       runs += counts[static_cast<int>(mode)];
       if (HasFailure()) break;
     }
-    std::printf("%zu-byte page%s: %d runs with one call failing, %d with "
-                "every call failing from one on, %d killed at one call, %d "
-                "with EINTR, %d with short reads and writes\n",
-                s.page.size(), hard_link ? " with a hard link" : "",
-                counts[1], counts[2], counts[3], counts[4], counts[5]);
+    std::printf(
+        "%zu-byte page%s: %d runs with one call failing, %d with "
+        "every call failing from one on, %d killed at one call, %d "
+        "with EINTR, %d with short reads and writes\n",
+        s.page.size(), hard_link ? " with a hard link" : "", counts[1],
+        counts[2], counts[3], counts[4], counts[5]);
     if (HasFailure()) break;
   }
   std::printf("platform calls failing or killing: %d runs\n", runs);

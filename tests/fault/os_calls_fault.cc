@@ -17,9 +17,9 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/xattr.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
