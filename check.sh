@@ -20,7 +20,8 @@ missing_of() {
 }
 
 packages="cmake g++ make libgtest-dev googletest g++-mingw-w64-x86-64 wine
-  wine64 clang clang-format chromium groff man-db dpkg-dev file python3"
+  wine64 clang clang-format chromium groff man-db dpkg-dev file python3
+  acl util-linux mount"
 # shellcheck disable=SC2046,SC2086
 tools/install-packages.sh $(missing_of $packages)
 # The sanitizer runtime of the fuzz targets comes in a package named after

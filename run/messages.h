@@ -129,11 +129,6 @@ inline std::string MsgPageWriteError(const std::string& page,
   return "erreur d'ecriture du fichier " + page + Cause(kind) +
          " : le fichier n'a pas ete modifie";
 }
-inline std::string MsgBackupReadError(const std::string& source,
-                                      const std::string& page) {
-  return "erreur de lecture de la sauvegarde " + source + " : le fichier " +
-         page + " n'a pas ete modifie";
-}
 inline std::string MsgPageChanged(const std::string& page) {
   return "le fichier " + page +
          " a ete modifie pendant l'execution : la nouvelle version n'a pas "
@@ -141,10 +136,6 @@ inline std::string MsgPageChanged(const std::string& page) {
 }
 inline std::string MsgInterruption(const std::string& page) {
   return "interruption : le fichier " + page + " n'a pas ete modifie";
-}
-
-inline std::string MsgBackupCloseError(const std::string& source) {
-  return "erreur de fermeture de la sauvegarde " + source;
 }
 
 // Writing the page in place, under its journal.
