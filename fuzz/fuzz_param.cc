@@ -96,8 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   m.files["param.txt"] = input;
 
   ParamColonne param;
-  std::string err;
-  const bool ok = ReadParamFile("param.txt", &param, &err);
+  ParamError error;
+  const bool ok = ReadParamFile("param.txt", &param, &error);
+  const std::string err = MsgParamError(error);
   const Model model = Expected(input);
   EXPECT(ok == model.ok);
   if (!ok) {

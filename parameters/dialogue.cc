@@ -1,13 +1,14 @@
 #include "parameters/dialogue.h"
 
+#include <string>
+
 #include "parameters/number.h"
-#include "run/messages.h"
 #include "text/interrupt.h"
 
 // Reads a number like "%d": blanks and line ends first, then a sign and
 // digits. Leaves the byte after the number unread (it is dropped anyway).
 static bool ReadColumnNumber(ConsoleInput* in, std::int32_t* column,
-                             std::string* err) {
+                             ParamError* err) {
   int byte = NextInputByte(in);
   while (byte != -1 && IsBlank(byte)) byte = NextInputByte(in);
   ParsedNumber number;
@@ -15,11 +16,13 @@ static bool ReadColumnNumber(ConsoleInput* in, std::int32_t* column,
     byte = NextInputByte(in);
   }
   if (!number.digit_seen) {
-    *err = byte == -1 && !number.sign_seen ? kMsgInputEnded : kMsgNumberInvalid;
+    err->problem = byte == -1 && !number.sign_seen
+                       ? ParamProblem::kInputEnded
+                       : ParamProblem::kNumberInvalid;
     return false;
   }
   if (number.too_large) {
-    *err = kMsgNumberOutOfRange;
+    err->problem = ParamProblem::kNumberOutOfRange;
     return false;
   }
   *column = SignedValue(number);
@@ -28,11 +31,11 @@ static bool ReadColumnNumber(ConsoleInput* in, std::int32_t* column,
 
 // Reads a whole line without its line end (LF or CR LF) into |text|.
 template <std::size_t N>
-static bool ReadLine(ConsoleInput* in, FixedText<N>* text, std::string* err) {
+static bool ReadLine(ConsoleInput* in, FixedText<N>* text, ParamError* err) {
   std::string line;
   int byte = NextInputByte(in);
   if (byte == -1) {
-    *err = kMsgInputEnded;
+    err->problem = ParamProblem::kInputEnded;
     return false;
   }
   // Keep one byte beyond the capacity, plus room for a CR before the LF.
@@ -43,30 +46,31 @@ static bool ReadLine(ConsoleInput* in, FixedText<N>* text, std::string* err) {
   }
   if (byte == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
   if (!Assign(text, line)) {
-    *err = MsgAnswerTooLong(static_cast<int>(N));
+    err->problem = ParamProblem::kAnswerTooLong;
+    err->capacity = static_cast<int>(N);
     return false;
   }
   return true;
 }
 
 // Shows |prompt|. A question that cannot be shown (standard output closed
-// or full) is not asked: false, with no message, since none could be shown.
-// Nor after an interruption: the run is stopping.
-static bool Ask(const char* prompt, std::string* err) {
+// or full) is not asked: false, and no message could be shown either. Nor
+// after an interruption: the run is stopping.
+static bool Ask(const char* prompt, ParamError* err) {
   if (!Interrupted() && ConsoleWrite(prompt)) return true;
-  err->clear();
+  err->problem = ParamProblem::kNoOutput;
   return false;
 }
 
 template <std::size_t N>
 static bool Question(ConsoleInput* in, const char* prompt, FixedText<N>* text,
-                     std::string* err) {
+                     ParamError* err) {
   if (!Ask(prompt, err) || !ReadLine(in, text, err)) return false;
   DropReceivedInput(in);
   return true;
 }
 
-bool AskParameters(ConsoleInput* in, ParamColonne* param, std::string* err) {
+bool AskParameters(ConsoleInput* in, ParamColonne* param, ParamError* err) {
   if (!Ask("\nNumero de colonne : ", err) ||
       !ReadColumnNumber(in, &param->NumeroColonne, err)) {
     return false;

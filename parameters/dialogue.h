@@ -2,17 +2,16 @@
 #ifndef BRANTIX_PARAMETERS_DIALOGUE_H_
 #define BRANTIX_PARAMETERS_DIALOGUE_H_
 
-#include <string>
-
 #include "parameters/param_colonne.h"
+#include "parameters/param_error.h"
 #include "text/console.h"
 
 /// Asks the six questions at the console and fills |param|. After each
 /// answer, whatever else was received is dropped, so each question starts
-/// from fresh input. Returns false with the message in |err| when input
+/// from fresh input. Returns false with the problem in |error| when input
 /// ends before the last answer, the column number is not a number or out of
-/// range, or an answer is longer than its field; with an empty |err| when a
-/// prompt could not be written.
-bool AskParameters(ConsoleInput* input, ParamColonne* param, std::string* err);
+/// range, an answer is longer than its field, or a question could not be
+/// shown.
+bool AskParameters(ConsoleInput* input, ParamColonne* param, ParamError* error);
 
 #endif  // BRANTIX_PARAMETERS_DIALOGUE_H_

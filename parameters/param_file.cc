@@ -1,15 +1,16 @@
 #include "parameters/param_file.h"
 
+#include <string>
 #include <utility>
 
 #include "parameters/number.h"
-#include "run/messages.h"
+#include "text/text_file.h"
 
 namespace {
 
-// One line of the file, assembled from its pieces: the value keeps at most
-// |limit| bytes. A longer line is given up as soon as it passes |limit|, so
-// that a line without end is never read to its end.
+// One line of the file, assembled from its pieces. A line longer than its
+// field is given up as soon as it passes the field's capacity, so that a
+// line without end is never read to its end.
 struct Line {
   std::string value;
   std::size_t size = 0;
@@ -36,6 +37,14 @@ LineRead ReadLine(TextReader* reader, std::size_t limit, Line* line) {
   }
 }
 
+// The problem of a line that could not be read.
+bool LineFailed(LineRead read, const TextReader& reader, ParamError* err) {
+  err->problem = read == LineRead::kError ? ParamProblem::kFileReadError
+                                          : ParamProblem::kFileIncomplete;
+  if (read == LineRead::kError) err->system_error = reader.file.error();
+  return false;
+}
+
 // The first line: leading blanks, then the number; the rest of the line is
 // read but ignored, and a line without digits gives 0.
 LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
@@ -60,41 +69,26 @@ LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
 
 template <std::size_t N>
 bool ReadTextLine(TextReader* reader, int line_number, FixedText<N>* text,
-                  std::string* err) {
+                  ParamError* err) {
   Line line;
-  switch (ReadLine(reader, N, &line)) {
-    case LineRead::kError:
-      *err = kMsgParamReadError;
-      return false;
-    case LineRead::kEnd:
-      *err = kMsgParamIncomplete;
-      return false;
-    case LineRead::kLine:
-      break;
-  }
+  LineRead read = ReadLine(reader, N, &line);
+  if (read != LineRead::kLine) return LineFailed(read, *reader, err);
   if (line.size > N || !Assign(text, line.value)) {
-    *err = MsgParamLineTooLong(line_number, static_cast<int>(N));
+    err->problem = ParamProblem::kLineTooLong;
+    err->line = line_number;
+    err->capacity = static_cast<int>(N);
     return false;
   }
   return true;
 }
 
-}  // namespace
-
-bool ReadParamLines(TextReader* reader, ParamColonne* param, std::string* err) {
+// Fills |param| from the first six lines that |reader| delivers.
+bool ReadParamLines(TextReader* reader, ParamColonne* param, ParamError* err) {
   ParsedNumber number;
-  switch (ReadNumberLine(reader, &number)) {
-    case LineRead::kError:
-      *err = kMsgParamReadError;
-      return false;
-    case LineRead::kEnd:
-      *err = kMsgParamIncomplete;
-      return false;
-    case LineRead::kLine:
-      break;
-  }
+  LineRead read = ReadNumberLine(reader, &number);
+  if (read != LineRead::kLine) return LineFailed(read, *reader, err);
   if (number.too_large) {
-    *err = kMsgNumberOutOfRange;
+    err->problem = ParamProblem::kNumberOutOfRange;
     return false;
   }
   param->NumeroColonne = number.digit_seen ? SignedValue(number) : 0;
@@ -105,13 +99,24 @@ bool ReadParamLines(TextReader* reader, ParamColonne* param, std::string* err) {
          ReadTextLine(reader, 6, &param->NomFichierLien, err);
 }
 
+}  // namespace
+
 bool ReadParamFile(const std::string& path, ParamColonne* param,
-                   std::string* err) {
+                   ParamError* err) {
   File file;
   OpenReadResult opened = OpenForReading(path, &file);
-  if (opened != OpenReadResult::kOk) {
-    *err = MsgNotOpened(opened, path, kMsgParamReadError);
-    return false;
+  switch (opened) {
+    case OpenReadResult::kOk:
+      break;
+    case OpenReadResult::kCannotOpen:
+      err->problem = ParamProblem::kFileMissing;
+      return false;
+    case OpenReadResult::kIsDirectory:
+      err->problem = ParamProblem::kFileReadError;
+      return false;
+    case OpenReadResult::kNotRegular:
+      err->problem = ParamProblem::kFileNotRegular;
+      return false;
   }
   TextReader reader;
   StartReading(std::move(file), &reader, 4096);

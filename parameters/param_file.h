@@ -5,19 +5,16 @@
 #include <string>
 
 #include "parameters/param_colonne.h"
-#include "text/text_file.h"
+#include "parameters/param_error.h"
 
 /// Name of the parameter file, in the current folder.
 inline const char kParamFileName[] = "param.txt";
 
-/// Opens |path| and fills |param| from its first six lines. Returns false
-/// with the message in |err| when it cannot be opened or read, has fewer
-/// than six lines, or holds a value that does not fit its field.
+/// Opens |path| and fills |param| from its first six lines; lines after the
+/// sixth are never read. Returns false with the problem in |error| when it
+/// cannot be opened or read, has fewer than six lines, or holds a value
+/// that does not fit its field.
 bool ReadParamFile(const std::string& path, ParamColonne* param,
-                   std::string* err);
-
-/// Fills |param| from the first six lines that |reader| delivers; lines
-/// after the sixth are never read. Same failures as above.
-bool ReadParamLines(TextReader* reader, ParamColonne* param, std::string* err);
+                   ParamError* error);
 
 #endif  // BRANTIX_PARAMETERS_PARAM_FILE_H_

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "parameters/param_error.h"
 #include "text/file.h"
 
 inline const char kMsgUsage[] =
@@ -174,6 +175,35 @@ inline std::string MsgJournalUntrusted(const std::string& journal,
                                        const std::string& page) {
   return "le journal " + journal + " du fichier " + page +
          " n'est pas fiable : rien n'a ete modifie";
+}
+
+/// The message of a problem met while the column parameters were read;
+/// empty when none can be shown.
+inline std::string MsgParamError(const ParamError& error) {
+  switch (error.problem) {
+    case ParamProblem::kNone:
+    case ParamProblem::kNoOutput:
+      return "";
+    case ParamProblem::kInputEnded:
+      return kMsgInputEnded;
+    case ParamProblem::kNumberInvalid:
+      return kMsgNumberInvalid;
+    case ParamProblem::kNumberOutOfRange:
+      return kMsgNumberOutOfRange;
+    case ParamProblem::kAnswerTooLong:
+      return MsgAnswerTooLong(error.capacity);
+    case ParamProblem::kFileMissing:
+      return kMsgNoSuchFile;
+    case ParamProblem::kFileNotRegular:
+      return MsgNotAFile("param.txt");
+    case ParamProblem::kFileReadError:
+      return kMsgParamReadError + Cause(KindOf(error.system_error));
+    case ParamProblem::kFileIncomplete:
+      return kMsgParamIncomplete;
+    case ParamProblem::kLineTooLong:
+      return MsgParamLineTooLong(error.line, error.capacity);
+  }
+  return "";
 }
 
 #endif  // BRANTIX_RUN_MESSAGES_H_

@@ -76,9 +76,11 @@ int RealMain(int argc, char** argv) {
   // page side by side; refused, they still leave a fresh backup. At the
   // console the backup comes first, then the questions, then the new page.
   ParamColonne param;
+  ParamError param_error;
   ConsoleInput input;
   if (from_file) {
-    if (!ReadParamFile(kParamFileName, &param, &err)) {
+    if (!ReadParamFile(kParamFileName, &param, &param_error)) {
+      err = MsgParamError(param_error);
       std::string backup_err;
       if (!ReadPage(&page, nom_sauvegarde, &backup, nullptr, nullptr,
                     &backup_err)) {
@@ -89,11 +91,16 @@ int RealMain(int argc, char** argv) {
     if (!ReadPage(&page, nom_sauvegarde, &backup, &param, &fresh, &err)) {
       return Stop(nom_du_fichier, err);
     }
-  } else if (!ReadPage(&page, nom_sauvegarde, &backup, nullptr, nullptr,
-                       &err) ||
-             !AskParameters(&input, &param, &err) ||
-             !ReadPage(&page, nom_sauvegarde, nullptr, &param, &fresh, &err)) {
-    return Stop(nom_du_fichier, err);
+  } else {
+    if (!ReadPage(&page, nom_sauvegarde, &backup, nullptr, nullptr, &err)) {
+      return Stop(nom_du_fichier, err);
+    }
+    if (!AskParameters(&input, &param, &param_error)) {
+      return Stop(nom_du_fichier, MsgParamError(param_error));
+    }
+    if (!ReadPage(&page, nom_sauvegarde, nullptr, &param, &fresh, &err)) {
+      return Stop(nom_du_fichier, err);
+    }
   }
 
   // A question that cannot be shown is not answered: the run stops.
