@@ -157,3 +157,51 @@ int OsRename(const char* from, const char* to) {
   m.files[to] = std::move(bytes);
   return 0;
 }
+
+// The calls that only the run sequence makes. A copy of a descriptor keeps
+// its own position here, which the fuzz targets never rely on.
+int OsDup(int fd) {
+  MemoryFiles& m = Memory();
+  if (OpenFile(fd) == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  std::size_t i = static_cast<std::size_t>(fd - 3);
+  m.open_path.push_back(m.open_path[i]);
+  m.position.push_back(m.position[i]);
+  return static_cast<int>(m.open_path.size() - 1 + 3);
+}
+
+off_t OsLseek(int fd, off_t offset, int whence) {
+  if (OpenFile(fd) == nullptr || whence != SEEK_SET || offset < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  Memory().position[static_cast<std::size_t>(fd - 3)] =
+      static_cast<std::size_t>(offset);
+  return offset;
+}
+
+int OsFtruncate(int fd, off_t length) {
+  std::string* file = OpenFile(fd);
+  if (file == nullptr || length < 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  file->resize(static_cast<std::size_t>(length));
+  return 0;
+}
+
+ssize_t OsFlistxattr(int, char*, size_t) { return 0; }
+ssize_t OsFgetxattr(int, const char*, void*, size_t) {
+  errno = ENOTSUP;
+  return -1;
+}
+int OsFsetxattr(int, const char*, const void*, size_t) {
+  errno = ENOTSUP;
+  return -1;
+}
+int OsFremovexattr(int, const char*) {
+  errno = ENOTSUP;
+  return -1;
+}
