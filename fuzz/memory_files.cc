@@ -205,3 +205,10 @@ int OsFremovexattr(int, const char*) {
   errno = ENOTSUP;
   return -1;
 }
+
+int OsClockGettime(clockid_t, struct timespec* now) {
+  now->tv_sec = 0;
+  now->tv_nsec = 0;
+  return 0;
+}
+uid_t OsGeteuid() { return 0; }

@@ -189,8 +189,9 @@ bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
 }
 
 std::int64_t TimeNow() {
+  // Without a clock the page looks just changed, and its bytes are checked.
   struct timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
+  if (OsClockGettime(CLOCK_REALTIME, &now) != 0) return 0;
   return Nanoseconds(now);
 }
 
@@ -384,7 +385,7 @@ std::string FolderPart(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::uint32_t CurrentUser() { return static_cast<std::uint32_t>(geteuid()); }
+std::uint32_t CurrentUser() { return static_cast<std::uint32_t>(OsGeteuid()); }
 
 bool FilesHaveOwners() { return true; }
 

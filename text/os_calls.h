@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <time.h>
 
 int OsOpen(const char* path, int flags, mode_t mode);
 ssize_t OsRead(int fd, void* data, size_t size);
@@ -33,6 +34,9 @@ ssize_t OsFlistxattr(int fd, char* names, size_t size);
 ssize_t OsFgetxattr(int fd, const char* name, void* value, size_t size);
 int OsFsetxattr(int fd, const char* name, const void* value, size_t size);
 int OsFremovexattr(int fd, const char* name);
+int OsClockGettime(clockid_t clock, struct timespec* now);
+/// geteuid(), which cannot fail.
+uid_t OsGeteuid();
 /// realpath(): the name with every link followed; |resolved| holds PATH_MAX
 /// bytes. Returns nullptr on failure.
 char* OsRealpath(const char* path, char* resolved);

@@ -67,6 +67,10 @@ int OsFremovexattr(int, const char*) {
   return -1;
 }
 #endif
+int OsClockGettime(clockid_t clock, struct timespec* now) {
+  return clock_gettime(clock, now);
+}
+uid_t OsGeteuid() { return geteuid(); }
 char* OsRealpath(const char* path, char* resolved) {
   return realpath(path, resolved);
 }

@@ -219,6 +219,17 @@ int OsFchown(int fd, uid_t owner, gid_t group) {
   return fchown(fd, owner, group);
 }
 
+int OsClockGettime(clockid_t clock, struct timespec* now) {
+  if (Fail(EINVAL)) return -1;
+  return clock_gettime(clock, now);
+}
+
+// Cannot fail: only counted.
+uid_t OsGeteuid() {
+  (void)Chosen();
+  return geteuid();
+}
+
 char* OsRealpath(const char* path, char* resolved) {
   if (Fail(EIO)) return nullptr;
   return realpath(path, resolved);
