@@ -468,6 +468,14 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
     const Mode modes[] = {Mode::kOnce, Mode::kPersist, Mode::kCrash,
                           Mode::kEintr, Mode::kShort};
     for (Mode mode : modes) {
+      // On the large page written in place, failures and kills: the calls
+      // interrupted or short there add nothing that the small page and the
+      // large renamed page do not show, and the sweep must stay quick
+      // under the sanitizers.
+      if (hard_link && rows > 14 && mode != Mode::kOnce &&
+          mode != Mode::kCrash) {
+        continue;
+      }
       counts[static_cast<int>(mode)] = SweepCalls(s, mode);
       runs += counts[static_cast<int>(mode)];
       if (HasFailure()) break;
