@@ -37,6 +37,36 @@ Answer Confirm(ConsoleInput* input) {
   return answer == 'N' || answer == 'n' ? Answer::kNo : Answer::kYes;
 }
 
+// Writes the backup and the new page, reading the page through the run's
+// own handle, and asks for the column where the mode puts the questions:
+// with "-1" first, from param.txt, so that one pass writes the backup and
+// the new page side by side (refused, they still leave a fresh backup); at
+// the console between the backup and the new page.
+bool BackUpAndRebuild(bool from_file, Page* page,
+                      const std::string& nom_sauvegarde, ConsoleInput* input,
+                      Replacement* backup, Replacement* fresh,
+                      std::string* err) {
+  ParamColonne param;
+  ParamError problem;
+  if (from_file) {
+    if (ReadParamFile(kParamFileName, &param, &problem)) {
+      return ReadPage(page, nom_sauvegarde, backup, &param, fresh, err);
+    }
+    if (ReadPage(page, nom_sauvegarde, backup, nullptr, nullptr, err)) {
+      *err = MsgParamError(problem);
+    }
+    return false;
+  }
+  if (!ReadPage(page, nom_sauvegarde, backup, nullptr, nullptr, err)) {
+    return false;
+  }
+  if (!AskParameters(input, &param, &problem)) {
+    *err = MsgParamError(problem);
+    return false;
+  }
+  return ReadPage(page, nom_sauvegarde, nullptr, &param, fresh, err);
+}
+
 }  // namespace
 
 int RealMain(int argc, char** argv) {
@@ -71,36 +101,10 @@ int RealMain(int argc, char** argv) {
     return Stop(nom_du_fichier, err);
   }
 
-  // The page is read through the run's own handle. With "-1" the questions
-  // come first, from param.txt, and one pass writes the backup and the new
-  // page side by side; refused, they still leave a fresh backup. At the
-  // console the backup comes first, then the questions, then the new page.
-  ParamColonne param;
-  ParamError param_error;
   ConsoleInput input;
-  if (from_file) {
-    if (!ReadParamFile(kParamFileName, &param, &param_error)) {
-      err = MsgParamError(param_error);
-      std::string backup_err;
-      if (!ReadPage(&page, nom_sauvegarde, &backup, nullptr, nullptr,
-                    &backup_err)) {
-        err = backup_err;
-      }
-      return Stop(nom_du_fichier, err);
-    }
-    if (!ReadPage(&page, nom_sauvegarde, &backup, &param, &fresh, &err)) {
-      return Stop(nom_du_fichier, err);
-    }
-  } else {
-    if (!ReadPage(&page, nom_sauvegarde, &backup, nullptr, nullptr, &err)) {
-      return Stop(nom_du_fichier, err);
-    }
-    if (!AskParameters(&input, &param, &param_error)) {
-      return Stop(nom_du_fichier, MsgParamError(param_error));
-    }
-    if (!ReadPage(&page, nom_sauvegarde, nullptr, &param, &fresh, &err)) {
-      return Stop(nom_du_fichier, err);
-    }
+  if (!BackUpAndRebuild(from_file, &page, nom_sauvegarde, &input, &backup,
+                        &fresh, &err)) {
+    return Stop(nom_du_fichier, err);
   }
 
   // A question that cannot be shown is not answered: the run stops.
