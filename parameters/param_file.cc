@@ -22,7 +22,7 @@ LineRead ReadLine(TextReader* reader, std::size_t limit, Line* line) {
   line->size = 0;
   std::string_view piece;
   for (;;) {
-    PieceResult got = ReadPiece(reader, &piece);
+    PieceResult got = reader->ReadPiece(&piece);
     if (got == PieceResult::kError) return LineRead::kError;
     if (got == PieceResult::kEnd) {
       return line->size > 0 ? LineRead::kLine : LineRead::kEnd;
@@ -43,7 +43,7 @@ LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
   bool empty = true;
   std::string_view piece;
   for (;;) {
-    PieceResult got = ReadPiece(reader, &piece);
+    PieceResult got = reader->ReadPiece(&piece);
     if (got == PieceResult::kError) return LineRead::kError;
     if (got == PieceResult::kEnd)
       return empty ? LineRead::kEnd : LineRead::kLine;
@@ -113,7 +113,6 @@ bool ReadParamFile(const std::string& path, ParamColonne* param,
     *err = MsgNotOpened(opened, path, kMsgParamReadError);
     return false;
   }
-  TextReader reader;
-  StartReading(std::move(file), &reader, 4096);
+  TextReader reader(std::move(file), 4096);
   return ReadParamLines(&reader, param, err);
 }

@@ -17,7 +17,7 @@ bool MakeBackup(Page* page, const std::string& nom_sauvegarde,
   // Every piece is written exactly as read, so the copy is the page with
   // each lone LF made CR LF; CopyText gives those bytes from whole buffers
   // instead of cutting the page into pieces.
-  switch (CopyText(&page->reader, &backup.writer)) {
+  switch (page->reader.CopyText(&backup.writer)) {
     case CopyEnd::kDone:
       break;
     case CopyEnd::kReadError:

@@ -69,7 +69,7 @@ bool OpenPage(const std::string& nom_du_fichier,
     *err = MsgPageReadError(nom_du_fichier);
     return false;
   }
-  StartReading(std::move(file), &page->reader);
+  page->reader.Start(std::move(file));
   return CheckBackupName(*page, nom_sauvegarde, err);
 }
 
@@ -113,7 +113,7 @@ bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
     *err = MsgBackupNotCreated(nom_sauvegarde);
     return false;
   }
-  CopyWhileReading(&page->reader, &backup.writer);
+  page->reader.CopyWhileReading(&backup.writer);
   // When the new page cannot be written, the page is still read to its end
   // so that the backup is complete, as it would be in two passes.
   std::string page_err;
@@ -135,9 +135,9 @@ bool BackUpAndRewrite(Page* page, const std::string& nom_sauvegarde,
         break;
     }
   }
-  read = read && SkipToEnd(&page->reader);
-  CopyWhileReading(&page->reader, nullptr);
-  if (backup.writer.failed) {
+  read = read && page->reader.SkipToEnd();
+  page->reader.CopyWhileReading(nullptr);
+  if (backup.writer.failed()) {
     *err = MsgBackupWriteError(nom_sauvegarde);
     return false;
   }
@@ -165,13 +165,12 @@ bool RewriteFromBackup(Page* page, const std::string& nom_sauvegarde,
     *err = kMsgNoSuchFile;
     return false;
   }
-  TextReader backup;
-  StartReading(std::move(source), &backup);
+  TextReader backup(std::move(source));
   if (!RewriteInto(&backup, *page, param, fresh,
                    MsgBackupReadError(nom_sauvegarde, page->name), err)) {
     return false;
   }
-  if (!CloseFile(&backup.file)) {
+  if (!backup.Close()) {
     *err = MsgBackupCloseError(nom_sauvegarde);
     return false;
   }
@@ -186,7 +185,7 @@ bool MayWritePage(const Page& page, std::string* err) {
 
 bool PutNewPageInPlace(Page* page, Replacement* fresh, std::string* err) {
   if (!MayReplace(*page, err)) return false;
-  if (!PutInPlace(fresh, &page->reader.file)) {
+  if (!PutInPlace(fresh, &page->reader.file())) {
     *err = MsgPageWriteError(page->name);
     return false;
   }

@@ -18,7 +18,7 @@ static bool CreateTemporary(const std::string& folder, std::string* name,
 
 Replacement::~Replacement() {
   if (temporary.empty()) return;
-  CloseFile(&writer.file);
+  writer.Close();
   RemoveFile(temporary);
 }
 
@@ -30,15 +30,15 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
     return false;
   }
   bool ok = CopyOwnerAndMode(like, file);
-  StartWriting(std::move(file), &replacement->writer);
+  replacement->writer.Start(std::move(file));
   // It is flushed to the disk before its rename: start early, while the
   // program still has work to do.
-  replacement->writer.flush_behind = true;
+  replacement->writer.FlushBehind();
   return ok;
 }
 
 bool FinishReplacement(Replacement* replacement) {
-  return FinishWritingToDisk(&replacement->writer);
+  return replacement->writer.FinishToDisk();
 }
 
 bool PutInPlace(Replacement* replacement, File* open_target) {

@@ -1,0 +1,155 @@
+// The four markers the rewrite looks for, found together in one pass over
+// the bytes: each block of 16 bytes is sorted once into the positions where
+// some marker may start (its first byte and its third are right), and only
+// those are compared whole. Two versions of the sorting that give the same
+// positions: one with SSE2 (present on every x86-64, Windows included), and
+// a portable one, used where SSE2 is missing and as its reference.
+#ifndef BRANTIX_REWRITE_MARKERS_H_
+#define BRANTIX_REWRITE_MARKERS_H_
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+/// The markers, by what they mean to the rewrite.
+enum class Marker : unsigned char {
+  kRow,      ///< "<tr>": a table row starts.
+  kCellEnd,  ///< "</td>": a cell ends.
+  kSound,    ///< "son.gif": the row has a sound icon.
+  kLink,     ///< "..///": the link path.
+};
+
+/// The bytes of |marker|.
+constexpr std::string_view MarkerText(Marker marker) {
+  switch (marker) {
+    case Marker::kRow:
+      return "<tr>";
+    case Marker::kCellEnd:
+      return "</td>";
+    case Marker::kSound:
+      return "son.gif";
+    case Marker::kLink:
+      return "..///";
+  }
+  return "";
+}
+
+/// The longest marker's length.
+constexpr std::size_t kMarkerMax = 7;
+
+/// Bytes a block's sorting reads: 16 starting positions and two more.
+constexpr std::size_t kBlockView = 18;
+
+/// The positions among the 16 bytes at |p| where a marker may start, as
+/// bits (bit i: |p| + i), without vector instructions. Reads kBlockView
+/// bytes. After '<', 'r' and 't' are told from other bytes by all their
+/// bits but 0x06, so 'p' and 'v' make candidates too, and fail the whole
+/// comparison.
+unsigned MarkerCandidatesPortable(const char* p);
+
+/// The same, 16 positions at a time. Inline: it runs in the search's loop,
+/// its constants kept in registers.
+inline unsigned MarkerCandidates(const char* p) {
+#if defined(__SSE2__)
+  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i third =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+  const auto is = [](__m128i v, char c) {
+    return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
+  };
+  const __m128i r_or_t =
+      is(_mm_and_si128(third, _mm_set1_epi8(static_cast<char>(0xF9))), 'p');
+  const __m128i tag = _mm_and_si128(is(first, '<'), r_or_t);
+  const __m128i sound = _mm_and_si128(is(first, 's'), is(third, 'n'));
+  const __m128i link = _mm_and_si128(is(first, '.'), is(third, '/'));
+  return static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_or_si128(tag, _mm_or_si128(sound, link))));
+#else
+  return MarkerCandidatesPortable(p);
+#endif
+}
+
+/// Whether a whole marker starts at |p|, a candidate with |left| bytes
+/// from it to the end of the text, and which.
+inline bool WholeMarker(const char* p, std::size_t left, Marker* marker) {
+  switch (p[0]) {
+    case '<':
+      if (p[1] == 't') {
+        *marker = Marker::kRow;
+        return left >= 4 && std::memcmp(p, "<tr>", 4) == 0;
+      }
+      *marker = Marker::kCellEnd;
+      return left >= 5 && std::memcmp(p, "</td>", 5) == 0;
+    case 's':
+      *marker = Marker::kSound;
+      return left >= 7 && std::memcmp(p, "son.gif", 7) == 0;
+    default:
+      *marker = Marker::kLink;
+      return left >= 5 && std::memcmp(p, "..///", 5) == 0;
+  }
+}
+
+/// The bit of |marker| in a set of markers.
+constexpr unsigned MarkerBit(Marker marker) {
+  return 1u << static_cast<unsigned>(marker);
+}
+
+/// A forward search for all four markers at once, that reports those of a
+/// chosen set.
+class MarkerScan {
+ public:
+  /// Searches |text| for the markers of |wanted| (MarkerBit()s) that start
+  /// in [from, limit) and lie whole in |text|.
+  MarkerScan(std::string_view text, std::size_t from, std::size_t limit,
+             unsigned wanted);
+
+  /// Finds the next marker of the set: its offset in |*at| and which it is
+  /// in |*marker|. Returns false when there is none before the limit.
+  bool Next(std::size_t* at, Marker* marker) {
+    const char* text = text_.data();
+    for (;;) {
+      while (mask_ != 0) {
+        const std::size_t i =
+            block_ + static_cast<unsigned>(__builtin_ctz(mask_));
+        mask_ &= mask_ - 1;
+        if (WholeMarker(text + i, text_.size() - i, marker) &&
+            (wanted_ & MarkerBit(*marker)) != 0) {
+          *at = i;
+          return true;
+        }
+      }
+      // The blocks where markers are rare go by in this loop alone.
+      block_ += 16;
+      while (block_ <= whole_end_ &&
+             (mask_ = MarkerCandidates(text + block_)) == 0) {
+        block_ += 16;
+      }
+      if (mask_ != 0) continue;
+      if (block_ >= limit_) return false;
+      mask_ = Sort(block_);
+    }
+  }
+
+  /// Leaves out the markers of |markers| (MarkerBit()s) from now on.
+  void Ignore(unsigned markers) { wanted_ &= ~markers; }
+
+  /// Stops the search at |limit| (no further than the one given).
+  void StopAt(std::size_t limit);
+
+ private:
+  unsigned Sort(std::size_t from) const;
+  void SetWholeEnd();
+
+  std::string_view text_;
+  std::size_t block_;  ///< Position of the mask's bit 0.
+  std::size_t limit_;
+  std::size_t whole_end_;  ///< Last block sorted 16 bytes at a time.
+  unsigned mask_;          ///< Candidates not yet looked at.
+  unsigned wanted_;
+};
+
+#endif  // BRANTIX_REWRITE_MARKERS_H_
