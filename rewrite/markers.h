@@ -105,32 +105,45 @@ class MarkerScan {
   /// Searches |text| for the markers of |wanted| (MarkerBit()s) that start
   /// in [from, limit) and lie whole in |text|.
   MarkerScan(std::string_view text, std::size_t from, std::size_t limit,
-             unsigned wanted);
+             unsigned wanted)
+      : text_(text), block_(from), limit_(limit), mask_(0), wanted_(wanted) {
+    SetWholeEnd();
+    if (from < limit) mask_ = Sort(from);
+  }
 
   /// Finds the next marker of the set: its offset in |*at| and which it is
   /// in |*marker|. Returns false when there is none before the limit.
   bool Next(std::size_t* at, Marker* marker) {
     const char* text = text_.data();
+    std::size_t block = block_;
+    unsigned mask = mask_;
     for (;;) {
-      while (mask_ != 0) {
+      while (mask != 0) {
         const std::size_t i =
-            block_ + static_cast<unsigned>(__builtin_ctz(mask_));
-        mask_ &= mask_ - 1;
+            block + static_cast<unsigned>(__builtin_ctz(mask));
+        mask &= mask - 1;
         if (WholeMarker(text + i, text_.size() - i, marker) &&
             (wanted_ & MarkerBit(*marker)) != 0) {
+          block_ = block;
+          mask_ = mask;
           *at = i;
           return true;
         }
       }
       // The blocks where markers are rare go by in this loop alone.
-      block_ += 16;
-      while (block_ <= whole_end_ &&
-             (mask_ = MarkerCandidates(text + block_)) == 0) {
-        block_ += 16;
+      block += 16;
+      const std::size_t whole_end = whole_end_;
+      while (block <= whole_end &&
+             (mask = MarkerCandidates(text + block)) == 0) {
+        block += 16;
       }
-      if (mask_ != 0) continue;
-      if (block_ >= limit_) return false;
-      mask_ = Sort(block_);
+      if (mask != 0) continue;
+      if (block >= limit_) {
+        block_ = block;
+        mask_ = 0;
+        return false;
+      }
+      mask = Sort(block);
     }
   }
 
@@ -138,11 +151,40 @@ class MarkerScan {
   void Ignore(unsigned markers) { wanted_ &= ~markers; }
 
   /// Stops the search at |limit| (no further than the one given).
-  void StopAt(std::size_t limit);
+  void StopAt(std::size_t limit) {
+    if (limit >= limit_) return;
+    limit_ = limit;
+    SetWholeEnd();
+    if (limit <= block_) {
+      mask_ = 0;
+    } else if (limit - block_ < 16) {
+      mask_ &= (1u << (limit - block_)) - 1;
+    }
+  }
 
  private:
-  unsigned Sort(std::size_t from) const;
-  void SetWholeEnd();
+  // The candidates among the 16 positions from |from| that are before the
+  // limit.
+  unsigned Sort(std::size_t from) const {
+    unsigned mask = text_.size() - from >= kBlockView
+                        ? MarkerCandidates(text_.data() + from)
+                        : SortNearTheEnd(from);
+    if (limit_ - from < 16) mask &= (1u << (limit_ - from)) - 1;
+    return mask;
+  }
+
+  // The blocks that Next() sorts 16 bytes at a time: before the limit, and
+  // with the bytes their sorting reads.
+  void SetWholeEnd() {
+    whole_end_ = 0;
+    if (text_.size() >= kBlockView && limit_ >= 16) {
+      whole_end_ = limit_ - 16 < text_.size() - kBlockView
+                       ? limit_ - 16
+                       : text_.size() - kBlockView;
+    }
+  }
+
+  unsigned SortNearTheEnd(std::size_t from) const;
 
   std::string_view text_;
   std::size_t block_;  ///< Position of the mask's bit 0.

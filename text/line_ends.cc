@@ -96,12 +96,10 @@ std::size_t FindLfPortable(const char* bytes, std::size_t size) {
              : static_cast<std::size_t>(static_cast<const char*>(lf) - bytes);
 }
 
-std::size_t FindLf(const char* bytes, std::size_t size) {
+std::size_t FindLfBeyond(const char* bytes, std::size_t size) {
 #if defined(__SSE2__)
-  // Lines are short: most LFs are found in the first block or two, before
-  // a call to memchr() would have set up.
   const __m128i lf = _mm_set1_epi8('\n');
-  std::size_t i = 0;
+  std::size_t i = size >= 16 ? 16 : 0;
   for (; i + 16 <= size; i += 16) {
     const unsigned found =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(

@@ -8,6 +8,10 @@
 
 #include <cstddef>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 /// Copies |size| bytes from |in| to |out|, with a CR before every LF that
 /// does not follow a CR; |cr_before| tells whether the byte before |in| was
 /// a CR. |out| must have room for 2 * |size| + 32 bytes: bytes past the
@@ -19,10 +23,28 @@ std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
 std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,
                                       bool cr_before, char* out);
 
-/// The offset of the first LF of the |size| bytes at |bytes|, or |size|.
-std::size_t FindLf(const char* bytes, std::size_t size);
+/// The offset of the first LF of the |size| bytes at |bytes|, or |size|,
+/// beyond the first 16 bytes.
+std::size_t FindLfBeyond(const char* bytes, std::size_t size);
 
-/// The same without vector instructions.
+/// The same without vector instructions, from the first byte.
 std::size_t FindLfPortable(const char* bytes, std::size_t size);
+
+/// The offset of the first LF of the |size| bytes at |bytes|, or |size|.
+/// Lines are short: the first 16 bytes are looked at inline, and most LFs
+/// are found there.
+inline std::size_t FindLf(const char* bytes, std::size_t size) {
+#if defined(__SSE2__)
+  if (size >= 16) {
+    const unsigned found = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)),
+                       _mm_set1_epi8('\n'))));
+    if (found != 0) return static_cast<unsigned>(__builtin_ctz(found));
+  }
+  return FindLfBeyond(bytes, size);
+#else
+  return FindLfPortable(bytes, size);
+#endif
+}
 
 #endif  // BRANTIX_TEXT_LINE_ENDS_H_
