@@ -55,7 +55,7 @@ std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(half)));
     while (lone != 0) {
-      const unsigned at = static_cast<unsigned>(__builtin_ctz(lone));
+      const std::size_t at = static_cast<std::size_t>(__builtin_ctz(lone));
       o[at] = '\r';
       _mm_storeu_si128(
           reinterpret_cast<__m128i*>(o + at + 1),

@@ -140,7 +140,7 @@ bool TextWriter::WriteText(std::string_view text) {
   return true;
 }
 
-bool TextWriter::WriteUnchanged(std::string_view bytes) {
+bool TextWriter::WriteUnchangedBeyond(std::string_view bytes) {
   if (failed_) return false;
   return Put(bytes.data(), bytes.size());
 }

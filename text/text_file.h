@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,8 +73,18 @@ class TextWriter {
   bool WriteText(std::string_view text);
 
   /// Writes |bytes| as they are: text whose line ends are already CR LF.
-  /// Returns false when a write has failed, now or earlier.
-  bool WriteUnchanged(std::string_view bytes);
+  /// Returns false when a write has failed, now or earlier. Inline while
+  /// the bytes fit in the buffer, as the rewrite's spans and cells do.
+  bool WriteUnchanged(std::string_view bytes) {
+    if (!failed_ && bytes.size() <= capacity_ - used_) {
+      if (!bytes.empty()) {
+        std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+      }
+      used_ += bytes.size();
+      return true;
+    }
+    return WriteUnchangedBeyond(bytes);
+  }
 
   /// Whether a write has failed; nothing more is written then.
   bool failed() const { return failed_; }
@@ -90,6 +101,7 @@ class TextWriter {
   void Close();
 
  private:
+  bool WriteUnchangedBeyond(std::string_view bytes);
   bool Put(const char* data, std::size_t size);
   bool PutBeyond(const char* data, std::size_t size);
   bool PutLine(const char* data, std::size_t size);
