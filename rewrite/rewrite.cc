@@ -5,7 +5,6 @@
 
 #include "rewrite/cells.h"
 #include "rewrite/markers.h"
-#include "text/line_ends.h"
 
 namespace {
 
@@ -72,35 +71,6 @@ void TakeLinkPath(std::string_view from, std::size_t name_length,
   Assign(&state->CheminLien, std::string_view(text, take));
 }
 
-// Results of MarkerPieceEnd() that are not a piece's end.
-constexpr std::size_t kCut = static_cast<std::size_t>(-1);
-constexpr std::size_t kShort = static_cast<std::size_t>(-2);
-
-// Where the piece that holds the marker of |size| bytes at |at| in |view|
-// ends, when |*known| <= |at| is a piece start; kCut when the marker is cut
-// in two by a piece's end, kShort when |view| ends too soon to tell. A line
-// is cut only when it is longer than a piece: while the first LF after the
-// marker is within a piece's length of |*known|, that LF ends the piece.
-// Otherwise the piece's start is worked out and kept in |*known|.
-std::size_t MarkerPieceEnd(std::string_view view, bool last, std::size_t* known,
-                           std::size_t at, std::size_t size) {
-  const std::size_t reach = *known + kPieceMax;
-  if (at + size <= reach) {
-    const std::size_t stop = reach + 1 < view.size() ? reach + 1 : view.size();
-    const std::size_t lf = at + FindLf(view.data() + at, stop - at);
-    if (lf < stop) {
-      if (lf < reach || view[lf - 1] == '\r') return lf + 1;
-    } else if (!last && stop == view.size()) {
-      return kShort;
-    }
-  }
-  const std::size_t piece = PieceStartOf(view, *known, at);
-  *known = piece;
-  if (at + size > piece + kPieceMax) return kCut;
-  if (!last && view.size() - piece < kPieceMax + 1) return kShort;
-  return piece + PieceLength(view.substr(piece));
-}
-
 // Finds, from the piece start |from| on, the pieces that hold |wanted|,
 // adding one to |*count| for each, until it reaches |until|; sets |*end|
 // to the end of the last one. With an active |watch|, each piece up to that
@@ -141,9 +111,9 @@ bool FindPieces(Walk* w, std::uint64_t from, Marker wanted, std::int32_t* count,
       if (marker == wanted && (found != 0 || base + at < counted)) continue;
       const std::size_t size = MarkerText(marker).size();
       if (marker == Marker::kSound) {
-        if (at + size > piece + kPieceMax) {
+        if (!InPieceFrom(piece, at, size)) {
           piece = PieceStartOf(view, piece, at);
-          if (at + size > piece + kPieceMax) continue;  // Cut in two.
+          if (!InPieceFrom(piece, at, size)) continue;  // Cut in two.
         }
         watch.state->SonVu = true;
         set &= ~MarkerBit(Marker::kSound);
@@ -151,9 +121,9 @@ bool FindPieces(Walk* w, std::uint64_t from, Marker wanted, std::int32_t* count,
         continue;
       }
       const std::size_t piece_end =
-          MarkerPieceEnd(view, last, &piece, at, size);
-      if (piece_end == kCut) continue;
-      if (piece_end == kShort) {
+          PieceEndAround(view, last, &piece, at, size);
+      if (piece_end == kPieceCut) continue;
+      if (piece_end == kPieceUnseen) {
         resume = at;
         stopped = true;
         break;

@@ -36,6 +36,16 @@ std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
   return line + (at - line) / kPieceMax * kPieceMax;
 }
 
+std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
+                                 std::size_t* known, std::size_t at,
+                                 std::size_t size) {
+  const std::size_t piece = PieceStartOf(bytes, *known, at);
+  *known = piece;
+  if (at + size > piece + kPieceMax) return kPieceCut;
+  if (!whole && bytes.size() - piece < kPieceMax + 1) return kPieceUnseen;
+  return piece + PieceLength(bytes.substr(piece));
+}
+
 // The writer.
 
 TextWriter::TextWriter(File file, std::size_t capacity) {

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "text/file.h"
+#include "text/line_ends.h"
 
 /// Longest line piece: a longer line arrives as several pieces.
 constexpr std::size_t kPieceMax = 511;
@@ -35,6 +36,48 @@ std::size_t PieceLength(std::string_view bytes);
 /// bytes from its start.
 std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
                          std::size_t at);
+
+/// Whether the |size| bytes at |at| lie in one piece, when |known| <= |at|
+/// is a piece start and they are less than a piece's length from it.
+inline bool InPieceFrom(std::size_t known, std::size_t at, std::size_t size) {
+  return at + size <= known + kPieceMax;
+}
+
+/// Results of PieceEndAround() that are not a piece's end.
+constexpr std::size_t kPieceCut = static_cast<std::size_t>(-1);
+constexpr std::size_t kPieceUnseen = static_cast<std::size_t>(-2);
+
+/// Where the piece that holds the |size| bytes at |at| of |bytes|, none of
+/// them a line end, ends, when |*known| <= |at| is a piece start: kPieceCut
+/// when a piece's end cuts them in two, kPieceUnseen when |bytes| ends too
+/// soon to tell and is not the |whole| rest of the text. While the first LF
+/// after them is within a piece's length of |*known|, it ends the piece;
+/// otherwise the piece's start is worked out and kept in |*known|.
+inline std::size_t PieceEndAround(std::string_view bytes, bool whole,
+                                  std::size_t* known, std::size_t at,
+                                  std::size_t size);
+
+/// PieceEndAround() once the start of the piece is needed.
+std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
+                                 std::size_t* known, std::size_t at,
+                                 std::size_t size);
+
+inline std::size_t PieceEndAround(std::string_view bytes, bool whole,
+                                  std::size_t* known, std::size_t at,
+                                  std::size_t size) {
+  const std::size_t reach = *known + kPieceMax;
+  if (at + size <= reach) {
+    const std::size_t stop =
+        reach + 1 < bytes.size() ? reach + 1 : bytes.size();
+    const std::size_t lf = at + FindLf(bytes.data() + at, stop - at);
+    if (lf < stop) {
+      if (lf < reach || bytes[lf - 1] == '\r') return lf + 1;
+    } else if (!whole && stop == bytes.size()) {
+      return kPieceUnseen;
+    }
+  }
+  return PieceEndFromItsStart(bytes, whole, known, at, size);
+}
 
 /// Result of asking for the next line piece.
 enum class PieceResult { kPiece, kEnd, kError };

@@ -100,7 +100,8 @@ TEST_F(TextFileTest, CrLfSplitAcrossReads) {
 }
 
 // The piece rule on the reader's bytes, which have every LF after a CR:
-// where a piece ends, and where the piece that holds a byte starts.
+// where a piece ends, where the piece that holds a byte starts, and where
+// the piece that holds a marker's bytes ends.
 TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
   std::mt19937 rng(99);
   const char alphabet[] = {'a', '\r', '\n', '\0'};
@@ -119,6 +120,15 @@ TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
       for (std::size_t i = at; i < at + end; ++i) {
         if (bytes[i] == '\n') continue;
         ASSERT_EQ(PieceStartOf(bytes, 0, i), at) << round << " " << i;
+        // Five bytes without a line end, as a marker would be.
+        const std::string_view five = std::string_view(bytes).substr(i, 5);
+        if (five.size() < 5 || five.find_first_of("\r\n") != five.npos) {
+          continue;
+        }
+        std::size_t known = 0;
+        ASSERT_EQ(PieceEndAround(bytes, true, &known, i, 5),
+                  i + 5 <= at + end ? at + end : kPieceCut)
+            << round << " " << i;
       }
       at += end;
     }
