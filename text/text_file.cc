@@ -14,16 +14,6 @@
 #define BRANTIX_NOINLINE
 #endif
 
-std::size_t PieceLength(std::string_view bytes) {
-  const std::size_t window =
-      bytes.size() < kPieceMax + 1 ? bytes.size() : kPieceMax + 1;
-  const std::size_t at = FindLf(bytes.data(), window);
-  if (at < window && ((at > 0 && bytes[at - 1] == '\r') || at < kPieceMax)) {
-    return at + 1;
-  }
-  return window < kPieceMax ? window : kPieceMax;
-}
-
 std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
                          std::size_t at) {
   std::size_t line = known;

@@ -29,7 +29,15 @@ constexpr std::size_t kTextBufferSize = 256 * 1024;
 /// whose every LF follows a CR: up to and including the first LF, or
 /// kPieceMax bytes, a CR LF pair counting as one. |bytes| holds at least
 /// kPieceMax + 1 bytes, or all that is left.
-std::size_t PieceLength(std::string_view bytes);
+inline std::size_t PieceLength(std::string_view bytes) {
+  const std::size_t window =
+      bytes.size() < kPieceMax + 1 ? bytes.size() : kPieceMax + 1;
+  const std::size_t at = FindLf(bytes.data(), window);
+  if (at < window && ((at > 0 && bytes[at - 1] == '\r') || at < kPieceMax)) {
+    return at + 1;
+  }
+  return window < kPieceMax ? window : kPieceMax;
+}
 
 /// The start of the piece that holds |bytes[at]|, which is no line end,
 /// when |known| <= |at| is a piece start. A line is cut every kPieceMax
