@@ -29,10 +29,10 @@ unsigned MarkerCandidatesPortable(const char* p) {
 
 // Near the end of the text, the positions that have their third byte in it
 // are sorted one by one.
-unsigned MarkerScan::SortNearTheEnd(std::size_t from) const {
+unsigned MarkerCandidatesNearTheEnd(std::string_view text, std::size_t from) {
   unsigned mask = 0;
-  for (std::size_t i = from; i + 2 < text_.size() && i < from + 16; ++i) {
-    if (Candidate(text_.data() + i)) mask |= 1u << (i - from);
+  for (std::size_t i = from; i + 2 < text.size() && i < from + 16; ++i) {
+    if (Candidate(text.data() + i)) mask |= 1u << (i - from);
   }
   return mask;
 }

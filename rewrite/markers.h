@@ -73,6 +73,10 @@ inline unsigned MarkerCandidates(const char* p) {
 #endif
 }
 
+/// The positions among the 16 from |from| in |text| where a marker may
+/// start, when fewer than kBlockView bytes are left.
+unsigned MarkerCandidatesNearTheEnd(std::string_view text, std::size_t from);
+
 /// Whether a whole marker starts at |p|, a candidate with |left| bytes
 /// from it to the end of the text, and which.
 inline bool WholeMarker(const char* p, std::size_t left, Marker* marker) {
@@ -168,7 +172,7 @@ class MarkerScan {
   unsigned Sort(std::size_t from) const {
     unsigned mask = text_.size() - from >= kBlockView
                         ? MarkerCandidates(text_.data() + from)
-                        : SortNearTheEnd(from);
+                        : MarkerCandidatesNearTheEnd(text_, from);
     if (limit_ - from < 16) mask &= (1u << (limit_ - from)) - 1;
     return mask;
   }
@@ -183,8 +187,6 @@ class MarkerScan {
                        : text_.size() - kBlockView;
     }
   }
-
-  unsigned SortNearTheEnd(std::size_t from) const;
 
   std::string_view text_;
   std::size_t block_;  ///< Position of the mask's bit 0.

@@ -65,10 +65,8 @@ void TakeLinkPath(std::string_view from, std::size_t name_length,
   const std::size_t text_size = from.size() - (crlf ? 1 : 0);
   const std::size_t take =
       text_size < name_length + 23 ? text_size : name_length + 23;
-  char text[kPieceMax + 1];
-  std::memcpy(text, from.data(), take);
-  if (crlf && take == text_size) text[take - 1] = '\n';
-  Assign(&state->CheminLien, std::string_view(text, take));
+  Assign(&state->CheminLien, from.substr(0, take));
+  if (crlf && take == text_size) state->CheminLien.bytes[take - 1] = '\n';
 }
 
 // Finds, from the piece start |from| on, the pieces that hold |wanted|,
@@ -79,13 +77,15 @@ void TakeLinkPath(std::string_view from, std::size_t name_length,
 // markers come from one search, and a marker's piece is worked out only
 // where one is found. Returns false when the text ends first, or on an
 // error.
-bool FindPieces(Walk* w, std::uint64_t from, Marker wanted, std::int32_t* count,
-                std::int32_t until, const Watch& watch, std::uint64_t* end) {
+template <bool kWatching>
+bool FindPiecesIn(Walk* w, std::uint64_t from, Marker wanted,
+                  std::int32_t* count, std::int32_t until, const Watch& watch,
+                  std::uint64_t* end) {
   if (!GoTo(w, from)) return false;
   TextReader* in = w->in;
   // Once SonVu is set, the sound icons of the row no longer matter.
   unsigned set = MarkerBit(wanted);
-  if (watch.active) {
+  if (kWatching) {
     set |= MarkerBit(Marker::kLink);
     if (!watch.state->SonVu) set |= MarkerBit(Marker::kSound);
   }
@@ -139,13 +139,13 @@ bool FindPieces(Walk* w, std::uint64_t from, Marker wanted, std::int32_t* count,
       counted = base + piece_end;
       if (++*count < until) continue;
       found = counted;
-      if (!watch.active) break;
+      if (!kWatching) break;
       if (piece_end < limit) limit = piece_end;
       markers.StopAt(limit);
     }
     known = base + piece;
     if (!stopped) {
-      if (found != 0 && (!watch.active || found - base <= limit)) {
+      if (found != 0 && (!kWatching || found - base <= limit)) {
         *end = found;
         return true;
       }
@@ -159,6 +159,16 @@ bool FindPieces(Walk* w, std::uint64_t from, Marker wanted, std::int32_t* count,
     known = base + PieceStartOf(view, piece, x);
     if (!GoTo(w, known) || !Ok(w, in->ReadMore(w->out))) return false;
   }
+}
+
+// Finds, from the piece start |from| on, the pieces that hold |wanted|: see
+// FindPiecesIn(), made for each kind of scan, so that the search for a row
+// does not carry the watch's work.
+bool FindPieces(Walk* w, std::uint64_t from, Marker wanted, std::int32_t* count,
+                std::int32_t until, const Watch& watch, std::uint64_t* end) {
+  return watch.active
+             ? FindPiecesIn<true>(w, from, wanted, count, until, watch, end)
+             : FindPiecesIn<false>(w, from, wanted, count, until, watch, end);
 }
 
 // Writes a new cell at |at|, after what was passed over before it.
