@@ -53,16 +53,23 @@ class RewriteTest : public ::testing::Test {
                       std::size_t name_length = 8) {
     return RewriteBytes(EveryLfToCrLf(page), param, name_length);
   }
+  // The backup is read in one go, and again a byte and then seven bytes at
+  // a time, which must change nothing.
   std::string RewriteBytes(const std::string& backup, const ParamColonne& param,
                            std::size_t name_length = 8) {
-    std::string page;
-    TextReader reader(backup);
-    TextWriter writer(&page);
-    state_ = EtatReecriture();
-    EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
-              RewriteEnd::kOk);
-    EXPECT_TRUE(writer.Flush());
-    return page;
+    std::string pages[3];
+    const std::size_t capacities[3] = {kTextBufferSize, 1, 7};
+    for (int i = 2; i >= 0; --i) {
+      TextReader reader(backup, capacities[i]);
+      TextWriter writer(&pages[i]);
+      state_ = EtatReecriture();
+      EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
+                RewriteEnd::kOk);
+      EXPECT_TRUE(writer.Flush());
+    }
+    EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
+    EXPECT_EQ(pages[2], pages[0]) << "read seven bytes at a time";
+    return pages[0];
   }
 
   EtatReecriture state_;

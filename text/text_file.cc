@@ -179,8 +179,8 @@ void TextReader::Start(File file, std::size_t capacity) {
 void TextReader::Reset(std::size_t capacity) {
   if (capacity_ != capacity) {
     // A read of |capacity| bytes may double when every byte is a lone LF,
-    // and a whole piece may still be in view before it.
-    buffer_size_ = 2 * capacity + kPieceMax + 1 + kSlack;
+    // and up to kViewKept bytes may still be in view before it.
+    buffer_size_ = 2 * capacity + kViewKept + kSlack;
     raw_ = std::make_unique_for_overwrite<char[]>(capacity);
     buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size_);
     capacity_ = capacity;
@@ -225,6 +225,9 @@ ReadStatus TextReader::Fill(std::size_t want, TextWriter* out) {
   while (end_ < want && !at_eof_) {
     std::size_t size = (buffer_size_ - kSlack - end_) / 2;
     if (size > capacity_) size = capacity_;
+    // Only a view of more than kViewKept bytes leaves no room: a read of
+    // nothing would look like the end of the file.
+    if (size == 0) return ReadStatus::kReadError;
     const std::int64_t got = ReadRaw(size);
     if (got < 0) return ReadStatus::kReadError;
     if (got == 0) {

@@ -25,6 +25,9 @@ constexpr std::size_t kPieceMax = 511;
 /// Size of the read and write buffers.
 constexpr std::size_t kTextBufferSize = 256 * 1024;
 
+/// The most bytes the reader keeps in view when it reads more: two pieces.
+constexpr std::size_t kViewKept = 2 * (kPieceMax + 1);
+
 /// The length of the piece that starts at |bytes|' first byte, in bytes
 /// whose every LF follows a CR: up to and including the first LF, or
 /// kPieceMax bytes, a CR LF pair counting as one. |bytes| holds at least
@@ -250,7 +253,8 @@ class TextReader {
   }
 
   /// Reads more, so that View() grows unless the file has ended; what was
-  /// passed over and not yet written goes to |out| first.
+  /// passed over and not yet written goes to |out| first. View() must hold
+  /// at most kViewKept bytes, so that the buffer has room for a read.
   ReadStatus ReadMore(TextWriter* out);
 
   /// Writes to |out| what was passed over and not yet written.
