@@ -111,3 +111,29 @@ std::size_t FindLfBeyond(const char* bytes, std::size_t size) {
   return FindLfPortable(bytes, size);
 #endif
 }
+
+std::size_t FindLastLfPortable(const char* bytes, std::size_t size) {
+  for (std::size_t i = size; i > 0; --i) {
+    if (bytes[i - 1] == '\n') return i - 1;
+  }
+  return size;
+}
+
+std::size_t FindLastLf(const char* bytes, std::size_t size) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  std::size_t i = size;
+  for (; i >= 16; i -= 16) {
+    const unsigned found =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i - 16)),
+            lf)));
+    if (found != 0)
+      return i - 16 + 31 - static_cast<unsigned>(__builtin_clz(found));
+  }
+  const std::size_t rest = FindLastLfPortable(bytes, i);
+  return rest == i ? size : rest;
+#else
+  return FindLastLfPortable(bytes, size);
+#endif
+}

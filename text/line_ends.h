@@ -30,6 +30,13 @@ std::size_t FindLfBeyond(const char* bytes, std::size_t size);
 /// The same without vector instructions, from the first byte.
 std::size_t FindLfPortable(const char* bytes, std::size_t size);
 
+/// The offset of the last LF of the |size| bytes at |bytes|, or |size|
+/// when there is none.
+std::size_t FindLastLf(const char* bytes, std::size_t size);
+
+/// The same without vector instructions.
+std::size_t FindLastLfPortable(const char* bytes, std::size_t size);
+
 /// The offset of the first LF of the |size| bytes at |bytes|, or |size|.
 /// Lines are short: the first 16 bytes are looked at inline, and most LFs
 /// are found there.

@@ -16,13 +16,8 @@
 
 std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
                          std::size_t at) {
-  std::size_t line = known;
-  for (std::size_t i = at; i > known; --i) {
-    if (bytes[i - 1] == '\n') {
-      line = i;
-      break;
-    }
-  }
+  const std::size_t lf = FindLastLf(bytes.data() + known, at - known);
+  const std::size_t line = lf == at - known ? known : known + lf + 1;
   return line + (at - line) / kPieceMax * kPieceMax;
 }
 

@@ -242,6 +242,9 @@ TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
     const std::size_t lf = std::min(in.find('\n'), in.size());
     ASSERT_EQ(FindLf(in.data(), in.size()), lf) << round;
     ASSERT_EQ(FindLfPortable(in.data(), in.size()), lf) << round;
+    const std::size_t last = std::min(in.rfind('\n'), in.size());
+    ASSERT_EQ(FindLastLf(in.data(), in.size()), last) << round;
+    ASSERT_EQ(FindLastLfPortable(in.data(), in.size()), last) << round;
   }
 }
 
