@@ -58,21 +58,17 @@ inline bool InPieceFrom(std::size_t known, std::size_t at, std::size_t size) {
 constexpr std::size_t kPieceCut = static_cast<std::size_t>(-1);
 constexpr std::size_t kPieceUnseen = static_cast<std::size_t>(-2);
 
+/// PieceEndAround() once the start of the piece is needed.
+std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
+                                 std::size_t* known, std::size_t at,
+                                 std::size_t size);
+
 /// Where the piece that holds the |size| bytes at |at| of |bytes|, none of
 /// them a line end, ends, when |*known| <= |at| is a piece start: kPieceCut
 /// when a piece's end cuts them in two, kPieceUnseen when |bytes| ends too
 /// soon to tell and is not the |whole| rest of the text. While the first LF
 /// after them is within a piece's length of |*known|, it ends the piece;
 /// otherwise the piece's start is worked out and kept in |*known|.
-inline std::size_t PieceEndAround(std::string_view bytes, bool whole,
-                                  std::size_t* known, std::size_t at,
-                                  std::size_t size);
-
-/// PieceEndAround() once the start of the piece is needed.
-std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
-                                 std::size_t* known, std::size_t at,
-                                 std::size_t size);
-
 inline std::size_t PieceEndAround(std::string_view bytes, bool whole,
                                   std::size_t* known, std::size_t at,
                                   std::size_t size) {
@@ -98,8 +94,6 @@ enum class ReadStatus { kOk, kReadError, kWriteError };
 
 /// How a whole-file text copy ended.
 enum class CopyEnd { kDone, kReadError, kWriteError };
-
-class TextReader;
 
 /// A text file open for writing through one large buffer, or text written
 /// to a string in memory.
