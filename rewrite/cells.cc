@@ -108,15 +108,38 @@ void MapCells::Build(std::string_view number) {
   digits_ = number.size();
 }
 
+// Changes the head's numbers to |numero_map| when it follows them and has
+// as many digits: its last digits are counted on, as on a counter. Returns
+// false when the numbers must be written anew.
+bool MapCells::CountOn(std::int32_t numero_map) {
+  if (digits_ == 0 || number_ < 0 ||
+      numero_map != static_cast<std::int64_t>(number_) + 1) {
+    return false;
+  }
+  const char* number = head_.data() + numbers_[0];
+  std::size_t last = digits_;  // One past the digit that goes up.
+  while (last > 0 && number[last - 1] == '9') --last;
+  if (last == 0) return false;  // One digit more.
+  for (std::size_t at : numbers_) {
+    ++head_[at + last - 1];
+    for (std::size_t i = last; i < digits_; ++i) head_[at + i] = '0';
+  }
+  number_ = numero_map;
+  return true;
+}
+
 bool MapCells::Write(TextWriter* page, std::int32_t numero_map,
                      std::string_view chemin_lien) {
-  char digits[16];
-  auto done = std::to_chars(digits, digits + sizeof digits, numero_map);
-  const std::size_t size = static_cast<std::size_t>(done.ptr - digits);
-  if (size != digits_) {
-    Build(std::string_view(digits, size));
-  } else {
-    for (std::size_t at : numbers_) std::memcpy(&head_[at], digits, size);
+  if (!CountOn(numero_map)) {
+    char digits[16];
+    auto done = std::to_chars(digits, digits + sizeof digits, numero_map);
+    const std::size_t size = static_cast<std::size_t>(done.ptr - digits);
+    if (size != digits_) {
+      Build(std::string_view(digits, size));
+    } else {
+      for (std::size_t at : numbers_) std::memcpy(&head_[at], digits, size);
+    }
+    number_ = numero_map;
   }
   if (chemin_lien != chemin_lien_) {
     chemin_lien_ = chemin_lien;

@@ -33,6 +33,7 @@ class MapCells {
 
  private:
   void Build(std::string_view number);
+  bool CountOn(std::int32_t numero_map);
 
   std::string to_first_number_;   ///< From the cell's start to "#" NomMap.
   std::string to_second_number_;  ///< Between the first two numbers.
@@ -42,6 +43,7 @@ class MapCells {
   std::string head_;              ///< The last cell up to its link path.
   std::size_t numbers_[3] = {};   ///< Where its numbers are.
   std::size_t digits_ = 0;        ///< The length of its number; 0: none.
+  std::int32_t number_ = 0;       ///< Its number.
   std::string chemin_lien_;       ///< The last link path, as given.
   std::string link_;              ///< The same as written.
 };
