@@ -87,8 +87,7 @@ MapCells::MapCells(std::string_view nom_icone1, std::string_view nom_icone2,
   to_third_number_ = Join(
       {Fixed("\" ALT=\"Sound\" BORDER=0 HEIGHT=30 WIDTH=30>\r\n<MAP NAME=\""),
        Value(nom_map)});
-  to_link_ = Join(
-      {Fixed("\">\r\n<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"")});
+  to_link_ = "\">\r\n<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"";
   to_end_ = Join({Value(nom_fichier_lien), Fixed("\" ALT=\""), Value(nom_map),
                   Fixed("\">\r\n</MAP>\r\n</td>\r\n")});
 }
