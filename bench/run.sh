@@ -3,8 +3,9 @@
 #
 #   bench/run.sh [SIZE]        SIZE: bytes, or with K, M or G; default 256M
 #
-# A run copies the page to its backup and rewrites the page from the backup,
-# each flushed to disk: it cannot beat copying the page twice. This script
+# A "-1" run reads the page once and writes its backup and the new page side
+# by side, each flushed to disk: it cannot beat copying the page twice. This
+# script
 # builds the "bench" preset (build/bench), generates three test pages
 # (bench/page.h):
 #   short LF     short lines like samples/liste.htm, about 17.5 bytes a line
@@ -21,7 +22,10 @@
 # that of the two copies, and brantix's wall time over that of the two
 # flushed copies. Then it times one run in console dialogue mode (the six
 # answers and Enter, each written once its question is printed, by
-# bench/dialogue.py), and measures brantix's peak resident memory
+# bench/dialogue.py), and counts the instructions that one run executes per
+# byte of a page of BRANTIX_BENCH_COUNT_SIZE bytes (valgrind --tool=callgrind,
+# the total after "Collected"), the measure that does not swing with the
+# machine's load. Last it measures brantix's peak resident memory
 # (/usr/bin/time) on pages of the sizes in BRANTIX_BENCH_MEMORY.
 #
 # Each timed run is one hyperfine run, so that hyperfine's user and system
@@ -29,10 +33,14 @@
 # removed and the file systems synced, so that no run pays for the
 # write-back of another.
 #
-# Needs cmake, a C++20 compiler, hyperfine, python3, dd and /usr/bin/time
-# (time package). Settings, from the environment:
+# Needs cmake, a C++20 compiler, hyperfine, python3, dd, /usr/bin/time (time
+# package) and valgrind, which is installed with apt (tools/install-packages.sh)
+# when missing. The pages it generates and the files of the runs are removed
+# when it ends, unless BRANTIX_BENCH_KEEP=1. Settings, from the environment:
 #   BRANTIX_BENCH_DIR     scratch folder for the pages (build/bench-data);
 #                         about 4 times the largest page is written there
+#   BRANTIX_BENCH_KEEP    1: keep the pages, to run again without making them
+#   BRANTIX_BENCH_COUNT_SIZE  page size for the instruction counts (16M)
 #   BRANTIX_BENCH_ROUNDS  rounds of alternation (3)
 #   BRANTIX_BENCH_RUNS    timed runs of each command per round (3)
 #   BRANTIX_BENCH_MEMORY  page sizes for the memory table ("64M 256M 1G",
@@ -46,8 +54,11 @@ DIR=${BRANTIX_BENCH_DIR:-$ROOT/build/bench-data}
 ROUNDS=${BRANTIX_BENCH_ROUNDS:-3}
 RUNS=${BRANTIX_BENCH_RUNS:-3}
 MEMORY=${BRANTIX_BENCH_MEMORY:-64M 256M 1G}
+KEEP=${BRANTIX_BENCH_KEEP:-0}
+COUNT_SIZE=${BRANTIX_BENCH_COUNT_SIZE:-16M}
 
-for tool in cmake hyperfine python3 dd /usr/bin/time; do
+command -v valgrind >/dev/null 2>&1 || "$ROOT/tools/install-packages.sh" valgrind
+for tool in cmake hyperfine python3 dd /usr/bin/time valgrind; do
   command -v "$tool" >/dev/null 2>&1 || {
     echo "bench/run.sh: $tool is needed" >&2
     exit 2
@@ -112,9 +123,19 @@ page() {
 }
 
 cleanup() {
-  rm -f "$RUN/p.htm" "$RUN/p.htm.orig" "$RUN"/brantix-*.tmp "$RUN/a" "$RUN/b"
+  rm -f "$RUN/p.htm" "$RUN/p.htm.orig" "$RUN"/brantix-*.tmp "$RUN/a" "$RUN/b" \
+    "$RUN/callgrind.out"
 }
-trap cleanup EXIT
+# At the end: the run's files always, the pages unless they are kept.
+finish() {
+  cleanup
+  if [ "$KEEP" != 1 ]; then
+    rm -f "$DIR"/page-*.htm "$DIR"/page-*.htm.tmp
+    rm -rf "$RUN"
+    rmdir "$DIR" 2>/dev/null || true
+  fi
+}
+trap finish EXIT
 
 # stats FIELD NAME FILE: median, min and max of field FIELD (seconds) of
 # the lines of FILE that start with NAME, in milliseconds.
@@ -133,6 +154,19 @@ echo "$(uname -srm), $(nproc 2>/dev/null || echo '?') cores," \
   "$(awk '/MemTotal/ { printf "%.0f GiB RAM", $2 / 1048576 }' /proc/meminfo 2>/dev/null)"
 echo "scratch: $DIR ($(stat -f -c %T "$DIR" 2>/dev/null || echo '?'))"
 echo "$(hyperfine --version); $(dd --version | head -1); Python $(python3 -c 'import platform; print(platform.python_version())')"
+
+# instructions LAYOUT ENDS: instructions per page byte of one run, on a page
+# of COUNT_SIZE bytes.
+instructions() {
+  BENCH_PAGE=$(page "$COUNT_SIZE" "$1" "$2")
+  (cd "$RUN" && sh prepare-brantix.sh)
+  collected=$(cd "$RUN" && valgrind --tool=callgrind \
+    --callgrind-out-file="$RUN/callgrind.out" "$BRANTIX" p.htm -1 \
+    <"$RUN/enter.txt" 2>&1 >/dev/null | sed -n 's/.*Collected : *//p')
+  cleanup
+  awk -v i="$collected" -v b="$(wc -c <"$BENCH_PAGE")" \
+    'BEGIN { printf "%.2f", i / b }'
+}
 
 # measure LAYOUT ENDS TITLE: the timings of one page.
 measure() {
@@ -202,6 +236,7 @@ for r in json.load(open(sys.argv[1]))["results"]:
     printf "dialogue mode, one run: wall %.0f ms, CPU %.0f ms (user %.0f, sys %.0f)\n",
       w * 1000, (u + s) * 1000, u * 1000, s * 1000 }'
   cleanup
+  echo "instructions per page byte (callgrind, $COUNT_SIZE page): $(instructions "$1" "$2")"
 }
 
 measure short lf "Short lines, LF"

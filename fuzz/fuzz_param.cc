@@ -3,19 +3,14 @@
 // others kept whole when they fit their field.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz/expect.h"
 #include "fuzz/memory_files.h"
 #include "parameters/param_file.h"
 #include "run/messages.h"
 #include "tests/text_model.h"
-
-#define EXPECT(condition) \
-  do {                    \
-    if (!(condition)) std::abort(); \
-  } while (0)
 
 namespace {
 

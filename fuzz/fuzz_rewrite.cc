@@ -8,8 +8,9 @@
 // Besides raw pages, the input can be a small script that builds a page
 // from markers, halves of markers, line ends, lone CRs, NULs, whole rows and
 // padding that puts the next byte just before a 511-byte piece cut or a read
-// boundary, so that these meet often. The reader's buffer, the sizes of
-// reads and writes and the writer's buffer are chosen by the input too.
+// boundary, so that these meet often. The size of the reads and the
+// writer's buffer are chosen by the input too. The rewrite runs from memory
+// to memory.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -22,15 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/memory_files.h"
+#include "fuzz/expect.h"
 #include "rewrite/rewrite.h"
 #include "tests/expected_cells.h"
 #include "tests/text_model.h"
-
-#define EXPECT(condition) \
-  do {                    \
-    if (!(condition)) std::abort(); \
-  } while (0)
 
 namespace {
 
@@ -258,35 +254,26 @@ std::int32_t Column(FuzzedDataProvider& fdp) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider fdp(data, size);
-  ResetMemory();
-  MemoryFiles& m = Memory();
   Answers a;
   a.column = Column(fdp);
   const std::size_t name_length = fdp.ConsumeIntegralInRange<std::size_t>(0, 250);
   // The program's own buffer sizes now and then: they cost the most time.
   const std::size_t in_capacity =
       fdp.ConsumeIntegralInRange(0, 7) != 0
-          ? kPieceMax + 1 + fdp.ConsumeIntegralInRange<std::size_t>(0, 1024)
+          ? fdp.ConsumeBool() ? fdp.ConsumeIntegralInRange<std::size_t>(1, 16)
+                              : fdp.ConsumeIntegralInRange<std::size_t>(1, 1536)
           : kTextBufferSize;
   const std::size_t out_capacity =
       fdp.ConsumeIntegralInRange(0, 7) != 0
           ? fdp.ConsumeIntegralInRange<std::size_t>(2, 1100)
           : kTextBufferSize;
-  for (int i = fdp.ConsumeIntegralInRange(0, 4); i > 0; --i) {
-    m.read_sizes.push_back(fdp.ConsumeBool()
-                               ? fdp.ConsumeIntegralInRange<std::size_t>(1, 16)
-                               : fdp.ConsumeIntegralInRange<std::size_t>(1, 1100));
-  }
-  for (int i = fdp.ConsumeIntegralInRange(0, 3); i > 0; --i) {
-    m.write_sizes.push_back(fdp.ConsumeIntegralInRange<std::size_t>(1, 1100));
-  }
   const std::int32_t first_map = FirstMap(fdp);
   a.heading = fdp.ConsumeRandomLengthString(251);
   a.icon1 = fdp.ConsumeRandomLengthString(27);
   a.icon2 = fdp.ConsumeRandomLengthString(27);
   a.map = fdp.ConsumeRandomLengthString(27);
   a.link_file = fdp.ConsumeRandomLengthString(27);
-  const std::size_t read_step = m.read_sizes.empty() ? in_capacity : m.read_sizes[0];
+  const std::size_t read_step = in_capacity;
   const std::string page = fdp.ConsumeBool() ? BuiltPage(fdp, read_step)
                                              : fdp.ConsumeRemainingBytesAsString();
 
@@ -297,23 +284,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   EXPECT(Assign(&param.NomIcone2, a.icon2));
   EXPECT(Assign(&param.NomMap, a.map));
   EXPECT(Assign(&param.NomFichierLien, a.link_file));
-  m.files["page.orig"] = page;
 
-  File in, out;
-  EXPECT(OpenForReading("page.orig", &in) == OpenReadResult::kOk);
-  EXPECT(OpenForWriting("page", &out));
-  TextReader backup;
-  TextWriter writer;
-  StartReading(std::move(in), &backup, in_capacity);
-  StartWriting(std::move(out), &writer, out_capacity);
+  std::string rewritten;
+  TextReader backup(page, in_capacity);
+  TextWriter writer(&rewritten, out_capacity);
   EtatReecriture state;
   state.NumeroMap = first_map;
   EXPECT(RewriteTable(&backup, &writer, param, name_length, &state) ==
          RewriteEnd::kOk);
-  EXPECT(FinishWriting(&writer));
+  EXPECT(writer.Flush());
 
   const std::string expected =
       ExpectedPage(PiecesOf(CrLfToLf(page)), a, name_length, first_map);
-  if (m.files["page"] != expected) Mismatch(m.files["page"], expected);
+  if (rewritten != expected) Mismatch(rewritten, expected);
   return 0;
 }

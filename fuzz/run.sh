@@ -1,20 +1,26 @@
 #!/bin/sh
 # Builds the libFuzzer targets (the "fuzz" preset, clang with ASan and UBSan)
 # and runs each for a bounded time from the checked-in seeds. Fails when a
-# target finds a crash, a broken invariant, a leak or a hang.
+# target finds a crash, a broken invariant, a leak or a hang; the input that
+# shows it is kept in the crash folder, and its path printed, so that it can
+# be run again (build/fuzz/fuzz/fuzz_TARGET FILE) or added to the seeds.
 #   FUZZ_SECONDS   seconds per target (default 20)
 #   FUZZ_BUILD     build folder (default build/fuzz)
+#   FUZZ_CRASHES   crash folder (default build/fuzz-crashes)
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-20}
 build=${FUZZ_BUILD:-build/fuzz}
+crashes=${FUZZ_CRASHES:-build/fuzz-crashes}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j "$jobs" --target fuzz_text fuzz_param fuzz_rewrite
 
+# The scratch corpus goes when the script ends; the findings stay.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+mkdir -p "$crashes"
 status=0
 for target in text param rewrite; do
   # New inputs go to a scratch copy of the seeds; the checked-in corpus
@@ -26,15 +32,17 @@ for target in text param rewrite; do
   echo "== fuzz_$target for ${seconds}s"
   if "$build/fuzz/fuzz_$target" $dict -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 \
-      -artifact_prefix="$work/" "$work/$target" >"$work/$target.log" 2>&1; then
+      -artifact_prefix="$crashes/$target-" "$work/$target" \
+      >"$work/$target.log" 2>&1; then
     grep -E 'stat::number_of_executed_units' "$work/$target.log" |
       sed "s/^/fuzz_$target: /"
   else
     status=1
     tail -n 40 "$work/$target.log"
-    for f in "$work"/crash-* "$work"/timeout-* "$work"/leak-* "$work"/oom-*; do
+    for f in "$crashes/$target"-crash-* "$crashes/$target"-timeout-* \
+        "$crashes/$target"-leak-* "$crashes/$target"-oom-*; do
       [ -e "$f" ] || continue
-      echo "finding: $f"
+      echo "finding kept: $f"
       od -A d -t x1z "$f" | head -n 20
     done
     echo "fuzz_$target: FOUND A FAULT" >&2

@@ -23,7 +23,7 @@ LineRead ReadLine(TextReader* reader, std::size_t limit, Line* line) {
   line->size = 0;
   std::string_view piece;
   for (;;) {
-    PieceResult got = ReadPiece(reader, &piece);
+    PieceResult got = reader->ReadPiece(&piece);
     if (got == PieceResult::kError) return LineRead::kError;
     if (got == PieceResult::kEnd) {
       return line->size > 0 ? LineRead::kLine : LineRead::kEnd;
@@ -38,10 +38,10 @@ LineRead ReadLine(TextReader* reader, std::size_t limit, Line* line) {
 }
 
 // The problem of a line that could not be read.
-bool LineFailed(LineRead read, const TextReader& reader, ParamError* err) {
+bool LineFailed(LineRead read, TextReader& reader, ParamError* err) {
   err->problem = read == LineRead::kError ? ParamProblem::kFileReadError
                                           : ParamProblem::kFileIncomplete;
-  if (read == LineRead::kError) err->system_error = reader.file.error();
+  if (read == LineRead::kError) err->system_error = reader.file().error();
   return false;
 }
 
@@ -52,7 +52,7 @@ LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
   bool empty = true;
   std::string_view piece;
   for (;;) {
-    PieceResult got = ReadPiece(reader, &piece);
+    PieceResult got = reader->ReadPiece(&piece);
     if (got == PieceResult::kError) return LineRead::kError;
     if (got == PieceResult::kEnd)
       return empty ? LineRead::kEnd : LineRead::kLine;
@@ -118,7 +118,6 @@ bool ReadParamFile(const std::string& path, ParamColonne* param,
       err->problem = ParamProblem::kFileNotRegular;
       return false;
   }
-  TextReader reader;
-  StartReading(std::move(file), &reader, 4096);
+  TextReader reader(std::move(file), 4096);
   return ReadParamLines(&reader, param, err);
 }

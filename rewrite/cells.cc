@@ -1,6 +1,7 @@
 #include "rewrite/cells.h"
 
 #include <charconv>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -34,8 +35,8 @@ constexpr Part Value(std::string_view text) { return {text, false}; }
 
 bool WriteParts(TextWriter* page, std::initializer_list<Part> parts) {
   for (const Part& part : parts) {
-    bool ok = part.fixed ? WriteUnchanged(page, part.text)
-                         : WriteText(page, part.text);
+    bool ok = part.fixed ? page->WriteUnchanged(part.text)
+                         : page->WriteText(part.text);
     if (!ok) return false;
   }
   return true;
@@ -52,10 +53,11 @@ namespace {
 
 // |text| as the page's text file has it: each LF as CR LF.
 void AppendText(std::string* out, std::string_view text) {
-  for (char ch : text) {
-    if (ch == '\n') *out += '\r';
-    *out += ch;
+  for (std::size_t lf; (lf = text.find('\n')) != std::string_view::npos;) {
+    out->append(text.substr(0, lf)).append("\r\n");
+    text.remove_prefix(lf + 1);
   }
+  out->append(text);
 }
 
 // Joins fixed text and values, as WriteParts() would write them.
@@ -73,38 +75,78 @@ std::string Join(std::initializer_list<Part> parts) {
 
 }  // namespace
 
-MapCellText PrepareMapCell(std::string_view nom_icone1,
-                           std::string_view nom_icone2,
-                           std::string_view nom_map,
-                           std::string_view nom_fichier_lien) {
-  MapCellText text;
-  text.to_first_number =
+MapCells::MapCells(std::string_view nom_icone1, std::string_view nom_icone2,
+                   std::string_view nom_map,
+                   std::string_view nom_fichier_lien) {
+  to_first_number_ =
       Join({Fixed(kCellStart), Fixed("\r\n<IMG SRC=\"../"), Value(nom_icone1),
             Fixed("\" USEMAP=\"#"), Value(nom_map)});
-  text.to_second_number = Join(
+  to_second_number_ = Join(
       {Fixed("\" ALT=\"Video\" BORDER=0 HEIGHT=30 WIDTH=30><IMG SRC=\"../"),
        Value(nom_icone2), Fixed("\" USEMAP=\"#"), Value(nom_map)});
-  text.to_third_number = Join(
+  to_third_number_ = Join(
       {Fixed("\" ALT=\"Sound\" BORDER=0 HEIGHT=30 WIDTH=30>\r\n<MAP NAME=\""),
        Value(nom_map)});
-  text.to_link = Join(
-      {Fixed("\">\r\n<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"")});
-  text.to_end = Join({Value(nom_fichier_lien), Fixed("\" ALT=\""),
-                      Value(nom_map), Fixed("\">\r\n</MAP>\r\n</td>\r\n")});
-  return text;
+  to_link_ = "\">\r\n<AREA SHAPE=\"rect\" COORDS=\"0,0,30,30\", HREF=\"";
+  to_end_ = Join({Value(nom_fichier_lien), Fixed("\" ALT=\""), Value(nom_map),
+                  Fixed("\">\r\n</MAP>\r\n</td>\r\n")});
 }
 
-bool WriteMapCell(TextWriter* page, const MapCellText& text,
-                  std::int32_t numero_map, std::string_view chemin_lien) {
-  char digits[16];
-  auto done = std::to_chars(digits, digits + sizeof digits, numero_map);
-  const std::string_view number(digits,
-                                static_cast<std::size_t>(done.ptr - digits));
-  return WriteParts(
-      page,
-      {Fixed(text.to_first_number), Fixed(number), Fixed(text.to_second_number),
-       Fixed(number), Fixed(text.to_third_number), Fixed(number),
-       Fixed(text.to_link), Value(chemin_lien), Fixed(text.to_end)});
+// Makes the head of the cell for |number|.
+void MapCells::Build(std::string_view number) {
+  head_ = to_first_number_;
+  numbers_[0] = head_.size();
+  head_ += number;
+  head_ += to_second_number_;
+  numbers_[1] = head_.size();
+  head_ += number;
+  head_ += to_third_number_;
+  numbers_[2] = head_.size();
+  head_ += number;
+  head_ += to_link_;
+  digits_ = number.size();
 }
 
-bool WriteDashCell(TextWriter* page) { return WriteUnchanged(page, kDash); }
+// Changes the head's numbers to |numero_map| when it follows them and has
+// as many digits: its last digits are counted on, as on a counter. Returns
+// false when the numbers must be written anew.
+bool MapCells::CountOn(std::int32_t numero_map) {
+  if (digits_ == 0 || number_ < 0 ||
+      numero_map != static_cast<std::int64_t>(number_) + 1) {
+    return false;
+  }
+  const char* number = head_.data() + numbers_[0];
+  std::size_t last = digits_;  // One past the digit that goes up.
+  while (last > 0 && number[last - 1] == '9') --last;
+  if (last == 0) return false;  // One digit more.
+  for (std::size_t at : numbers_) {
+    ++head_[at + last - 1];
+    for (std::size_t i = last; i < digits_; ++i) head_[at + i] = '0';
+  }
+  number_ = numero_map;
+  return true;
+}
+
+bool MapCells::Write(TextWriter* page, std::int32_t numero_map,
+                     std::string_view chemin_lien) {
+  if (!CountOn(numero_map)) {
+    char digits[16];
+    auto done = std::to_chars(digits, digits + sizeof digits, numero_map);
+    const std::size_t size = static_cast<std::size_t>(done.ptr - digits);
+    if (size != digits_) {
+      Build(std::string_view(digits, size));
+    } else {
+      for (std::size_t at : numbers_) std::memcpy(&head_[at], digits, size);
+    }
+    number_ = numero_map;
+  }
+  if (chemin_lien != chemin_lien_) {
+    chemin_lien_ = chemin_lien;
+    link_.clear();
+    AppendText(&link_, chemin_lien);
+  }
+  return page->WriteUnchanged(head_) && page->WriteUnchanged(link_) &&
+         page->WriteUnchanged(to_end_);
+}
+
+bool WriteDashCell(TextWriter* page) { return page->WriteUnchanged(kDash); }

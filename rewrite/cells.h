@@ -5,6 +5,7 @@
 #ifndef BRANTIX_REWRITE_CELLS_H_
 #define BRANTIX_REWRITE_CELLS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,26 +15,38 @@
 /// Writes the heading cell of the new column.
 bool WriteHeadingCell(TextWriter* page, std::string_view texte_entete);
 
-/// The text of an image-map cell around its map numbers and its link path,
-/// made once per rewrite from the column's values, line ends as written.
-struct MapCellText {
-  std::string to_first_number;   ///< From the cell's start to "#" NomMap.
-  std::string to_second_number;  ///< Between the first two numbers.
-  std::string to_third_number;   ///< Up to the map's name.
-  std::string to_link;           ///< Up to the link path.
-  std::string to_end;            ///< NomFichierLien and the rest.
+/// The image-map cells of one rewrite. Their fixed text is made once from
+/// the column's values, line ends as written. A cell is written in three
+/// parts: the text up to its link path, with its three numbers, kept from
+/// one cell to the next with only the numbers changed; the link path, kept
+/// until it changes; and the fixed end.
+class MapCells {
+ public:
+  /// Makes the fixed text of the cells from the column's values.
+  MapCells(std::string_view nom_icone1, std::string_view nom_icone2,
+           std::string_view nom_map, std::string_view nom_fichier_lien);
+
+  /// Writes an image-map cell: two icons sharing map |numero_map|, whose
+  /// area links to |chemin_lien| followed by the link file.
+  bool Write(TextWriter* page, std::int32_t numero_map,
+             std::string_view chemin_lien);
+
+ private:
+  void Build(std::string_view number);
+  bool CountOn(std::int32_t numero_map);
+
+  std::string to_first_number_;   ///< From the cell's start to "#" NomMap.
+  std::string to_second_number_;  ///< Between the first two numbers.
+  std::string to_third_number_;   ///< Up to the map's name.
+  std::string to_link_;           ///< Up to the link path.
+  std::string to_end_;            ///< NomFichierLien and the rest.
+  std::string head_;              ///< The last cell up to its link path.
+  std::size_t numbers_[3] = {};   ///< Where its numbers are.
+  std::size_t digits_ = 0;        ///< The length of its number; 0: none.
+  std::int32_t number_ = 0;       ///< Its number.
+  std::string chemin_lien_;       ///< The last link path, as given.
+  std::string link_;              ///< The same as written.
 };
-
-/// Makes the fixed text of the image-map cells of a rewrite.
-MapCellText PrepareMapCell(std::string_view nom_icone1,
-                           std::string_view nom_icone2,
-                           std::string_view nom_map,
-                           std::string_view nom_fichier_lien);
-
-/// Writes an image-map cell: two icons sharing map |numero_map|, whose area
-/// links to |chemin_lien| followed by the link file.
-bool WriteMapCell(TextWriter* page, const MapCellText& text,
-                  std::int32_t numero_map, std::string_view chemin_lien);
 
 /// Writes a dash cell.
 bool WriteDashCell(TextWriter* page);

@@ -1,16 +1,17 @@
-// The table rewrite over real files: a backup in, a page out, compared byte
-// for byte with pages written out by hand.
+// The table rewrite from memory to memory: a backup in, a page out,
+// compared byte for byte with pages written out by hand.
 #include "rewrite/rewrite.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "rewrite/markers.h"
 #include "tests/expected_cells.h"
-#include "tests/test_util.h"
 #include "tests/text_model.h"
 
 namespace {
@@ -52,25 +53,25 @@ class RewriteTest : public ::testing::Test {
                       std::size_t name_length = 8) {
     return RewriteBytes(EveryLfToCrLf(page), param, name_length);
   }
+  // The backup is read in one go, and again a byte and then seven bytes at
+  // a time, which must change nothing.
   std::string RewriteBytes(const std::string& backup, const ParamColonne& param,
                            std::size_t name_length = 8) {
-    WriteBytes(dir_ / "page.htm.orig", backup);
-    File in, out;
-    EXPECT_EQ(OpenForReading(dir_ / "page.htm.orig", &in), OpenReadResult::kOk);
-    EXPECT_TRUE(OpenForWriting(dir_ / "page.htm", &out));
-    TextReader reader;
-    TextWriter writer;
-    StartReading(std::move(in), &reader);
-    StartWriting(std::move(out), &writer);
-    state_ = EtatReecriture();
-    EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
-              RewriteEnd::kOk);
-    EXPECT_TRUE(FinishWriting(&writer));
-    EXPECT_EQ(ReadBytes(dir_ / "page.htm.orig"), backup) << "backup changed";
-    return ReadBytes(dir_ / "page.htm");
+    std::string pages[3];
+    const std::size_t capacities[3] = {kTextBufferSize, 1, 7};
+    for (int i = 2; i >= 0; --i) {
+      TextReader reader(backup, capacities[i]);
+      TextWriter writer(&pages[i]);
+      state_ = EtatReecriture();
+      EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
+                RewriteEnd::kOk);
+      EXPECT_TRUE(writer.Flush());
+    }
+    EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
+    EXPECT_EQ(pages[2], pages[0]) << "read seven bytes at a time";
+    return pages[0];
   }
 
-  ScratchDir dir_;
   EtatReecriture state_;
 };
 
@@ -409,6 +410,42 @@ TEST_F(RewriteTest, MarkersInsideOnePiece) {
                           "<td>\n" + long_cell + HeadingCell("Entete") +
                           "</tr>\n" + "<tr>\n<td>\n" + nul_sound + nul_cell +
                           Map(1, "") + "</tr>\n"));
+}
+
+// The vector and the portable sorting of marker starts agree, and the search
+// finds exactly the markers that are there, in texts made of the markers'
+// own bytes, near the ends of the text and of the search.
+TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
+  std::mt19937 rng(13);
+  const char alphabet[] = "<tr>/dson.gif\n";
+  const Marker all[] = {Marker::kRow, Marker::kCellEnd, Marker::kSound,
+                        Marker::kLink};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(rng() % 90, 'x');
+    for (char& ch : text) ch = alphabet[rng() % (sizeof alphabet - 1)];
+    if (text.size() >= kBlockView) {
+      const std::size_t at = rng() % (text.size() - kBlockView + 1);
+      ASSERT_EQ(MarkerCandidates(text.data() + at),
+                MarkerCandidatesPortable(text.data() + at));
+    }
+    const unsigned wanted = 1 + rng() % 15;
+    const std::size_t from = text.empty() ? 0 : rng() % text.size();
+    const std::size_t limit = from + rng() % (text.size() - from + 1);
+    std::vector<std::pair<std::size_t, Marker>> expected, found;
+    for (std::size_t i = from; i < limit; ++i) {
+      for (Marker m : all) {
+        if ((wanted & MarkerBit(m)) != 0 &&
+            std::string_view(text).substr(i).starts_with(MarkerText(m))) {
+          expected.emplace_back(i, m);
+        }
+      }
+    }
+    MarkerScan scan(text, from, limit, wanted);
+    std::size_t at;
+    Marker marker;
+    while (scan.Next(&at, &marker)) found.emplace_back(at, marker);
+    ASSERT_EQ(found, expected) << text;
+  }
 }
 
 }  // namespace

@@ -118,7 +118,7 @@ bool Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
       *read_failed = true;
       return false;
     case RewriteEnd::kWriteError:
-      *err = MsgPageWriteError(page.name, KindOf(fresh->writer.file.error()));
+      *err = MsgPageWriteError(page.name, KindOf(fresh->writer.error()));
       return false;
   }
   return false;
@@ -131,15 +131,15 @@ bool CopyToBackup(TextReader* reader, const Page& page,
                   const ParamColonne* param, Replacement* backup,
                   Replacement* fresh, std::string* page_err) {
   if (param == nullptr) {
-    return CopyText(reader, &backup->writer) != CopyEnd::kReadError;
+    return reader->CopyText(&backup->writer) != CopyEnd::kReadError;
   }
-  CopyWhileReading(reader, &backup->writer);
+  reader->CopyWhileReading(&backup->writer);
   // When the new page cannot be written, the page is still read to its end
   // so that the backup is complete.
   bool read_failed = false;
   Rebuild(reader, page, *param, fresh, &read_failed, page_err);
-  bool read = !read_failed && SkipToEnd(reader);
-  CopyWhileReading(reader, nullptr);
+  bool read = !read_failed && reader->SkipToEnd();
+  reader->CopyWhileReading(nullptr);
   return read;
 }
 
@@ -155,13 +155,12 @@ bool ReadPage(Page* page, const std::string& nom_sauvegarde,
     *err = MsgPageReadError(page->name, KindOf(page->file.error()));
     return false;
   }
-  TextReader reader;
-  StartReading(std::move(source), &reader);
+  TextReader reader(std::move(source));
   if (backup == nullptr) {
     bool read_failed = false;
     if (Rebuild(&reader, *page, *param, fresh, &read_failed, err)) return true;
     if (read_failed) {
-      *err = MsgPageReadError(page->name, KindOf(reader.file.error()));
+      *err = MsgPageReadError(page->name, KindOf(reader.file().error()));
     }
     return false;
   }
@@ -172,13 +171,12 @@ bool ReadPage(Page* page, const std::string& nom_sauvegarde,
   std::string page_err;
   const bool read =
       CopyToBackup(&reader, *page, param, backup, fresh, &page_err);
-  if (backup->writer.failed) {
-    *err = MsgBackupWriteError(nom_sauvegarde,
-                               KindOf(backup->writer.file.error()));
+  if (backup->writer.failed()) {
+    *err = MsgBackupWriteError(nom_sauvegarde, KindOf(backup->writer.error()));
     return false;
   }
   if (!read) {
-    *err = MsgPageReadError(page->name, KindOf(reader.file.error()));
+    *err = MsgPageReadError(page->name, KindOf(reader.file().error()));
     return false;
   }
   if (!FinishReplacement(backup)) {

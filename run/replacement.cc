@@ -47,7 +47,7 @@ bool CreateTemporary(const std::string& folder, std::string* name, File* file,
 
 Replacement::~Replacement() {
   if (temporary.empty()) return;
-  CloseFile(&writer.file);
+  writer.Close();
   CloseFile(&reread);
   RemoveFile(temporary);
 }
@@ -66,16 +66,16 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
     replacement->same_attributes = CopyAttributes(like_file, &file);
   }
   if (!ok) replacement->error = file.error();
-  StartWriting(std::move(file), &replacement->writer);
+  replacement->writer.Start(std::move(file));
   // It is flushed to the disk before its rename: start early, while the
   // program still has work to do.
-  replacement->writer.flush_behind = true;
+  replacement->writer.FlushBehind();
   return ok;
 }
 
 bool FinishReplacement(Replacement* replacement) {
-  if (FinishWritingToDisk(&replacement->writer)) return true;
-  replacement->error = replacement->writer.file.error();
+  if (replacement->writer.FinishToDisk()) return true;
+  replacement->error = replacement->writer.error();
   return false;
 }
 

@@ -73,9 +73,6 @@ OpenReadResult OpenForReading(const std::string& path, File* file,
 OpenReadResult OpenForUpdate(const std::string& path, File* file,
                              bool* writable);
 
-/// Creates or truncates a file for writing. Returns false on failure.
-bool OpenForWriting(const std::string& path, File* file);
-
 /// Creates a file that must not exist yet, never through a link, for
 /// reading and writing, readable and writable by its owner only. Returns
 /// false on failure, including when the name is taken; |error| then holds

@@ -149,10 +149,6 @@ OpenReadResult OpenForUpdate(const std::string& path, File* file,
   return KeepIfRegular(std::move(opened), file);
 }
 
-bool OpenForWriting(const std::string& path, File* file) {
-  return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC, 0666, file);
-}
-
 bool CreateExclusive(const std::string& path, File* file, int* error) {
   if (OpenWith(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600, file)) {
     return true;

@@ -132,11 +132,6 @@ OpenReadResult OpenForUpdate(const std::string& path, File* file,
   return KeepIfRegular(std::move(opened), path, file);
 }
 
-bool OpenForWriting(const std::string& path, File* file) {
-  return OpenWith(path, GENERIC_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                  file);
-}
-
 bool CreateExclusive(const std::string& path, File* file, int* error) {
   if (OpenWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
                FILE_ATTRIBUTE_NORMAL, file)) {

@@ -32,47 +32,108 @@ std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,
 std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
                               char* out) {
 #if defined(__SSE2__)
-  // Each block of 16 bytes is copied whole; in a block with a lone LF, each
-  // run up to the LF is copied as a 16-byte store that the next one partly
-  // overwrites, so blocks are taken this way only while 32 bytes are in view.
+  if (size < 49) return AddCrBeforeLoneLfPortable(in, size, cr_before, out);
+  // The first byte alone, so that each block has the byte before it in
+  // view: a lone LF is an LF whose byte one to the left is not a CR.
+  char* o = out;
+  if (in[0] == '\n' && !cr_before) *o++ = '\r';
+  *o++ = in[0];
+  // Each half of a block of 32 bytes is stored whole; at each lone LF, a
+  // CR is put in its place and the half's bytes from the LF on are stored
+  // again one byte further. Those stores read up to 16 bytes past the
+  // half, so blocks are taken this way while 48 bytes are in view.
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i cr = _mm_set1_epi8('\r');
-  unsigned carry = cr_before ? 1u : 0u;  // The byte before the block is a CR.
-  char* o = out;
-  std::size_t i = 0;
-  for (; i + 32 <= size; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    unsigned lfs =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-    unsigned crs =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
-    unsigned lone = lfs & ~((crs << 1) | carry);
-    carry = crs >> 15;
-    if (lone == 0) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
-      o += 16;
-      continue;
+  const auto lone_lfs = [&](const char* at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i before =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 1));
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_andnot_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(v, lf))));
+  };
+  const auto copy_half = [&](const char* half, unsigned lone) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(half)));
+    while (lone != 0) {
+      const std::size_t at = static_cast<std::size_t>(__builtin_ctz(lone));
+      o[at] = '\r';
+      _mm_storeu_si128(
+          reinterpret_cast<__m128i*>(o + at + 1),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(half + at)));
+      ++o;
+      lone &= lone - 1;
     }
-    unsigned from = 0;
-    do {
-      unsigned at = static_cast<unsigned>(__builtin_ctz(lone));
+    o += 16;
+  };
+  std::size_t i = 1;
+  for (; i + 48 <= size; i += 32) {
+    const unsigned lone = lone_lfs(in + i) | lone_lfs(in + i + 16) << 16;
+    if (lone == 0) {
+      // No line end to change: the whole block as it is.
       _mm_storeu_si128(
           reinterpret_cast<__m128i*>(o),
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + from)));
-      o += at - from;
-      *o++ = '\r';
-      from = at;
-      lone &= lone - 1;
-    } while (lone != 0);
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i*>(o),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + from)));
-    o += 16 - from;
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+      _mm_storeu_si128(
+          reinterpret_cast<__m128i*>(o + 16),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16)));
+      o += 32;
+      continue;
+    }
+    copy_half(in + i, lone & 0xFFFF);
+    copy_half(in + i + 16, lone >> 16);
   }
-  bool before = i > 0 ? in[i - 1] == '\r' : cr_before;
   return static_cast<std::size_t>(o - out) +
-         AddCrBeforeLoneLfPortable(in + i, size - i, before, o);
+         AddCrBeforeLoneLfPortable(in + i, size - i, in[i - 1] == '\r', o);
 #else
   return AddCrBeforeLoneLfPortable(in, size, cr_before, out);
+#endif
+}
+
+std::size_t FindLfPortable(const char* bytes, std::size_t size) {
+  const void* lf = std::memchr(bytes, '\n', size);
+  return lf == nullptr
+             ? size
+             : static_cast<std::size_t>(static_cast<const char*>(lf) - bytes);
+}
+
+std::size_t FindLfBeyond(const char* bytes, std::size_t size) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  std::size_t i = size >= 16 ? 16 : 0;
+  for (; i + 16 <= size; i += 16) {
+    const unsigned found =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), lf)));
+    if (found != 0) return i + static_cast<unsigned>(__builtin_ctz(found));
+  }
+  return i + FindLfPortable(bytes + i, size - i);
+#else
+  return FindLfPortable(bytes, size);
+#endif
+}
+
+std::size_t FindLastLfPortable(const char* bytes, std::size_t size) {
+  for (std::size_t i = size; i > 0; --i) {
+    if (bytes[i - 1] == '\n') return i - 1;
+  }
+  return size;
+}
+
+std::size_t FindLastLf(const char* bytes, std::size_t size) {
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  std::size_t i = size;
+  for (; i >= 16; i -= 16) {
+    const unsigned found =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i - 16)),
+            lf)));
+    if (found != 0)
+      return i - 16 + 31 - static_cast<unsigned>(__builtin_clz(found));
+  }
+  const std::size_t rest = FindLastLfPortable(bytes, i);
+  return rest == i ? size : rest;
+#else
+  return FindLastLfPortable(bytes, size);
 #endif
 }

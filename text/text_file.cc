@@ -14,264 +14,279 @@
 #define BRANTIX_NOINLINE
 #endif
 
-void StartReading(File file, TextReader* reader, std::size_t capacity) {
-  reader->file = std::move(file);
-  if (reader->capacity != capacity) {
-    reader->buffer = std::make_unique_for_overwrite<char[]>(capacity);
-    reader->capacity = capacity;
-  }
-  reader->begin = reader->end = 0;
-  reader->at_eof = false;
-  reader->copy = nullptr;
-  reader->copy_after_cr = false;
+std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
+                         std::size_t at) {
+  const std::size_t lf = FindLastLf(bytes.data() + known, at - known);
+  const std::size_t line = lf == at - known ? known : known + lf + 1;
+  return line + (at - line) / kPieceMax * kPieceMax;
 }
 
-static bool PutAsText(TextWriter* w, const char* block, std::size_t size,
-                      bool cr_before);
-
-void CopyWhileReading(TextReader* reader, TextWriter* copy) {
-  reader->copy = copy;
-  reader->copy_after_cr = false;
+std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
+                                 std::size_t* known, std::size_t at,
+                                 std::size_t size) {
+  const std::size_t piece = PieceStartOf(bytes, *known, at);
+  *known = piece;
+  if (at + size > piece + kPieceMax) return kPieceCut;
+  if (!whole && bytes.size() - piece < kPieceMax + 1) return kPieceUnseen;
+  return piece + PieceLength(bytes.substr(piece));
 }
 
-// Reads up to |size| raw bytes at |at| in the buffer, and gives them to
-// the reader's copy, if any. Returns the count, 0 at the end of the file,
-// -1 on a read error or when the copy cannot be written.
-static std::int64_t ReadRaw(TextReader* r, char* at, std::size_t size) {
-  std::int64_t got = ReadSome(&r->file, at, size);
-  if (got <= 0 || r->copy == nullptr) return got;
-  std::size_t count = static_cast<std::size_t>(got);
-  if (r->copy->failed || !PutAsText(r->copy, at, count, r->copy_after_cr)) {
-    return -1;
-  }
-  r->copy_after_cr = at[count - 1] == '\r';
-  return got;
+// The writer.
+
+TextWriter::TextWriter(File file, std::size_t capacity) {
+  Start(std::move(file), capacity);
 }
 
-// Makes at least |want| raw bytes available after |begin|, or all that the
-// file still holds. Returns false on a read error.
-static bool Fill(TextReader* r, std::size_t want) {
-  if (r->end - r->begin >= want || r->at_eof) return true;
-  if (r->begin > 0) {
-    std::memmove(r->buffer.get(), r->buffer.get() + r->begin,
-                 r->end - r->begin);
-    r->end -= r->begin;
-    r->begin = 0;
-  }
-  while (r->end < want && !r->at_eof) {
-    std::int64_t got =
-        ReadRaw(r, r->buffer.get() + r->end, r->capacity - r->end);
-    if (got < 0) return false;
-    if (got == 0) r->at_eof = true;
-    r->end += static_cast<std::size_t>(got);
-  }
-  return true;
+TextWriter::TextWriter(std::string* sink, std::size_t capacity) {
+  Start(File(), capacity);
+  sink_ = sink;
 }
 
-// A piece of kPieceMax translated bytes can span kPieceMax + 1 raw bytes
-// when it ends with CR LF, so a piece is cut with one byte more in view.
-bool ReadAhead(TextReader* r) { return Fill(r, kPieceMax + 1); }
-
-bool SkipToEnd(TextReader* r) {
-  for (;;) {
-    r->begin = r->end;
-    if (r->at_eof) return true;
-    if (!Fill(r, 1)) return false;
+void TextWriter::Start(File file, std::size_t capacity) {
+  file_ = std::move(file);
+  sink_ = nullptr;
+  if (capacity_ != capacity) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity);
+    capacity_ = capacity;
   }
+  used_ = 0;
+  written_ = 0;
+  failed_ = false;
+  flush_behind_ = false;
 }
 
-PieceResult ReadPiece(TextReader* r, std::string_view* piece) {
-  if (!ReadAhead(r)) return PieceResult::kError;
-  std::size_t avail = r->end - r->begin;
-  if (avail == 0) return PieceResult::kEnd;
-  char* start = r->buffer.get() + r->begin;
-  std::size_t window = avail < kPieceMax + 1 ? avail : kPieceMax + 1;
-  const char* lf = static_cast<const char*>(std::memchr(start, '\n', window));
-  std::size_t length = window < kPieceMax ? window : kPieceMax;
-  std::size_t consumed = length;
-  if (lf != nullptr) {
-    std::size_t at = static_cast<std::size_t>(lf - start);
-    if (at > 0 && start[at - 1] == '\r') {
-      // CR LF: deliver the line with a single LF in place of the CR.
-      start[at - 1] = '\n';
-      length = at;
-      consumed = at + 1;
-    } else if (at < kPieceMax) {
-      length = consumed = at + 1;
-    }
-  }
-  r->begin += consumed;
-  *piece = std::string_view(start, length);
-  return PieceResult::kPiece;
-}
-
-void StartWriting(File file, TextWriter* writer, std::size_t capacity) {
-  writer->file = std::move(file);
-  if (writer->capacity != capacity) {
-    writer->buffer = std::make_unique_for_overwrite<char[]>(capacity);
-    writer->capacity = capacity;
-  }
-  writer->used = 0;
-  writer->written = 0;
-  writer->failed = false;
-  writer->flush_behind = false;
-}
-
-// Writes |size| bytes straight to the file. With |flush_behind|, each whole
-// step of the file that this completes starts going to the disk.
-static bool WriteOut(TextWriter* w, const char* data, std::size_t size) {
-  if (!WriteAll(&w->file, data, size)) {
-    w->failed = true;
+// Writes |size| bytes straight to the file. With |flush_behind_|, each
+// whole step of the file that this completes starts going to the disk.
+bool TextWriter::WriteOut(const char* data, std::size_t size) {
+  if (sink_ != nullptr) {
+    sink_->append(data, size);
+  } else if (!WriteAll(&file_, data, size)) {
+    failed_ = true;
     return false;
   }
-  const std::uint64_t before = w->written;
-  w->written += size;
-  if (w->flush_behind && w->written / kFlushBehindStep != before / kFlushBehindStep) {
+  const std::uint64_t before = written_;
+  written_ += size;
+  if (flush_behind_ &&
+      written_ / kFlushBehindStep != before / kFlushBehindStep) {
     std::uint64_t from = before / kFlushBehindStep * kFlushBehindStep;
-    std::uint64_t to = w->written / kFlushBehindStep * kFlushBehindStep;
-    StartFlushing(w->file, from, to - from);
+    std::uint64_t to = written_ / kFlushBehindStep * kFlushBehindStep;
+    StartFlushing(file_, from, to - from);
   }
   return true;
 }
 
-static bool Drain(TextWriter* w) {
-  if (!w->failed && w->used > 0) WriteOut(w, w->buffer.get(), w->used);
-  w->used = 0;
-  return !w->failed;
+bool TextWriter::Drain() {
+  if (!failed_ && used_ > 0) WriteOut(buffer_.get(), used_);
+  used_ = 0;
+  return !failed_;
 }
 
 // Put() for |size| bytes that do not fit in the room left in the buffer.
-BRANTIX_NOINLINE static bool PutBeyond(TextWriter* w, const char* data,
-                                       std::size_t size) {
-  std::size_t room = w->capacity - w->used;
-  if (size >= w->capacity) {
-    return Drain(w) && WriteOut(w, data, size);
+BRANTIX_NOINLINE bool TextWriter::PutBeyond(const char* data,
+                                            std::size_t size) {
+  std::size_t room = capacity_ - used_;
+  if (size >= capacity_) {
+    return Drain() && WriteOut(data, size);
   }
-  std::memcpy(w->buffer.get() + w->used, data, room);
-  w->used = w->capacity;
-  if (!Drain(w)) return false;
-  std::memcpy(w->buffer.get(), data + room, size - room);
-  w->used = size - room;
+  std::memcpy(buffer_.get() + used_, data, room);
+  used_ = capacity_;
+  if (!Drain()) return false;
+  std::memcpy(buffer_.get(), data + room, size - room);
+  used_ = size - room;
   return true;
 }
 
-// Appends bytes as they are, with no line-end translation: runs without an
-// LF, or runs whose LFs already follow a CR. A run at least as long as the
-// buffer goes straight to the file after what the buffer holds, uncopied.
-static inline bool Put(TextWriter* w, const char* data, std::size_t size) {
-  if (size <= w->capacity - w->used) {
-    if (size > 0) std::memcpy(w->buffer.get() + w->used, data, size);
-    w->used += size;
+// Appends bytes as they are. A run at least as long as the buffer goes
+// straight to the file after what the buffer holds, uncopied.
+inline bool TextWriter::Put(const char* data, std::size_t size) {
+  if (size <= capacity_ - used_) {
+    if (size > 0) std::memcpy(buffer_.get() + used_, data, size);
+    used_ += size;
     return true;
   }
-  return PutBeyond(w, data, size);
+  return PutBeyond(data, size);
 }
 
 // Appends |size| bytes that hold no LF, then CR LF: the end of one line.
-static inline bool PutLine(TextWriter* w, const char* data, std::size_t size) {
-  if (w->capacity - w->used >= size + 2) {
-    char* out = w->buffer.get() + w->used;
+inline bool TextWriter::PutLine(const char* data, std::size_t size) {
+  if (capacity_ - used_ >= size + 2) {
+    char* out = buffer_.get() + used_;
     if (size > 0) std::memcpy(out, data, size);
     out[size] = '\r';
     out[size + 1] = '\n';
-    w->used += size + 2;
+    used_ += size + 2;
     return true;
   }
-  return Put(w, data, size) && Put(w, "\r\n", 2);
+  return Put(data, size) && Put("\r\n", 2);
 }
 
-bool WriteText(TextWriter* w, std::string_view text) {
-  if (w->failed) return false;
+bool TextWriter::WriteText(std::string_view text) {
+  if (failed_) return false;
   const char* p = text.data();
   std::size_t left = text.size();
   while (left > 0) {
     const char* lf = static_cast<const char*>(std::memchr(p, '\n', left));
-    if (lf == nullptr) return Put(w, p, left);
+    if (lf == nullptr) return Put(p, left);
     std::size_t run = static_cast<std::size_t>(lf - p);
-    if (!PutLine(w, p, run)) return false;
+    if (!PutLine(p, run)) return false;
     p = lf + 1;
     left -= run + 1;
   }
   return true;
 }
 
-bool WriteUnchanged(TextWriter* w, std::string_view bytes) {
-  if (w->failed) return false;
-  return Put(w, bytes.data(), bytes.size());
+bool TextWriter::WriteUnchangedBeyond(std::string_view bytes) {
+  if (failed_) return false;
+  return Put(bytes.data(), bytes.size());
 }
 
-// Writes |size| raw bytes (at least one) with each LF that does not follow
-// a CR as CR LF; |cr_before| tells whether the byte before them was a CR.
-// Converts straight into the buffer, in parts that fit it even if every
-// byte is a lone LF.
-static bool PutAsText(TextWriter* w, const char* block, std::size_t size,
-                      bool cr_before) {
-  constexpr std::size_t kSlack = 16;
-  constexpr std::size_t kSmall = 64;
-  while (size > 0) {
-    std::size_t room = w->capacity - w->used;
-    std::size_t part;
-    if (room < 2 * kSmall + kSlack) {
-      // Little room left: convert a small part aside, and Put() spreads it.
-      char aside[2 * kSmall + kSlack];
-      part = size < kSmall ? size : kSmall;
-      if (!Put(w, aside, AddCrBeforeLoneLf(block, part, cr_before, aside))) {
-        return false;
-      }
-    } else {
-      part = (room - kSlack) / 2;
-      if (part > size) part = size;
-      w->used +=
-          AddCrBeforeLoneLf(block, part, cr_before, w->buffer.get() + w->used);
-    }
-    cr_before = block[part - 1] == '\r';
-    block += part;
-    size -= part;
+bool TextWriter::Flush() { return Drain(); }
+
+bool TextWriter::FinishToDisk() {
+  bool ok = Drain() && (sink_ != nullptr || FlushToDisk(&file_));
+  if (sink_ == nullptr && !CloseFile(&file_)) ok = false;
+  return ok;
+}
+
+void TextWriter::Close() { CloseFile(&file_); }
+
+// The reader.
+
+// Room kept after the bytes a read gives: the line-end change may write
+// that far past its result.
+constexpr std::size_t kSlack = 32;
+
+TextReader::TextReader(File file, std::size_t capacity) {
+  Start(std::move(file), capacity);
+}
+
+TextReader::TextReader(std::string_view bytes, std::size_t capacity) {
+  Reset(capacity);
+  memory_ = bytes;
+  from_memory_ = true;
+}
+
+void TextReader::Start(File file, std::size_t capacity) {
+  Reset(capacity);
+  file_ = std::move(file);
+}
+
+void TextReader::Reset(std::size_t capacity) {
+  if (capacity_ != capacity) {
+    // A read of |capacity| bytes may double when every byte is a lone LF,
+    // and up to kViewKept bytes may still be in view before it.
+    buffer_size_ = 2 * capacity + kViewKept + kSlack;
+    raw_ = std::make_unique_for_overwrite<char[]>(capacity);
+    buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size_);
+    capacity_ = capacity;
   }
-  return !w->failed;
+  memory_ = {};
+  from_memory_ = false;
+  pending_ = begin_ = end_ = 0;
+  base_ = 0;
+  at_eof_ = false;
+  cr_before_ = false;
+  copy_ = nullptr;
 }
 
-bool WriteRawPieces(TextWriter* w, std::string_view raw) {
-  if (w->failed) return false;
-  // A piece never ends between the CR and the LF of a pair.
-  return raw.empty() || PutAsText(w, raw.data(), raw.size(), false);
+// Reads up to |size| raw bytes into |raw_|. Returns the count, 0 at the end
+// of the file, -1 on a read error.
+std::int64_t TextReader::ReadRaw(std::size_t size) {
+  if (!from_memory_) return ReadSome(&file_, raw_.get(), size);
+  if (size > memory_.size()) size = memory_.size();
+  std::memcpy(raw_.get(), memory_.data(), size);
+  memory_.remove_prefix(size);
+  return static_cast<std::int64_t>(size);
 }
 
-CopyEnd CopyText(TextReader* r, TextWriter* w) {
-  if (w->failed) return CopyEnd::kWriteError;
-  // Whether the byte before the block in hand was a CR. A piece already
-  // delivered never ends just before an LF that follows a CR (the pair is
-  // always delivered whole), so this starts false.
-  bool cr_before = false;
+bool TextReader::WritePassedOver(TextWriter* out) {
+  std::string_view passed(buffer_.get() + pending_, begin_ - pending_);
+  pending_ = begin_;
+  return out == nullptr || passed.empty() || out->WriteUnchanged(passed);
+}
+
+// Makes at least |want| bytes available after |begin_|, or all that the
+// file still holds, after writing what was passed over to |out| and
+// dropping it.
+ReadStatus TextReader::Fill(std::size_t want, TextWriter* out) {
+  if (end_ - begin_ >= want || at_eof_) return ReadStatus::kOk;
+  if (!WritePassedOver(out)) return ReadStatus::kWriteError;
+  if (begin_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    base_ += begin_;
+    end_ -= begin_;
+    pending_ = begin_ = 0;
+  }
+  while (end_ < want && !at_eof_) {
+    std::size_t size = (buffer_size_ - kSlack - end_) / 2;
+    if (size > capacity_) size = capacity_;
+    // Only a view of more than kViewKept bytes leaves no room: a read of
+    // nothing would look like the end of the file.
+    if (size == 0) return ReadStatus::kReadError;
+    const std::int64_t got = ReadRaw(size);
+    if (got < 0) return ReadStatus::kReadError;
+    if (got == 0) {
+      at_eof_ = true;
+      break;
+    }
+    const std::size_t count = static_cast<std::size_t>(got);
+    char* at = buffer_.get() + end_;
+    const std::size_t made =
+        AddCrBeforeLoneLf(raw_.get(), count, cr_before_, at);
+    cr_before_ = raw_[count - 1] == '\r';
+    end_ += made;
+    if (copy_ != nullptr &&
+        !copy_->WriteUnchanged(std::string_view(at, made))) {
+      return ReadStatus::kReadError;
+    }
+  }
+  return ReadStatus::kOk;
+}
+
+ReadStatus TextReader::ReadMore(TextWriter* out) {
+  return Fill(end_ - begin_ + 1, out);
+}
+
+PieceResult TextReader::ReadPiece(std::string_view* piece) {
+  if (Fill(kPieceMax + 1, nullptr) != ReadStatus::kOk) {
+    return PieceResult::kError;
+  }
+  const std::size_t length = PieceLength(View());
+  if (length == 0) return PieceResult::kEnd;
+  char* start = buffer_.get() + begin_;
+  begin_ += length;
+  pending_ = begin_;
+  if (length >= 2 && start[length - 1] == '\n' && start[length - 2] == '\r') {
+    // CR LF: deliver the line with a single LF in place of the CR.
+    start[length - 2] = '\n';
+    *piece = std::string_view(start, length - 1);
+  } else {
+    *piece = std::string_view(start, length);
+  }
+  return PieceResult::kPiece;
+}
+
+bool TextReader::SkipToEnd() {
   for (;;) {
-    if (r->begin == r->end) {
-      if (r->at_eof) return CopyEnd::kDone;
-      std::int64_t got = ReadRaw(r, r->buffer.get(), r->capacity);
-      if (got < 0) return CopyEnd::kReadError;
-      if (got == 0) {
-        r->at_eof = true;
-        return CopyEnd::kDone;
-      }
-      r->begin = 0;
-      r->end = static_cast<std::size_t>(got);
-    }
-    const char* block = r->buffer.get() + r->begin;
-    std::size_t size = r->end - r->begin;
-    if (!PutAsText(w, block, size, cr_before)) return CopyEnd::kWriteError;
-    cr_before = block[size - 1] == '\r';
-    r->begin = r->end;
+    begin_ = pending_ = end_;
+    if (at_eof_) return true;
+    if (ReadMore(nullptr) != ReadStatus::kOk) return false;
   }
 }
 
-
-bool FinishWriting(TextWriter* w) {
-  bool ok = Drain(w);
-  if (!CloseFile(&w->file)) ok = false;
-  return ok;
-}
-
-bool FinishWritingToDisk(TextWriter* w) {
-  bool ok = Drain(w) && FlushToDisk(&w->file);
-  if (!CloseFile(&w->file)) ok = false;
-  return ok;
+CopyEnd TextReader::CopyText(TextWriter* out) {
+  if (out->failed()) return CopyEnd::kWriteError;
+  for (;;) {
+    begin_ = end_;
+    if (!WritePassedOver(out)) return CopyEnd::kWriteError;
+    if (at_eof_) return CopyEnd::kDone;
+    switch (ReadMore(nullptr)) {
+      case ReadStatus::kOk:
+        break;
+      case ReadStatus::kReadError:
+        return CopyEnd::kReadError;
+      case ReadStatus::kWriteError:
+        return CopyEnd::kWriteError;
+    }
+  }
 }

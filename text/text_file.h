@@ -2,6 +2,10 @@
 // these, in binary, with the line-end translation done here on every
 // platform. On reading, CR LF becomes LF; on writing, LF becomes CR LF.
 // Every other byte, a lone CR, 0x1A and NUL included, passes unchanged.
+//
+// The reader turns each LF that does not follow a CR into CR LF as it reads,
+// once: what it holds are the bytes the file has as a text file written
+// back, so the pieces it passes over can be written out as they are.
 #ifndef BRANTIX_TEXT_TEXT_FILE_H_
 #define BRANTIX_TEXT_TEXT_FILE_H_
 
@@ -13,7 +17,7 @@
 #include <string_view>
 
 #include "text/file.h"
-#include "text/search.h"
+#include "text/line_ends.h"
 
 /// Longest line piece: a longer line arrives as several pieces.
 constexpr std::size_t kPieceMax = 511;
@@ -21,97 +25,257 @@ constexpr std::size_t kPieceMax = 511;
 /// Size of the read and write buffers.
 constexpr std::size_t kTextBufferSize = 256 * 1024;
 
-/// A text file open for reading, delivered in line pieces.
-struct TextReader {
-  File file;
-  std::unique_ptr<char[]> buffer;
-  std::size_t capacity = 0;
-  std::size_t begin = 0;  ///< First raw byte not yet delivered.
-  std::size_t end = 0;    ///< One past the last raw byte read.
-  bool at_eof = false;    ///< The file has no bytes beyond |end|.
-  struct TextWriter* copy = nullptr;  ///< Gets every byte read, as text.
-  bool copy_after_cr = false;  ///< The last byte given to |copy| was a CR.
-};
+/// The most bytes the reader keeps in view when it reads more: two pieces.
+constexpr std::size_t kViewKept = 2 * (kPieceMax + 1);
+
+/// The length of the piece that starts at |bytes|' first byte, in bytes
+/// whose every LF follows a CR: up to and including the first LF, or
+/// kPieceMax bytes, a CR LF pair counting as one. |bytes| holds at least
+/// kPieceMax + 1 bytes, or all that is left.
+inline std::size_t PieceLength(std::string_view bytes) {
+  const std::size_t window =
+      bytes.size() < kPieceMax + 1 ? bytes.size() : kPieceMax + 1;
+  const std::size_t at = FindLf(bytes.data(), window);
+  if (at < window && ((at > 0 && bytes[at - 1] == '\r') || at < kPieceMax)) {
+    return at + 1;
+  }
+  return window < kPieceMax ? window : kPieceMax;
+}
+
+/// The start of the piece that holds |bytes[at]|, which is no line end,
+/// when |known| <= |at| is a piece start. A line is cut every kPieceMax
+/// bytes from its start.
+std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
+                         std::size_t at);
+
+/// Whether the |size| bytes at |at| lie in one piece, when |known| <= |at|
+/// is a piece start and they are less than a piece's length from it.
+inline bool InPieceFrom(std::size_t known, std::size_t at, std::size_t size) {
+  return at + size <= known + kPieceMax;
+}
+
+/// Results of PieceEndAround() that are not a piece's end.
+constexpr std::size_t kPieceCut = static_cast<std::size_t>(-1);
+constexpr std::size_t kPieceUnseen = static_cast<std::size_t>(-2);
+
+/// PieceEndAround() once the start of the piece is needed.
+std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
+                                 std::size_t* known, std::size_t at,
+                                 std::size_t size);
+
+/// Where the piece that holds the |size| bytes at |at| of |bytes|, none of
+/// them a line end, ends, when |*known| <= |at| is a piece start: kPieceCut
+/// when a piece's end cuts them in two, kPieceUnseen when |bytes| ends too
+/// soon to tell and is not the |whole| rest of the text. While the first LF
+/// after them is within a piece's length of |*known|, it ends the piece;
+/// otherwise the piece's start is worked out and kept in |*known|.
+inline std::size_t PieceEndAround(std::string_view bytes, bool whole,
+                                  std::size_t* known, std::size_t at,
+                                  std::size_t size) {
+  const std::size_t reach = *known + kPieceMax;
+  if (at + size <= reach) {
+    const std::size_t stop =
+        reach + 1 < bytes.size() ? reach + 1 : bytes.size();
+    const std::size_t lf = at + FindLf(bytes.data() + at, stop - at);
+    if (lf < stop) {
+      if (lf < reach || bytes[lf - 1] == '\r') return lf + 1;
+    } else if (!whole && stop == bytes.size()) {
+      return kPieceUnseen;
+    }
+  }
+  return PieceEndFromItsStart(bytes, whole, known, at, size);
+}
 
 /// Result of asking for the next line piece.
 enum class PieceResult { kPiece, kEnd, kError };
 
-/// Starts reading |file|, using a buffer of |capacity| bytes (at least
-/// kPieceMax + 1).
-void StartReading(File file, TextReader* reader,
-                  std::size_t capacity = kTextBufferSize);
-
-/// From now on, every raw byte that |reader| reads from its file is also
-/// written to |copy| as text, as CopyText() would write it: reading the
-/// file to its end piece by piece copies it whole. Call it before the first
-/// read.
-void CopyWhileReading(TextReader* reader, struct TextWriter* copy);
-
-/// Reads ahead so that the next piece is available without another read.
-/// Returns false on a read error.
-bool ReadAhead(TextReader* reader);
-
-/// Reads the rest of the file without delivering it; a copy set with
-/// CopyWhileReading() still gets every byte. Returns false on a read error.
-bool SkipToEnd(TextReader* reader);
-
-/// Reads the next line piece of the translated text: up to and including the
-/// first LF, or kPieceMax bytes, or up to the end of the file. |piece| points
-/// into the reader's buffer and stays valid until the next call.
-PieceResult ReadPiece(TextReader* reader, std::string_view* piece);
-
-/// A text file open for writing, through one large buffer.
-struct TextWriter {
-  File file;
-  std::unique_ptr<char[]> buffer;
-  std::size_t capacity = 0;
-  std::size_t used = 0;
-  std::uint64_t written = 0;  ///< Bytes handed to the file so far.
-  bool failed = false;  ///< A write has failed; nothing more is written.
-  /// Each part of kFlushBehindStep bytes starts going to the disk as soon as
-  /// it is written, for a file that will be flushed when finished.
-  bool flush_behind = false;
-};
-
-/// How much a writer with |flush_behind| writes before it asks the system
-/// to start writing that part to the disk.
-constexpr std::uint64_t kFlushBehindStep = 8 * 1024 * 1024;
-
-/// Starts writing |file| through a buffer of |capacity| bytes (at least 2).
-void StartWriting(File file, TextWriter* writer,
-                  std::size_t capacity = kTextBufferSize);
-
-/// Writes |text|, each LF as CR LF. Returns false when a write has failed,
-/// now or earlier.
-bool WriteText(TextWriter* writer, std::string_view text);
-
-/// Writes |bytes| as they are, without turning LF into CR LF: text whose
-/// line ends are already CR LF. Returns false when a write has failed.
-bool WriteUnchanged(TextWriter* writer, std::string_view bytes);
-
-/// Writes raw bytes of a text file that make whole pieces, as writing each
-/// piece read from them would: every LF that does not follow a CR becomes
-/// CR LF, everything else is written as it is. Returns false when a write
-/// has failed.
-bool WriteRawPieces(TextWriter* writer, std::string_view raw);
-
-/// Writes out what the buffer holds and closes the file. Returns false when
-/// any write or the close failed.
-bool FinishWriting(TextWriter* writer);
-
-/// Like FinishWriting(), and writes the file to the disk before closing it,
-/// so that it can replace another without risk. Returns false when any
-/// write, the flush or the close failed.
-bool FinishWritingToDisk(TextWriter* writer);
+/// How a read that may also write ended.
+enum class ReadStatus { kOk, kReadError, kWriteError };
 
 /// How a whole-file text copy ended.
 enum class CopyEnd { kDone, kReadError, kWriteError };
 
-/// Copies the rest of |reader|'s file to |writer| as text: the bytes that
-/// reading it piece by piece and writing every piece would give, that is the
-/// file with each LF that does not follow a CR written as CR LF. Works on
-/// whole buffers, so runs without a lone LF go out without being cut into
-/// pieces. Does not finish |writer|.
-CopyEnd CopyText(TextReader* reader, TextWriter* writer);
+/// A text file open for writing through one large buffer, or text written
+/// to a string in memory.
+class TextWriter {
+ public:
+  /// A writer with nowhere to write yet: see Start().
+  TextWriter() = default;
+  /// Writes to |file| through a buffer of |capacity| bytes (at least 2).
+  explicit TextWriter(File file, std::size_t capacity = kTextBufferSize);
+  /// Appends to |sink| through a buffer of |capacity| bytes (at least 2).
+  explicit TextWriter(std::string* sink,
+                      std::size_t capacity = kTextBufferSize);
+  TextWriter(const TextWriter&) = delete;
+  TextWriter& operator=(const TextWriter&) = delete;
+
+  /// Starts writing |file|, as the constructor would.
+  void Start(File file, std::size_t capacity = kTextBufferSize);
+
+  /// From now on, each part of kFlushBehindStep bytes starts going to the
+  /// disk as soon as it is written, for a file flushed when finished.
+  void FlushBehind() { flush_behind_ = true; }
+
+  /// Writes |text|, each LF as CR LF. Returns false when a write has
+  /// failed, now or earlier.
+  bool WriteText(std::string_view text);
+
+  /// Writes |bytes| as they are: text whose line ends are already CR LF.
+  /// Returns false when a write has failed, now or earlier. Inline while
+  /// the bytes fit in the buffer, as the rewrite's spans and cells do.
+  bool WriteUnchanged(std::string_view bytes) {
+    if (!failed_ && bytes.size() <= capacity_ - used_) {
+      if (!bytes.empty()) {
+        std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+      }
+      used_ += bytes.size();
+      return true;
+    }
+    return WriteUnchangedBeyond(bytes);
+  }
+
+  /// Whether a write has failed; nothing more is written then.
+  bool failed() const { return failed_; }
+
+  /// The system's error number of the file's last failed operation.
+  int error() const { return file_.error(); }
+
+  /// Writes out what the buffer holds. Returns false when a write failed.
+  bool Flush();
+
+  /// Writes out the buffer, writes the file to the disk and closes it, so
+  /// that it can replace another without risk. Returns false when a write,
+  /// the flush or the close failed.
+  bool FinishToDisk();
+
+  /// Closes the file without writing the buffer out, best-effort.
+  void Close();
+
+ private:
+  bool WriteUnchangedBeyond(std::string_view bytes);
+  bool Put(const char* data, std::size_t size);
+  bool PutBeyond(const char* data, std::size_t size);
+  bool PutLine(const char* data, std::size_t size);
+  bool Drain();
+  bool WriteOut(const char* data, std::size_t size);
+
+  File file_;
+  std::string* sink_ = nullptr;  ///< In memory instead of |file_|.
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+  std::uint64_t written_ = 0;  ///< Bytes handed to the file so far.
+  bool failed_ = false;
+  bool flush_behind_ = false;
+};
+
+/// How much a writer set to FlushBehind() writes before it asks the system
+/// to start writing that part to the disk.
+constexpr std::uint64_t kFlushBehindStep = 8 * 1024 * 1024;
+
+/// A text file open for reading, or text in memory, held a buffer at a
+/// time with every lone LF already made CR LF. The reader has a current
+/// position in that text; the bytes before it have been passed over. A
+/// reader can deliver pieces one by one (ReadPiece), or be walked by the
+/// rewrite: View() shows the bytes from the current position on, MoveTo()
+/// moves it, and what was passed over is written out when asked, or when
+/// the buffer must make room for more.
+class TextReader {
+ public:
+  /// A reader with nothing to read yet: see Start().
+  TextReader() = default;
+  /// Reads |file|, |capacity| bytes at a time (at least 1).
+  explicit TextReader(File file, std::size_t capacity = kTextBufferSize);
+  /// Reads |bytes|, which must outlive the reader, at most |capacity| bytes
+  /// at a time, as a file would be read.
+  explicit TextReader(std::string_view bytes,
+                      std::size_t capacity = kTextBufferSize);
+  TextReader(const TextReader&) = delete;
+  TextReader& operator=(const TextReader&) = delete;
+
+  /// Starts reading |file|, as the constructor would.
+  void Start(File file, std::size_t capacity = kTextBufferSize);
+
+  /// The file being read.
+  File& file() { return file_; }
+
+  /// Closes the file. Returns false when the close failed.
+  bool Close() { return CloseFile(&file_); }
+
+  /// From now on, every byte read is also written to |copy| (nullptr: no
+  /// more), as read: reading to the end copies the file as text.
+  void CopyWhileReading(TextWriter* copy) { copy_ = copy; }
+
+  /// Reads the next line piece of the translated text: up to and including
+  /// the first LF, or kPieceMax bytes, or up to the end of the file.
+  /// |piece| points into the reader's buffer and stays valid until the next
+  /// call. The piece is passed over, and not written anywhere.
+  PieceResult ReadPiece(std::string_view* piece);
+
+  /// Passes over the rest of the file, written to nowhere; a copy still
+  /// gets every byte. Returns false on a read or copy error.
+  bool SkipToEnd();
+
+  /// Passes over the rest of the file, writing it to |out|: the bytes that
+  /// reading it piece by piece and writing each piece would give. Does not
+  /// finish |out|.
+  CopyEnd CopyText(TextWriter* out);
+
+  /// The bytes from the current position to the last one read. After
+  /// MoveTo(), at least kPieceMax + 1 of them, or all that is left.
+  std::string_view View() const {
+    return std::string_view(buffer_.get() + begin_, end_ - begin_);
+  }
+
+  /// The offset of View()'s first byte in the whole text.
+  std::uint64_t Position() const { return base_ + begin_; }
+
+  /// Whether the file has no bytes beyond View().
+  bool AtEnd() const { return at_eof_; }
+
+  /// The piece at the current position (empty at the end of the text), as
+  /// the text file holds it: a CR LF line end stays CR LF.
+  std::string_view Piece() const {
+    return View().substr(0, PieceLength(View()));
+  }
+
+  /// Makes |to| (at least Position(), at most the end of View()) the
+  /// current position, and reads on when fewer than kPieceMax + 1 bytes are
+  /// in view. When the buffer must make room, what was passed over and not
+  /// yet written goes to |out| (nowhere when nullptr).
+  ReadStatus MoveTo(std::uint64_t to, TextWriter* out) {
+    begin_ = static_cast<std::size_t>(to - base_);
+    if (end_ - begin_ > kPieceMax || at_eof_) return ReadStatus::kOk;
+    return Fill(kPieceMax + 1, out);
+  }
+
+  /// Reads more, so that View() grows unless the file has ended; what was
+  /// passed over and not yet written goes to |out| first. View() must hold
+  /// at most kViewKept bytes, so that the buffer has room for a read.
+  ReadStatus ReadMore(TextWriter* out);
+
+  /// Writes to |out| what was passed over and not yet written.
+  bool WritePassedOver(TextWriter* out);
+
+ private:
+  void Reset(std::size_t capacity);
+  ReadStatus Fill(std::size_t want, TextWriter* out);
+  std::int64_t ReadRaw(std::size_t size);
+
+  File file_;
+  std::string_view memory_;  ///< The source when reading from memory.
+  bool from_memory_ = false;
+  std::unique_ptr<char[]> raw_;     ///< One read, before line ends change.
+  std::unique_ptr<char[]> buffer_;  ///< The text, lone LFs made CR LF.
+  std::size_t capacity_ = 0;        ///< Most bytes read at once.
+  std::size_t buffer_size_ = 0;
+  std::size_t pending_ = 0;  ///< First byte passed over, not yet written.
+  std::size_t begin_ = 0;    ///< The current position.
+  std::size_t end_ = 0;      ///< One past the last byte read.
+  std::uint64_t base_ = 0;   ///< Offset in the text of the buffer's start.
+  bool at_eof_ = false;      ///< The file has no bytes beyond |end_|.
+  bool cr_before_ = false;   ///< The last byte read was a CR.
+  TextWriter* copy_ = nullptr;
+};
 
 #endif  // BRANTIX_TEXT_TEXT_FILE_H_

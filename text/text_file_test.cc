@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,17 +13,12 @@
 
 namespace {
 
-// Reads every piece of |path| with a reader of |capacity| bytes.
-std::vector<std::string> ReadPiecesOfFile(
-    const std::string& path, std::size_t capacity = kTextBufferSize) {
-  File file;
-  EXPECT_EQ(OpenForReading(path, &file), OpenReadResult::kOk);
-  TextReader reader;
-  StartReading(std::move(file), &reader, capacity);
+// Reads every piece of |reader|.
+std::vector<std::string> AllPieces(TextReader* reader) {
   std::vector<std::string> pieces;
   std::string_view piece;
   PieceResult got;
-  while ((got = ReadPiece(&reader, &piece)) == PieceResult::kPiece) {
+  while ((got = reader->ReadPiece(&piece)) == PieceResult::kPiece) {
     pieces.emplace_back(piece);
   }
   EXPECT_EQ(got, PieceResult::kEnd);
@@ -31,20 +27,19 @@ std::vector<std::string> ReadPiecesOfFile(
 
 class TextFileTest : public ::testing::Test {
  protected:
+  // The pieces of |raw|, read |capacity| bytes at a time.
   std::vector<std::string> ReadPieces(const std::string& raw,
                                       std::size_t capacity = kTextBufferSize) {
-    WriteBytes(dir_ / "in", raw);
-    return ReadPiecesOfFile(dir_ / "in", capacity);
+    TextReader reader(raw, capacity);
+    return AllPieces(&reader);
   }
   std::string Written(const std::vector<std::string>& texts,
                       std::size_t capacity = kTextBufferSize) {
-    File file;
-    EXPECT_TRUE(OpenForWriting(dir_ / "out", &file));
-    TextWriter writer;
-    StartWriting(std::move(file), &writer, capacity);
-    for (const std::string& t : texts) EXPECT_TRUE(WriteText(&writer, t));
-    EXPECT_TRUE(FinishWriting(&writer));
-    return ReadBytes(dir_ / "out");
+    std::string out;
+    TextWriter writer(&out, capacity);
+    for (const std::string& t : texts) EXPECT_TRUE(writer.WriteText(t));
+    EXPECT_TRUE(writer.Flush());
+    return out;
   }
   ScratchDir dir_;
 };
@@ -96,8 +91,45 @@ TEST_F(TextFileTest, MatchesTheRulesForAnyTextAndBuffer) {
       unsigned pick = rng() % (long_lines ? 400 : 8);
       raw += pick < 5 ? alphabet[pick] : 'a';
     }
-    std::size_t capacity = kPieceMax + 1 + rng() % 700;
+    std::size_t capacity = 1 + rng() % 1200;
     ASSERT_EQ(ReadPieces(raw, capacity), PiecesOf(CrLfToLf(raw))) << round;
+  }
+}
+
+// The piece rule on the reader's bytes, which have every LF after a CR:
+// where a piece ends, where the piece that holds a byte starts, and where
+// the piece that holds a marker's bytes ends.
+TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
+  std::mt19937 rng(99);
+  const char alphabet[] = {'a', '\r', '\n', '\0'};
+  for (int round = 0; round < 300; ++round) {
+    std::string raw;
+    std::size_t size = rng() % 3000;
+    for (std::size_t i = 0; i < size; ++i) {
+      unsigned pick = rng() % (round % 2 == 0 ? 600 : 8);
+      raw += pick < 4 ? alphabet[pick] : 'a';
+    }
+    const std::string bytes = LoneLfToCrLf(raw);
+    std::size_t at = 0;
+    for (const std::string& piece : PiecesOf(CrLfToLf(bytes))) {
+      const std::size_t end = PieceLength(std::string_view(bytes).substr(at));
+      ASSERT_EQ(CrLfToLf(bytes.substr(at, end)), piece) << round;
+      for (std::size_t i = at; i < at + end; ++i) {
+        if (bytes[i] == '\n') continue;
+        ASSERT_EQ(PieceStartOf(bytes, 0, i), at) << round << " " << i;
+        // Five bytes without a line end, as a marker would be.
+        const std::string_view five = std::string_view(bytes).substr(i, 5);
+        if (five.size() < 5 || five.find_first_of("\r\n") != five.npos) {
+          continue;
+        }
+        std::size_t known = 0;
+        ASSERT_EQ(PieceEndAround(bytes, true, &known, i, 5),
+                  i + 5 <= at + end ? at + end : kPieceCut)
+            << round << " " << i;
+      }
+      at += end;
+    }
+    ASSERT_EQ(at, bytes.size());
   }
 }
 
@@ -112,10 +144,10 @@ TEST_F(TextFileTest, WritingTurnsEachLfIntoCrLf) {
 }
 
 // The whole-file copy must give the bytes of the piece-by-piece copy, for
-// every way a CR LF pair, a lone CR or a lone LF falls against the reader's
-// buffer and the writer's buffer, and after pieces already read. The first
-// rounds put the CR of a CR LF at the end of one read and the LF at the
-// start of the next.
+// every way a CR LF pair, a lone CR or a lone LF falls against the reads and
+// the writer's buffer, and after pieces already read; so must the copy made
+// while reading. The first rounds put the CR of a CR LF at the end of one
+// read and the LF at the start of the next.
 TEST_F(TextFileTest, CopyTextMatchesPiecesWrittenBack) {
   std::mt19937 rng(777);
   const char alphabet[] = {'a', '\r', '\n', '\0', '\x1A'};
@@ -137,23 +169,22 @@ TEST_F(TextFileTest, CopyTextMatchesPiecesWrittenBack) {
       write_capacity = 2 + rng() % 600;
       pieces_first = rng() % 3;
     }
-    WriteBytes(dir_ / "in", raw);
-    File in, out;
-    ASSERT_EQ(OpenForReading(dir_ / "in", &in), OpenReadResult::kOk);
-    ASSERT_TRUE(OpenForWriting(dir_ / "out", &out));
-    TextReader reader;
-    TextWriter writer;
-    StartReading(std::move(in), &reader, read_capacity);
-    StartWriting(std::move(out), &writer, write_capacity);
+    std::string out, copied;
+    TextReader reader(raw, read_capacity);
+    TextWriter writer(&out, write_capacity);
+    TextWriter copy(&copied, write_capacity);
+    reader.CopyWhileReading(&copy);
     std::string_view piece;
     for (std::size_t i = 0; i < pieces_first; ++i) {
-      if (ReadPiece(&reader, &piece) == PieceResult::kPiece) {
-        ASSERT_TRUE(WriteText(&writer, piece));
+      if (reader.ReadPiece(&piece) == PieceResult::kPiece) {
+        ASSERT_TRUE(writer.WriteText(piece));
       }
     }
-    ASSERT_EQ(CopyText(&reader, &writer), CopyEnd::kDone);
-    ASSERT_TRUE(FinishWriting(&writer));
-    ASSERT_EQ(ReadBytes(dir_ / "out"), LoneLfToCrLf(raw)) << round;
+    ASSERT_EQ(reader.CopyText(&writer), CopyEnd::kDone);
+    ASSERT_TRUE(writer.Flush());
+    ASSERT_TRUE(copy.Flush());
+    ASSERT_EQ(out, LoneLfToCrLf(raw)) << round;
+    ASSERT_EQ(copied, LoneLfToCrLf(raw)) << round;
   }
 }
 
@@ -175,25 +206,6 @@ TEST_F(TextFileTest, LongTextsPassTheBufferWhole) {
             "ab" + LoneLfToCrLf(big) + "c\r\n" + std::string(700, 'y'));
 }
 
-TEST(ContainsBytesTest, FindsMarkersAnywhere) {
-  EXPECT_TRUE(ContainsBytes("<tr>", "<tr>"));
-  EXPECT_TRUE(ContainsBytes("  <td><tr>\n", "<tr>"));
-  EXPECT_TRUE(ContainsBytes("<<tr>", "<tr>"));
-  EXPECT_TRUE(ContainsBytes("x..///y", "..///"));
-  EXPECT_TRUE(ContainsBytes(".....///", "..///"));
-  EXPECT_TRUE(ContainsBytes(std::string("\0son.gif", 8), "son.gif"));
-  EXPECT_FALSE(ContainsBytes("<tr", "<tr>"));
-  EXPECT_FALSE(ContainsBytes("<TR>", "<tr>"));
-  EXPECT_FALSE(ContainsBytes("<tr >", "<tr>"));
-  EXPECT_FALSE(ContainsBytes("", "<tr>"));
-  EXPECT_FALSE(ContainsBytes("son.gi", "son.gif"));
-  // The search stops at the view's end, not at the bytes behind it.
-  std::string_view cut = std::string_view("abc<tr>").substr(0, 6);
-  EXPECT_FALSE(ContainsBytes(cut, "<tr>"));
-  EXPECT_TRUE(ContainsBytes("a", "a"));
-  EXPECT_FALSE(ContainsBytes("b", "a"));
-}
-
 // The vector and the portable line-end change give the same bytes, those
 // of the rule, for every length around the 16- and 32-byte steps and every
 // position of CRs and LFs, with and without a CR before.
@@ -201,67 +213,53 @@ TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
   std::mt19937 rng(11);
   const char alphabet[] = {'\r', '\n', 'a', '\0'};
   for (int round = 0; round < 4000; ++round) {
-    std::string in(rng() % 100, 'a');
+    std::string in(rng() % 130, 'a');
     for (char& ch : in) ch = alphabet[rng() % 4];
     const bool cr_before = rng() % 2 == 1;
     // The rule over the text with the CR before as its first byte.
     const std::string before = cr_before ? "\r" : "";
     const std::string expected =
         LoneLfToCrLf(before + in).substr(before.size());
-    std::string vector(2 * in.size() + 16, '?');
-    std::string portable(2 * in.size() + 16, '?');
+    std::string vector(2 * in.size() + 32, '?');
+    std::string portable(2 * in.size() + 32, '?');
     vector.resize(
         AddCrBeforeLoneLf(in.data(), in.size(), cr_before, vector.data()));
     portable.resize(AddCrBeforeLoneLfPortable(in.data(), in.size(), cr_before,
                                               portable.data()));
     ASSERT_EQ(vector, expected) << round;
     ASSERT_EQ(portable, expected) << round;
-  }
-}
-
-// The vector and the portable marker search agree, around the 16-byte
-// steps, for each marker, in texts made of the markers' own bytes.
-TEST(SearchTest, VectorAndPortableVersionsAgree) {
-  std::mt19937 rng(13);
-  const std::string_view markers[] = {"<tr>", "</td>", "son.gif", "..///", "a"};
-  const char alphabet[] = "<tr>/dson.gif.\n";
-  for (int round = 0; round < 20000; ++round) {
-    std::string text(rng() % 70, 'x');
-    for (char& ch : text) ch = alphabet[rng() % (sizeof alphabet - 1)];
-    for (std::string_view marker : markers) {
-      const char* found = FindBytes(text, marker);
-      const char* reference = FindBytesPortable(text, marker);
-      std::size_t expected = text.find(marker);
-      ASSERT_EQ(found, reference) << text << " " << marker;
-      ASSERT_EQ(found == nullptr
-                    ? std::string::npos
-                    : static_cast<std::size_t>(found - text.data()),
-                expected);
-    }
+    const std::size_t lf = std::min(in.find('\n'), in.size());
+    ASSERT_EQ(FindLf(in.data(), in.size()), lf) << round;
+    ASSERT_EQ(FindLfPortable(in.data(), in.size()), lf) << round;
+    const std::size_t last = std::min(in.rfind('\n'), in.size());
+    ASSERT_EQ(FindLastLf(in.data(), in.size()), last) << round;
+    ASSERT_EQ(FindLastLfPortable(in.data(), in.size()), last) << round;
   }
 }
 
 // A folder is not read at all; a read that the system refuses is reported
-// as an error, not taken for the end of the file. The file here is open for
-// writing only, so that reading it fails on every platform.
+// as an error, not taken for the end of the file. The file here is closed
+// under the reader, so that reading it fails on every platform.
 TEST_F(TextFileTest, ReadErrorIsReported) {
   File folder;
   EXPECT_EQ(OpenForReading(dir_.path.string(), &folder),
             OpenReadResult::kIsDirectory);
   File file;
-  ASSERT_TRUE(OpenForWriting(dir_ / "in", &file));
-  TextReader reader;
-  StartReading(std::move(file), &reader);
+  int error = 0;
+  ASSERT_TRUE(CreateExclusive(dir_ / "in", &file, &error));
+  // Closed, its handle is gone: the system refuses to read it.
+  ASSERT_TRUE(CloseFile(&file));
+  TextReader reader(std::move(file));
   std::string_view piece;
-  EXPECT_EQ(ReadPiece(&reader, &piece), PieceResult::kError);
+  EXPECT_EQ(reader.ReadPiece(&piece), PieceResult::kError);
 }
 
 TEST_F(TextFileTest, OpenFailures) {
   File file;
   EXPECT_EQ(OpenForReading(dir_ / "absent", &file),
             OpenReadResult::kCannotOpen);
-  EXPECT_FALSE(OpenForWriting(dir_ / "absent/x", &file));
   int error = 0;
+  EXPECT_FALSE(CreateExclusive(dir_ / "absent/x", &file, &error));
   ASSERT_TRUE(CreateExclusive(dir_ / "new", &file, &error));
   EXPECT_TRUE(CloseFile(&file));
   EXPECT_FALSE(CreateExclusive(dir_ / "new", &file, &error));
