@@ -24,7 +24,7 @@ enum class PageLayout {
 
 struct PageGenerator {
   std::uint64_t random_state = 0x9E3779B97F4A7C15u;
-  std::uint64_t next_row = 1;    ///< Number of the next data row.
+  std::uint64_t next_row = 1;   ///< Number of the next data row.
   const char* line_end = "\n";  ///< Line end: "\n" or "\r\n".
   PageLayout layout = PageLayout::kLongLines;
 };
@@ -55,8 +55,9 @@ inline void AddLongCell(const PageGenerator& g, const std::string& content,
 
 inline std::string LongCellText(PageGenerator* g, std::uint64_t number) {
   static const char* const kWords[] = {
-      "concert", "enregistrement", "archive", "video",     "salle",  "orchestre",
-      "soliste", "piano",          "choeur",  "programme", "saison", "opus"};
+      "concert", "enregistrement", "archive", "video",
+      "salle",   "orchestre",      "soliste", "piano",
+      "choeur",  "programme",      "saison",  "opus"};
   std::string t = "<font size=\"2\" face=\"Arial\">";
   int words = 4 + static_cast<int>(NextRandom(g) % 6);
   for (int i = 0; i < words; ++i) {
@@ -115,13 +116,16 @@ inline std::string MakeSingerName(PageGenerator* g, bool with_link) {
       {"Claude", "claude"},      {"Fran&ccedil;oise", "francoise"},
       {"Georges", "georges"},    {"Serge", "serge"},
       {"Barbara", "barbara"}};
-  static const SpeltName kLast[] = {
-      {"Trenet", "trenet"},   {"Montand", "montand"},
-      {"Piaf", "piaf"},       {"Brel", "brel"},
-      {"Fran&ccedil;ois", "francois"},
-      {"Hardy", "hardy"},     {"Brassens", "brassens"},
-      {"Gainsbourg", "gainsbourg"},
-      {"Aznavour", "aznavour"}, {"Ferrat", "ferrat"}};
+  static const SpeltName kLast[] = {{"Trenet", "trenet"},
+                                    {"Montand", "montand"},
+                                    {"Piaf", "piaf"},
+                                    {"Brel", "brel"},
+                                    {"Fran&ccedil;ois", "francois"},
+                                    {"Hardy", "hardy"},
+                                    {"Brassens", "brassens"},
+                                    {"Gainsbourg", "gainsbourg"},
+                                    {"Aznavour", "aznavour"},
+                                    {"Ferrat", "ferrat"}};
   const SpeltName& first =
       kFirst[NextRandom(g) % (sizeof kFirst / sizeof kFirst[0])];
   const SpeltName& last =
@@ -165,14 +169,13 @@ inline std::string ShortPageHead(const PageGenerator& g) {
   AddLine(g, "<h1>Chansons fran&ccedil;aises</h1>", &out);
   AddLine(g, "<table border=\"1\" cellpadding=\"2\" width=\"90%\">", &out);
   AddLine(g, "<tr>", &out);
-  const char* const headings[][2] = {{"40", "Titre"},
-                                     {"30", "Interpr&egrave;te"},
-                                     {"20", "Ann&eacute;e"}};
+  const char* const headings[][2] = {
+      {"40", "Titre"}, {"30", "Interpr&egrave;te"}, {"20", "Ann&eacute;e"}};
   for (const auto& heading : headings) {
-    AddLine(g,
-            std::string("\t<td WIDTH=\"") + heading[0] +
-                "%\" BGCOLOR=\"#f0ffff\">",
-            &out);
+    AddLine(
+        g,
+        std::string("\t<td WIDTH=\"") + heading[0] + "%\" BGCOLOR=\"#f0ffff\">",
+        &out);
     AddLine(g, std::string("\t<strong>") + heading[1] + "</strong>", &out);
     AddLine(g, "\t</td>", &out);
   }
@@ -194,8 +197,8 @@ inline void AddShortRow(PageGenerator* g, std::string* out) {
   const int kind = static_cast<int>((n - 1) % 6);
   if (kind == 0 || kind == 2 || kind == 4) title_cell = kSoundIcon;
   if (kind == 0 || kind == 3) {
-    title_cell += std::string("<a href=\"..///extraits/") + PickGenre(g) +
-                  "/" + file_name + ".htm\">" + title + "</a>";
+    title_cell += std::string("<a href=\"..///extraits/") + PickGenre(g) + "/" +
+                  file_name + ".htm\">" + title + "</a>";
   } else if (kind == 1) {
     title_cell += "<a href=\"paroles/" + file_name + ".htm\">" + title + "</a>";
   } else {

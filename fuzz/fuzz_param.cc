@@ -68,8 +68,7 @@ Model Expected(const std::string& input) {
       return model;
     }
     if (lines[k].size() > capacity[k - 1]) {
-      model.err =
-          MsgParamLineTooLong(k + 1, static_cast<int>(capacity[k - 1]));
+      model.err = MsgParamLineTooLong(k + 1, static_cast<int>(capacity[k - 1]));
       return model;
     }
     model.texts.push_back(lines[k]);
@@ -80,7 +79,8 @@ Model Expected(const std::string& input) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
   FuzzedDataProvider fdp(data, size);
   ResetMemory();
   MemoryFiles& m = Memory();

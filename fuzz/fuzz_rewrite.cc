@@ -131,9 +131,28 @@ constexpr char kFillers[] = {'x', ' ', '\t', '\0', '\r', '<', '.', '/'};
 // Whole markers, their halves (to be cut apart at a piece end), near misses
 // and every kind of line end.
 const char* const kTokens[] = {
-    "<tr>",  "</td>", "son.gif", "..///", "\n",   "\r\n", "\r",    "\r\r\n",
-    "<td>",  "</tr>", "<TR>",    "<tr class=\"a\">", "<t",  "r>",  "</t",
-    "d>",    "son.",  "gif",     "..",    "///",  ".//", "<img src=\"../son.gif\">",
+    "<tr>",
+    "</td>",
+    "son.gif",
+    "..///",
+    "\n",
+    "\r\n",
+    "\r",
+    "\r\r\n",
+    "<td>",
+    "</tr>",
+    "<TR>",
+    "<tr class=\"a\">",
+    "<t",
+    "r>",
+    "</t",
+    "d>",
+    "son.",
+    "gif",
+    "..",
+    "///",
+    ".//",
+    "<img src=\"../son.gif\">",
     "<a href=\"..///films/suspense/vertigo.htm\">Vertigo</a>"};
 
 std::size_t LineLength(const std::string& page) {
@@ -150,9 +169,15 @@ std::string Row(FuzzedDataProvider& fdp) {
   for (int c = 0; c < cells; ++c) {
     row += std::string("\t<td>") + eol + "\t";
     switch (fdp.ConsumeIntegralInRange(0, 3)) {
-      case 0: row += "texte"; break;
-      case 1: row += "<img src=\"../images/son.gif\">"; break;
-      case 2: row += "<a href=\"..///extraits/la_mer.htm\">La mer</a>"; break;
+      case 0:
+        row += "texte";
+        break;
+      case 1:
+        row += "<img src=\"../images/son.gif\">";
+        break;
+      case 2:
+        row += "<a href=\"..///extraits/la_mer.htm\">La mer</a>";
+        break;
       case 3:
         row += "<img src=\"son.gif\"> <a href=\"..///x/y.htm\">y</a>";
         break;
@@ -178,7 +203,8 @@ std::string BuiltPage(FuzzedDataProvider& fdp, std::size_t read_step) {
         break;
       case 3: {
         // The next byte |before| bytes ahead of the line's next piece cut.
-        const std::size_t before = fdp.ConsumeIntegralInRange<std::size_t>(0, 8);
+        const std::size_t before =
+            fdp.ConsumeIntegralInRange<std::size_t>(0, 8);
         const char fill = fdp.PickValueInArray(kFillers);
         const std::size_t at = LineLength(page) % 511;
         const std::size_t target = (511 - before % 511) % 511;
@@ -188,7 +214,8 @@ std::string BuiltPage(FuzzedDataProvider& fdp, std::size_t read_step) {
       case 4: {
         // The next byte |before| bytes ahead of a read boundary (when reads
         // are small enough for that to stay cheap).
-        const std::size_t before = fdp.ConsumeIntegralInRange<std::size_t>(0, 8);
+        const std::size_t before =
+            fdp.ConsumeIntegralInRange<std::size_t>(0, 8);
         const char fill = fdp.PickValueInArray(kFillers);
         if (read_step > 2048) break;
         const std::size_t at = page.size() % read_step;
@@ -219,11 +246,15 @@ std::string BuiltPage(FuzzedDataProvider& fdp, std::size_t read_step) {
 std::int32_t Column(FuzzedDataProvider& fdp) {
   constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-  constexpr std::int32_t kExtremes[] = {kMin, kMin + 1, -1, kMax, kMax - 1, 1 << 20};
+  constexpr std::int32_t kExtremes[] = {kMin, kMin + 1, -1,
+                                        kMax, kMax - 1, 1 << 20};
   switch (fdp.ConsumeIntegralInRange(0, 3)) {
-    case 2: return fdp.ConsumeIntegral<std::int32_t>();
-    case 3: return fdp.PickValueInArray(kExtremes);
-    default: return fdp.ConsumeIntegralInRange<std::int32_t>(-2, 12);
+    case 2:
+      return fdp.ConsumeIntegral<std::int32_t>();
+    case 3:
+      return fdp.PickValueInArray(kExtremes);
+    default:
+      return fdp.ConsumeIntegralInRange<std::int32_t>(-2, 12);
   }
 }
 
@@ -231,9 +262,10 @@ std::int32_t Column(FuzzedDataProvider& fdp) {
 [[noreturn]] void Mismatch(const std::string& got, const std::string& want) {
   std::size_t i = 0;
   while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  std::fprintf(stderr, "rewritten page differs from the model at byte %zu "
-               "(rewritten %zu bytes, model %zu bytes)\n", i, got.size(),
-               want.size());
+  std::fprintf(stderr,
+               "rewritten page differs from the model at byte %zu "
+               "(rewritten %zu bytes, model %zu bytes)\n",
+               i, got.size(), want.size());
   const std::size_t from = i < 40 ? 0 : i - 40;
   for (const std::string* s : {&got, &want}) {
     std::fprintf(stderr, s == &got ? "  rewritten: " : "  model:     ");
@@ -252,11 +284,13 @@ std::int32_t Column(FuzzedDataProvider& fdp) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
   FuzzedDataProvider fdp(data, size);
   Answers a;
   a.column = Column(fdp);
-  const std::size_t name_length = fdp.ConsumeIntegralInRange<std::size_t>(0, 250);
+  const std::size_t name_length =
+      fdp.ConsumeIntegralInRange<std::size_t>(0, 250);
   // The program's own buffer sizes now and then: they cost the most time.
   const std::size_t in_capacity =
       fdp.ConsumeIntegralInRange(0, 7) != 0
@@ -274,8 +308,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   a.map = fdp.ConsumeRandomLengthString(27);
   a.link_file = fdp.ConsumeRandomLengthString(27);
   const std::size_t read_step = in_capacity;
-  const std::string page = fdp.ConsumeBool() ? BuiltPage(fdp, read_step)
-                                             : fdp.ConsumeRemainingBytesAsString();
+  const std::string page = fdp.ConsumeBool()
+                               ? BuiltPage(fdp, read_step)
+                               : fdp.ConsumeRemainingBytesAsString();
 
   ParamColonne param;
   param.NumeroColonne = a.column;

@@ -16,14 +16,16 @@
 #include "tests/text_model.h"
 #include "text/text_file.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
   FuzzedDataProvider fdp(data, size);
   ResetMemory();
   MemoryFiles& m = Memory();
   const std::size_t capacity =
       fdp.ConsumeBool() ? fdp.ConsumeIntegralInRange<std::size_t>(1, 2048)
                         : kTextBufferSize;
-  const std::size_t out_capacity = fdp.ConsumeIntegralInRange<std::size_t>(2, 1100);
+  const std::size_t out_capacity =
+      fdp.ConsumeIntegralInRange<std::size_t>(2, 1100);
   for (int i = fdp.ConsumeIntegralInRange(0, 8); i > 0; --i) {
     m.read_sizes.push_back(fdp.ConsumeIntegralInRange<std::size_t>(1, 1100));
   }
@@ -46,10 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t n = 0;
   std::string_view piece;
   for (;;) {
-    if (pieces_before_copy >= 0 && n == static_cast<std::size_t>(pieces_before_copy)) {
+    if (pieces_before_copy >= 0 &&
+        n == static_cast<std::size_t>(pieces_before_copy)) {
       CopyEnd end = reader.CopyText(&writer);
       if (end == CopyEnd::kReadError) {
-        EXPECT(m.fail_read >= 0 && m.reads > static_cast<std::size_t>(m.fail_read));
+        EXPECT(m.fail_read >= 0 &&
+               m.reads > static_cast<std::size_t>(m.fail_read));
         return 0;
       }
       EXPECT(end == CopyEnd::kDone);
@@ -59,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PieceResult got = reader.ReadPiece(&piece);
     if (got == PieceResult::kError) {
       // Only the injected failure, and the pieces so far were right.
-      EXPECT(m.fail_read >= 0 && m.reads > static_cast<std::size_t>(m.fail_read));
+      EXPECT(m.fail_read >= 0 &&
+             m.reads > static_cast<std::size_t>(m.fail_read));
       return 0;
     }
     if (got == PieceResult::kEnd) break;

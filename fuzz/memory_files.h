@@ -11,13 +11,13 @@
 
 struct MemoryFiles {
   std::map<std::string, std::string> files;
-  std::vector<std::string> open_path;      ///< By descriptor - 3.
-  std::vector<std::size_t> position;       ///< Read position, by descriptor.
-  std::vector<std::size_t> read_sizes;     ///< Most bytes per read, in turn.
-  std::vector<std::size_t> write_sizes;    ///< Most bytes per write, in turn.
+  std::vector<std::string> open_path;    ///< By descriptor - 3.
+  std::vector<std::size_t> position;     ///< Read position, by descriptor.
+  std::vector<std::size_t> read_sizes;   ///< Most bytes per read, in turn.
+  std::vector<std::size_t> write_sizes;  ///< Most bytes per write, in turn.
   std::size_t reads = 0;
   std::size_t writes = 0;
-  long long fail_read = -1;                ///< This read (from 0) fails.
+  long long fail_read = -1;  ///< This read (from 0) fails.
 };
 
 /// The one file system, emptied by ResetMemory().

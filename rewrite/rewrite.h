@@ -12,11 +12,11 @@
 
 /// The state of one rewrite.
 struct EtatReecriture {
-  bool EnteteFaite = false;          ///< The heading cell has been written.
-  std::int32_t CompteCellules = 0;   ///< Cells closed so far in this row.
-  bool SonVu = false;                ///< "son.gif" seen in this row's scan.
-  std::int32_t NumeroMap = 0;        ///< Image-map cells written so far.
-  FixedText<511> CheminLien;         ///< Link path; empty until one is seen.
+  bool EnteteFaite = false;         ///< The heading cell has been written.
+  std::int32_t CompteCellules = 0;  ///< Cells closed so far in this row.
+  bool SonVu = false;               ///< "son.gif" seen in this row's scan.
+  std::int32_t NumeroMap = 0;       ///< Image-map cells written so far.
+  FixedText<511> CheminLien;        ///< Link path; empty until one is seen.
 };
 
 /// How the rewrite loop ended.

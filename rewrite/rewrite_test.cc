@@ -41,7 +41,8 @@ std::string Map(int number, const std::string& link_path) {
 // Lines |from| to |to| (1-based, inclusive) of |lines|.
 std::string Lines(const std::vector<std::string>& lines, int from, int to) {
   std::string out;
-  for (int i = from; i <= to; ++i) out += lines[static_cast<std::size_t>(i - 1)];
+  for (int i = from; i <= to; ++i)
+    out += lines[static_cast<std::size_t>(i - 1)];
   return out;
 }
 
@@ -78,25 +79,25 @@ class RewriteTest : public ::testing::Test {
 // Eighteen lines: a heading row and a data row of two cells, three lines a
 // cell; line 12 holds the sound icon and the link path.
 const std::vector<std::string> kEighteenLines = {
-    "<table>\n",                                  // 1
-    "<tr>\n",                                     // 2
-    "<td>\n",                                     // 3
-    "Titre\n",                                    // 4
-    "</td>\n",                                    // 5
-    "<td>\n",                                     // 6
-    "Duree\n",                                    // 7
-    "</td>\n",                                    // 8
-    "</tr>\n",                                    // 9
-    "<tr>\n",                                     // 10
-    "<td>\n",                                     // 11
+    "<table>\n",  // 1
+    "<tr>\n",     // 2
+    "<td>\n",     // 3
+    "Titre\n",    // 4
+    "</td>\n",    // 5
+    "<td>\n",     // 6
+    "Duree\n",    // 7
+    "</td>\n",    // 8
+    "</tr>\n",    // 9
+    "<tr>\n",     // 10
+    "<td>\n",     // 11
     "<img src=\"son.gif\"> <a href=\"..///films/policiers/1950/"
-    "le_samourai.htm\">Le samourai</a>\n",        // 12
-    "</td>\n",                                    // 13
-    "<td>\n",                                     // 14
-    "1h45\n",                                     // 15
-    "</td>\n",                                    // 16
-    "</tr>\n",                                    // 17
-    "</table>\n",                                 // 18
+    "le_samourai.htm\">Le samourai</a>\n",  // 12
+    "</td>\n",                              // 13
+    "<td>\n",                               // 14
+    "1h45\n",                               // 15
+    "</td>\n",                              // 16
+    "</tr>\n",                              // 17
+    "</table>\n",                           // 18
 };
 
 TEST_F(RewriteTest, EighteenLinesAfterTheFirstCell) {
@@ -114,7 +115,8 @@ TEST_F(RewriteTest, EighteenLinesAfterTheSecondCellWithoutMarkers) {
   std::vector<std::string> lines = kEighteenLines;
   lines[11] = "Le samourai\n";
   std::string expected = Lines(lines, 1, 8) + HeadingCell("Entete") +
-                         Lines(lines, 9, 16) + DashCell() + Lines(lines, 17, 18);
+                         Lines(lines, 9, 16) + DashCell() +
+                         Lines(lines, 17, 18);
   EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(2)), EveryLfToCrLf(expected));
   EXPECT_EQ(state_.NumeroMap, 0);
   EXPECT_EQ(state_.CheminLien.view(), "");
@@ -173,24 +175,24 @@ TEST_F(RewriteTest, ThreeLinesPerCellAfterTheSecondCell) {
 // into the following rows.
 TEST_F(RewriteTest, RowsOnOneLine) {
   const std::vector<std::string> lines = {
-      "<table>\n",                                                       // 1
-      "<tr>\n",                                                          // 2
-      "<td>\n",                                                          // 3
-      "<b>A</b></td><td><b>B</b></td><td><b>C</b></td>\n",               // 4
-      "</tr>\n",                                                         // 5
+      "<table>\n",                                                        // 1
+      "<tr>\n",                                                           // 2
+      "<td>\n",                                                           // 3
+      "<b>A</b></td><td><b>B</b></td><td><b>C</b></td>\n",                // 4
+      "</tr>\n",                                                          // 5
       "<tr><td>a1</td><td>a2</td><td><img src=\"son.gif\"></td></tr>\n",  // 6
-      "<tr><td>b1</td><td>b2</td><td>b3</td></tr>\n",                    // 7
+      "<tr><td>b1</td><td>b2</td><td>b3</td></tr>\n",                     // 7
       "<tr><td>c1</td><td>c2</td><td><img src=\"son.gif\"></td></tr>\n",  // 8
-      "</table>\n",                                                      // 9
+      "</table>\n",                                                       // 9
   };
   const std::string page = Lines(lines, 1, 9);
   // After one cell: the heading after line 4; line 6 starts a row whose
   // scan skips line 7 (the piece after "<tr>", never examined) and counts
   // line 8, sound icon included.
-  EXPECT_EQ(Rewrite(page, Params(1)),
-            EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
-                          Lines(lines, 5, 8) + Map(1, "") +
-                          Lines(lines, 9, 9)));
+  EXPECT_EQ(
+      Rewrite(page, Params(1)),
+      EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                    Lines(lines, 5, 8) + Map(1, "") + Lines(lines, 9, 9)));
   // After two cells: the heading lands after line 6, inside the next row;
   // line 7, current after the heading, starts a row whose scan meets the
   // end of the page: that row gets no cell.
@@ -201,30 +203,30 @@ TEST_F(RewriteTest, RowsOnOneLine) {
 
 TEST_F(RewriteTest, OnlyTheExactLowerCaseMarkersCount) {
   const std::vector<std::string> lines = {
-      "<table>\n",                   // 1
-      "<tr>\n",                      // 2
-      "<td>\n",                      // 3
-      "Titre\n",                     // 4
-      "</td>\n",                     // 5
-      "</tr>\n",                     // 6
-      "<TR>\n",                      // 7
-      "<td>\n",                      // 8
-      "<img src=\"son.gif\">\n",     // 9
-      "</td>\n",                     // 10
-      "</TR>\n",                     // 11
-      "<tr class=\"paire\">\n",      // 12
-      "<td>\n",                      // 13
-      "<img src=\"son.gif\">\n",     // 14
-      "</td>\n",                     // 15
-      "</tr>\n",                     // 16
-      "<tr>\n",                      // 17
-      "<TD>\n",                      // 18
+      "<table>\n",                      // 1
+      "<tr>\n",                         // 2
+      "<td>\n",                         // 3
+      "Titre\n",                        // 4
+      "</td>\n",                        // 5
+      "</tr>\n",                        // 6
+      "<TR>\n",                         // 7
+      "<td>\n",                         // 8
+      "<img src=\"son.gif\">\n",        // 9
+      "</td>\n",                        // 10
+      "</TR>\n",                        // 11
+      "<tr class=\"paire\">\n",         // 12
+      "<td>\n",                         // 13
+      "<img src=\"son.gif\">\n",        // 14
+      "</td>\n",                        // 15
+      "</tr>\n",                        // 16
+      "<tr>\n",                         // 17
+      "<TD>\n",                         // 18
       "<IMG SRC=\"SON.GIF\"> ..///\n",  // 19: no marker but the path
-      "</TD>\n",                     // 20
-      "<td><img src=\"son.gif\">\n",  // 21
-      "</td>\n",                     // 22
-      "</tr>\n",                     // 23
-      "</table>\n",                  // 24
+      "</TD>\n",                        // 20
+      "<td><img src=\"son.gif\">\n",    // 21
+      "</td>\n",                        // 22
+      "</tr>\n",                        // 23
+      "</table>\n",                     // 24
   };
   EXPECT_EQ(Rewrite(Lines(lines, 1, 24), Params(1)),
             EveryLfToCrLf(Lines(lines, 1, 5) + HeadingCell("Entete") +
@@ -236,16 +238,16 @@ TEST_F(RewriteTest, OnlyTheExactLowerCaseMarkersCount) {
 // every data row gets a dash and no path is taken.
 TEST_F(RewriteTest, ColumnZeroOrNegative) {
   const std::vector<std::string> lines = {
-      "<table>\n",                                 // 1
-      "<tr>\n",                                    // 2
-      "<td>Titre</td>\n",                          // 3
-      "<td>Duree</td>\n",                          // 4
-      "</tr>\n",                                   // 5
-      "<tr>\n",                                    // 6
+      "<table>\n",                                   // 1
+      "<tr>\n",                                      // 2
+      "<td>Titre</td>\n",                            // 3
+      "<td>Duree</td>\n",                            // 4
+      "</tr>\n",                                     // 5
+      "<tr>\n",                                      // 6
       "<td><img src=\"son.gif\"> ..///a/b/</td>\n",  // 7
       "<td><img src=\"son.gif\"> ..///c/d/</td>\n",  // 8
-      "</tr>\n",                                   // 9
-      "</table>\n",                                // 10
+      "</tr>\n",                                     // 9
+      "</table>\n",                                  // 10
   };
   const std::string expected =
       EveryLfToCrLf(Lines(lines, 1, 3) + HeadingCell("Entete") +
@@ -263,8 +265,10 @@ TEST_F(RewriteTest, LinkPathLength) {
   const std::string line =
       "<img src=\"son.gif\"><a href=\"..///videos/concerts/1969/"
       "woodstock/hendrix.htm\">..///x</a>\n";
-  const std::string page = "<table>\n<tr>\n<td>\nTitre</td>\n</tr>\n<tr>\n"
-                           "<td>\n" + line + "</td>\n</tr>\n";
+  const std::string page =
+      "<table>\n<tr>\n<td>\nTitre</td>\n</tr>\n<tr>\n"
+      "<td>\n" +
+      line + "</td>\n</tr>\n";
   auto expected = [&](const std::string& link_path) {
     return EveryLfToCrLf("<table>\n<tr>\n<td>\nTitre</td>\n" +
                          HeadingCell("Entete") + "</tr>\n<tr>\n<td>\n" + line +
@@ -288,31 +292,31 @@ TEST_F(RewriteTest, LinkPathLength) {
 // without one reuses it; before any, the path is empty.
 TEST_F(RewriteTest, LinkPathIsTakenOnlyWhileScanningDataRows) {
   const std::vector<std::string> lines = {
-      "<table>\n",                                 // 1
-      "<tr>\n",                                    // 2
-      "<td>\n",                                    // 3
-      "<td>..///entete/</td>\n",                   // 4: heading row
-      "</tr>\n",                                   // 5
-      "<tr>\n",                                    // 6
-      "<td>..///apres-tr/</td>\n",                 // 7: right after "<tr>"
-      "<td><img src=\"son.gif\"></td>\n",          // 8: counted
-      "<td>..///apres-cellule/</td>\n",            // 9: after the count
-      "</tr>\n",                                   // 10
-      "<tr>\n",                                    // 11
-      "<td>\n",                                    // 12
+      "<table>\n",                                  // 1
+      "<tr>\n",                                     // 2
+      "<td>\n",                                     // 3
+      "<td>..///entete/</td>\n",                    // 4: heading row
+      "</tr>\n",                                    // 5
+      "<tr>\n",                                     // 6
+      "<td>..///apres-tr/</td>\n",                  // 7: right after "<tr>"
+      "<td><img src=\"son.gif\"></td>\n",           // 8: counted
+      "<td>..///apres-cellule/</td>\n",             // 9: after the count
+      "</tr>\n",                                    // 10
+      "<tr>\n",                                     // 11
+      "<td>\n",                                     // 12
       "<td><img src=\"son.gif\">..///bon/</td>\n",  // 13
-      "</tr>\n",                                   // 14
-      "<tr>\n",                                    // 15
-      "<td>\n",                                    // 16
-      "<td><img src=\"son.gif\"></td>\n",          // 17
-      "</tr>\n",                                   // 18
+      "</tr>\n",                                    // 14
+      "<tr>\n",                                     // 15
+      "<td>\n",                                     // 16
+      "<td><img src=\"son.gif\"></td>\n",           // 17
+      "</tr>\n",                                    // 18
   };
-  EXPECT_EQ(Rewrite(Lines(lines, 1, 18), Params(1)),
-            EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
-                          Lines(lines, 5, 8) + Map(1, "") +
-                          Lines(lines, 9, 13) + Map(2, "..///bon/</td>\n") +
-                          Lines(lines, 14, 17) + Map(3, "..///bon/</td>\n") +
-                          Lines(lines, 18, 18)));
+  EXPECT_EQ(
+      Rewrite(Lines(lines, 1, 18), Params(1)),
+      EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                    Lines(lines, 5, 8) + Map(1, "") + Lines(lines, 9, 13) +
+                    Map(2, "..///bon/</td>\n") + Lines(lines, 14, 17) +
+                    Map(3, "..///bon/</td>\n") + Lines(lines, 18, 18)));
 }
 
 // Which pieces are looked at for "<tr>": the one right after the heading
@@ -332,30 +336,30 @@ TEST_F(RewriteTest, PiecesExaminedForARowStart) {
       "<td>d</td>\n",  // 10
       "</table>\n",    // 11
   };
-  EXPECT_EQ(Rewrite(Lines(lines, 1, 11), Params(1)),
-            EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
-                          Lines(lines, 5, 7) + DashCell() +
-                          Lines(lines, 8, 11)));
+  EXPECT_EQ(
+      Rewrite(Lines(lines, 1, 11), Params(1)),
+      EveryLfToCrLf(Lines(lines, 1, 4) + HeadingCell("Entete") +
+                    Lines(lines, 5, 7) + DashCell() + Lines(lines, 8, 11)));
   // Starting at line 2, the first piece: the heading goes into the row of
   // line 5, and line 8, current after it, starts a data row.
-  EXPECT_EQ(Rewrite(Lines(lines, 2, 11), Params(1)),
-            EveryLfToCrLf(Lines(lines, 2, 7) + HeadingCell("Entete") +
-                          Lines(lines, 8, 10) + DashCell() +
-                          Lines(lines, 11, 11)));
+  EXPECT_EQ(
+      Rewrite(Lines(lines, 2, 11), Params(1)),
+      EveryLfToCrLf(Lines(lines, 2, 7) + HeadingCell("Entete") +
+                    Lines(lines, 8, 10) + DashCell() + Lines(lines, 11, 11)));
 }
 
 TEST_F(RewriteTest, FieldsAreWrittenAsTheyAre) {
   const std::string page =
       "<table>\n<tr>\n<td>\n</td>\n</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n"
       "</td>\n";
-  const ParamColonne p = Params(1, "%s%n%d", "<b>\"a&b\"</b>", "%d%%x",
-                                "%s", "%n%x.htm");
-  EXPECT_EQ(Rewrite(page, p),
-            EveryLfToCrLf("<table>\n<tr>\n<td>\n</td>\n" +
-                          HeadingCell("%s%n%d") +
-                          "</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n</td>\n" +
-                          MapCell("<b>\"a&b\"</b>", "%d%%x", "%s", 1,
-                                  "..///%s%d\n", "%n%x.htm")));
+  const ParamColonne p =
+      Params(1, "%s%n%d", "<b>\"a&b\"</b>", "%d%%x", "%s", "%n%x.htm");
+  EXPECT_EQ(
+      Rewrite(page, p),
+      EveryLfToCrLf("<table>\n<tr>\n<td>\n</td>\n" + HeadingCell("%s%n%d") +
+                    "</tr>\n<tr>\n<td>\nson.gif ..///%s%d\n</td>\n" +
+                    MapCell("<b>\"a&b\"</b>", "%d%%x", "%s", 1, "..///%s%d\n",
+                            "%n%x.htm")));
   // An empty heading: nothing between the center tags.
   EXPECT_EQ(Rewrite("x\n<tr>\n<td>\n", Params(0, "")),
             EveryLfToCrLf("x\n<tr>\n<td>\n" + HeadingCell("")));
@@ -375,8 +379,8 @@ TEST_F(RewriteTest, PageWithoutRowIsCopied) {
 TEST_F(RewriteTest, PageEndsInsideARow) {
   const std::string heading_row = "<table>\n<tr>\n<td>\nA\n</td>\n";
   for (const std::string& page : {
-           std::string("<table>\n<tr>"),         // "<tr>" in the last piece
-           heading_row,                          // one cell of two
+           std::string("<table>\n<tr>"),  // "<tr>" in the last piece
+           heading_row,                   // one cell of two
            heading_row + "<td>\nB\n</td>\n</tr>\n<tr>",
            heading_row + "<td>\nB\n</td>\n</tr>\n<tr>\n<td>\nson.gif\n</td>\n",
        }) {
@@ -397,7 +401,7 @@ TEST_F(RewriteTest, PageEndsInsideARow) {
 
 // Markers are searched in one piece at a time, over all its bytes.
 TEST_F(RewriteTest, MarkersInsideOnePiece) {
-  const std::string long_row = std::string(507, 'x') + "<tr>\n";  // one piece
+  const std::string long_row = std::string(507, 'x') + "<tr>\n";   // one piece
   const std::string split_row = std::string(509, 'x') + "<tr>\n";  // "<t" "r>"
   const std::string long_cell = std::string(600, 'y') + "</td>\n";
   const std::string nul_cell = "<td>a\0b</td>\n"s;
