@@ -33,9 +33,9 @@
 # removed and the file systems synced, so that no run pays for the
 # write-back of another.
 #
-# Needs cmake, a C++20 compiler, hyperfine, python3, dd, /usr/bin/time (time
-# package) and valgrind, which is installed with apt (tools/install-packages.sh)
-# when missing. The pages it generates and the files of the runs are removed
+# Needs cmake, a C++20 compiler, python3, dd, and hyperfine, /usr/bin/time
+# (time package) and valgrind, which are installed with apt
+# (tools/install-packages.sh) when missing. The pages it generates and the files of the runs are removed
 # when it ends, unless BRANTIX_BENCH_KEEP=1. Settings, from the environment:
 #   BRANTIX_BENCH_DIR     scratch folder for the pages (build/bench-data);
 #                         about 4 times the largest page is written there
@@ -58,6 +58,8 @@ KEEP=${BRANTIX_BENCH_KEEP:-0}
 COUNT_SIZE=${BRANTIX_BENCH_COUNT_SIZE:-16M}
 
 command -v valgrind >/dev/null 2>&1 || "$ROOT/tools/install-packages.sh" valgrind
+command -v hyperfine >/dev/null 2>&1 || "$ROOT/tools/install-packages.sh" hyperfine
+[ -x /usr/bin/time ] || "$ROOT/tools/install-packages.sh" time
 for tool in cmake hyperfine python3 dd /usr/bin/time valgrind; do
   command -v "$tool" >/dev/null 2>&1 || {
     echo "bench/run.sh: $tool is needed" >&2
