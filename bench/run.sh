@@ -36,7 +36,8 @@
 # Needs cmake, a C++20 compiler, python3, dd, and hyperfine, /usr/bin/time
 # (time package) and valgrind, which are installed with apt
 # (tools/install-packages.sh) when missing. The pages it generates and the
-# files of the runs are removed when it ends, unless BRANTIX_BENCH_KEEP=1. Settings, from the environment:
+# files of the runs are removed when it ends, unless BRANTIX_BENCH_KEEP=1.
+# Settings, from the environment:
 #   BRANTIX_BENCH_DIR     scratch folder for the pages (build/bench-data);
 #                         about 4 times the largest page is written there
 #   BRANTIX_BENCH_KEEP    1: keep the pages, to run again without making them
