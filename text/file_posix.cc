@@ -20,26 +20,6 @@
 #define O_CLOEXEC 0
 #endif
 
-File::File(File&& other) noexcept
-    : handle_(other.Release()), error_(other.error_) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    CloseFile(this);
-    handle_ = other.Release();
-    error_ = other.error_;
-  }
-  return *this;
-}
-
-File::~File() { CloseFile(this); }
-
-std::intptr_t File::Release() {
-  std::intptr_t handle = handle_;
-  handle_ = -1;
-  return handle;
-}
-
 static int Descriptor(const File& file) {
   return static_cast<int>(file.handle());
 }

@@ -8,26 +8,6 @@
 #include "text/file.h"
 #include "text/interrupt.h"
 
-File::File(File&& other) noexcept
-    : handle_(other.Release()), error_(other.error_) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    CloseFile(this);
-    handle_ = other.Release();
-    error_ = other.error_;
-  }
-  return *this;
-}
-
-File::~File() { CloseFile(this); }
-
-std::intptr_t File::Release() {
-  std::intptr_t handle = handle_;
-  handle_ = -1;
-  return handle;
-}
-
 static HANDLE AsHandle(const File& file) {
   return reinterpret_cast<HANDLE>(file.handle());
 }

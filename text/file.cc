@@ -1,0 +1,23 @@
+// What File does the same way on every platform: moving and closing, over
+// CloseFile() of the platform's file_*.cc.
+#include "text/file.h"
+
+File::File(File&& other) noexcept
+    : handle_(other.Release()), error_(other.error_) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    CloseFile(this);
+    handle_ = other.Release();
+    error_ = other.error_;
+  }
+  return *this;
+}
+
+File::~File() { CloseFile(this); }
+
+std::intptr_t File::Release() {
+  std::intptr_t handle = handle_;
+  handle_ = -1;
+  return handle;
+}
