@@ -227,6 +227,113 @@ bool DataRow(Walk* w, std::uint64_t row, const ParamColonne& param,
   });
 }
 
+// How a row went on the quick path.
+enum class QuickRow { kNotTaken, kDone, kStopped };
+
+// A data row whose bytes are all in view, from the piece start |*from| to
+// the piece after its new cell: the row search, the scan of the row and the
+// new cell in one pass over the view, with none of the moves of the reader
+// that the general path makes on the way. It decides as DataRow() after
+// FindPieces() would, and changes nothing until it knows it can finish: on
+// kNotTaken, the general path takes the row from the start. On kDone,
+// |*from| is the start of the next row search; on kStopped, the walk ends
+// with |w->result|.
+QuickRow QuickDataRow(Walk* w, const ParamColonne& param, MapCells* map,
+                      const Watch& watch, EtatReecriture* state,
+                      std::uint64_t* from) {
+  TextReader* in = w->in;
+  const std::string_view view = in->View();
+  const std::uint64_t base = in->Position();
+  const std::size_t start = static_cast<std::size_t>(*from - base);
+  if (view.size() < start + kPieceMax + 1) return QuickRow::kNotTaken;
+  // Markers that start this near the end may go on beyond the view.
+  const std::size_t limit = view.size() - (kMarkerMax - 1);
+  std::size_t at;
+  Marker marker;
+
+  // The first piece that holds "<tr>".
+  MarkerScan rows(view, start, limit, MarkerBit(Marker::kRow));
+  std::size_t piece = start;
+  std::size_t row;
+  for (;;) {
+    if (!rows.Next(&at, &marker)) return QuickRow::kNotTaken;
+    row = PieceEndAround(view, false, &piece, at, 4);
+    if (row == kPieceUnseen) return QuickRow::kNotTaken;
+    if (row != kPieceCut) break;
+  }
+  // The piece after it is passed over; the count starts after that.
+  if (view.size() - row < kPieceMax + 1) return QuickRow::kNotTaken;
+  const std::size_t cells_from = row + PieceLength(view.substr(row));
+
+  std::int32_t count = 0;
+  bool sound = state->SonVu;
+  std::size_t link = 0;      // The "..///" whose piece gives the path.
+  std::size_t link_end = 0;  // The end of its piece; 0: none.
+  std::size_t cell = cells_from;
+  if (count < param.NumeroColonne) {
+    unsigned set = MarkerBit(Marker::kCellEnd) | MarkerBit(Marker::kLink);
+    if (!sound) set |= MarkerBit(Marker::kSound);
+    MarkerScan cells(view, cells_from, limit, set);
+    piece = cells_from;
+    std::size_t counted = cells_from;  // The end of the last piece counted.
+    std::size_t found = 0;             // The end of the last piece to count.
+    while (cells.Next(&at, &marker)) {
+      if (marker == Marker::kCellEnd && (found != 0 || at < counted)) continue;
+      const std::size_t size = MarkerText(marker).size();
+      if (marker == Marker::kSound) {
+        if (!InPieceFrom(piece, at, size)) {
+          piece = PieceStartOf(view, piece, at);
+          if (!InPieceFrom(piece, at, size)) continue;  // Cut in two.
+        }
+        sound = true;
+        cells.Ignore(MarkerBit(Marker::kSound));
+        continue;
+      }
+      const std::size_t end = PieceEndAround(view, false, &piece, at, size);
+      if (end == kPieceCut) continue;
+      if (end == kPieceUnseen) return QuickRow::kNotTaken;
+      if (marker == Marker::kLink) {
+        if (at >= link_end) {
+          link = at;
+          link_end = end;
+        }
+        continue;
+      }
+      counted = end;
+      if (++count < param.NumeroColonne) continue;
+      found = end;
+      cells.StopAt(end);
+    }
+    // The last piece counted must have been searched to its end.
+    if (found == 0 || found > limit) return QuickRow::kNotTaken;
+    cell = found;
+  }
+  // The piece after the new cell is passed over too.
+  if (view.size() - cell < kPieceMax + 1) return QuickRow::kNotTaken;
+  const std::size_t next = cell + PieceLength(view.substr(cell));
+
+  // The row is decided: its state, then its cell.
+  state->CompteCellules = count;
+  if (link_end != 0) {
+    TakeLinkPath(view.substr(link, link_end - link), watch.name_length, state);
+  }
+  bool written;
+  if (!sound) {
+    written = InsertCell(w, base + cell, [&] { return WriteDashCell(w->out); });
+  } else {
+    // Map numbers wrap like the 32-bit counter they are.
+    state->NumeroMap = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(state->NumeroMap) + 1u);
+    state->SonVu = false;
+    written = InsertCell(w, base + cell, [&] {
+      return map->Write(w->out, state->NumeroMap, state->CheminLien.view());
+    });
+  }
+  if (!written) return QuickRow::kStopped;
+  *from = base + next;
+  return QuickRow::kDone;
+}
+
 }  // namespace
 
 RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
@@ -243,6 +350,12 @@ RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
   std::uint64_t from;
   if (PieceEnd(&w, source->Position(), &from)) {
     for (;;) {
+      if (state->EnteteFaite) {
+        const QuickRow quick =
+            QuickDataRow(&w, param, &map, watch, state, &from);
+        if (quick == QuickRow::kDone) continue;
+        if (quick == QuickRow::kStopped) break;
+      }
       std::uint64_t row;  // The end of the piece that starts a row.
       std::uint64_t cell;
       std::int32_t rows = 0;
