@@ -73,6 +73,25 @@ inline unsigned MarkerCandidates(const char* p) {
 #endif
 }
 
+/// The positions among the 16 bytes at |p| where "<tr>" may start: a '<'
+/// with an 'r' two bytes on. Fewer than MarkerCandidates() gives, for a
+/// search of rows alone. Reads kBlockView bytes.
+unsigned RowCandidatesPortable(const char* p);
+
+/// The same, 16 positions at a time.
+inline unsigned RowCandidates(const char* p) {
+#if defined(__SSE2__)
+  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i third =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+  return static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_and_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8('<')),
+                    _mm_cmpeq_epi8(third, _mm_set1_epi8('r')))));
+#else
+  return RowCandidatesPortable(p);
+#endif
+}
+
 /// The positions among the 16 from |from| in |text| where a marker may
 /// start, when fewer than kBlockView bytes are left.
 unsigned MarkerCandidatesNearTheEnd(std::string_view text, std::size_t from);
@@ -110,7 +129,12 @@ class MarkerScan {
   /// in [from, limit) and lie whole in |text|.
   MarkerScan(std::string_view text, std::size_t from, std::size_t limit,
              unsigned wanted)
-      : text_(text), block_(from), limit_(limit), mask_(0), wanted_(wanted) {
+      : text_(text),
+        block_(from),
+        limit_(limit),
+        mask_(0),
+        wanted_(wanted),
+        rows_only_(wanted == MarkerBit(Marker::kRow)) {
     SetWholeEnd();
     if (from < limit) mask_ = Sort(from);
   }
@@ -134,12 +158,20 @@ class MarkerScan {
           return true;
         }
       }
-      // The blocks where markers are rare go by in this loop alone.
+      // The blocks where markers are rare go by in these loops alone. A
+      // search of rows alone looks at fewer bytes.
       block += 16;
       const std::size_t whole_end = whole_end_;
-      while (block <= whole_end &&
-             (mask = MarkerCandidates(text + block)) == 0) {
-        block += 16;
+      if (rows_only_) {
+        while (block <= whole_end &&
+               (mask = RowCandidates(text + block)) == 0) {
+          block += 16;
+        }
+      } else {
+        while (block <= whole_end &&
+               (mask = MarkerCandidates(text + block)) == 0) {
+          block += 16;
+        }
       }
       if (mask != 0) continue;
       if (block >= limit_) {
@@ -194,6 +226,7 @@ class MarkerScan {
   std::size_t whole_end_;  ///< Last block sorted 16 bytes at a time.
   unsigned mask_;          ///< Candidates not yet looked at.
   unsigned wanted_;
+  bool rows_only_;  ///< Only "<tr>" is wanted: its own sorting is used.
 };
 
 #endif  // BRANTIX_REWRITE_MARKERS_H_

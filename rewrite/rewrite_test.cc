@@ -431,6 +431,8 @@ TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
       const std::size_t at = rng() % (text.size() - kBlockView + 1);
       ASSERT_EQ(MarkerCandidates(text.data() + at),
                 MarkerCandidatesPortable(text.data() + at));
+      ASSERT_EQ(RowCandidates(text.data() + at),
+                RowCandidatesPortable(text.data() + at));
     }
     const unsigned wanted = 1 + rng() % 15;
     const std::size_t from = text.empty() ? 0 : rng() % text.size();
