@@ -101,7 +101,7 @@ bool FindPiecesIn(Walk* w, std::uint64_t from, Marker wanted,
     // A marker that starts near the end of the view may go on beyond it.
     std::size_t limit = last ? view.size() : view.size() - (kMarkerMax - 1);
     if (found != 0 && found - base < limit) limit = found - base;
-    MarkerScan markers(view, scan - base, limit, set);
+    MarkerScan<> markers(view, scan - base, limit, set);
     std::size_t piece = known - base;
     std::size_t at;
     Marker marker;
@@ -252,7 +252,8 @@ QuickRow QuickDataRow(Walk* w, const ParamColonne& param, MapCells* map,
   Marker marker;
 
   // The first piece that holds "<tr>".
-  MarkerScan rows(view, start, limit, MarkerBit(Marker::kRow));
+  MarkerScan<MarkerBit(Marker::kRow)> rows(view, start, limit,
+                                           MarkerBit(Marker::kRow));
   std::size_t piece = start;
   std::size_t row;
   for (;;) {
@@ -273,7 +274,8 @@ QuickRow QuickDataRow(Walk* w, const ParamColonne& param, MapCells* map,
   if (count < param.NumeroColonne) {
     unsigned set = MarkerBit(Marker::kCellEnd) | MarkerBit(Marker::kLink);
     if (!sound) set |= MarkerBit(Marker::kSound);
-    MarkerScan cells(view, cells_from, limit, set);
+    MarkerScan<kRowScan | MarkerBit(Marker::kSound)> cells(view, cells_from,
+                                                           limit, set);
     piece = cells_from;
     std::size_t counted = cells_from;  // The end of the last piece counted.
     std::size_t found = 0;             // The end of the last piece to count.
