@@ -230,24 +230,23 @@ bool DataRow(Walk* w, std::uint64_t row, const ParamColonne& param,
 // How a row went on the quick path.
 enum class QuickRow { kNotTaken, kDone, kStopped };
 
-// A data row whose bytes are all in view, from the piece start |*from| to
-// the piece after its new cell: the row search, the scan of the row and the
-// new cell in one pass over the view, with none of the moves of the reader
-// that the general path makes on the way. It decides as DataRow() after
-// FindPieces() would, and changes nothing until it knows it can finish: on
-// kNotTaken, the general path takes the row from the start. On kDone,
-// |*from| is the start of the next row search; on kStopped, the walk ends
-// with |w->result|.
-QuickRow QuickDataRow(Walk* w, const ParamColonne& param, MapCells* map,
-                      const Watch& watch, EtatReecriture* state,
-                      std::uint64_t* from) {
-  TextReader* in = w->in;
-  const std::string_view view = in->View();
-  const std::uint64_t base = in->Position();
-  const std::size_t start = static_cast<std::size_t>(*from - base);
+// A data row whose bytes are all in |view|, which starts at |base| in the
+// text, from the piece start |*start_at| (an offset in |view|) to the piece
+// after its new cell: the row search, the scan of the row and the new cell
+// in one pass over the view, with none of the moves of the reader that the
+// general path makes on the way. Markers are searched before |limit|. It
+// decides as DataRow() after FindPieces() would, and changes nothing until
+// it knows it can finish: on kNotTaken, the general path takes the row from
+// the start. On kDone, |*start_at| is the start of the next row search; on
+// kStopped, the walk ends with |w->result|. The new cell moves the reader
+// to a position with more than a piece in view after it: it reads nothing,
+// and |view| stays valid for the next row.
+QuickRow QuickDataRowIn(Walk* w, const ParamColonne& param, MapCells* map,
+                        const Watch& watch, EtatReecriture* state,
+                        std::string_view view, std::uint64_t base,
+                        std::size_t limit, std::size_t* start_at) {
+  const std::size_t start = *start_at;
   if (view.size() < start + kPieceMax + 1) return QuickRow::kNotTaken;
-  // Markers that start this near the end may go on beyond the view.
-  const std::size_t limit = view.size() - (kMarkerMax - 1);
   std::size_t at;
   Marker marker;
 
@@ -332,8 +331,37 @@ QuickRow QuickDataRow(Walk* w, const ParamColonne& param, MapCells* map,
     });
   }
   if (!written) return QuickRow::kStopped;
-  *from = base + next;
+  *start_at = next;
   return QuickRow::kDone;
+}
+
+// The data rows from the piece start |*from| on that are all in the
+// reader's view, one after the other (see QuickDataRowIn()). Returns
+// kNotTaken when there was none, kDone when the general path goes on at
+// |*from|, and kStopped when the walk ends with |w->result|.
+QuickRow QuickDataRows(Walk* w, const ParamColonne& param, MapCells* map,
+                       const Watch& watch, EtatReecriture* state,
+                       std::uint64_t* from) {
+  const std::string_view view = w->in->View();
+  const std::uint64_t base = w->in->Position();
+  // Markers that start this near the end may go on beyond the view.
+  if (*from < base || view.size() < kMarkerMax) return QuickRow::kNotTaken;
+  const std::size_t limit = view.size() - (kMarkerMax - 1);
+  std::size_t start = static_cast<std::size_t>(*from - base);
+  QuickRow result = QuickRow::kNotTaken;
+  for (;;) {
+    switch (QuickDataRowIn(w, param, map, watch, state, view, base, limit,
+                           &start)) {
+      case QuickRow::kDone:
+        *from = base + start;
+        result = QuickRow::kDone;
+        break;
+      case QuickRow::kNotTaken:
+        return result;
+      case QuickRow::kStopped:
+        return QuickRow::kStopped;
+    }
+  }
 }
 
 }  // namespace
@@ -354,7 +382,7 @@ RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
     for (;;) {
       if (state->EnteteFaite) {
         const QuickRow quick =
-            QuickDataRow(&w, param, &map, watch, state, &from);
+            QuickDataRows(&w, param, &map, watch, state, &from);
         if (quick == QuickRow::kDone) continue;
         if (quick == QuickRow::kStopped) break;
       }
