@@ -115,7 +115,14 @@ bool MapCells::CountOn(std::int32_t numero_map) {
       numero_map != static_cast<std::int64_t>(number_) + 1) {
     return false;
   }
-  const char* number = head_.data() + numbers_[0];
+  char* head = head_.data();
+  if (head[numbers_[0] + digits_ - 1] != '9') {
+    // The last digit goes up, the most common case.
+    for (std::size_t at : numbers_) ++head[at + digits_ - 1];
+    number_ = numero_map;
+    return true;
+  }
+  const char* number = head + numbers_[0];
   std::size_t last = digits_;  // One past the digit that goes up.
   while (last > 0 && number[last - 1] == '9') --last;
   if (last == 0) return false;  // One digit more.
@@ -140,12 +147,7 @@ bool MapCells::Write(TextWriter* page, std::int32_t numero_map,
     }
     number_ = numero_map;
   }
-  if (chemin_lien != chemin_lien_) {
-    chemin_lien_ = chemin_lien;
-    link_.clear();
-    AppendText(&link_, chemin_lien);
-  }
-  return page->WriteUnchanged(head_) && page->WriteUnchanged(link_) &&
+  return page->WriteUnchanged(head_) && page->WriteText(chemin_lien) &&
          page->WriteUnchanged(to_end_);
 }
 

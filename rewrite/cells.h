@@ -18,8 +18,8 @@ bool WriteHeadingCell(TextWriter* page, std::string_view texte_entete);
 /// The image-map cells of one rewrite. Their fixed text is made once from
 /// the column's values, line ends as written. A cell is written in three
 /// parts: the text up to its link path, with its three numbers, kept from
-/// one cell to the next with only the numbers changed; the link path, kept
-/// until it changes; and the fixed end.
+/// one cell to the next with only the numbers changed; the link path; and
+/// the fixed end.
 class MapCells {
  public:
   /// Makes the fixed text of the cells from the column's values.
@@ -44,8 +44,6 @@ class MapCells {
   std::size_t numbers_[3] = {};   ///< Where its numbers are.
   std::size_t digits_ = 0;        ///< The length of its number; 0: none.
   std::int32_t number_ = 0;       ///< Its number.
-  std::string chemin_lien_;       ///< The last link path, as given.
-  std::string link_;              ///< The same as written.
 };
 
 /// Writes a dash cell.

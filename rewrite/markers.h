@@ -44,16 +44,27 @@ constexpr std::size_t kMarkerMax = 7;
 /// Bytes a block's sorting reads: 16 starting positions and two more.
 constexpr std::size_t kBlockView = 18;
 
-/// The positions among the 16 bytes at |p| where a marker may start, as
-/// bits (bit i: |p| + i), without vector instructions. Reads kBlockView
-/// bytes. After '<', 'r' and 't' are told from other bytes by all their
+/// The bit of |marker| in a set of markers.
+constexpr unsigned MarkerBit(Marker marker) {
+  return 1u << static_cast<unsigned>(marker);
+}
+
+/// The set of all four markers.
+constexpr unsigned kAllMarkers = 0xF;
+
+/// The positions among the 16 bytes at |p| where a marker of |wanted| (a
+/// set of MarkerBit()s) may start, as bits (bit i: |p| + i), without vector
+/// instructions. Reads kBlockView bytes. When both "<tr>" and "</td>" are
+/// wanted, 'r' and 't' after '<' are told from other bytes by all their
 /// bits but 0x06, so 'p' and 'v' make candidates too, and fail the whole
 /// comparison.
-unsigned MarkerCandidatesPortable(const char* p);
+unsigned MarkerCandidatesPortable(const char* p, unsigned wanted = kAllMarkers);
 
-/// The same, 16 positions at a time. Inline: it runs in the search's loop,
+/// The same, 16 positions at a time, for the set |kWanted|: the fewer
+/// markers, the fewer comparisons. Inline: it runs in the search's loop,
 /// its constants kept in registers.
-inline unsigned MarkerCandidates(const char* p) {
+template <unsigned kWanted>
+inline unsigned MarkerCandidatesOf(const char* p) {
 #if defined(__SSE2__)
   const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i third =
@@ -61,16 +72,33 @@ inline unsigned MarkerCandidates(const char* p) {
   const auto is = [](__m128i v, char c) {
     return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
   };
-  const __m128i r_or_t =
-      is(_mm_and_si128(third, _mm_set1_epi8(static_cast<char>(0xF9))), 'p');
-  const __m128i tag = _mm_and_si128(is(first, '<'), r_or_t);
-  const __m128i sound = _mm_and_si128(is(first, 's'), is(third, 'n'));
-  const __m128i link = _mm_and_si128(is(first, '.'), is(third, '/'));
-  return static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_or_si128(tag, _mm_or_si128(sound, link))));
+  constexpr bool kRow = (kWanted & MarkerBit(Marker::kRow)) != 0;
+  constexpr bool kCellEnd = (kWanted & MarkerBit(Marker::kCellEnd)) != 0;
+  __m128i any = _mm_setzero_si128();
+  if constexpr (kRow && kCellEnd) {
+    const __m128i r_or_t =
+        is(_mm_and_si128(third, _mm_set1_epi8(static_cast<char>(0xF9))), 'p');
+    any = _mm_and_si128(is(first, '<'), r_or_t);
+  } else if constexpr (kRow) {
+    any = _mm_and_si128(is(first, '<'), is(third, 'r'));
+  } else if constexpr (kCellEnd) {
+    any = _mm_and_si128(is(first, '<'), is(third, 't'));
+  }
+  if constexpr ((kWanted & MarkerBit(Marker::kSound)) != 0) {
+    any = _mm_or_si128(any, _mm_and_si128(is(first, 's'), is(third, 'n')));
+  }
+  if constexpr ((kWanted & MarkerBit(Marker::kLink)) != 0) {
+    any = _mm_or_si128(any, _mm_and_si128(is(first, '.'), is(third, '/')));
+  }
+  return static_cast<unsigned>(_mm_movemask_epi8(any));
 #else
-  return MarkerCandidatesPortable(p);
+  return MarkerCandidatesPortable(p, kWanted);
 #endif
+}
+
+/// The positions where any of the four markers may start.
+inline unsigned MarkerCandidates(const char* p) {
+  return MarkerCandidatesOf<kAllMarkers>(p);
 }
 
 /// The positions among the 16 from |from| in |text| where a marker may
@@ -97,17 +125,18 @@ inline bool WholeMarker(const char* p, std::size_t left, Marker* marker) {
   }
 }
 
-/// The bit of |marker| in a set of markers.
-constexpr unsigned MarkerBit(Marker marker) {
-  return 1u << static_cast<unsigned>(marker);
-}
+/// The markers a row's scan looks for, but for the sound icon.
+constexpr unsigned kRowScan =
+    MarkerBit(Marker::kCellEnd) | MarkerBit(Marker::kLink);
 
-/// A forward search for all four markers at once, that reports those of a
-/// chosen set.
+/// A forward search for the markers of |kSorted| at once (all four unless
+/// told), that reports those of a chosen set among them. A search for fewer
+/// markers sorts its blocks with fewer comparisons.
+template <unsigned kSorted = kAllMarkers>
 class MarkerScan {
  public:
-  /// Searches |text| for the markers of |wanted| (MarkerBit()s) that start
-  /// in [from, limit) and lie whole in |text|.
+  /// Searches |text| for the markers of |wanted| (MarkerBit()s, all of them
+  /// in |kSorted|) that start in [from, limit) and lie whole in |text|.
   MarkerScan(std::string_view text, std::size_t from, std::size_t limit,
              unsigned wanted)
       : text_(text), block_(from), limit_(limit), mask_(0), wanted_(wanted) {
@@ -138,7 +167,7 @@ class MarkerScan {
       block += 16;
       const std::size_t whole_end = whole_end_;
       while (block <= whole_end &&
-             (mask = MarkerCandidates(text + block)) == 0) {
+             (mask = MarkerCandidatesOf<kSorted>(text + block)) == 0) {
         block += 16;
       }
       if (mask != 0) continue;
@@ -171,7 +200,7 @@ class MarkerScan {
   // limit.
   unsigned Sort(std::size_t from) const {
     unsigned mask = text_.size() - from >= kBlockView
-                        ? MarkerCandidates(text_.data() + from)
+                        ? MarkerCandidatesOf<kSorted>(text_.data() + from)
                         : MarkerCandidatesNearTheEnd(text_, from);
     if (limit_ - from < 16) mask &= (1u << (limit_ - from)) - 1;
     return mask;

@@ -101,7 +101,7 @@ bool FindPiecesIn(Walk* w, std::uint64_t from, Marker wanted,
     // A marker that starts near the end of the view may go on beyond it.
     std::size_t limit = last ? view.size() : view.size() - (kMarkerMax - 1);
     if (found != 0 && found - base < limit) limit = found - base;
-    MarkerScan markers(view, scan - base, limit, set);
+    MarkerScan<> markers(view, scan - base, limit, set);
     std::size_t piece = known - base;
     std::size_t at;
     Marker marker;
@@ -227,6 +227,143 @@ bool DataRow(Walk* w, std::uint64_t row, const ParamColonne& param,
   });
 }
 
+// How a row went on the quick path.
+enum class QuickRow { kNotTaken, kDone, kStopped };
+
+// A data row whose bytes are all in |view|, which starts at |base| in the
+// text, from the piece start |*start_at| (an offset in |view|) to the piece
+// after its new cell: the row search, the scan of the row and the new cell
+// in one pass over the view, with none of the moves of the reader that the
+// general path makes on the way. Markers are searched before |limit|. It
+// decides as DataRow() after FindPieces() would, and changes nothing until
+// it knows it can finish: on kNotTaken, the general path takes the row from
+// the start. On kDone, |*start_at| is the start of the next row search; on
+// kStopped, the walk ends with |w->result|. The new cell moves the reader
+// to a position with more than a piece in view after it: it reads nothing,
+// and |view| stays valid for the next row.
+QuickRow QuickDataRowIn(Walk* w, const ParamColonne& param, MapCells* map,
+                        const Watch& watch, EtatReecriture* state,
+                        std::string_view view, std::uint64_t base,
+                        std::size_t limit, std::size_t* start_at) {
+  const std::size_t start = *start_at;
+  if (view.size() < start + kPieceMax + 1) return QuickRow::kNotTaken;
+  std::size_t at;
+  Marker marker;
+
+  // The first piece that holds "<tr>".
+  MarkerScan<MarkerBit(Marker::kRow)> rows(view, start, limit,
+                                           MarkerBit(Marker::kRow));
+  std::size_t piece = start;
+  std::size_t row;
+  for (;;) {
+    if (!rows.Next(&at, &marker)) return QuickRow::kNotTaken;
+    row = PieceEndAround(view, false, &piece, at, 4);
+    if (row == kPieceUnseen) return QuickRow::kNotTaken;
+    if (row != kPieceCut) break;
+  }
+  // The piece after it is passed over; the count starts after that.
+  if (view.size() - row < kPieceMax + 1) return QuickRow::kNotTaken;
+  const std::size_t cells_from = row + PieceLength(view.substr(row));
+
+  std::int32_t count = 0;
+  bool sound = state->SonVu;
+  std::size_t link = 0;      // The "..///" whose piece gives the path.
+  std::size_t link_end = 0;  // The end of its piece; 0: none.
+  std::size_t cell = cells_from;
+  if (count < param.NumeroColonne) {
+    unsigned set = MarkerBit(Marker::kCellEnd) | MarkerBit(Marker::kLink);
+    if (!sound) set |= MarkerBit(Marker::kSound);
+    MarkerScan<kRowScan | MarkerBit(Marker::kSound)> cells(view, cells_from,
+                                                           limit, set);
+    piece = cells_from;
+    std::size_t counted = cells_from;  // The end of the last piece counted.
+    std::size_t found = 0;             // The end of the last piece to count.
+    while (cells.Next(&at, &marker)) {
+      if (marker == Marker::kCellEnd && (found != 0 || at < counted)) continue;
+      const std::size_t size = MarkerText(marker).size();
+      if (marker == Marker::kSound) {
+        if (!InPieceFrom(piece, at, size)) {
+          piece = PieceStartOf(view, piece, at);
+          if (!InPieceFrom(piece, at, size)) continue;  // Cut in two.
+        }
+        sound = true;
+        cells.Ignore(MarkerBit(Marker::kSound));
+        continue;
+      }
+      const std::size_t end = PieceEndAround(view, false, &piece, at, size);
+      if (end == kPieceCut) continue;
+      if (end == kPieceUnseen) return QuickRow::kNotTaken;
+      if (marker == Marker::kLink) {
+        if (at >= link_end) {
+          link = at;
+          link_end = end;
+        }
+        continue;
+      }
+      counted = end;
+      if (++count < param.NumeroColonne) continue;
+      found = end;
+      cells.StopAt(end);
+    }
+    // The last piece counted must have been searched to its end.
+    if (found == 0 || found > limit) return QuickRow::kNotTaken;
+    cell = found;
+  }
+  // The piece after the new cell is passed over too.
+  if (view.size() - cell < kPieceMax + 1) return QuickRow::kNotTaken;
+  const std::size_t next = cell + PieceLength(view.substr(cell));
+
+  // The row is decided: its state, then its cell.
+  state->CompteCellules = count;
+  if (link_end != 0) {
+    TakeLinkPath(view.substr(link, link_end - link), watch.name_length, state);
+  }
+  bool written;
+  if (!sound) {
+    written = InsertCell(w, base + cell, [&] { return WriteDashCell(w->out); });
+  } else {
+    // Map numbers wrap like the 32-bit counter they are.
+    state->NumeroMap = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(state->NumeroMap) + 1u);
+    state->SonVu = false;
+    written = InsertCell(w, base + cell, [&] {
+      return map->Write(w->out, state->NumeroMap, state->CheminLien.view());
+    });
+  }
+  if (!written) return QuickRow::kStopped;
+  *start_at = next;
+  return QuickRow::kDone;
+}
+
+// The data rows from the piece start |*from| on that are all in the
+// reader's view, one after the other (see QuickDataRowIn()). Returns
+// kNotTaken when there was none, kDone when the general path goes on at
+// |*from|, and kStopped when the walk ends with |w->result|.
+QuickRow QuickDataRows(Walk* w, const ParamColonne& param, MapCells* map,
+                       const Watch& watch, EtatReecriture* state,
+                       std::uint64_t* from) {
+  const std::string_view view = w->in->View();
+  const std::uint64_t base = w->in->Position();
+  // Markers that start this near the end may go on beyond the view.
+  if (*from < base || view.size() < kMarkerMax) return QuickRow::kNotTaken;
+  const std::size_t limit = view.size() - (kMarkerMax - 1);
+  std::size_t start = static_cast<std::size_t>(*from - base);
+  QuickRow result = QuickRow::kNotTaken;
+  for (;;) {
+    switch (QuickDataRowIn(w, param, map, watch, state, view, base, limit,
+                           &start)) {
+      case QuickRow::kDone:
+        *from = base + start;
+        result = QuickRow::kDone;
+        break;
+      case QuickRow::kNotTaken:
+        return result;
+      case QuickRow::kStopped:
+        return QuickRow::kStopped;
+    }
+  }
+}
+
 }  // namespace
 
 RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
@@ -243,6 +380,12 @@ RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
   std::uint64_t from;
   if (PieceEnd(&w, source->Position(), &from)) {
     for (;;) {
+      if (state->EnteteFaite) {
+        const QuickRow quick =
+            QuickDataRows(&w, param, &map, watch, state, &from);
+        if (quick == QuickRow::kDone) continue;
+        if (quick == QuickRow::kStopped) break;
+      }
       std::uint64_t row;  // The end of the piece that starts a row.
       std::uint64_t cell;
       std::int32_t rows = 0;

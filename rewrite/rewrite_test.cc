@@ -431,11 +431,18 @@ TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
       const std::size_t at = rng() % (text.size() - kBlockView + 1);
       ASSERT_EQ(MarkerCandidates(text.data() + at),
                 MarkerCandidatesPortable(text.data() + at));
+      // And for the sets the searches of the rewrite sort for.
+      const char* p = text.data() + at;
+      constexpr unsigned kRow = MarkerBit(Marker::kRow);
+      constexpr unsigned kScan = kRowScan | MarkerBit(Marker::kSound);
+      ASSERT_EQ(MarkerCandidatesOf<kRow>(p), MarkerCandidatesPortable(p, kRow));
+      ASSERT_EQ(MarkerCandidatesOf<kScan>(p),
+                MarkerCandidatesPortable(p, kScan));
     }
     const unsigned wanted = 1 + rng() % 15;
     const std::size_t from = text.empty() ? 0 : rng() % text.size();
     const std::size_t limit = from + rng() % (text.size() - from + 1);
-    std::vector<std::pair<std::size_t, Marker>> expected, found;
+    std::vector<std::pair<std::size_t, Marker>> expected;
     for (std::size_t i = from; i < limit; ++i) {
       for (Marker m : all) {
         if ((wanted & MarkerBit(m)) != 0 &&
@@ -444,11 +451,25 @@ TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
         }
       }
     }
-    MarkerScan scan(text, from, limit, wanted);
-    std::size_t at;
-    Marker marker;
-    while (scan.Next(&at, &marker)) found.emplace_back(at, marker);
-    ASSERT_EQ(found, expected) << text;
+    // The search for all four, and those for fewer when they will do.
+    const auto search = [&](auto scan) {
+      std::vector<std::pair<std::size_t, Marker>> found;
+      std::size_t at;
+      Marker marker;
+      while (scan.Next(&at, &marker)) found.emplace_back(at, marker);
+      return found;
+    };
+    ASSERT_EQ(search(MarkerScan(text, from, limit, wanted)), expected) << text;
+    constexpr unsigned kRow = MarkerBit(Marker::kRow);
+    constexpr unsigned kScan = kRowScan | MarkerBit(Marker::kSound);
+    if ((wanted & ~kRow) == 0) {
+      ASSERT_EQ(search(MarkerScan<kRow>(text, from, limit, wanted)), expected)
+          << text;
+    }
+    if ((wanted & ~kScan) == 0) {
+      ASSERT_EQ(search(MarkerScan<kScan>(text, from, limit, wanted)), expected)
+          << text;
+    }
   }
 }
 
