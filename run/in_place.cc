@@ -1,6 +1,5 @@
 #include "run/in_place.h"
 
-#include <cinttypes>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -24,38 +23,36 @@ struct BackupRecord {
   std::string path;  ///< Its full name, links followed.
 };
 
-// Which of the two files of a copy failed, for its error number.
-struct CopyFailure {
-  int error = 0;
-};
-
 // Writes the whole of |from| over |to| from its start, cuts |to| to that
-// length and flushes it to the disk.
-bool CopyOver(File* from, File* to, CopyFailure* failure) {
+// length and flushes it to the disk. On failure, |error| is the system's
+// error number of the file that failed.
+bool CopyOver(File* from, File* to, int* error) {
   if (!RewindFile(from) || !RewindFile(to)) {
-    failure->error = from->error() != 0 ? from->error() : to->error();
+    *error = from->error() != 0 ? from->error() : to->error();
     return false;
   }
   auto buffer = std::make_unique<char[]>(kBlock);
   std::uint64_t total = 0;
   for (;;) {
     std::int64_t got = ReadSome(from, buffer.get(), kBlock);
-    if (got < 0) return failure->error = from->error(), false;
+    if (got < 0) return *error = from->error(), false;
     if (got == 0) break;
     if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
-      return failure->error = to->error(), false;
+      return *error = to->error(), false;
     }
     total += static_cast<std::uint64_t>(got);
   }
   if (!SetLength(to, total) || !FlushToDisk(to)) {
-    return failure->error = to->error(), false;
+    return *error = to->error(), false;
   }
   return true;
 }
 
+// |value| as 16 hexadecimal digits.
 std::string Hex(std::uint64_t value) {
-  char text[17];
-  std::snprintf(text, sizeof text, "%016" PRIx64, value);
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
   return text;
 }
 
@@ -161,12 +158,12 @@ Recovery RecoverInterruptedRun(Page* page, std::string* err) {
     *err = MsgJournalUntrusted(journal, page->name);
     return Recovery::kRefused;
   }
-  CopyFailure failure;
+  int error = 0;
   HoldInterruptions();
-  if (!page->writable || !CopyOver(&backup, &page->file, &failure)) {
-    *err = MsgNotRestored(
-        page->name, record.path,
-        page->writable ? KindOf(failure.error) : FailureKind::kRefused);
+  if (!page->writable || !CopyOver(&backup, &page->file, &error)) {
+    *err =
+        MsgNotRestored(page->name, record.path,
+                       page->writable ? KindOf(error) : FailureKind::kRefused);
     return Recovery::kRefused;
   }
   // Put back, the page is its backup: a journal left now would only put
@@ -214,10 +211,9 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
   // From the first byte written to the page until it is whole again, an
   // interruption waits: the page must not be left half-written.
   HoldInterruptions();
-  CopyFailure failure;
-  if (!CopyOver(&fresh->reread, &page->file, &failure)) {
-    CopyFailure ignored;
-    const FailureKind kind = KindOf(failure.error);
+  if (!CopyOver(&fresh->reread, &page->file, &error)) {
+    int ignored = 0;
+    const FailureKind kind = KindOf(error);
     if (CopyOver(&backup->reread, &page->file, &ignored)) {
       RemoveJournal(journal, &file);
       *err = MsgInPlaceUndone(page->name, backup->target, kind);

@@ -1,7 +1,6 @@
 #include "run/page.h"
 
 #include <algorithm>
-#include <memory>
 #include <utility>
 
 #include "rewrite/rewrite.h"
