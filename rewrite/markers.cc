@@ -31,6 +31,14 @@ unsigned MarkerCandidatesPortable(const char* p, unsigned wanted) {
   return mask;
 }
 
+unsigned CellScanCandidatesPortable(const char* p) {
+  unsigned mask = 0;
+  for (unsigned i = 0; i < 16; ++i) {
+    if ((p[i] == '<' && p[i + 2] == 't') || p[i] == '.') mask |= 1u << i;
+  }
+  return mask;
+}
+
 // Near the end of the text, the positions that have their third byte in it
 // are sorted one by one.
 unsigned MarkerCandidatesNearTheEnd(std::string_view text, std::size_t from) {

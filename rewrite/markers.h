@@ -101,6 +101,69 @@ inline unsigned MarkerCandidates(const char* p) {
   return MarkerCandidatesOf<kAllMarkers>(p);
 }
 
+/// The positions where "<tr>" may start.
+inline unsigned RowCandidates(const char* p) {
+  return MarkerCandidatesOf<MarkerBit(Marker::kRow)>(p);
+}
+
+/// The positions among the 16 bytes at |p| that a data row's scan looks
+/// at, without vector instructions: where "</td>" may start (a '<' with a
+/// 't' two bytes on), and every '.', the first byte of "..///" and the
+/// fourth of "son.gif", so that one comparison serves both. Reads
+/// kBlockView bytes.
+unsigned CellScanCandidatesPortable(const char* p);
+
+/// The same, 16 positions at a time.
+inline unsigned CellScanCandidates(const char* p) {
+#if defined(__SSE2__)
+  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i third =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+  const auto is = [](__m128i v, char c) {
+    return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
+  };
+  const __m128i cell_end = _mm_and_si128(is(first, '<'), is(third, 't'));
+  const __m128i dot = is(first, '.');
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(cell_end, dot)));
+#else
+  return CellScanCandidatesPortable(p);
+#endif
+}
+
+/// The candidates that |kSort| (MarkerCandidates() or one of its kind)
+/// gives, one by one, block after block from a start, as long as the
+/// blocks start at or before a last one: a walk with no piece arithmetic,
+/// for text known to hold enough bytes.
+template <unsigned (*kSort)(const char*)>
+class CandidateWalk {
+ public:
+  /// Walks the candidates of |text| from |from| on, in blocks that start
+  /// at or before |last_block|: all their kBlockView bytes are in |text|.
+  CandidateWalk(const char* text, std::size_t from, std::size_t last_block)
+      : text_(text),
+        block_(from),
+        last_block_(last_block),
+        mask_(from <= last_block ? kSort(text + from) : 0) {}
+
+  /// The next candidate, in |*at|. Returns false when the blocks end first.
+  bool Next(std::size_t* at) {
+    while (mask_ == 0) {
+      block_ += 16;
+      if (block_ > last_block_) return false;
+      mask_ = kSort(text_ + block_);
+    }
+    *at = block_ + static_cast<unsigned>(__builtin_ctz(mask_));
+    mask_ &= mask_ - 1;
+    return true;
+  }
+
+ private:
+  const char* text_;
+  std::size_t block_;  ///< Position of the mask's bit 0.
+  std::size_t last_block_;
+  unsigned mask_;  ///< Candidates not yet given.
+};
+
 /// The positions among the 16 from |from| in |text| where a marker may
 /// start, when fewer than kBlockView bytes are left.
 unsigned MarkerCandidatesNearTheEnd(std::string_view text, std::size_t from);

@@ -230,138 +230,176 @@ bool DataRow(Walk* w, std::uint64_t row, const ParamColonne& param,
 // How a row went on the quick path.
 enum class QuickRow { kNotTaken, kDone, kStopped };
 
-// A data row whose bytes are all in |view|, which starts at |base| in the
-// text, from the piece start |*start_at| (an offset in |view|) to the piece
-// after its new cell: the row search, the scan of the row and the new cell
-// in one pass over the view, with none of the moves of the reader that the
-// general path makes on the way. Markers are searched before |limit|. It
-// decides as DataRow() after FindPieces() would, and changes nothing until
-// it knows it can finish: on kNotTaken, the general path takes the row from
-// the start. On kDone, |*start_at| is the start of the next row search; on
-// kStopped, the walk ends with |w->result|. The new cell moves the reader
-// to a position with more than a piece in view after it: it reads nothing,
-// and |view| stays valid for the next row.
-QuickRow QuickDataRowIn(Walk* w, const ParamColonne& param, MapCells* map,
-                        const Watch& watch, EtatReecriture* state,
-                        std::string_view view, std::uint64_t base,
-                        std::size_t limit, std::size_t* start_at) {
-  const std::size_t start = *start_at;
-  if (view.size() < start + kPieceMax + 1) return QuickRow::kNotTaken;
-  std::size_t at;
-  Marker marker;
-
-  // The first piece that holds "<tr>".
-  MarkerScan<MarkerBit(Marker::kRow)> rows(view, start, limit,
-                                           MarkerBit(Marker::kRow));
-  std::size_t piece = start;
-  std::size_t row;
-  for (;;) {
-    if (!rows.Next(&at, &marker)) return QuickRow::kNotTaken;
-    row = PieceEndAround(view, false, &piece, at, 4);
-    if (row == kPieceUnseen) return QuickRow::kNotTaken;
-    if (row != kPieceCut) break;
-  }
-  // The piece after it is passed over; the count starts after that.
-  if (view.size() - row < kPieceMax + 1) return QuickRow::kNotTaken;
-  const std::size_t cells_from = row + PieceLength(view.substr(row));
-
-  std::int32_t count = 0;
-  bool sound = state->SonVu;
-  std::size_t link = 0;      // The "..///" whose piece gives the path.
-  std::size_t link_end = 0;  // The end of its piece; 0: none.
-  std::size_t cell = cells_from;
-  if (count < param.NumeroColonne) {
-    unsigned set = MarkerBit(Marker::kCellEnd) | MarkerBit(Marker::kLink);
-    if (!sound) set |= MarkerBit(Marker::kSound);
-    MarkerScan<kRowScan | MarkerBit(Marker::kSound)> cells(view, cells_from,
-                                                           limit, set);
-    piece = cells_from;
-    std::size_t counted = cells_from;  // The end of the last piece counted.
-    std::size_t found = 0;             // The end of the last piece to count.
-    while (cells.Next(&at, &marker)) {
-      if (marker == Marker::kCellEnd && (found != 0 || at < counted)) continue;
-      const std::size_t size = MarkerText(marker).size();
-      if (marker == Marker::kSound) {
-        if (!InPieceFrom(piece, at, size)) {
-          piece = PieceStartOf(view, piece, at);
-          if (!InPieceFrom(piece, at, size)) continue;  // Cut in two.
-        }
-        sound = true;
-        cells.Ignore(MarkerBit(Marker::kSound));
-        continue;
-      }
-      const std::size_t end = PieceEndAround(view, false, &piece, at, size);
-      if (end == kPieceCut) continue;
-      if (end == kPieceUnseen) return QuickRow::kNotTaken;
-      if (marker == Marker::kLink) {
-        if (at >= link_end) {
-          link = at;
-          link_end = end;
-        }
-        continue;
-      }
-      counted = end;
-      if (++count < param.NumeroColonne) continue;
-      found = end;
-      cells.StopAt(end);
-    }
-    // The last piece counted must have been searched to its end.
-    if (found == 0 || found > limit) return QuickRow::kNotTaken;
-    cell = found;
-  }
-  // The piece after the new cell is passed over too.
-  if (view.size() - cell < kPieceMax + 1) return QuickRow::kNotTaken;
-  const std::size_t next = cell + PieceLength(view.substr(cell));
-
-  // The row is decided: its state, then its cell.
-  state->CompteCellules = count;
-  if (link_end != 0) {
-    TakeLinkPath(view.substr(link, link_end - link), watch.name_length, state);
-  }
-  bool written;
-  if (!sound) {
-    written = InsertCell(w, base + cell, [&] { return WriteDashCell(w->out); });
-  } else {
-    // Map numbers wrap like the 32-bit counter they are.
-    state->NumeroMap = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(state->NumeroMap) + 1u);
-    state->SonVu = false;
-    written = InsertCell(w, base + cell, [&] {
-      return map->Write(w->out, state->NumeroMap, state->CheminLien.view());
-    });
-  }
-  if (!written) return QuickRow::kStopped;
-  *start_at = next;
-  return QuickRow::kDone;
+// Whether the bytes at |p| are those of |marker|.
+template <std::size_t kSize>
+inline bool Is(const char* p, const char (&marker)[kSize]) {
+  return std::memcmp(p, marker, kSize - 1) == 0;
 }
 
-// The data rows from the piece start |*from| on that are all in the
-// reader's view, one after the other (see QuickDataRowIn()). Returns
-// kNotTaken when there was none, kDone when the general path goes on at
-// |*from|, and kStopped when the walk ends with |w->result|.
+// One past the LF that ends the line holding |at| in |view|, when that
+// line is shorter than a piece and so is one piece; 0 when it is not, or
+// when the view ends first. |*known| is a piece start at or before |at|
+// after which lines are shorter than pieces; the start of the line is kept
+// there when it had to be found.
+inline std::size_t ShortLineEnd(std::string_view view, std::size_t* known,
+                                std::size_t at) {
+  const char* text = view.data();
+  for (bool again = false;; again = true) {
+    std::size_t stop = *known + kPieceMax;
+    if (stop > view.size()) stop = view.size();
+    if (at < stop) {
+      const std::size_t lf = at + FindLf(text + at, stop - at);
+      if (lf < stop) return lf + 1;
+    }
+    if (again) return 0;
+    const std::size_t last = FindLastLf(text + *known, at - *known);
+    if (last == at - *known) return 0;
+    *known += last + 1;
+  }
+}
+
+// What the quick path found for one data row, offsets in the view.
+struct RowPlan {
+  std::int32_t count = 0;    // The cells counted.
+  bool sound = false;        // SonVu after the scan.
+  std::size_t link = 0;      // The "..///" whose piece gives the path.
+  std::size_t link_end = 0;  // The end of its piece; 0: none.
+  std::size_t cell = 0;      // Where the new cell goes.
+  std::size_t next = 0;      // Where the next row search starts.
+};
+
+// Plans the data row from the piece start |start| of |view| on, when its
+// lines are shorter than pieces, so that pieces are lines, and it ends more
+// than a piece before the end of the view: the search for the piece that
+// holds "<tr>", the piece passed over after it, the scan of the row's
+// pieces up to the |columns|-th that holds "</td>", and the piece passed
+// over after the new cell. Each piece of the scan is looked at where one
+// of its markers is found, and only there. Returns false when the row does
+// not fit that case; the general path takes it then.
+// Out of line, so that its loops have the registers to themselves.
+[[gnu::noinline]] bool PlanRow(std::string_view view, std::size_t start,
+                               std::int32_t columns, bool sound,
+                               RowPlan* plan) {
+  const char* text = view.data();
+  // Every candidate has its marker's bytes, and son.gif's three before it,
+  // in view.
+  const std::size_t last_block = view.size() - 2 * kBlockView;
+  std::size_t known = start;
+  std::size_t at;
+  CandidateWalk<RowCandidates> rows(text, start, last_block);
+  do {
+    if (!rows.Next(&at)) return false;
+  } while (!Is(text + at, "<tr>"));
+  const std::size_t row = ShortLineEnd(view, &known, at);
+  if (row == 0) return false;
+  // The piece after it is passed over; the count starts after that.
+  known = row;
+  const std::size_t cells_from = ShortLineEnd(view, &known, row);
+  if (cells_from == 0) return false;
+
+  plan->count = 0;
+  plan->link_end = 0;
+  std::size_t cell = cells_from;
+  if (columns > 0) {
+    CandidateWalk<CellScanCandidates> cells(text, cells_from, last_block);
+    known = cells_from;
+    // The piece whose markers are being gathered: its end (0: none yet),
+    // and what it holds.
+    std::size_t piece_end = 0;
+    bool cell_end = false;
+    bool sound_icon = false;
+    std::size_t link = 0;
+    for (;;) {
+      const bool more = cells.Next(&at);
+      if (piece_end != 0 && (!more || at >= piece_end)) {
+        // The piece is tested as a whole: sound icon, cell end, link path.
+        sound = sound || sound_icon;
+        if (link != 0) {
+          plan->link = link;
+          plan->link_end = piece_end;
+        }
+        if (cell_end && ++plan->count >= columns) {
+          cell = piece_end;
+          break;
+        }
+        known = piece_end;
+        piece_end = 0;
+        cell_end = sound_icon = false;
+        link = 0;
+      }
+      if (!more) return false;
+      std::size_t marker_at = at;
+      if (text[at] == '<') {
+        if (!Is(text + at, "</td>")) continue;
+        cell_end = true;
+      } else if (Is(text + at, "..///")) {
+        if (link == 0) link = at;
+      } else if (at >= cells_from + 3 && Is(text + at - 3, "son.gif")) {
+        marker_at = at - 3;
+        sound_icon = true;
+      } else {
+        continue;
+      }
+      if (piece_end == 0) {
+        piece_end = ShortLineEnd(view, &known, marker_at);
+        if (piece_end == 0) return false;
+      }
+    }
+  }
+  // The piece after the new cell is passed over too.
+  known = cell;
+  const std::size_t next = ShortLineEnd(view, &known, cell);
+  if (next == 0 || view.size() - next < kPieceMax + 1) return false;
+  plan->sound = sound;
+  plan->cell = cell;
+  plan->next = next;
+  return true;
+}
+
+// The data rows from the piece start |*from| on that PlanRow() can plan in
+// the reader's view, one after the other, each decided as DataRow() after
+// FindPieces() would, with none of the moves of the reader that the general
+// path makes on the way. A row's state and cell change only once it is
+// planned. Returns kNotTaken when there was none, kDone when the general
+// path goes on at |*from|, and kStopped when the walk ends with
+// |w->result|. A new cell moves the reader to a position with more than a
+// piece in view after it: it reads nothing, and the view stays valid.
 QuickRow QuickDataRows(Walk* w, const ParamColonne& param, MapCells* map,
                        const Watch& watch, EtatReecriture* state,
                        std::uint64_t* from) {
   const std::string_view view = w->in->View();
   const std::uint64_t base = w->in->Position();
-  // Markers that start this near the end may go on beyond the view.
-  if (*from < base || view.size() < kMarkerMax) return QuickRow::kNotTaken;
-  const std::size_t limit = view.size() - (kMarkerMax - 1);
+  if (*from < base || view.size() < 2 * (kPieceMax + 1)) {
+    return QuickRow::kNotTaken;
+  }
   std::size_t start = static_cast<std::size_t>(*from - base);
   QuickRow result = QuickRow::kNotTaken;
-  for (;;) {
-    switch (QuickDataRowIn(w, param, map, watch, state, view, base, limit,
-                           &start)) {
-      case QuickRow::kDone:
-        *from = base + start;
-        result = QuickRow::kDone;
-        break;
-      case QuickRow::kNotTaken:
-        return result;
-      case QuickRow::kStopped:
-        return QuickRow::kStopped;
+  RowPlan plan;
+  while (PlanRow(view, start, param.NumeroColonne, state->SonVu, &plan)) {
+    state->CompteCellules = plan.count;
+    if (plan.link_end != 0) {
+      TakeLinkPath(view.substr(plan.link, plan.link_end - plan.link),
+                   watch.name_length, state);
     }
+    bool written;
+    if (!plan.sound) {
+      written = InsertCell(w, base + plan.cell,
+                           [&] { return WriteDashCell(w->out); });
+    } else {
+      // Map numbers wrap like the 32-bit counter they are.
+      state->NumeroMap = static_cast<std::int32_t>(
+          static_cast<std::uint32_t>(state->NumeroMap) + 1u);
+      state->SonVu = false;
+      written = InsertCell(w, base + plan.cell, [&] {
+        return map->Write(w->out, state->NumeroMap, state->CheminLien.view());
+      });
+    }
+    if (!written) return QuickRow::kStopped;
+    start = plan.next;
+    *from = base + start;
+    result = QuickRow::kDone;
   }
+  return result;
 }
 
 }  // namespace

@@ -438,6 +438,7 @@ TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
       ASSERT_EQ(MarkerCandidatesOf<kRow>(p), MarkerCandidatesPortable(p, kRow));
       ASSERT_EQ(MarkerCandidatesOf<kScan>(p),
                 MarkerCandidatesPortable(p, kScan));
+      ASSERT_EQ(CellScanCandidates(p), CellScanCandidatesPortable(p));
     }
     const unsigned wanted = 1 + rng() % 15;
     const std::size_t from = text.empty() ? 0 : rng() % text.size();

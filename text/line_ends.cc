@@ -89,6 +89,52 @@ std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
 #endif
 }
 
+std::size_t FindLoneLfPortable(const char* bytes, std::size_t size,
+                               bool cr_before) {
+  const char* p = bytes;
+  const char* stop = bytes + size;
+  while (const char* lf = static_cast<const char*>(
+             std::memchr(p, '\n', static_cast<std::size_t>(stop - p)))) {
+    if (!(lf > bytes ? lf[-1] == '\r' : cr_before)) {
+      return static_cast<std::size_t>(lf - bytes);
+    }
+    p = lf + 1;
+  }
+  return size;
+}
+
+std::size_t FindLoneLf(const char* bytes, std::size_t size, bool cr_before) {
+#if defined(__SSE2__)
+  if (size == 0) return 0;
+  // The first byte alone, so that each block has the byte before it.
+  if (bytes[0] == '\n' && !cr_before) return 0;
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const auto lone_lfs = [&](const char* at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i before =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 1));
+    return _mm_andnot_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(v, lf));
+  };
+  std::size_t i = 1;
+  // 64 bytes at a time while none is found, then 16 to tell where.
+  for (; i + 64 <= size; i += 64) {
+    const __m128i any = _mm_or_si128(
+        _mm_or_si128(lone_lfs(bytes + i), lone_lfs(bytes + i + 16)),
+        _mm_or_si128(lone_lfs(bytes + i + 32), lone_lfs(bytes + i + 48)));
+    if (_mm_movemask_epi8(any) != 0) break;
+  }
+  for (; i + 16 <= size; i += 16) {
+    const unsigned found =
+        static_cast<unsigned>(_mm_movemask_epi8(lone_lfs(bytes + i)));
+    if (found != 0) return i + static_cast<unsigned>(__builtin_ctz(found));
+  }
+  return i + FindLoneLfPortable(bytes + i, size - i, bytes[i - 1] == '\r');
+#else
+  return FindLoneLfPortable(bytes, size, cr_before);
+#endif
+}
+
 std::size_t FindLfPortable(const char* bytes, std::size_t size) {
   const void* lf = std::memchr(bytes, '\n', size);
   return lf == nullptr

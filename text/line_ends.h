@@ -23,6 +23,16 @@ std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
 std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,
                                       bool cr_before, char* out);
 
+/// The offset of the first LF of the |size| bytes at |bytes| that does not
+/// follow a CR, or |size|; |cr_before| tells whether the byte before
+/// |bytes| was a CR. Text whose line ends are all CR LF is checked so, and
+/// kept as it is.
+std::size_t FindLoneLf(const char* bytes, std::size_t size, bool cr_before);
+
+/// The same without vector instructions.
+std::size_t FindLoneLfPortable(const char* bytes, std::size_t size,
+                               bool cr_before);
+
 /// The offset of the first LF of the |size| bytes at |bytes|, or |size|,
 /// beyond the first 16 bytes.
 std::size_t FindLfBeyond(const char* bytes, std::size_t size);

@@ -140,6 +140,10 @@ bool TextWriter::WriteUnchangedBeyond(std::string_view bytes) {
   return Put(bytes.data(), bytes.size());
 }
 
+bool TextWriter::WriteStraight(std::string_view bytes) {
+  return Drain() && (bytes.empty() || WriteOut(bytes.data(), bytes.size()));
+}
+
 bool TextWriter::Flush() { return Drain(); }
 
 bool TextWriter::FinishToDisk() {
@@ -186,17 +190,45 @@ void TextReader::Reset(std::size_t capacity) {
   base_ = 0;
   at_eof_ = false;
   cr_before_ = false;
+  lone_lfs_ = false;
   copy_ = nullptr;
 }
 
-// Reads up to |size| raw bytes into |raw_|. Returns the count, 0 at the end
+// Reads up to |size| raw bytes into |into|. Returns the count, 0 at the end
 // of the file, -1 on a read error.
-std::int64_t TextReader::ReadRaw(std::size_t size) {
-  if (!from_memory_) return ReadSome(&file_, raw_.get(), size);
+std::int64_t TextReader::ReadRaw(char* into, std::size_t size) {
+  if (!from_memory_) return ReadSome(&file_, into, size);
   if (size > memory_.size()) size = memory_.size();
-  std::memcpy(raw_.get(), memory_.data(), size);
+  std::memcpy(into, memory_.data(), size);
   memory_.remove_prefix(size);
   return static_cast<std::int64_t>(size);
+}
+
+// Reads up to |size| bytes and puts them at |at| with each lone LF made
+// CR LF; |*got| is ReadRaw()'s result. Returns the count of bytes put.
+// While the text's line ends are CR LF, bytes are read in place and only
+// checked; from the first lone LF on they are read aside and changed, until
+// a read has none to change.
+std::size_t TextReader::ReadAndChange(char* at, std::size_t size,
+                                      std::int64_t* got) {
+  char* raw = lone_lfs_ ? raw_.get() : at;
+  *got = ReadRaw(raw, size);
+  if (*got <= 0) return 0;
+  const std::size_t count = static_cast<std::size_t>(*got);
+  const bool before = cr_before_;
+  cr_before_ = raw[count - 1] == '\r';
+  std::size_t kept = 0;  // Bytes already in place, changed or not.
+  if (!lone_lfs_) {
+    kept = FindLoneLf(at, count, before);
+    if (kept == count) return count;
+    // The rest goes aside, to be changed back into place.
+    std::memcpy(raw_.get(), at + kept, count - kept);
+  }
+  const bool cr = kept > 0 ? at[kept - 1] == '\r' : before;
+  const std::size_t made =
+      AddCrBeforeLoneLf(raw_.get(), count - kept, cr, at + kept);
+  lone_lfs_ = made != count - kept;
+  return kept + made;
 }
 
 bool TextReader::WritePassedOver(TextWriter* out) {
@@ -223,20 +255,17 @@ ReadStatus TextReader::Fill(std::size_t want, TextWriter* out) {
     // Only a view of more than kViewKept bytes leaves no room: a read of
     // nothing would look like the end of the file.
     if (size == 0) return ReadStatus::kReadError;
-    const std::int64_t got = ReadRaw(size);
+    char* at = buffer_.get() + end_;
+    std::int64_t got;
+    const std::size_t made = ReadAndChange(at, size, &got);
     if (got < 0) return ReadStatus::kReadError;
     if (got == 0) {
       at_eof_ = true;
       break;
     }
-    const std::size_t count = static_cast<std::size_t>(got);
-    char* at = buffer_.get() + end_;
-    const std::size_t made =
-        AddCrBeforeLoneLf(raw_.get(), count, cr_before_, at);
-    cr_before_ = raw_[count - 1] == '\r';
     end_ += made;
     if (copy_ != nullptr &&
-        !copy_->WriteUnchanged(std::string_view(at, made))) {
+        !copy_->WriteStraight(std::string_view(at, made))) {
       return ReadStatus::kReadError;
     }
   }

@@ -134,6 +134,11 @@ class TextWriter {
     return WriteUnchangedBeyond(bytes);
   }
 
+  /// Writes |bytes| as they are, like WriteUnchanged(), but straight to
+  /// the file after what the buffer holds, uncopied: for runs as long as
+  /// a read. Returns false when a write has failed, now or earlier.
+  bool WriteStraight(std::string_view bytes);
+
   /// Whether a write has failed; nothing more is written then.
   bool failed() const { return failed_; }
 
@@ -260,12 +265,13 @@ class TextReader {
  private:
   void Reset(std::size_t capacity);
   ReadStatus Fill(std::size_t want, TextWriter* out);
-  std::int64_t ReadRaw(std::size_t size);
+  std::int64_t ReadRaw(char* into, std::size_t size);
+  std::size_t ReadAndChange(char* at, std::size_t size, std::int64_t* got);
 
   File file_;
   std::string_view memory_;  ///< The source when reading from memory.
   bool from_memory_ = false;
-  std::unique_ptr<char[]> raw_;     ///< One read, before line ends change.
+  std::unique_ptr<char[]> raw_;     ///< Read bytes whose line ends change.
   std::unique_ptr<char[]> buffer_;  ///< The text, lone LFs made CR LF.
   std::size_t capacity_ = 0;        ///< Most bytes read at once.
   std::size_t buffer_size_ = 0;
@@ -275,6 +281,7 @@ class TextReader {
   std::uint64_t base_ = 0;   ///< Offset in the text of the buffer's start.
   bool at_eof_ = false;      ///< The file has no bytes beyond |end_|.
   bool cr_before_ = false;   ///< The last byte read was a CR.
+  bool lone_lfs_ = false;    ///< The last read had an LF to change.
   TextWriter* copy_ = nullptr;
 };
 

@@ -216,6 +216,11 @@ TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
     std::string in(rng() % 130, 'a');
     for (char& ch : in) ch = alphabet[rng() % 4];
     const bool cr_before = rng() % 2 == 1;
+    // Every other text has few lone LFs, or none, as a CR LF file has.
+    for (std::size_t i = 0; round % 2 == 1 && i < in.size(); ++i) {
+      const bool after_cr = i > 0 ? in[i - 1] == '\r' : cr_before;
+      if (in[i] == '\n' && !after_cr && rng() % 16 != 0) in[i] = 'a';
+    }
     // The rule over the text with the CR before as its first byte.
     const std::string before = cr_before ? "\r" : "";
     const std::string expected =
@@ -228,6 +233,14 @@ TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
                                               portable.data()));
     ASSERT_EQ(vector, expected) << round;
     ASSERT_EQ(portable, expected) << round;
+    std::size_t lone = 0;
+    while (lone < in.size() &&
+           (in[lone] != '\n' || (lone > 0 ? in[lone - 1] == '\r' : cr_before))) {
+      ++lone;
+    }
+    ASSERT_EQ(FindLoneLf(in.data(), in.size(), cr_before), lone) << round;
+    ASSERT_EQ(FindLoneLfPortable(in.data(), in.size(), cr_before), lone)
+        << round;
     const std::size_t lf = std::min(in.find('\n'), in.size());
     ASSERT_EQ(FindLf(in.data(), in.size()), lf) << round;
     ASSERT_EQ(FindLfPortable(in.data(), in.size()), lf) << round;
