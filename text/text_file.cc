@@ -264,8 +264,7 @@ ReadStatus TextReader::Fill(std::size_t want, TextWriter* out) {
       break;
     }
     end_ += made;
-    if (copy_ != nullptr &&
-        !copy_->WriteStraight(std::string_view(at, made))) {
+    if (copy_ != nullptr && !copy_->WriteStraight(std::string_view(at, made))) {
       return ReadStatus::kReadError;
     }
   }

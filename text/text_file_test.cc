@@ -234,8 +234,9 @@ TEST(LineEndsTest, VectorAndPortableVersionsAgree) {
     ASSERT_EQ(vector, expected) << round;
     ASSERT_EQ(portable, expected) << round;
     std::size_t lone = 0;
-    while (lone < in.size() &&
-           (in[lone] != '\n' || (lone > 0 ? in[lone - 1] == '\r' : cr_before))) {
+    while (
+        lone < in.size() &&
+        (in[lone] != '\n' || (lone > 0 ? in[lone - 1] == '\r' : cr_before))) {
       ++lone;
     }
     ASSERT_EQ(FindLoneLf(in.data(), in.size(), cr_before), lone) << round;
