@@ -231,12 +231,6 @@ std::size_t TextReader::ReadAndChange(char* at, std::size_t size,
   return kept + made;
 }
 
-bool TextReader::WritePassedOver(TextWriter* out) {
-  std::string_view passed(buffer_.get() + pending_, begin_ - pending_);
-  pending_ = begin_;
-  return out == nullptr || passed.empty() || out->WriteUnchanged(passed);
-}
-
 // Makes at least |want| bytes available after |begin_|, or all that the
 // file still holds, after writing what was passed over to |out| and
 // dropping it.

@@ -260,7 +260,11 @@ class TextReader {
   ReadStatus ReadMore(TextWriter* out);
 
   /// Writes to |out| what was passed over and not yet written.
-  bool WritePassedOver(TextWriter* out);
+  bool WritePassedOver(TextWriter* out) {
+    std::string_view passed(buffer_.get() + pending_, begin_ - pending_);
+    pending_ = begin_;
+    return out == nullptr || passed.empty() || out->WriteUnchanged(passed);
+  }
 
  private:
   void Reset(std::size_t capacity);
