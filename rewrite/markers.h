@@ -1,9 +1,12 @@
-// The four markers the rewrite looks for, found together in one pass over
-// the bytes: each block of 16 bytes is sorted once into the positions where
-// some marker may start (its first byte and its third are right), and only
-// those are compared whole. Two versions of the sorting that give the same
-// positions: one with SSE2 (present on every x86-64, Windows included), and
-// a portable one, used where SSE2 is missing and as its reference.
+// The four markers the rewrite looks for, found in one pass over the bytes:
+// each block of 16 bytes is sorted once into the positions where a marker
+// may start (its first byte and its third are right, or, in a data row's
+// scan, its '.' is there), and only those are compared whole. The general
+// search sorts for all four markers; the rows' quick path sorts for "<tr>"
+// in one walk and for the markers of a row's scan in another. Each sorting
+// has two versions that give the same positions: one with SSE2 (present on
+// every x86-64, Windows included), and a portable one, used where SSE2 is
+// missing and as its reference.
 #ifndef BRANTIX_REWRITE_MARKERS_H_
 #define BRANTIX_REWRITE_MARKERS_H_
 
@@ -188,18 +191,13 @@ inline bool WholeMarker(const char* p, std::size_t left, Marker* marker) {
   }
 }
 
-/// The markers a row's scan looks for, but for the sound icon.
-constexpr unsigned kRowScan =
-    MarkerBit(Marker::kCellEnd) | MarkerBit(Marker::kLink);
-
-/// A forward search for the markers of |kSorted| at once (all four unless
-/// told), that reports those of a chosen set among them. A search for fewer
-/// markers sorts its blocks with fewer comparisons.
-template <unsigned kSorted = kAllMarkers>
+/// A forward search for the four markers at once, that reports those of a
+/// chosen set among them, with the piece arithmetic left to its user: the
+/// general path of the rewrite, for any page.
 class MarkerScan {
  public:
-  /// Searches |text| for the markers of |wanted| (MarkerBit()s, all of them
-  /// in |kSorted|) that start in [from, limit) and lie whole in |text|.
+  /// Searches |text| for the markers of |wanted| (MarkerBit()s) that start
+  /// in [from, limit) and lie whole in |text|.
   MarkerScan(std::string_view text, std::size_t from, std::size_t limit,
              unsigned wanted)
       : text_(text), block_(from), limit_(limit), mask_(0), wanted_(wanted) {
@@ -230,7 +228,7 @@ class MarkerScan {
       block += 16;
       const std::size_t whole_end = whole_end_;
       while (block <= whole_end &&
-             (mask = MarkerCandidatesOf<kSorted>(text + block)) == 0) {
+             (mask = MarkerCandidates(text + block)) == 0) {
         block += 16;
       }
       if (mask != 0) continue;
@@ -263,7 +261,7 @@ class MarkerScan {
   // limit.
   unsigned Sort(std::size_t from) const {
     unsigned mask = text_.size() - from >= kBlockView
-                        ? MarkerCandidatesOf<kSorted>(text_.data() + from)
+                        ? MarkerCandidates(text_.data() + from)
                         : MarkerCandidatesNearTheEnd(text_, from);
     if (limit_ - from < 16) mask &= (1u << (limit_ - from)) - 1;
     return mask;

@@ -101,7 +101,7 @@ bool FindPiecesIn(Walk* w, std::uint64_t from, Marker wanted,
     // A marker that starts near the end of the view may go on beyond it.
     std::size_t limit = last ? view.size() : view.size() - (kMarkerMax - 1);
     if (found != 0 && found - base < limit) limit = found - base;
-    MarkerScan<> markers(view, scan - base, limit, set);
+    MarkerScan markers(view, scan - base, limit, set);
     std::size_t piece = known - base;
     std::size_t at;
     Marker marker;

@@ -431,13 +431,10 @@ TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
       const std::size_t at = rng() % (text.size() - kBlockView + 1);
       ASSERT_EQ(MarkerCandidates(text.data() + at),
                 MarkerCandidatesPortable(text.data() + at));
-      // And for the sets the searches of the rewrite sort for.
+      // And the sortings of the rows' quick path.
       const char* p = text.data() + at;
       constexpr unsigned kRow = MarkerBit(Marker::kRow);
-      constexpr unsigned kScan = kRowScan | MarkerBit(Marker::kSound);
-      ASSERT_EQ(MarkerCandidatesOf<kRow>(p), MarkerCandidatesPortable(p, kRow));
-      ASSERT_EQ(MarkerCandidatesOf<kScan>(p),
-                MarkerCandidatesPortable(p, kScan));
+      ASSERT_EQ(RowCandidates(p), MarkerCandidatesPortable(p, kRow));
       ASSERT_EQ(CellScanCandidates(p), CellScanCandidatesPortable(p));
     }
     const unsigned wanted = 1 + rng() % 15;
@@ -452,25 +449,12 @@ TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
         }
       }
     }
-    // The search for all four, and those for fewer when they will do.
-    const auto search = [&](auto scan) {
-      std::vector<std::pair<std::size_t, Marker>> found;
-      std::size_t at;
-      Marker marker;
-      while (scan.Next(&at, &marker)) found.emplace_back(at, marker);
-      return found;
-    };
-    ASSERT_EQ(search(MarkerScan(text, from, limit, wanted)), expected) << text;
-    constexpr unsigned kRow = MarkerBit(Marker::kRow);
-    constexpr unsigned kScan = kRowScan | MarkerBit(Marker::kSound);
-    if ((wanted & ~kRow) == 0) {
-      ASSERT_EQ(search(MarkerScan<kRow>(text, from, limit, wanted)), expected)
-          << text;
-    }
-    if ((wanted & ~kScan) == 0) {
-      ASSERT_EQ(search(MarkerScan<kScan>(text, from, limit, wanted)), expected)
-          << text;
-    }
+    std::vector<std::pair<std::size_t, Marker>> found;
+    std::size_t at;
+    Marker marker;
+    MarkerScan scan(text, from, limit, wanted);
+    while (scan.Next(&at, &marker)) found.emplace_back(at, marker);
+    ASSERT_EQ(found, expected) << text;
   }
 }
 
