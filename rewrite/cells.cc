@@ -147,7 +147,13 @@ bool MapCells::Write(TextWriter* page, std::int32_t numero_map,
     }
     number_ = numero_map;
   }
-  return page->WriteUnchanged(head_) && page->WriteText(chemin_lien) &&
+  // The link path's only LF, if any, is its last byte.
+  if (!chemin_lien.empty() && chemin_lien.back() == '\n') {
+    chemin_lien.remove_suffix(1);
+    return page->WriteUnchanged(head_) && page->WriteUnchanged(chemin_lien) &&
+           page->WriteUnchanged("\r\n") && page->WriteUnchanged(to_end_);
+  }
+  return page->WriteUnchanged(head_) && page->WriteUnchanged(chemin_lien) &&
          page->WriteUnchanged(to_end_);
 }
 

@@ -27,7 +27,8 @@ class MapCells {
            std::string_view nom_map, std::string_view nom_fichier_lien);
 
   /// Writes an image-map cell: two icons sharing map |numero_map|, whose
-  /// area links to |chemin_lien| followed by the link file.
+  /// area links to |chemin_lien| followed by the link file. |chemin_lien|
+  /// is text taken from one piece: an LF in it can only be its last byte.
   bool Write(TextWriter* page, std::int32_t numero_map,
              std::string_view chemin_lien);
 

@@ -328,13 +328,18 @@ struct RowPlan {
         link = 0;
       }
       if (!more) return false;
+      // A '<' may start "</td>"; a '.' may start "..///", or be the '.' of
+      // "son.gif", told apart by the byte after it.
       std::size_t marker_at = at;
-      if (text[at] == '<') {
+      const char second = text[at + 1];
+      if (second == '/') {
         if (!Is(text + at, "</td>")) continue;
         cell_end = true;
-      } else if (Is(text + at, "..///")) {
+      } else if (second == '.') {
+        if (!Is(text + at, "..///")) continue;
         if (link == 0) link = at;
-      } else if (at >= cells_from + 3 && Is(text + at - 3, "son.gif")) {
+      } else if (second == 'g') {
+        if (at < cells_from + 3 || !Is(text + at - 3, "son.gif")) continue;
         marker_at = at - 3;
         sound_icon = true;
       } else {
