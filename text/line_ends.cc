@@ -32,56 +32,39 @@ std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,
 std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
                               char* out) {
 #if defined(__SSE2__)
-  if (size < 49) return AddCrBeforeLoneLfPortable(in, size, cr_before, out);
+  if (size < 33) return AddCrBeforeLoneLfPortable(in, size, cr_before, out);
   // The first byte alone, so that each block has the byte before it in
   // view: a lone LF is an LF whose byte one to the left is not a CR.
   char* o = out;
   if (in[0] == '\n' && !cr_before) *o++ = '\r';
   *o++ = in[0];
-  // Each half of a block of 32 bytes is stored whole; at each lone LF, a
-  // CR is put in its place and the half's bytes from the LF on are stored
-  // again one byte further. Those stores read up to 16 bytes past the
-  // half, so blocks are taken this way while 48 bytes are in view.
+  // Each block of 16 bytes is stored whole; at each lone LF, a CR is put
+  // in its place and the block's bytes from the LF on are stored again one
+  // byte further. Those stores read up to 16 bytes past the block, so
+  // blocks are taken this way while 32 bytes are in view. Text with lone
+  // LFs mostly has no CRs: the byte before each LF is looked at alone.
   const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const auto lone_lfs = [&](const char* at) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i before =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at - 1));
-    return static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_andnot_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(v, lf))));
-  };
-  const auto copy_half = [&](const char* half, unsigned lone) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(half)));
-    while (lone != 0) {
-      const std::size_t at = static_cast<std::size_t>(__builtin_ctz(lone));
-      o[at] = '\r';
+  const char* block = in + 1;
+  const char* const last = in + size - 32;
+  for (; block <= last; block += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    unsigned lfs =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+    while (lfs != 0) {
+      const std::size_t at = static_cast<unsigned>(__builtin_ctz(lfs));
+      lfs &= lfs - 1;
+      if ((block - 1)[at] == '\r') continue;
+      char* const to = o + at;
+      *to = '\r';
       _mm_storeu_si128(
-          reinterpret_cast<__m128i*>(o + at + 1),
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(half + at)));
+          reinterpret_cast<__m128i*>(to + 1),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at)));
       ++o;
-      lone &= lone - 1;
     }
     o += 16;
-  };
-  std::size_t i = 1;
-  for (; i + 48 <= size; i += 32) {
-    const unsigned lone = lone_lfs(in + i) | lone_lfs(in + i + 16) << 16;
-    if (lone == 0) {
-      // No line end to change: the whole block as it is.
-      _mm_storeu_si128(
-          reinterpret_cast<__m128i*>(o),
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
-      _mm_storeu_si128(
-          reinterpret_cast<__m128i*>(o + 16),
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16)));
-      o += 32;
-      continue;
-    }
-    copy_half(in + i, lone & 0xFFFF);
-    copy_half(in + i + 16, lone >> 16);
   }
+  const std::size_t i = static_cast<std::size_t>(block - in);
   return static_cast<std::size_t>(o - out) +
          AddCrBeforeLoneLfPortable(in + i, size - i, in[i - 1] == '\r', o);
 #else
