@@ -236,6 +236,17 @@ inline bool Is(const char* p, const char (&marker)[kSize]) {
   return std::memcmp(p, marker, kSize - 1) == 0;
 }
 
+// ShortLineEnd() when the LF at |lf| (|view|'s size: none in reach) is a
+// piece's length or more from |*known|: the line may start later.
+std::size_t ShortLineEndFar(std::string_view view, std::size_t* known,
+                            std::size_t at, std::size_t lf) {
+  if (lf >= view.size()) return 0;
+  const std::size_t last = FindLastLf(view.data() + *known, at - *known);
+  if (last == at - *known) return 0;
+  *known += last + 1;
+  return lf - *known < kPieceMax ? lf + 1 : 0;
+}
+
 // One past the LF that ends the line holding |at| in |view|, when that
 // line is shorter than a piece and so is one piece; 0 when it is not, or
 // when the view ends first. |*known| is a piece start at or before |at|
@@ -243,19 +254,11 @@ inline bool Is(const char* p, const char (&marker)[kSize]) {
 // there when it had to be found.
 inline std::size_t ShortLineEnd(std::string_view view, std::size_t* known,
                                 std::size_t at) {
-  const char* text = view.data();
-  for (bool again = false;; again = true) {
-    std::size_t stop = *known + kPieceMax;
-    if (stop > view.size()) stop = view.size();
-    if (at < stop) {
-      const std::size_t lf = at + FindLf(text + at, stop - at);
-      if (lf < stop) return lf + 1;
-    }
-    if (again) return 0;
-    const std::size_t last = FindLastLf(text + *known, at - *known);
-    if (last == at - *known) return 0;
-    *known += last + 1;
-  }
+  const std::size_t room = view.size() - at;
+  const std::size_t lf =
+      at + FindLf(view.data() + at, room < kPieceMax ? room : kPieceMax);
+  if (lf - *known < kPieceMax && lf < view.size()) return lf + 1;
+  return ShortLineEndFar(view, known, at, lf);
 }
 
 // What the quick path found for one data row, offsets in the view.
