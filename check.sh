@@ -1,7 +1,8 @@
 #!/bin/sh
-# Builds everything and runs every test: the native program, the same under
-# AddressSanitizer and UBSan, and brantix.exe (cross-built with MinGW-w64)
-# under Wine; then the fuzz targets and the code's formatting. Installs what
+# Builds everything and runs every test: the native program, its unit tests
+# without vector instructions, the same under AddressSanitizer and UBSan,
+# and brantix.exe (cross-built with MinGW-w64) under Wine; then the fuzz
+# targets and the code's formatting. Installs what
 # is missing with apt when run as root.
 #
 # Each preset is configured with the tests on, whatever an earlier configure
@@ -47,6 +48,13 @@ cmake --preset default $configure \
   -DBRANTIX_WINDOWS_EXE="$PWD/build/windows/brantix.exe"
 cmake --build --preset default -j "$jobs"
 ctest --preset default --no-tests=error
+
+echo "== Portable: the unit tests without vector instructions"
+# The text and marker code has a portable version of each vector search;
+# this build takes it everywhere.
+cmake --preset portable $configure
+cmake --build --preset portable -j "$jobs" --target brantix_unit_tests
+ctest --preset portable --no-tests=error
 
 echo "== Native under AddressSanitizer and UBSan"
 # shellcheck disable=SC2086
