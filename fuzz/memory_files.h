@@ -1,6 +1,5 @@
 // A file system in memory behind the platform calls, for the fuzz targets:
-// reads come back in sizes the fuzzer chooses, writes are taken in parts of
-// chosen sizes, and a chosen read can fail.
+// reads come back in sizes the fuzzer chooses, and a chosen read can fail.
 #ifndef BRANTIX_FUZZ_MEMORY_FILES_H_
 #define BRANTIX_FUZZ_MEMORY_FILES_H_
 
@@ -11,12 +10,10 @@
 
 struct MemoryFiles {
   std::map<std::string, std::string> files;
-  std::vector<std::string> open_path;    ///< By descriptor - 3.
-  std::vector<std::size_t> position;     ///< Read position, by descriptor.
-  std::vector<std::size_t> read_sizes;   ///< Most bytes per read, in turn.
-  std::vector<std::size_t> write_sizes;  ///< Most bytes per write, in turn.
+  std::vector<std::string> open_path;   ///< By descriptor - 3.
+  std::vector<std::size_t> position;    ///< Read position, by descriptor.
+  std::vector<std::size_t> read_sizes;  ///< Most bytes per read, in turn.
   std::size_t reads = 0;
-  std::size_t writes = 0;
   long long fail_read = -1;  ///< This read (from 0) fails.
 };
 
