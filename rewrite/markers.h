@@ -55,6 +55,25 @@ constexpr unsigned MarkerBit(Marker marker) {
 /// The set of all four markers.
 constexpr unsigned kAllMarkers = 0xF;
 
+#if defined(__SSE2__)
+/// What a block's sorting compares: the 16 bytes at |p|, and the 16 two
+/// bytes on, each a marker's third byte.
+struct BlockBytes {
+  __m128i first;
+  __m128i third;
+};
+
+inline BlockBytes LoadBlock(const char* p) {
+  return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2))};
+}
+
+/// The bytes of |v| that are |c|, as all-ones bytes.
+inline __m128i BytesAre(__m128i v, char c) {
+  return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
+}
+#endif
+
 /// The positions among the 16 bytes at |p| where a marker of |wanted| (a
 /// set of MarkerBit()s) may start, as bits (bit i: |p| + i), without vector
 /// instructions. Reads kBlockView bytes. When both "<tr>" and "</td>" are
@@ -69,29 +88,26 @@ unsigned MarkerCandidatesPortable(const char* p, unsigned wanted = kAllMarkers);
 template <unsigned kWanted>
 inline unsigned MarkerCandidatesOf(const char* p) {
 #if defined(__SSE2__)
-  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i third =
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
-  const auto is = [](__m128i v, char c) {
-    return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
-  };
+  const auto [first, third] = LoadBlock(p);
   constexpr bool kRow = (kWanted & MarkerBit(Marker::kRow)) != 0;
   constexpr bool kCellEnd = (kWanted & MarkerBit(Marker::kCellEnd)) != 0;
   __m128i any = _mm_setzero_si128();
   if constexpr (kRow && kCellEnd) {
-    const __m128i r_or_t =
-        is(_mm_and_si128(third, _mm_set1_epi8(static_cast<char>(0xF9))), 'p');
-    any = _mm_and_si128(is(first, '<'), r_or_t);
+    const __m128i r_or_t = BytesAre(
+        _mm_and_si128(third, _mm_set1_epi8(static_cast<char>(0xF9))), 'p');
+    any = _mm_and_si128(BytesAre(first, '<'), r_or_t);
   } else if constexpr (kRow) {
-    any = _mm_and_si128(is(first, '<'), is(third, 'r'));
+    any = _mm_and_si128(BytesAre(first, '<'), BytesAre(third, 'r'));
   } else if constexpr (kCellEnd) {
-    any = _mm_and_si128(is(first, '<'), is(third, 't'));
+    any = _mm_and_si128(BytesAre(first, '<'), BytesAre(third, 't'));
   }
   if constexpr ((kWanted & MarkerBit(Marker::kSound)) != 0) {
-    any = _mm_or_si128(any, _mm_and_si128(is(first, 's'), is(third, 'n')));
+    any = _mm_or_si128(
+        any, _mm_and_si128(BytesAre(first, 's'), BytesAre(third, 'n')));
   }
   if constexpr ((kWanted & MarkerBit(Marker::kLink)) != 0) {
-    any = _mm_or_si128(any, _mm_and_si128(is(first, '.'), is(third, '/')));
+    any = _mm_or_si128(
+        any, _mm_and_si128(BytesAre(first, '.'), BytesAre(third, '/')));
   }
   return static_cast<unsigned>(_mm_movemask_epi8(any));
 #else
@@ -119,14 +135,10 @@ unsigned CellScanCandidatesPortable(const char* p);
 /// The same, 16 positions at a time.
 inline unsigned CellScanCandidates(const char* p) {
 #if defined(__SSE2__)
-  const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i third =
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
-  const auto is = [](__m128i v, char c) {
-    return _mm_cmpeq_epi8(v, _mm_set1_epi8(c));
-  };
-  const __m128i cell_end = _mm_and_si128(is(first, '<'), is(third, 't'));
-  const __m128i dot = is(first, '.');
+  const auto [first, third] = LoadBlock(p);
+  const __m128i cell_end =
+      _mm_and_si128(BytesAre(first, '<'), BytesAre(third, 't'));
+  const __m128i dot = BytesAre(first, '.');
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(cell_end, dot)));
 #else
   return CellScanCandidatesPortable(p);
