@@ -236,31 +236,6 @@ inline bool Is(const char* p, const char (&marker)[kSize]) {
   return std::memcmp(p, marker, kSize - 1) == 0;
 }
 
-// ShortLineEnd() when the LF at |lf| (|view|'s size: none in reach) is a
-// piece's length or more from |*known|: the line may start later.
-std::size_t ShortLineEndFar(std::string_view view, std::size_t* known,
-                            std::size_t at, std::size_t lf) {
-  if (lf >= view.size()) return 0;
-  const std::size_t last = FindLastLf(view.data() + *known, at - *known);
-  if (last == at - *known) return 0;
-  *known += last + 1;
-  return lf - *known < kPieceMax ? lf + 1 : 0;
-}
-
-// One past the LF that ends the line holding |at| in |view|, when that
-// line is shorter than a piece and so is one piece; 0 when it is not, or
-// when the view ends first. |*known| is a piece start at or before |at|
-// after which lines are shorter than pieces; the start of the line is kept
-// there when it had to be found.
-inline std::size_t ShortLineEnd(std::string_view view, std::size_t* known,
-                                std::size_t at) {
-  const std::size_t room = view.size() - at;
-  const std::size_t lf =
-      at + FindLf(view.data() + at, room < kPieceMax ? room : kPieceMax);
-  if (lf - *known < kPieceMax && lf < view.size()) return lf + 1;
-  return ShortLineEndFar(view, known, at, lf);
-}
-
 // What the quick path found for one data row, offsets in the view.
 struct RowPlan {
   std::int32_t count = 0;    // The cells counted.
@@ -293,11 +268,11 @@ struct RowPlan {
   do {
     if (!rows.Next(&at)) return false;
   } while (!Is(text + at, "<tr>"));
-  const std::size_t row = ShortLineEnd(view, &known, at);
+  const std::size_t row = ShortLinePieceEnd(view, &known, at);
   if (row == 0) return false;
   // The piece after it is passed over; the count starts after that.
   known = row;
-  const std::size_t cells_from = ShortLineEnd(view, &known, row);
+  const std::size_t cells_from = ShortLinePieceEnd(view, &known, row);
   if (cells_from == 0) return false;
 
   plan->count = 0;
@@ -349,14 +324,14 @@ struct RowPlan {
         continue;
       }
       if (piece_end == 0) {
-        piece_end = ShortLineEnd(view, &known, marker_at);
+        piece_end = ShortLinePieceEnd(view, &known, marker_at);
         if (piece_end == 0) return false;
       }
     }
   }
   // The piece after the new cell is passed over too.
   known = cell;
-  const std::size_t next = ShortLineEnd(view, &known, cell);
+  const std::size_t next = ShortLinePieceEnd(view, &known, cell);
   if (next == 0 || view.size() - next < kPieceMax + 1) return false;
   plan->sound = sound;
   plan->cell = cell;

@@ -31,6 +31,15 @@ std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
   return piece + PieceLength(bytes.substr(piece));
 }
 
+std::size_t ShortLinePieceEndFar(std::string_view bytes, std::size_t* known,
+                                 std::size_t at, std::size_t lf) {
+  if (lf >= bytes.size()) return 0;
+  const std::size_t last = FindLastLf(bytes.data() + *known, at - *known);
+  if (last == at - *known) return 0;
+  *known += last + 1;
+  return lf - *known < kPieceMax ? lf + 1 : 0;
+}
+
 // The writer.
 
 TextWriter::TextWriter(File file, std::size_t capacity) {

@@ -86,6 +86,25 @@ inline std::size_t PieceEndAround(std::string_view bytes, bool whole,
   return PieceEndFromItsStart(bytes, whole, known, at, size);
 }
 
+/// ShortLinePieceEnd() when the LF at |lf| (|bytes|' size: none in reach)
+/// is a piece's length or more from |*known|: the line may start later.
+std::size_t ShortLinePieceEndFar(std::string_view bytes, std::size_t* known,
+                                 std::size_t at, std::size_t lf);
+
+/// One past the LF that ends the line holding |bytes[at]|, when that line
+/// is shorter than a piece and so is one piece; 0 when it is not, or when
+/// |bytes| ends first. |*known| <= |at| is a piece start after which lines
+/// are shorter than pieces; the start of the line is kept there when it had
+/// to be found. Cheaper than PieceEndAround() where lines are short.
+inline std::size_t ShortLinePieceEnd(std::string_view bytes, std::size_t* known,
+                                     std::size_t at) {
+  const std::size_t room = bytes.size() - at;
+  const std::size_t lf =
+      at + FindLf(bytes.data() + at, room < kPieceMax ? room : kPieceMax);
+  if (lf - *known < kPieceMax && lf < bytes.size()) return lf + 1;
+  return ShortLinePieceEndFar(bytes, known, at, lf);
+}
+
 /// Result of asking for the next line piece.
 enum class PieceResult { kPiece, kEnd, kError };
 

@@ -117,6 +117,13 @@ TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
       for (std::size_t i = at; i < at + end; ++i) {
         if (bytes[i] == '\n') continue;
         ASSERT_EQ(PieceStartOf(bytes, 0, i), at) << round << " " << i;
+        // A piece that is a whole line is found from any start before it.
+        const bool line = bytes[at + end - 1] == '\n' &&
+                          (at == 0 || bytes[at - 1] == '\n') &&
+                          end <= kPieceMax;
+        std::size_t line_start = 0;
+        ASSERT_EQ(ShortLinePieceEnd(bytes, &line_start, i), line ? at + end : 0)
+            << round << " " << i;
         // Five bytes without a line end, as a marker would be.
         const std::string_view five = std::string_view(bytes).substr(i, 5);
         if (five.size() < 5 || five.find_first_of("\r\n") != five.npos) {
