@@ -115,6 +115,13 @@ int main(int argc, char** argv) {
   if (fstat(page, &info) != 0) Fail("fstat");
   if (flock(page, LOCK_EX | LOCK_NB) != 0) Fail("flock");
   const std::uint64_t page_size = static_cast<std::uint64_t>(info.st_size);
+  // A backup is at most twice the page, every byte an LF made CR LF: the
+  // writes below come from a buffer of twice a read.
+  if (backup_size > 2 * page_size) {
+    std::fputs("brantix_io_skeleton: BACKUP_SIZE is over twice the page\n",
+               stderr);
+    return 2;
+  }
 
   // The checksum's read, when the page's times may hide an edit.
   timespec now;
