@@ -7,45 +7,36 @@ namespace {
 
 constexpr std::size_t kBlock = 256 * 1024;
 
-// A checksum of 64 bits over whole words, fast enough to run over a large
-// file: it catches a changed file, not a forged one.
-class Checksum {
- public:
-  void Add(const char* data, std::size_t size) {
-    std::size_t i = 0;
-    if (filled_ == 0) {
-      for (; i + 8 <= size; i += 8) {
-        std::memcpy(&word_, data + i, 8);
-        filled_ = 8;
-        Mix();
-      }
-    }
-    for (; i < size; ++i) {
-      word_ |= static_cast<std::uint64_t>(static_cast<unsigned char>(data[i]))
-               << (8 * filled_);
-      if (++filled_ == 8) Mix();
-    }
-  }
-  std::uint64_t Value() {
-    Mix();
-    return state_ ^ length_;
-  }
-
- private:
-  void Mix() {
-    state_ = (state_ ^ word_) * 0x100000001B3ULL;
-    state_ ^= state_ >> 29;
-    length_ += filled_;
-    word_ = 0;
-    filled_ = 0;
-  }
-  std::uint64_t state_ = 0xCBF29CE484222325ULL;
-  std::uint64_t word_ = 0;
-  std::uint64_t length_ = 0;
-  int filled_ = 0;
-};
-
 }  // namespace
+
+void Checksum::Add(const char* data, std::size_t size) {
+  std::size_t i = 0;
+  if (filled_ == 0) {
+    for (; i + 8 <= size; i += 8) {
+      std::memcpy(&word_, data + i, 8);
+      filled_ = 8;
+      Mix();
+    }
+  }
+  for (; i < size; ++i) {
+    word_ |= static_cast<std::uint64_t>(static_cast<unsigned char>(data[i]))
+             << (8 * filled_);
+    if (++filled_ == 8) Mix();
+  }
+}
+
+std::uint64_t Checksum::Value() {
+  Mix();
+  return state_ ^ length_;
+}
+
+void Checksum::Mix() {
+  state_ = (state_ ^ word_) * 0x100000001B3ULL;
+  state_ ^= state_ >> 29;
+  length_ += filled_;
+  word_ = 0;
+  filled_ = 0;
+}
 
 bool SumOf(File* file, std::uint64_t* sum, std::uint64_t* size) {
   if (!RewindFile(file)) return false;

@@ -1,85 +1,321 @@
 #include "run/in_place.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 #include "run/checksum.h"
 #include "run/messages.h"
 #include "text/interrupt.h"
+#include "text/line_ends.h"
 
 namespace {
 
 constexpr std::size_t kBlock = 256 * 1024;
-constexpr char kJournalHeader[] = "brantix journal 1";
+constexpr char kRecordHeader[] = "brantix 2";
 
-// The backup as the journal records it.
-struct BackupRecord {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  std::uint64_t size = 0;
-  std::uint64_t checksum = 0;
-  std::string path;  ///< Its full name, links followed.
+// What the record of a write in place holds, so that a later run can tell
+// what the write can have left: the page before it, the backup that holds
+// its text, and the new text, whose temporary file stays until the record
+// is removed (a killed run cannot remove it).
+struct Record {
+  std::uint64_t page_device = 0;
+  std::uint64_t page_inode = 0;
+  std::uint64_t old_size = 0;  ///< The page's size before the write.
+  std::uint64_t backup_device = 0;
+  std::uint64_t backup_inode = 0;
+  std::uint64_t backup_size = 0;
+  std::uint64_t backup_sum = 0;
+  std::uint64_t new_device = 0;
+  std::uint64_t new_inode = 0;
+  std::uint64_t new_size = 0;
+  std::uint64_t new_sum = 0;
+  std::string backup_path;  ///< Full names, links followed.
+  std::string new_path;
 };
 
-// Writes the whole of |from| over |to| from its start, cuts |to| to that
-// length and flushes it to the disk. On failure, |error| is the system's
-// error number of the file that failed.
-bool CopyOver(File* from, File* to, int* error) {
+std::string RecordText(const Record& r) {
+  std::ostringstream out;
+  out << kRecordHeader << "\npage " << r.page_device << ' ' << r.page_inode
+      << ' ' << r.old_size << "\nbackup " << r.backup_device << ' '
+      << r.backup_inode << ' ' << r.backup_size << ' ' << r.backup_sum
+      << "\nnew " << r.new_device << ' ' << r.new_inode << ' ' << r.new_size
+      << ' ' << r.new_sum << '\n'
+      << r.backup_path << '\0' << r.new_path;
+  return out.str();
+}
+
+bool ParseRecord(const std::string& text, Record* r) {
+  std::istringstream in(text);
+  std::string header, page, backup, fresh;
+  return std::getline(in, header) && header == kRecordHeader &&
+         (in >> page >> r->page_device >> r->page_inode >> r->old_size) &&
+         page == "page" &&
+         (in >> backup >> r->backup_device >> r->backup_inode >>
+          r->backup_size >> r->backup_sum) &&
+         backup == "backup" &&
+         (in >> fresh >> r->new_device >> r->new_inode >> r->new_size >>
+          r->new_sum) &&
+         fresh == "new" && in.get() == '\n' &&
+         std::getline(in, r->backup_path, '\0') && !r->backup_path.empty() &&
+         std::getline(in, r->new_path, '\0') && !r->new_path.empty();
+}
+
+// Where the record of a write in place is kept.
+struct Mark {
+  bool on_page = true;  ///< The page's own mark; otherwise a journal.
+  std::string journal;  ///< The journal's name.
+  File file;            ///< The journal, open.
+};
+
+// The journal's name for |page|, where files carry no mark: in the folder of
+// the file itself, named after its device and inode.
+std::string JournalName(const Page& page) {
+  static const char kDigits[] = "0123456789abcdef";
+  auto hex = [](std::uint64_t value) {
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
+    return text;
+  };
+  return FolderPart(page.real_name) + ".brantix-" + hex(page.info.device) +
+         "-" + hex(page.info.inode) + ".journal";
+}
+
+// Reads up to |size| bytes, fewer only at the end of the file; -1 on a
+// read error.
+std::int64_t ReadFull(File* file, char* data, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    std::int64_t n = ReadSome(file, data + got, size - got);
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return static_cast<std::int64_t>(got);
+}
+
+// Reads a file from its position on, a block at a time, as its backup holds
+// it: each LF that does not follow a CR comes as CR LF.
+class BackupText {
+ public:
+  explicit BackupText(File* file) : file_(file) {}
+  /// The next block, empty at the end of the file; false on a read error.
+  bool Next(std::string_view* block) {
+    std::int64_t got = ReadSome(file_, in_.get(), kBlock);
+    if (got < 0) return false;
+    const auto size = static_cast<std::size_t>(got);
+    *block = std::string_view(
+        out_.get(), AddCrBeforeLoneLf(in_.get(), size, cr_before_, out_.get()));
+    if (size > 0) cr_before_ = in_[size - 1] == '\r';
+    return true;
+  }
+
+ private:
+  File* file_;
+  std::unique_ptr<char[]> in_ = std::make_unique<char[]>(kBlock);
+  std::unique_ptr<char[]> out_ = std::make_unique<char[]>(2 * kBlock + 32);
+  bool cr_before_ = false;
+};
+
+// The checksum and size of |file|'s text as its backup holds it.
+bool SumAsBackup(File* file, std::uint64_t* sum, std::uint64_t* size) {
+  if (!RewindFile(file)) return false;
+  BackupText text(file);
+  Checksum checksum;
+  std::string_view block;
+  *size = 0;
+  do {
+    if (!text.Next(&block)) return false;
+    checksum.Add(block.data(), block.size());
+    *size += block.size();
+  } while (!block.empty());
+  *sum = checksum.Value();
+  return true;
+}
+
+// Copies the whole of |from| over |to| from its start, without cutting
+// |to|, and gives the count of bytes in |total|. On failure, |error| is the
+// system's error number of the file that failed.
+bool CopyFromStart(File* from, File* to, std::uint64_t* total, int* error) {
   if (!RewindFile(from) || !RewindFile(to)) {
     *error = from->error() != 0 ? from->error() : to->error();
     return false;
   }
   auto buffer = std::make_unique<char[]>(kBlock);
-  std::uint64_t total = 0;
+  *total = 0;
   for (;;) {
     std::int64_t got = ReadSome(from, buffer.get(), kBlock);
     if (got < 0) return *error = from->error(), false;
-    if (got == 0) break;
+    if (got == 0) return true;
     if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
       return *error = to->error(), false;
     }
-    total += static_cast<std::uint64_t>(got);
+    *total += static_cast<std::uint64_t>(got);
   }
+}
+
+// Writes the whole of |from| over |to|, cuts |to| to that length and
+// flushes it to the disk.
+bool CopyOver(File* from, File* to, int* error) {
+  std::uint64_t total = 0;
+  if (!CopyFromStart(from, to, &total, error)) return false;
   if (!SetLength(to, total) || !FlushToDisk(to)) {
     return *error = to->error(), false;
   }
   return true;
 }
 
-// |value| as 16 hexadecimal digits.
-std::string Hex(std::uint64_t value) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text(16, '0');
-  for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
-  return text;
+// Whether the owner of |file| could write |page| by the page's owner, group
+// and mode: its owner, root, this user (who writes it), anyone where every
+// user may write it, a user of its group where its group may. A group
+// member is known by the file's group, which only a member can give a file.
+// A user whom only an access list lets write the page is not counted.
+bool OwnerCouldWrite(const FileInfo& file, const FileInfo& page) {
+  return !FilesHaveOwners() || file.owner == page.owner || file.owner == 0 ||
+         file.owner == CurrentUser() || (page.mode & 0002) != 0 ||
+         ((page.mode & 0020) != 0 && file.group == page.group);
 }
 
-std::string JournalText(const Page& page, const BackupRecord& backup) {
-  std::ostringstream out;
-  out << kJournalHeader << "\npage " << page.info.device << ' '
-      << page.info.inode << "\nbackup " << backup.device << ' ' << backup.inode
-      << ' ' << backup.size << ' ' << backup.checksum << '\n'
-      << backup.path;
-  return out.str();
+// Whether nobody but users who could write |page| could write |file|.
+bool WritableOnlyByWriters(const FileInfo& file, const FileInfo& page) {
+  if (!FilesHaveOwners()) return true;
+  const bool anyone = (page.mode & 0002) != 0;
+  const bool group = (page.mode & 0020) != 0 && file.group == page.group;
+  if ((file.mode & 0002) != 0 && !anyone) return false;
+  if ((file.mode & 0020) != 0 && !anyone && !group) return false;
+  return OwnerCouldWrite(file, page);
 }
 
-bool ParseJournal(const std::string& text, const Page& page,
-                  BackupRecord* backup) {
-  std::istringstream in(text);
-  std::string header, page_word, backup_word;
-  std::uint64_t device = 0, inode = 0;
-  if (!std::getline(in, header) || header != kJournalHeader ||
-      !(in >> page_word >> device >> inode) || page_word != "page" ||
-      device != page.info.device || inode != page.info.inode ||
-      !(in >> backup_word >> backup->device >> backup->inode >> backup->size >>
-        backup->checksum) ||
-      backup_word != "backup" || in.get() != '\n' ||
-      !std::getline(in, backup->path, '\0') || backup->path.empty()) {
+enum class Check { kYes, kNo, kError };
+
+// The check of a failed open: a file that is missing, a link or not to be
+// read is not the one wanted; an input-output error is an error.
+Check OpenFailed(const File& file) {
+  const FailureKind kind = KindOf(file.error());
+  return kind == FailureKind::kOther || kind == FailureKind::kTooManyFiles
+             ? Check::kError
+             : Check::kNo;
+}
+
+// Opens the backup that |r| names and checks that it is the very file, with
+// the very bytes, that |r| holds, with one name, and that only users who
+// could write the page could have changed it since.
+Check OpenRecordedBackup(const Record& r, const FileInfo& page, File* backup) {
+  if (OpenForReading(r.backup_path, backup, Links::kRefuse) !=
+      OpenReadResult::kOk) {
+    return OpenFailed(*backup);
+  }
+  FileInfo info;
+  std::uint64_t sum = 0, size = 0;
+  if (!GetFileInfo(backup, &info)) return Check::kError;
+  if (info.device != r.backup_device || info.inode != r.backup_inode ||
+      info.links != 1 || info.size != r.backup_size ||
+      !WritableOnlyByWriters(info, page)) {
+    return Check::kNo;
+  }
+  if (!SumOf(backup, &sum, &size)) return Check::kError;
+  return sum == r.backup_sum && size == r.backup_size ? Check::kYes
+                                                      : Check::kNo;
+}
+
+// Opens the new text that |r| names, when it is still there, whole.
+bool OpenRecordedNewText(const Record& r, File* fresh) {
+  FileInfo info;
+  std::uint64_t sum = 0, size = 0;
+  if (OpenForReading(r.new_path, fresh, Links::kRefuse) ==
+          OpenReadResult::kOk &&
+      GetFileInfo(fresh, &info) && info.device == r.new_device &&
+      info.inode == r.new_inode && SumOf(fresh, &sum, &size) &&
+      sum == r.new_sum && size == r.new_size) {
+    return true;
+  }
+  CloseFile(fresh);
+  return false;
+}
+
+// The length of the start that |a| and |b| share.
+bool CommonStart(File* a, File* b, std::uint64_t* length) {
+  if (!RewindFile(a) || !RewindFile(b)) return false;
+  auto x = std::make_unique<char[]>(kBlock);
+  auto y = std::make_unique<char[]>(kBlock);
+  *length = 0;
+  for (;;) {
+    std::int64_t got_a = ReadFull(a, x.get(), kBlock);
+    std::int64_t got_b = ReadFull(b, y.get(), kBlock);
+    if (got_a < 0 || got_b < 0) return false;
+    const auto n = static_cast<std::size_t>(std::min(got_a, got_b));
+    const std::size_t same = static_cast<std::size_t>(
+        std::mismatch(x.get(), x.get() + n, y.get()).first - x.get());
+    *length += same;
+    if (same < kBlock) return true;
+  }
+}
+
+// Whether |page| holds what the write that |r| records can have left, were
+// it stopped at any byte: the start of the new text, then the rest of the
+// page as it was; or the new text whole. What the page was is known by its
+// backup: the rest, each lone LF as CR LF, must be the backup's end, and
+// the page its old size. |fresh| is the new text, or closed when it is
+// gone: only the page as it was is then recognised.
+Check LeftByTheWrite(File* page, File* backup, File* fresh, const Record& r) {
+  FileInfo now;
+  std::uint64_t start = 0, rest = 0;
+  if (!GetFileInfo(page, &now) ||
+      (fresh->is_open() && !CommonStart(page, fresh, &start))) {
+    return Check::kError;
+  }
+  const std::uint64_t length = now.size;
+  if (start == length) {
+    return length >= r.old_size || length == r.new_size ? Check::kYes
+                                                        : Check::kNo;
+  }
+  if (length != r.old_size) return Check::kNo;
+  std::string_view block;
+  if (!SeekTo(page, start)) return Check::kError;
+  BackupText sizing(page);
+  do {
+    if (!sizing.Next(&block)) return Check::kError;
+    rest += block.size();
+  } while (!block.empty());
+  // The rest lies at or after |start| in the page as it was.
+  if (rest > r.backup_size || r.backup_size - rest < start) return Check::kNo;
+  if (!SeekTo(page, start) || !SeekTo(backup, r.backup_size - rest)) {
+    return Check::kError;
+  }
+  BackupText text(page);
+  auto theirs = std::make_unique<char[]>(2 * kBlock + 32);
+  for (;;) {
+    if (!text.Next(&block)) return Check::kError;
+    if (block.empty()) return Check::kYes;
+    std::int64_t got = ReadFull(backup, theirs.get(), block.size());
+    if (got < 0) return Check::kError;
+    if (static_cast<std::size_t>(got) != block.size() ||
+        std::memcmp(block.data(), theirs.get(), block.size()) != 0) {
+      return Check::kNo;
+    }
+  }
+}
+
+// Copies the page's bytes into a new file of the program's own beside the
+// name the run was given, before the page is put back, and gives its name.
+bool KeepBeside(Page* page, std::string* kept, int* error) {
+  File copy;
+  if (!CreateTemporary(FolderPart(page->name), ".avant", kept, &copy, error)) {
     return false;
   }
-  return true;
+  if (CopyOver(&page->file, &copy, error)) {
+    if (CloseFile(&copy)) {
+      (void)FlushFolderOf(*kept);
+      return true;
+    }
+    *error = copy.error();
+  }
+  CloseFile(&copy);
+  RemoveFile(*kept);
+  return false;
 }
 
 // Reads a journal of at most a few kilobytes.
@@ -91,137 +327,323 @@ bool ReadSmallFile(File* file, std::string* text) {
     if (got < 0) return false;
     if (got == 0) return true;
     text->append(buffer, static_cast<std::size_t>(got));
-    if (text->size() > 16384) return false;
   }
 }
 
-// Opens the backup a journal names, and checks that it is still the very
-// file, with the very bytes, that the journal recorded.
-bool OpenRecordedBackup(const BackupRecord& record, File* backup) {
+enum class Found { kNone, kFound, kUntrusted, kError };
+
+// Opens the journal of |page|, where files carry no mark, and reads it. It
+// counts only if it cannot have been planted: a regular file with one
+// name, that only its owner may write, whose owner could write the page.
+Found OpenJournal(const Page& page, Mark* mark, std::string* text) {
+  if (OpenForReading(mark->journal, &mark->file, Links::kRefuse) !=
+      OpenReadResult::kOk) {
+    FileInfo ignored;
+    bool exists = true;
+    if (!GetNameInfo(mark->journal, &ignored, &exists)) return Found::kError;
+    if (!exists) return Found::kNone;
+    return OpenFailed(mark->file) == Check::kError ? Found::kError
+                                                   : Found::kUntrusted;
+  }
   FileInfo info;
-  std::uint64_t sum = 0, size = 0;
-  return OpenForReading(record.path, backup, Links::kRefuse) ==
-             OpenReadResult::kOk &&
-         GetFileInfo(backup, &info) && info.device == record.device &&
-         info.inode == record.inode && info.size == record.size &&
-         SumOf(backup, &sum, &size) && size == record.size &&
-         sum == record.checksum;
+  if (!GetFileInfo(&mark->file, &info)) return Found::kError;
+  if (info.links != 1 || info.size > 65536 ||
+      (FilesHaveOwners() &&
+       ((info.mode & 0022) != 0 || !OwnerCouldWrite(info, page.info)))) {
+    return Found::kUntrusted;
+  }
+  // An emptied journal is one whose run had finished: nothing to put back.
+  if (info.size == 0) {
+    CloseFile(&mark->file);
+    RemoveFile(mark->journal);
+    return Found::kNone;
+  }
+  return ReadSmallFile(&mark->file, text) ? Found::kFound : Found::kError;
 }
 
-// Ends the journal's life: emptied and flushed first, which is enough for
-// a later run to know that there is nothing to put back, then removed.
-void RemoveJournal(const std::string& journal, File* file) {
-  (void)(SetLength(file, 0) && FlushToDisk(file));
-  CloseFile(file);
-  RemoveFile(journal);
-  FlushFolderOf(journal);
+// Records the write about to start: on the page itself where its file
+// system keeps marks, otherwise in a journal beside it that only this user
+// may write, in the page's group. Either is on the disk before the first
+// byte of the page is written.
+bool SetMark(Page* page, const std::string& text, Mark* mark,
+             std::string* err) {
+  switch (WriteMark(&page->file, text)) {
+    case MarkResult::kOk:
+      if (FlushToDisk(&page->file)) return true;
+      (void)RemoveMark(&page->file);
+      *err = MsgPageWriteError(page->name, KindOf(page->file.error()));
+      return false;
+    case MarkResult::kUnsupported:
+      break;
+    case MarkResult::kNone:
+    case MarkResult::kError:
+      *err = MsgPageWriteError(page->name, KindOf(page->file.error()));
+      return false;
+  }
+  mark->on_page = false;
+  mark->journal = JournalName(*page);
+  int error = 0;
+  if (!CreateExclusive(mark->journal, &mark->file, &error)) {
+    *err = NameTaken(error) ? MsgJournalNameTaken(mark->journal, page->name)
+                            : MsgPageWriteError(page->name, KindOf(error));
+    return false;
+  }
+  FileInfo like = page->info;
+  like.mode = 0600;
+  bool ignored = false;
+  if (CopyOwnerAndMode(like, &mark->file, &ignored) &&
+      WriteAll(&mark->file, text.data(), text.size()) &&
+      FlushToDisk(&mark->file)) {
+    // A journal that a power loss could take away would not protect the
+    // page: without the folder on the disk, the page is not touched.
+    if (FlushFolderOf(mark->journal)) return true;
+    error = 0;
+  } else {
+    error = mark->file.error();
+  }
+  CloseFile(&mark->file);
+  RemoveFile(mark->journal);
+  *err = error != 0
+             ? MsgPageWriteError(page->name, KindOf(error))
+             : MsgFolderNotFlushed(FolderPart(mark->journal), page->name);
+  return false;
+}
+
+// Removes the record once the page is whole: the page's mark, flushed; or
+// the journal, emptied and flushed first (enough for a later run to know
+// that there is nothing to put back), then removed. Returns false when the
+// record is still there.
+bool ClearMark(Page* page, Mark* mark) {
+  if (mark->on_page) {
+    return RemoveMark(&page->file) == MarkResult::kOk &&
+           FlushToDisk(&page->file);
+  }
+  const bool emptied = SetLength(&mark->file, 0) && FlushToDisk(&mark->file);
+  CloseFile(&mark->file);
+  const bool removed = RemoveFile(mark->journal);
+  (void)FlushFolderOf(mark->journal);
+  return emptied || removed;
+}
+
+// How the messages name the backup |path| that a record gives: as this run
+// was given it when it is this run's backup, otherwise by its path from the
+// current folder.
+std::string ShownName(const std::string& path,
+                      const std::string& nom_sauvegarde) {
+  std::string real, here;
+  if (RealName(nom_sauvegarde, &real) && real == path) return nom_sauvegarde;
+  if (path.empty() || path[0] != '/' || !RealName(".", &here)) return path;
+  if (here != "/") here += '/';
+  std::size_t common = 0;
+  for (std::size_t i = 0; i < here.size() && i < path.size(); ++i) {
+    if (here[i] != path[i]) break;
+    if (here[i] == '/') common = i + 1;
+  }
+  std::string shown;
+  for (std::size_t i = common; i < here.size(); ++i) {
+    if (here[i] == '/') shown += "../";
+  }
+  return shown + path.substr(common);
+}
+
+// A write of the new text over the page.
+enum class Written { kOk, kFailed, kEdited };
+
+// Copies the new text over the page from its start; then, before the page
+// is cut to the new text's length, checks that its size is the one these
+// writes give it: another size means that someone else changed the page
+// meanwhile, and nothing more is written.
+Written WriteNewText(File* from, File* page, const Record& r, int* error) {
+  std::uint64_t total = 0;
+  FileInfo now;
+  if (!CopyFromStart(from, page, &total, error)) return Written::kFailed;
+  if (!GetFileInfo(page, &now)) return *error = page->error(), Written::kFailed;
+  if (now.size != std::max(r.old_size, total)) return Written::kEdited;
+  if (!SetLength(page, total) || !FlushToDisk(page)) {
+    return *error = page->error(), Written::kFailed;
+  }
+  return Written::kOk;
 }
 
 }  // namespace
 
-std::string JournalName(const Page& page) {
-  return FolderPart(page.real_name) + ".brantix-" + Hex(page.info.device) +
-         "-" + Hex(page.info.inode) + ".journal";
-}
-
-Recovery RecoverInterruptedRun(Page* page, std::string* err) {
-  const std::string journal = JournalName(*page);
-  File file;
-  OpenReadResult opened = OpenForReading(journal, &file, Links::kRefuse);
-  if (opened != OpenReadResult::kOk) {
-    FileInfo ignored;
-    bool exists = true;
-    if (opened == OpenReadResult::kCannotOpen &&
-        GetNameInfo(journal, &ignored, &exists) && !exists) {
-      return Recovery::kNone;
-    }
-    *err = MsgJournalUntrusted(journal, page->name);
-    return Recovery::kRefused;
-  }
-  // Someone else could have left a journal and a backup of their own in a
-  // shared folder: only this user's or the page owner's journal counts.
-  FileInfo info;
+Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
+                               std::string* err) {
+  Mark mark;
   std::string text;
-  BackupRecord record;
-  File backup;
-  // An empty journal is one whose run had finished: nothing to put back.
-  if (GetFileInfo(&file, &info) && info.size == 0) {
-    CloseFile(&file);
-    RemoveFile(journal);
-    return Recovery::kNone;
+  switch (ReadMark(&page->file, &text)) {
+    case MarkResult::kNone:
+      return Recovery::kNone;
+    case MarkResult::kError:
+      *err = MsgPageReadError(page->name, KindOf(page->file.error()));
+      return Recovery::kRefused;
+    case MarkResult::kOk:
+      break;
+    case MarkResult::kUnsupported:
+      mark.on_page = false;
+      mark.journal = JournalName(*page);
+      switch (OpenJournal(*page, &mark, &text)) {
+        case Found::kNone:
+          return Recovery::kNone;
+        case Found::kFound:
+          break;
+        case Found::kUntrusted:
+          *err = MsgJournalUntrusted(mark.journal, page->name);
+          return Recovery::kRefused;
+        case Found::kError:
+          *err = MsgRecoveryReadError(page->name, mark.journal,
+                                      KindOf(mark.file.error()));
+          return Recovery::kRefused;
+      }
+      break;
   }
-  if (!GetFileInfo(&file, &info) ||
-      (FilesHaveOwners() && info.owner != CurrentUser() &&
-       info.owner != page->info.owner) ||
-      !ReadSmallFile(&file, &text) || !ParseJournal(text, *page, &record) ||
-      !OpenRecordedBackup(record, &backup)) {
-    *err = MsgJournalUntrusted(journal, page->name);
+  Record r;
+  if (!ParseRecord(text, &r) || r.page_device != page->info.device ||
+      r.page_inode != page->info.inode) {
+    // A mark copied with the file from another one says nothing of this
+    // file; a journal that names another file was not written for it.
+    if (mark.on_page) return Recovery::kNone;
+    *err = MsgJournalUntrusted(mark.journal, page->name);
     return Recovery::kRefused;
   }
+  const std::string shown = ShownName(r.backup_path, nom_sauvegarde);
+  const std::string clear =
+      mark.on_page ? MsgClearMark(page->name) : MsgClearJournal(mark.journal);
+  File backup, fresh;
+  switch (OpenRecordedBackup(r, page->info, &backup)) {
+    case Check::kYes:
+      break;
+    case Check::kNo:
+      *err = MsgBackupNotTrusted(page->name, shown, clear);
+      return Recovery::kRefused;
+    case Check::kError:
+      *err = MsgRecoveryReadError(page->name, shown, KindOf(backup.error()));
+      return Recovery::kRefused;
+  }
+  (void)OpenRecordedNewText(r, &fresh);
+  switch (LeftByTheWrite(&page->file, &backup, &fresh, r)) {
+    case Check::kYes:
+      break;
+    case Check::kNo:
+      *err = MsgEditedSince(page->name, shown, clear);
+      return Recovery::kRefused;
+    case Check::kError: {
+      const int error = page->file.error() != 0 ? page->file.error()
+                        : backup.error() != 0   ? backup.error()
+                                                : fresh.error();
+      *err = MsgRecoveryReadError(page->name, page->name, KindOf(error));
+      return Recovery::kRefused;
+    }
+  }
+  if (!page->writable) {
+    *err = MsgNotRestored(page->name, shown, FailureKind::kRefused);
+    return Recovery::kRefused;
+  }
+  // Whatever the page holds now is kept before it is put back.
+  std::string kept;
   int error = 0;
-  HoldInterruptions();
-  if (!page->writable || !CopyOver(&backup, &page->file, &error)) {
-    *err =
-        MsgNotRestored(page->name, record.path,
-                       page->writable ? KindOf(error) : FailureKind::kRefused);
+  if (!KeepBeside(page, &kept, &error)) {
+    *err = MsgNotKept(page->name, KindOf(error));
     return Recovery::kRefused;
   }
-  // Put back, the page is its backup: a journal left now would only put
-  // the same text back again.
-  RemoveJournal(journal, &file);
-  *err = MsgRestored(page->name, record.path);
+  HoldInterruptions();
+  if (!CopyOver(&backup, &page->file, &error)) {
+    *err = MsgNotRestored(page->name, shown, KindOf(error)) + MsgKeptIn(kept);
+    return Recovery::kRefused;
+  }
+  (void)ClearMark(page, &mark);
+  // The interrupted run's new text is of no more use.
+  if (fresh.is_open()) {
+    CloseFile(&fresh);
+    RemoveFile(r.new_path);
+  }
+  *err = MsgRestored(page->name, shown, kept);
   return Recovery::kRestored;
 }
 
 bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
                   std::string* err) {
-  // The backup the journal relies on: the file this run wrote and renamed,
-  // still under its name, with the bytes it holds now.
-  BackupRecord record;
-  FileInfo info, named;
-  bool exists = false;
-  if (!GetFileInfo(&backup->reread, &info) ||
-      !SumOf(&backup->reread, &record.checksum, &record.size) ||
-      !RealName(backup->target, &record.path) ||
-      !GetNameInfo(record.path, &named, &exists) || !exists ||
-      !SameFile(info, named) || info.size != record.size) {
-    *err = MsgPageWriteError(page->name, KindOf(backup->reread.error()));
-    return false;
-  }
-  record.device = info.device;
-  record.inode = info.inode;
+  const std::string& nom_sauvegarde = backup->target;
+  Record r;
+  r.page_device = page->info.device;
+  r.page_inode = page->info.inode;
+  r.old_size = page->info.size;
 
-  const std::string journal = JournalName(*page);
-  const std::string text = JournalText(*page, record);
-  File file;
-  int error = 0;
-  if (!CreateExclusive(journal, &file, &error)) {
-    *err = MsgPageWriteError(page->name, KindOf(error));
+  // The new text, whole in its temporary file.
+  FileInfo info;
+  if (!GetFileInfo(&fresh->reread, &info) ||
+      !SumOf(&fresh->reread, &r.new_sum, &r.new_size) ||
+      !RealName(fresh->temporary, &r.new_path)) {
+    *err = MsgPageWriteError(page->name, KindOf(fresh->reread.error()));
     return false;
   }
-  if (!WriteAll(&file, text.data(), text.size()) || !FlushToDisk(&file)) {
-    error = file.error();
-    CloseFile(&file);
-    RemoveFile(journal);
-    *err = MsgPageWriteError(page->name, KindOf(error));
+  r.new_device = info.device;
+  r.new_inode = info.inode;
+
+  // The text the backup must hold, from the page through the run's handle;
+  // then the backup, read again by its name: it must still be the file this
+  // run wrote, with that text, and it must be now, for the page will be put
+  // back from it.
+  std::uint64_t sum = 0, size = 0;
+  if (!SumAsBackup(&page->file, &sum, &size)) {
+    *err = MsgPageReadError(page->name, KindOf(page->file.error()));
     return false;
   }
-  FlushFolderOf(journal);
+  File named;
+  FileInfo written, now;
+  if (OpenForReading(nom_sauvegarde, &named, Links::kRefuse) !=
+      OpenReadResult::kOk) {
+    *err = OpenFailed(named) == Check::kError
+               ? MsgBackupReadError(nom_sauvegarde, page->name,
+                                    KindOf(named.error()))
+               : MsgBackupChanged(nom_sauvegarde, page->name);
+    return false;
+  }
+  if (!GetFileInfo(&backup->reread, &written) || !GetFileInfo(&named, &now) ||
+      !SumOf(&named, &r.backup_sum, &r.backup_size) ||
+      !RealName(nom_sauvegarde, &r.backup_path)) {
+    const int error =
+        named.error() != 0 ? named.error() : backup->reread.error();
+    *err = MsgBackupReadError(nom_sauvegarde, page->name, KindOf(error));
+    return false;
+  }
+  if (!SameFile(written, now) || now.links != 1 || r.backup_sum != sum ||
+      r.backup_size != size) {
+    *err = MsgBackupChanged(nom_sauvegarde, page->name);
+    return false;
+  }
+  r.backup_device = now.device;
+  r.backup_inode = now.inode;
+
+  Mark mark;
+  if (!SetMark(page, RecordText(r), &mark, err)) return false;
 
   // From the first byte written to the page until it is whole again, an
   // interruption waits: the page must not be left half-written.
   HoldInterruptions();
-  if (!CopyOver(&fresh->reread, &page->file, &error)) {
-    int ignored = 0;
-    const FailureKind kind = KindOf(error);
-    if (CopyOver(&backup->reread, &page->file, &ignored)) {
-      RemoveJournal(journal, &file);
-      *err = MsgInPlaceUndone(page->name, backup->target, kind);
-    } else {
-      *err = MsgInPlaceLeft(page->name, backup->target, kind);
-    }
-    return false;
+  int error = 0;
+  switch (WriteNewText(&fresh->reread, &page->file, r, &error)) {
+    case Written::kOk:
+      if (ClearMark(page, &mark)) return true;
+      *err = MsgInPlaceLeft(
+          page->name, nom_sauvegarde,
+          KindOf(mark.on_page ? page->file.error() : mark.file.error()));
+      return false;
+    case Written::kEdited:
+      // Nothing of what the other program wrote is cut or written over.
+      (void)ClearMark(page, &mark);
+      *err = MsgEditedDuringWrite(page->name, nom_sauvegarde);
+      return false;
+    case Written::kFailed:
+      break;
   }
-  RemoveJournal(journal, &file);
-  return true;
+  int ignored = 0;
+  const FailureKind kind = KindOf(error);
+  if (CopyOver(&backup->reread, &page->file, &ignored) &&
+      ClearMark(page, &mark)) {
+    *err = MsgInPlaceUndone(page->name, nom_sauvegarde, kind);
+  } else {
+    *err = MsgInPlaceLeft(page->name, nom_sauvegarde, kind);
+  }
+  return false;
 }

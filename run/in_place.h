@@ -1,10 +1,12 @@
 // Writing the new page over the page itself, for pages that a rename would
 // change: another owner, an access list, several links, a file mounted in
 // place. Like a database's rollback journal: before the first byte of the
-// page is written, a journal beside it says that the page is being written
-// and that its backup holds its whole text; the journal goes once the page
-// is on the disk. A run that finds the journal of its page puts the backup
-// back first.
+// page is written, a record of the write is kept on the page itself (its
+// mark; or, where files carry no mark, in a journal beside it), naming the
+// backup that holds the page's whole text and the new text's file; the
+// record goes once the page is whole on the disk. A run that finds the
+// record of an unfinished write on its page puts the backup back first,
+// when the page holds what that write can have left.
 #ifndef BRANTIX_RUN_IN_PLACE_H_
 #define BRANTIX_RUN_IN_PLACE_H_
 
@@ -13,27 +15,26 @@
 #include "run/page.h"
 #include "run/replacement.h"
 
-/// The journal's name for |page|: in the folder of the file itself, named
-/// after its device and inode, so that any name of the page finds it.
-std::string JournalName(const Page& page);
-
-/// What a run found of a journal left by an earlier run.
+/// What a run found of an earlier run's unfinished write on its page.
 enum class Recovery {
-  kNone,      ///< No journal: the run goes on.
+  kNone,      ///< No unfinished write: the run goes on.
   kRestored,  ///< The page was put back from its backup; |err| says so.
-  kRefused,   ///< A journal that cannot be trusted or used; |err| says why.
+  kRefused,   ///< A record that cannot be trusted or used; |err| says why.
 };
 
-/// Looks for the journal of |page| and, when it is one the run can trust
-/// (a file of this user or of the page's owner, whose backup is still
-/// exactly what it recorded), copies the backup over the page, flushes it
-/// and removes the journal.
-Recovery RecoverInterruptedRun(Page* page, std::string* err);
+/// Looks for the record of an unfinished write on |page|. When only a user
+/// who could write the page can have left it, its backup is still the file
+/// and the text it recorded, and the page holds what the interrupted write
+/// can have left, keeps the page's bytes in a new file beside it, copies the
+/// backup over the page and removes the record. |nom_sauvegarde| is this
+/// run's backup name, for the messages.
+Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
+                               std::string* err);
 
-/// Copies the finished |fresh| over the page, under the journal, with the
-/// complete |backup| to go back to. Returns false with the message in
-/// |err|; the page is then as it was, or will be put back by the next run,
-/// as the message says.
+/// Copies the finished |fresh| over the page under a record of the write,
+/// once the complete |backup| is checked to hold the page's text. Returns
+/// false with the message in |err|; the message says what the page holds
+/// then.
 bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
                   std::string* err);
 

@@ -39,11 +39,13 @@ bool TimesMayHideAnEdit(const FileInfo& info, std::int64_t opened_at) {
   return opened_at - std::max(info.modified, info.changed) < step;
 }
 
+enum class Same { kYes, kNo, kReadError };
+
 // Whether the page still holds the bytes it held when it was opened.
-bool SameBytes(Page* page) {
+Same SameBytes(Page* page) {
   std::uint64_t sum = 0, size = 0;
-  return SumOf(&page->file, &sum, &size) && sum == page->sum &&
-         size == page->info.size;
+  if (!SumOf(&page->file, &sum, &size)) return Same::kReadError;
+  return sum == page->sum && size == page->info.size ? Same::kYes : Same::kNo;
 }
 
 // The folder of |path| as a user would name it.
@@ -51,6 +53,19 @@ std::string FolderName(const std::string& path) {
   std::string folder = FolderPart(path);
   if (folder.size() > 1) folder.pop_back();
   return folder.empty() ? "." : folder;
+}
+
+// Whether |nom_sauvegarde| belongs to another user in a folder where only a
+// file's owner may replace it (the sticky bit, as in /tmp): a rename over
+// it is then refused to this user whatever the folder's permissions.
+bool BackupHeldByAnother(const std::string& nom_sauvegarde) {
+  FileInfo backup, folder;
+  bool exists = false, folder_exists = false;
+  return FilesHaveOwners() && GetNameInfo(nom_sauvegarde, &backup, &exists) &&
+         exists && backup.owner != CurrentUser() &&
+         GetNameInfo(FolderName(nom_sauvegarde), &folder, &folder_exists) &&
+         folder_exists && (folder.mode & 01000) != 0 &&
+         folder.owner != CurrentUser();
 }
 
 }  // namespace
@@ -61,8 +76,15 @@ bool OpenPage(const std::string& nom_du_fichier,
   OpenReadResult opened =
       OpenForUpdate(nom_du_fichier, &page->file, &page->writable);
   if (opened != OpenReadResult::kOk) {
-    *err =
-        MsgNotOpened(opened, nom_du_fichier, MsgPageReadError(nom_du_fichier));
+    // A page that is missing or that this user may not read is one the run
+    // cannot find; a disk that fails is a read error, with its cause.
+    const FailureKind kind = KindOf(page->file.error());
+    *err = opened == OpenReadResult::kCannotOpen &&
+                   (kind == FailureKind::kOther ||
+                    kind == FailureKind::kTooManyFiles)
+               ? MsgPageReadError(nom_du_fichier, kind)
+               : MsgNotOpened(opened, nom_du_fichier,
+                              MsgPageReadError(nom_du_fichier));
     return false;
   }
   // A lock that the file system cannot give does not stop the run: only
@@ -183,7 +205,9 @@ bool ReadPage(Page* page, const std::string& nom_sauvegarde,
     return false;
   }
   if (!PutInPlace(backup)) {
-    *err = MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
+    *err = BackupHeldByAnother(nom_sauvegarde)
+               ? MsgBackupHeldByAnother(nom_sauvegarde, page->name)
+               : MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
     return false;
   }
   *err = page_err;
@@ -200,14 +224,25 @@ bool StillTheSamePage(Page* page, std::string* err) {
   }
   FileInfo now, named;
   bool exists = false;
-  if (!GetFileInfo(&page->file, &now) || !Unchanged(page->info, now) ||
-      !GetNameInfo(page->real_name, &named, &exists) || !exists ||
-      !SameFile(page->info, named) || (page->recent && !SameBytes(page))) {
-    *err = Interrupted() ? MsgInterruption(page->name)
-                         : MsgPageChanged(page->name);
-    return false;
+  Same same = Same::kYes;
+  if (!GetFileInfo(&page->file, &now) ||
+      !GetNameInfo(page->real_name, &named, &exists)) {
+    same = Same::kReadError;
+  } else if (!Unchanged(page->info, now) || !exists ||
+             !SameFile(page->info, named)) {
+    same = Same::kNo;
+  } else if (page->recent) {
+    same = SameBytes(page);
   }
-  return true;
+  if (same == Same::kYes) return true;
+  if (Interrupted()) {
+    *err = MsgInterruption(page->name);
+  } else if (same == Same::kReadError) {
+    *err = MsgPageReadError(page->name, KindOf(page->file.error()));
+  } else {
+    *err = MsgPageChanged(page->name);
+  }
+  return false;
 }
 
 // Where a refused rename had to let the page go (Windows), opens it again,

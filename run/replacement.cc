@@ -28,22 +28,22 @@ std::string RandomPart() {
   return part;
 }
 
-// The temporary file gets a short name of its own, so that it fits even
-// beside a page whose name is as long as allowed, and says where it comes
-// from should the process be killed before it is renamed or removed. A name
-// taken, by a leftover of a killed run say, is only a reason to draw again.
-bool CreateTemporary(const std::string& folder, std::string* name, File* file,
-                     int* error) {
+}  // namespace
+
+// The file gets a short name of its own, so that it fits even beside a page
+// whose name is as long as allowed, and says where it comes from should the
+// process be killed before it is renamed or removed. A name taken, by a
+// leftover of a killed run say, is only a reason to draw again.
+bool CreateTemporary(const std::string& folder, const char* suffix,
+                     std::string* name, File* file, int* error) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    *name = folder + "brantix-" + RandomPart() + ".tmp";
+    *name = folder + "brantix-" + RandomPart() + suffix;
     if (CreateExclusive(*name, file, error)) return true;
     if (!NameTaken(*error)) break;
   }
   name->clear();
   return false;
 }
-
-}  // namespace
 
 Replacement::~Replacement() {
   if (temporary.empty()) return;
@@ -56,8 +56,8 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
                       File* like_file, Replacement* replacement) {
   File file;
   replacement->target = target;
-  if (!CreateTemporary(FolderPart(target), &replacement->temporary, &file,
-                       &replacement->error)) {
+  if (!CreateTemporary(FolderPart(target), ".tmp", &replacement->temporary,
+                       &file, &replacement->error)) {
     return false;
   }
   bool ok = CopyOwnerAndMode(like, &file, &replacement->same_owner) &&

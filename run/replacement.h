@@ -26,6 +26,13 @@ struct Replacement {
   ~Replacement();
 };
 
+/// Creates a file of the program's own in |folder| (its path with its last
+/// separator, or empty), under the fresh name "brantix-", 12 random letters
+/// and digits, then |suffix|, exclusively and never through a link. Returns
+/// false with the system's error number in |error| when it cannot.
+bool CreateTemporary(const std::string& folder, const char* suffix,
+                     std::string* name, File* file, int* error);
+
 /// Creates the temporary file in the folder of |target| under a name of its
 /// own, gives it the owner, group and permissions of |like|, and the
 /// extended attributes of |like_file| when not nullptr, and starts writing

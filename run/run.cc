@@ -96,7 +96,7 @@ int RealMain(int argc, char** argv) {
   if (!OpenPage(nom_du_fichier, nom_sauvegarde, &page, &err)) {
     return Stop(nom_du_fichier, err);
   }
-  if (RecoverInterruptedRun(&page, &err) != Recovery::kNone ||
+  if (RecoverInterruptedRun(&page, nom_sauvegarde, &err) != Recovery::kNone ||
       !PrepareNewPage(&page, &fresh, &err)) {
     return Stop(nom_du_fichier, err);
   }

@@ -151,8 +151,12 @@ bool FlushToDisk(File* file);
 void StartFlushing(const File& file, std::uint64_t offset,
                    std::uint64_t length);
 
+/// Moves the file's position to |offset| from its start. Returns false on
+/// failure.
+bool SeekTo(File* file, std::uint64_t offset);
+
 /// Moves the file's position back to its start. Returns false on failure.
-bool RewindFile(File* file);
+inline bool RewindFile(File* file) { return SeekTo(file, 0); }
 
 /// Cuts or extends the file to |length| bytes. Returns false on failure.
 bool SetLength(File* file, std::uint64_t length);
@@ -181,8 +185,10 @@ bool RenameReplacing(const std::string& from, const std::string& to,
 bool RemoveFile(const std::string& path);
 
 /// Writes the entries of the folder of |path| to the disk, so that a file
-/// created, renamed or removed there survives a power loss. Best-effort.
-void FlushFolderOf(const std::string& path);
+/// created, renamed or removed there survives a power loss. Returns false
+/// when the flush failed; most callers take it as best-effort, as some file
+/// systems cannot flush a folder.
+bool FlushFolderOf(const std::string& path);
 
 /// The name of the file |path| designates, every link followed, so that
 /// replacing that file keeps the links. Returns false on failure.
@@ -191,6 +197,29 @@ bool RealName(const std::string& path, std::string* real);
 /// The folder part of |path|, up to and including its last separator;
 /// empty when |path| has none.
 std::string FolderPart(const std::string& path);
+
+/// How an attempt to read, write or remove the mark of a file ended.
+enum class MarkResult {
+  kOk,           ///< Done; for ReadMark(), the file carries a mark.
+  kNone,         ///< ReadMark(): the file carries none.
+  kUnsupported,  ///< The file system keeps no such mark on this file.
+  kError,        ///< The system failed; the file's error() says why.
+};
+
+/// The mark of an unfinished write: a small record kept on the file itself
+/// (the extended attribute "user.brantix" on POSIX systems), so that every
+/// name of the file finds it. Only a user who may write the file can set or
+/// remove it, and CopyAttributes() never copies it. Where files carry no
+/// such attribute (Windows, some network and memory file systems), these
+/// give kUnsupported.
+MarkResult ReadMark(File* file, std::string* record);
+
+/// Sets the mark of |file| to |record|; kUnsupported also when the file
+/// system has no room for it.
+MarkResult WriteMark(File* file, const std::string& record);
+
+/// Removes the mark of |file|; kOk when it carries none.
+MarkResult RemoveMark(File* file);
 
 /// The user the program runs as (POSIX; 0 on Windows).
 std::uint32_t CurrentUser();

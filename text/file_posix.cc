@@ -99,7 +99,10 @@ static OpenReadResult KeepIfRegular(File opened, File* file) {
   return OpenReadResult::kOk;
 }
 
-static OpenReadResult OpenFailure() {
+// The result of a failed open, its error number noted in |file| for the
+// message.
+static OpenReadResult OpenFailure(File* file) {
+  file->NoteError(errno);
   return errno == EISDIR ? OpenReadResult::kIsDirectory
                          : OpenReadResult::kCannotOpen;
 }
@@ -111,7 +114,7 @@ OpenReadResult OpenForReading(const std::string& path, File* file,
   int flags = O_RDONLY | O_NONBLOCK;
   if (links == Links::kRefuse) flags |= O_NOFOLLOW;
   File opened;
-  if (!OpenWith(path, flags, 0, &opened)) return OpenFailure();
+  if (!OpenWith(path, flags, 0, &opened)) return OpenFailure(file);
   return KeepIfRegular(std::move(opened), file);
 }
 
@@ -123,7 +126,7 @@ OpenReadResult OpenForUpdate(const std::string& path, File* file,
     // A folder, or a file this user may only read.
     if (errno == EISDIR) return OpenReadResult::kIsDirectory;
     if (!OpenWith(path, O_RDONLY | O_NONBLOCK, 0, &opened)) {
-      return OpenFailure();
+      return OpenFailure(file);
     }
   }
   return KeepIfRegular(std::move(opened), file);
@@ -239,12 +242,53 @@ static std::vector<std::string> Split(const std::string& names) {
   return list;
 }
 
+// The attribute that holds the mark of an unfinished write.
+static const char kMarkName[] = "user.brantix";
+
+static bool Unsupported(int error) {
+  return error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+MarkResult ReadMark(File* file, std::string* record) {
+  if (AttributeValue(file, kMarkName, record)) return MarkResult::kOk;
+  if (errno == ENODATA) return MarkResult::kNone;
+  if (Unsupported(errno)) return MarkResult::kUnsupported;
+  file->NoteError(errno);
+  return MarkResult::kError;
+}
+
+MarkResult WriteMark(File* file, const std::string& record) {
+  if (OsFsetxattr(Descriptor(*file), kMarkName, record.data(), record.size()) ==
+      0) {
+    return MarkResult::kOk;
+  }
+  // No user attributes here, or no room left for this one among the file's
+  // attributes: the caller keeps the record elsewhere.
+  if (Unsupported(errno) || errno == E2BIG || errno == ERANGE ||
+      errno == ENOSPC) {
+    return MarkResult::kUnsupported;
+  }
+  file->NoteError(errno);
+  return MarkResult::kError;
+}
+
+MarkResult RemoveMark(File* file) {
+  if (OsFremovexattr(Descriptor(*file), kMarkName) == 0 || errno == ENODATA ||
+      Unsupported(errno)) {
+    return MarkResult::kOk;
+  }
+  file->NoteError(errno);
+  return MarkResult::kError;
+}
+
 bool CopyAttributes(File* from, File* to) {
   std::string from_names, to_names;
   if (!AttributeNames(from, &from_names) || !AttributeNames(to, &to_names)) {
     return false;
   }
-  const std::vector<std::string> wanted = Split(from_names);
+  // The mark of an unfinished write belongs to the file it was set on.
+  std::vector<std::string> wanted = Split(from_names);
+  std::erase(wanted, std::string(kMarkName));
   // An attribute the new file got from its folder (a default access list)
   // and the old one did not have would change who may use it.
   for (const std::string& name : Split(to_names)) {
@@ -280,8 +324,9 @@ void StartFlushing(const File& file, std::uint64_t offset,
                          static_cast<off_t>(length));
 }
 
-bool RewindFile(File* file) {
-  if (OsLseek(Descriptor(*file), 0, SEEK_SET) == 0) return true;
+bool SeekTo(File* file, std::uint64_t offset) {
+  const off_t at = static_cast<off_t>(offset);
+  if (OsLseek(Descriptor(*file), at, SEEK_SET) == at) return true;
   return Failed(file);
 }
 
@@ -325,14 +370,12 @@ bool CloseFile(File* file) {
   return Failed(file);
 }
 
-void FlushFolderOf(const std::string& path) {
-  // Some file systems cannot flush a folder: best-effort.
+bool FlushFolderOf(const std::string& path) {
   std::string folder = FolderPart(path);
   File handle;
-  if (OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
-               &handle)) {
-    (void)FlushToDisk(&handle);
-  }
+  return OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
+                  &handle) &&
+         FlushToDisk(&handle);
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to, File*,

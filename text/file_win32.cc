@@ -210,9 +210,10 @@ bool FlushToDisk(File* file) {
 // The write-back starts on its own; FlushFileBuffers() waits for the rest.
 void StartFlushing(const File&, std::uint64_t, std::uint64_t) {}
 
-bool RewindFile(File* file) {
-  LARGE_INTEGER zero = {};
-  return SetFilePointerEx(AsHandle(*file), zero, nullptr, FILE_BEGIN) != 0 ||
+bool SeekTo(File* file, std::uint64_t offset) {
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(AsHandle(*file), at, nullptr, FILE_BEGIN) != 0 ||
          Failed(file);
 }
 
@@ -258,7 +259,15 @@ bool CloseFile(File* file) {
 }
 
 // Windows writes a folder's entries on its own.
-void FlushFolderOf(const std::string&) {}
+bool FlushFolderOf(const std::string&) { return true; }
+
+// Files here carry no mark: an unfinished write is recorded in a journal
+// beside the page.
+MarkResult ReadMark(File*, std::string*) { return MarkResult::kUnsupported; }
+MarkResult WriteMark(File*, const std::string&) {
+  return MarkResult::kUnsupported;
+}
+MarkResult RemoveMark(File*) { return MarkResult::kOk; }
 
 bool RenameReplacing(const std::string& from, const std::string& to,
                      File* open_target, int* error) {

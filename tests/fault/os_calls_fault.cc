@@ -13,6 +13,9 @@
 // where the system may do so (open, read, write, flock, ftruncate), and
 // BRANTIX_FAULT_KIND=short makes a chosen read or write move only half of
 // its bytes: the program must then get through with the same result.
+// BRANTIX_FAULT_NO_ATTRIBUTES=1 makes every extended-attribute call fail
+// with ENOTSUP, as on a file system without them (vfat, NFSv3, an older
+// tmpfs): the page's mark is then kept in a journal beside it.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -32,6 +35,7 @@ struct Injection {
   long long at = 0;  // 0: never fail.
   bool persist = false;
   bool crash = false;
+  bool no_attributes = false;
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   long long calls = 0;
   long long failures = 0;
@@ -44,6 +48,9 @@ Injection& State() {
     if (const char* at = getenv("BRANTIX_FAULT_AT")) s.at = atoll(at);
     if (const char* p = getenv("BRANTIX_FAULT_PERSIST")) s.persist = *p == '1';
     if (const char* c = getenv("BRANTIX_FAULT_CRASH")) s.crash = *c == '1';
+    if (const char* a = getenv("BRANTIX_FAULT_NO_ATTRIBUTES")) {
+      s.no_attributes = *a == '1';
+    }
     s.log = getenv("BRANTIX_FAULT_LOG");
     if (const char* k = getenv("BRANTIX_FAULT_KIND")) {
       std::string kind = k;
@@ -189,23 +196,32 @@ int OsFtruncate(int fd, off_t length) {
   return ftruncate(fd, length);
 }
 
+// Counts an extended-attribute call; true when it must fail, with errno
+// set: the chosen fault, or ENOTSUP where there are no attributes.
+static bool FailAttribute(int error) {
+  if (Fail(error)) return true;
+  if (!State().no_attributes) return false;
+  errno = ENOTSUP;
+  return true;
+}
+
 ssize_t OsFlistxattr(int fd, char* names, size_t size) {
-  if (Fail(EIO)) return -1;
+  if (FailAttribute(EIO)) return -1;
   return flistxattr(fd, names, size);
 }
 
 ssize_t OsFgetxattr(int fd, const char* name, void* value, size_t size) {
-  if (Fail(EIO)) return -1;
+  if (FailAttribute(EIO)) return -1;
   return fgetxattr(fd, name, value, size);
 }
 
 int OsFsetxattr(int fd, const char* name, const void* value, size_t size) {
-  if (Fail(EPERM)) return -1;
+  if (FailAttribute(EPERM)) return -1;
   return fsetxattr(fd, name, value, size, 0);
 }
 
 int OsFremovexattr(int fd, const char* name) {
-  if (Fail(EPERM)) return -1;
+  if (FailAttribute(EPERM)) return -1;
   return fremovexattr(fd, name);
 }
 
