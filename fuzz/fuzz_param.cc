@@ -1,6 +1,7 @@
 // The parameter-file reader on any bytes, read in any sizes, against a plain
-// model of the file: six lines, the first read as "%d" reads a number, the
-// others kept whole when they fit their field.
+// model of the file: a UTF-16 byte-order mark refused and one UTF-8 mark
+// dropped at the start, then six lines, the first read as "%d" reads a
+// number, the others kept whole when they fit their field.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
@@ -23,7 +24,12 @@ struct Model {
 
 Model Expected(const std::string& input) {
   Model model;
-  const std::string text = CrLfToLf(input);
+  if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF")) {
+    model.err = kMsgParamUtf16;
+    return model;
+  }
+  const std::string text =
+      CrLfToLf(input.starts_with("\xEF\xBB\xBF") ? input.substr(3) : input);
   std::vector<std::string> lines;
   std::size_t at = 0;
   while (at < text.size() && lines.size() < 6) {

@@ -13,6 +13,7 @@ enum class ParamProblem {
   kFileMissing,       ///< param.txt cannot be opened.
   kFileNotRegular,    ///< param.txt is a FIFO, a device...
   kFileReadError,     ///< param.txt is a folder, or a read failed.
+  kFileUtf16,         ///< param.txt starts with a UTF-16 byte-order mark.
   kFileIncomplete,    ///< param.txt has fewer than six lines.
   kLineTooLong,       ///< Line |line| of param.txt is longer than |capacity|.
 };

@@ -1,6 +1,7 @@
 #include "parameters/param_file.h"
 
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "parameters/number.h"
@@ -82,6 +83,34 @@ bool ReadTextLine(TextReader* reader, int line_number, FixedText<N>* text,
   return true;
 }
 
+// The start of the file. An editor may begin a UTF-8 file with a byte-order
+// mark: one is passed over, so that the first line's number is still read;
+// every later byte, another mark included, is part of the lines. A file that
+// starts with a UTF-16 mark would give lines of NULs: it is refused.
+bool PassByteOrderMark(TextReader* reader, ParamError* err) {
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+  constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
+  ReadStatus read = reader->MoveTo(0, nullptr);
+  if (read == ReadStatus::kOk) {
+    const std::string_view start = reader->View();
+    if (start.starts_with(kUtf16LittleMark) ||
+        start.starts_with(kUtf16BigMark)) {
+      err->problem = ParamProblem::kFileUtf16;
+      return false;
+    }
+    if (start.starts_with(kUtf8Mark)) {
+      read = reader->MoveTo(kUtf8Mark.size(), nullptr);
+    }
+  }
+  if (read != ReadStatus::kOk) {
+    err->problem = ParamProblem::kFileReadError;
+    err->system_error = reader->file().error();
+    return false;
+  }
+  return true;
+}
+
 // Fills |param| from the first six lines that |reader| delivers.
 bool ReadParamLines(TextReader* reader, ParamColonne* param, ParamError* err) {
   ParsedNumber number;
@@ -119,5 +148,5 @@ bool ReadParamFile(const std::string& path, ParamColonne* param,
       return false;
   }
   TextReader reader(std::move(file), 4096);
-  return ReadParamLines(&reader, param, err);
+  return PassByteOrderMark(&reader, err) && ReadParamLines(&reader, param, err);
 }

@@ -11,9 +11,10 @@
 inline const char kParamFileName[] = "param.txt";
 
 /// Opens |path| and fills |param| from its first six lines; lines after the
-/// sixth are never read. Returns false with the problem in |error| when it
-/// cannot be opened or read, has fewer than six lines, or holds a value
-/// that does not fit its field.
+/// sixth are never read, and one UTF-8 byte-order mark at the very start is
+/// passed over. Returns false with the problem in |error| when it cannot be
+/// opened or read, starts with a UTF-16 byte-order mark, has fewer than six
+/// lines, or holds a value that does not fit its field.
 bool ReadParamFile(const std::string& path, ParamColonne* param,
                    ParamError* error);
 

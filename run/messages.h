@@ -69,6 +69,8 @@ inline std::string MsgPageReadError(const std::string& page,
 // Column parameters.
 inline const char kMsgParamReadError[] =
     "erreur de lecture du fichier param.txt";
+inline const char kMsgParamUtf16[] =
+    "param.txt est en UTF-16 : enregistrez-le en UTF-8 ou en ANSI";
 inline const char kMsgParamIncomplete[] =
     "param.txt incomplet : il faut six lignes";
 inline std::string MsgParamLineTooLong(int line, int capacity) {
@@ -279,6 +281,8 @@ inline std::string MsgParamError(const ParamError& error) {
       return MsgNotAFile("param.txt");
     case ParamProblem::kFileReadError:
       return kMsgParamReadError + Cause(KindOf(error.system_error));
+    case ParamProblem::kFileUtf16:
+      return kMsgParamUtf16;
     case ParamProblem::kFileIncomplete:
       return kMsgParamIncomplete;
     case ParamProblem::kLineTooLong:

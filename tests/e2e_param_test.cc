@@ -35,6 +35,22 @@ TEST_F(ParamFileTest, FirstLineGivesTheLeadingNumber) {
     SCOPED_TRACE(c.line);
     ExpectRewritten(r, c.column);
   }
+  // One UTF-8 byte-order mark at the start of the file is passed over; a
+  // second one, a cut one, or a UTF-16 mark after it belong to the line.
+  const std::string mark = "\xEF\xBB\xBF";
+  const struct {
+    std::string line;
+    int column;
+  } marked[] = {
+      {mark + "2", 2},          {mark + " 3 colonnes", 3},
+      {mark + mark + "2", 0},   {mark.substr(0, 2) + "2", 0},
+      {mark + "\xFF\xFE 2", 0}, {"\xFE 2", 0},
+  };
+  for (const auto& c : marked) {
+    RunResult r = RunWith(c.line + "\n" + kOtherLines);
+    SCOPED_TRACE(c.line);
+    ExpectRewritten(r, c.column);
+  }
   // The largest number: the heading row's scan runs to the end of the page.
   RunResult r = RunWith("2147483647\n" + std::string(kOtherLines));
   EXPECT_EQ(r.status, 0);
@@ -57,6 +73,23 @@ TEST_F(ParamFileTest, LineEnds) {
   ExpectRewritten(RunWith("2\n" + std::string(kOtherLines) + "septieme\n" +
                           std::string(3000, '7') + "\nhuitieme"),
                   2);
+}
+
+// A UTF-16 file is refused, whichever its byte order, rather than read as
+// names full of NULs.
+TEST_F(ParamFileTest, Utf16IsRefused) {
+  const char kUtf16[] =
+      "param.txt est en UTF-16 : enregistrez-le en UTF-8 ou en ANSI";
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
+  for (char c : Params("2")) {
+    little += std::string{c, '\0'};
+    big += std::string{'\0', c};
+  }
+  for (const std::string& param : {little, big, little.substr(0, 2),
+                                   big.substr(0, 2) + "2\n" + kOtherLines}) {
+    SCOPED_TRACE(param.substr(0, 2));
+    ExpectRefused(RunWith(param), kUtf16);
+  }
 }
 
 TEST_F(ParamFileTest, FewerThanSixLinesAreRefused) {
@@ -103,6 +136,10 @@ TEST_F(ParamFileTest, TextsAreUsedAsTheyAre) {
                           "c&amp;\n%n\n"),
                   1, "<b>\"%s%n%d\" & %%</b>", "  v.gif ", "%d", "c&amp;",
                   "%n");
+  // A byte-order mark after the file's first bytes is text like any other.
+  const std::string mark = "\xEF\xBB\xBF";
+  ExpectRewritten(RunWith("1\n" + mark + "Entete\nv.gif\ns.gif\nc\nl" + mark),
+                  1, mark + "Entete", "v.gif", "s.gif", "c", "l" + mark);
 }
 
 TEST_F(ParamFileTest, MissingParameterFile) {
