@@ -415,8 +415,11 @@ bool SetMark(Page* page, const std::string& text, Mark* mark,
 // record is still there.
 bool ClearMark(Page* page, Mark* mark) {
   if (mark->on_page) {
-    return RemoveMark(&page->file) == MarkResult::kOk &&
-           FlushToDisk(&page->file);
+    // Once removed, the mark is gone for every later run; should a power
+    // loss bring it back, the page would be put back, its bytes kept.
+    if (RemoveMark(&page->file) != MarkResult::kOk) return false;
+    (void)FlushToDisk(&page->file);
+    return true;
   }
   const bool emptied = SetLength(&mark->file, 0) && FlushToDisk(&mark->file);
   CloseFile(&mark->file);
@@ -464,6 +467,10 @@ Written WriteNewText(File* from, File* page, const Record& r, int* error) {
   }
   return Written::kOk;
 }
+
+// Leaves the new text's file on the disk when the record of the write stays
+// on the page: the next run needs it to recognise what the write left.
+void KeepForTheNextRun(Replacement* fresh) { fresh->temporary.clear(); }
 
 }  // namespace
 
@@ -625,6 +632,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
   switch (WriteNewText(&fresh->reread, &page->file, r, &error)) {
     case Written::kOk:
       if (ClearMark(page, &mark)) return true;
+      KeepForTheNextRun(fresh);
       *err = MsgInPlaceLeft(
           page->name, nom_sauvegarde,
           KindOf(mark.on_page ? page->file.error() : mark.file.error()));
@@ -643,6 +651,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
       ClearMark(page, &mark)) {
     *err = MsgInPlaceUndone(page->name, nom_sauvegarde, kind);
   } else {
+    KeepForTheNextRun(fresh);
     *err = MsgInPlaceLeft(page->name, nom_sauvegarde, kind);
   }
   return false;

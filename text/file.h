@@ -214,8 +214,7 @@ enum class MarkResult {
 /// give kUnsupported.
 MarkResult ReadMark(File* file, std::string* record);
 
-/// Sets the mark of |file| to |record|; kUnsupported also when the file
-/// system has no room for it.
+/// Sets the mark of |file| to |record|.
 MarkResult WriteMark(File* file, const std::string& record);
 
 /// Removes the mark of |file|; kOk when it carries none.

@@ -262,12 +262,8 @@ MarkResult WriteMark(File* file, const std::string& record) {
       0) {
     return MarkResult::kOk;
   }
-  // No user attributes here, or no room left for this one among the file's
-  // attributes: the caller keeps the record elsewhere.
-  if (Unsupported(errno) || errno == E2BIG || errno == ERANGE ||
-      errno == ENOSPC) {
-    return MarkResult::kUnsupported;
-  }
+  // No user attributes here: the caller keeps the record elsewhere.
+  if (Unsupported(errno)) return MarkResult::kUnsupported;
   file->NoteError(errno);
   return MarkResult::kError;
 }
