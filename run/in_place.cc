@@ -136,22 +136,23 @@ bool SumAsBackup(File* file, std::uint64_t* sum, std::uint64_t* size) {
   return true;
 }
 
+// The system's error number of the first of |a| and |b| that has one.
+int ErrorOf(const File& a, const File& b) {
+  return a.error() != 0 ? a.error() : b.error();
+}
+
 // Copies the whole of |from| over |to| from its start, without cutting
-// |to|, and gives the count of bytes in |total|. On failure, |error| is the
-// system's error number of the file that failed.
-bool CopyFromStart(File* from, File* to, std::uint64_t* total, int* error) {
-  if (!RewindFile(from) || !RewindFile(to)) {
-    *error = from->error() != 0 ? from->error() : to->error();
-    return false;
-  }
+// |to|, and gives the count of bytes in |total|.
+bool CopyFromStart(File* from, File* to, std::uint64_t* total) {
+  if (!RewindFile(from) || !RewindFile(to)) return false;
   auto buffer = std::make_unique<char[]>(kBlock);
   *total = 0;
   for (;;) {
     std::int64_t got = ReadSome(from, buffer.get(), kBlock);
-    if (got < 0) return *error = from->error(), false;
+    if (got < 0) return false;
     if (got == 0) return true;
     if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
-      return *error = to->error(), false;
+      return false;
     }
     *total += static_cast<std::uint64_t>(got);
   }
@@ -159,13 +160,10 @@ bool CopyFromStart(File* from, File* to, std::uint64_t* total, int* error) {
 
 // Writes the whole of |from| over |to|, cuts |to| to that length and
 // flushes it to the disk.
-bool CopyOver(File* from, File* to, int* error) {
+bool CopyOver(File* from, File* to) {
   std::uint64_t total = 0;
-  if (!CopyFromStart(from, to, &total, error)) return false;
-  if (!SetLength(to, total) || !FlushToDisk(to)) {
-    return *error = to->error(), false;
-  }
-  return true;
+  return CopyFromStart(from, to, &total) && SetLength(to, total) &&
+         FlushToDisk(to);
 }
 
 // Whether the owner of |file| could write |page| by the page's owner, group
@@ -301,20 +299,18 @@ Check LeftByTheWrite(File* page, File* backup, File* fresh, const Record& r) {
 
 // Copies the page's bytes into a new file of the program's own beside the
 // name the run was given, before the page is put back, and gives its name.
-bool KeepBeside(Page* page, std::string* kept, int* error) {
-  File copy;
-  if (!CreateTemporary(FolderPart(page->name), ".avant", kept, &copy, error)) {
+// On failure, |copy| holds the error of the copy or of the page.
+bool KeepBeside(Page* page, std::string* kept, File* copy) {
+  if (!CreateTemporary(FolderPart(page->name), ".avant", kept, copy)) {
     return false;
   }
-  if (CopyOver(&page->file, &copy, error)) {
-    if (CloseFile(&copy)) {
-      (void)FlushFolderOf(*kept);
-      return true;
-    }
-    *error = copy.error();
+  if (CopyOver(&page->file, copy) && CloseFile(copy)) {
+    (void)FlushFolderOf(*kept);
+    return true;
   }
-  CloseFile(&copy);
-  RemoveFile(*kept);
+  copy->NoteError(ErrorOf(*copy, page->file));
+  CloseFile(copy);
+  (void)RemoveFile(*kept);
   return false;
 }
 
@@ -355,7 +351,7 @@ Found OpenJournal(const Page& page, Mark* mark, std::string* text) {
   // An emptied journal is one whose run had finished: nothing to put back.
   if (info.size == 0) {
     CloseFile(&mark->file);
-    RemoveFile(mark->journal);
+    (void)RemoveFile(mark->journal);
     return Found::kNone;
   }
   return ReadSmallFile(&mark->file, text) ? Found::kFound : Found::kError;
@@ -383,7 +379,8 @@ bool SetMark(Page* page, const std::string& text, Mark* mark,
   mark->on_page = false;
   mark->journal = JournalName(*page);
   int error = 0;
-  if (!CreateExclusive(mark->journal, &mark->file, &error)) {
+  if (!CreateExclusive(mark->journal, &mark->file)) {
+    error = mark->file.error();
     *err = NameTaken(error) ? MsgJournalNameTaken(mark->journal, page->name)
                             : MsgPageWriteError(page->name, KindOf(error));
     return false;
@@ -402,7 +399,7 @@ bool SetMark(Page* page, const std::string& text, Mark* mark,
     error = mark->file.error();
   }
   CloseFile(&mark->file);
-  RemoveFile(mark->journal);
+  (void)RemoveFile(mark->journal);
   *err = error != 0
              ? MsgPageWriteError(page->name, KindOf(error))
              : MsgFolderNotFlushed(FolderPart(mark->journal), page->name);
@@ -423,7 +420,7 @@ bool ClearMark(Page* page, Mark* mark) {
   }
   const bool emptied = SetLength(&mark->file, 0) && FlushToDisk(&mark->file);
   CloseFile(&mark->file);
-  const bool removed = RemoveFile(mark->journal);
+  const bool removed = static_cast<bool>(RemoveFile(mark->journal));
   (void)FlushFolderOf(mark->journal);
   return emptied || removed;
 }
@@ -456,15 +453,14 @@ enum class Written { kOk, kFailed, kEdited };
 // is cut to the new text's length, checks that its size is the one these
 // writes give it: another size means that someone else changed the page
 // meanwhile, and nothing more is written.
-Written WriteNewText(File* from, File* page, const Record& r, int* error) {
+Written WriteNewText(File* from, File* page, const Record& r) {
   std::uint64_t total = 0;
   FileInfo now;
-  if (!CopyFromStart(from, page, &total, error)) return Written::kFailed;
-  if (!GetFileInfo(page, &now)) return *error = page->error(), Written::kFailed;
-  if (now.size != std::max(r.old_size, total)) return Written::kEdited;
-  if (!SetLength(page, total) || !FlushToDisk(page)) {
-    return *error = page->error(), Written::kFailed;
+  if (!CopyFromStart(from, page, &total) || !GetFileInfo(page, &now)) {
+    return Written::kFailed;
   }
+  if (now.size != std::max(r.old_size, total)) return Written::kEdited;
+  if (!SetLength(page, total) || !FlushToDisk(page)) return Written::kFailed;
   return Written::kOk;
 }
 
@@ -548,26 +544,31 @@ Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
   }
   // Whatever the page holds now is kept before it is put back.
   std::string kept;
-  int error = 0;
-  if (!KeepBeside(page, &kept, &error)) {
-    *err = MsgNotKept(page->name, KindOf(error));
+  File copy;
+  if (!KeepBeside(page, &kept, &copy)) {
+    *err = MsgNotKept(page->name, KindOf(copy.error()));
     return Recovery::kRefused;
   }
   HoldInterruptions();
-  if (!CopyOver(&backup, &page->file, &error)) {
-    *err = MsgNotRestored(page->name, shown, KindOf(error)) + MsgKeptIn(kept);
+  if (!CopyOver(&backup, &page->file)) {
+    *err =
+        MsgNotRestored(page->name, shown, KindOf(ErrorOf(page->file, backup))) +
+        MsgKeptIn(kept);
     return Recovery::kRefused;
   }
   (void)ClearMark(page, &mark);
   // The interrupted run's new text is of no more use.
   if (fresh.is_open()) {
     CloseFile(&fresh);
-    RemoveFile(r.new_path);
+    (void)RemoveFile(r.new_path);
   }
   *err = MsgRestored(page->name, shown, kept);
   return Recovery::kRestored;
 }
 
+namespace {
+
+// Copies the finished |fresh| over the page under a record of the write.
 bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
                   std::string* err) {
   const std::string& nom_sauvegarde = backup->target;
@@ -628,8 +629,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
   // From the first byte written to the page until it is whole again, an
   // interruption waits: the page must not be left half-written.
   HoldInterruptions();
-  int error = 0;
-  switch (WriteNewText(&fresh->reread, &page->file, r, &error)) {
+  switch (WriteNewText(&fresh->reread, &page->file, r)) {
     case Written::kOk:
       if (ClearMark(page, &mark)) return true;
       KeepForTheNextRun(fresh);
@@ -645,14 +645,32 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
     case Written::kFailed:
       break;
   }
-  int ignored = 0;
-  const FailureKind kind = KindOf(error);
-  if (CopyOver(&backup->reread, &page->file, &ignored) &&
-      ClearMark(page, &mark)) {
+  const FailureKind kind = KindOf(ErrorOf(page->file, fresh->reread));
+  if (CopyOver(&backup->reread, &page->file) && ClearMark(page, &mark)) {
     *err = MsgInPlaceUndone(page->name, nom_sauvegarde, kind);
   } else {
     KeepForTheNextRun(fresh);
     *err = MsgInPlaceLeft(page->name, nom_sauvegarde, kind);
   }
   return false;
+}
+
+}  // namespace
+
+bool ReplacePage(Page* page, Replacement* fresh, Replacement* backup,
+                 std::string* err) {
+  if (!StillTheSamePage(page, err)) return false;
+  // A rename gives the page the new file's owner, group, attributes and
+  // one name: only when they are the page's own does it keep the page as
+  // it was.
+  if (fresh->same_owner && fresh->same_attributes && page->info.links == 1) {
+    if (PutInPlace(fresh, &page->file)) return true;
+    if (Interrupted() || !ReopenPage(page)) {
+      *err = Interrupted()
+                 ? MsgInterruption(page->name)
+                 : MsgPageWriteError(page->name, KindOf(fresh->error));
+      return false;
+    }
+  }
+  return WriteInPlace(page, fresh, backup, err);
 }

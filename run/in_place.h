@@ -1,5 +1,6 @@
-// Writing the new page over the page itself, for pages that a rename would
-// change: another owner, an access list, several links, a file mounted in
+// Putting the new page in place: by a rename where that keeps the page as
+// it was; otherwise written over the page itself, for pages that a rename
+// would change: another owner, an access list, several links, a file mounted in
 // place. Like a database's rollback journal: before the first byte of the
 // page is written, a record of the write is kept on the page itself (its
 // mark; or, where files carry no mark, in a journal beside it), naming the
@@ -31,11 +32,13 @@ enum class Recovery {
 Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
                                std::string* err);
 
-/// Copies the finished |fresh| over the page under a record of the write,
-/// once the complete |backup| is checked to hold the page's text. Returns
-/// false with the message in |err|; the message says what the page holds
-/// then.
-bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
-                  std::string* err);
+/// Puts the finished |fresh| in place of the page, unless the run has been
+/// interrupted or the page has changed since it was opened: by a rename
+/// when that keeps the page's owner, group, attributes and links;
+/// otherwise copied over the page under a record of the write, once the
+/// complete |backup| is checked to hold the page's text. Returns false with
+/// the message in |err|, which says what the page holds then.
+bool ReplacePage(Page* page, Replacement* fresh, Replacement* backup,
+                 std::string* err);
 
 #endif  // BRANTIX_RUN_IN_PLACE_H_

@@ -5,7 +5,6 @@
 
 #include "rewrite/rewrite.h"
 #include "run/checksum.h"
-#include "run/in_place.h"
 #include "run/messages.h"
 #include "text/interrupt.h"
 #include "text/text_file.h"
@@ -48,27 +47,13 @@ Same SameBytes(Page* page) {
   return sum == page->sum && size == page->info.size ? Same::kYes : Same::kNo;
 }
 
-// The folder of |path| as a user would name it.
+}  // namespace
+
 std::string FolderName(const std::string& path) {
   std::string folder = FolderPart(path);
   if (folder.size() > 1) folder.pop_back();
   return folder.empty() ? "." : folder;
 }
-
-// Whether |nom_sauvegarde| belongs to another user in a folder where only a
-// file's owner may replace it (the sticky bit, as in /tmp): a rename over
-// it is then refused to this user whatever the folder's permissions.
-bool BackupHeldByAnother(const std::string& nom_sauvegarde) {
-  FileInfo backup, folder;
-  bool exists = false, folder_exists = false;
-  return FilesHaveOwners() && GetNameInfo(nom_sauvegarde, &backup, &exists) &&
-         exists && backup.owner != CurrentUser() &&
-         GetNameInfo(FolderName(nom_sauvegarde), &folder, &folder_exists) &&
-         folder_exists && (folder.mode & 01000) != 0 &&
-         folder.owner != CurrentUser();
-}
-
-}  // namespace
 
 bool OpenPage(const std::string& nom_du_fichier,
               const std::string& nom_sauvegarde, Page* page, std::string* err) {
@@ -95,8 +80,9 @@ bool OpenPage(const std::string& nom_du_fichier,
   }
   const std::int64_t opened_at = TimeNow();
   std::uint64_t size = 0;
-  if (!GetFileInfo(&page->file, &page->info) ||
-      !RealName(nom_du_fichier, &page->real_name) ||
+  const NameResult real = RealName(nom_du_fichier, &page->real_name);
+  if (!real) page->file.NoteError(real.error);
+  if (!real || !GetFileInfo(&page->file, &page->info) ||
       ((page->recent = TimesMayHideAnEdit(page->info, opened_at)) &&
        !SumOf(&page->file, &page->sum, &size))) {
     *err = MsgPageReadError(nom_du_fichier, KindOf(page->file.error()));
@@ -121,102 +107,48 @@ bool PrepareNewPage(Page* page, Replacement* fresh, std::string* err) {
   return false;
 }
 
-namespace {
-
-// Rebuilds the page from |reader| into |fresh| and finishes |fresh| on the
-// disk. Returns false with the message in |err|; |*read_failed| tells a
-// read error of the page, whose message the caller chooses.
-bool Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
-             Replacement* fresh, bool* read_failed, std::string* err) {
+Rebuilt Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+                Replacement* fresh) {
   EtatReecriture state;
   switch (
       RewriteTable(reader, &fresh->writer, param, page.name.size(), &state)) {
     case RewriteEnd::kOk:
-      if (FinishReplacement(fresh)) return true;
-      *err = MsgPageWriteError(page.name, KindOf(fresh->error));
-      return false;
+      return FinishReplacement(fresh) ? Rebuilt::kOk : Rebuilt::kWriteError;
     case RewriteEnd::kReadError:
-      *read_failed = true;
-      return false;
+      return Rebuilt::kReadError;
     case RewriteEnd::kWriteError:
-      *err = MsgPageWriteError(page.name, KindOf(fresh->writer.error()));
-      return false;
+      fresh->error = fresh->writer.error();
+      return Rebuilt::kWriteError;
   }
+  return Rebuilt::kWriteError;
+}
+
+std::string MsgRebuildError(Rebuilt rebuilt, TextReader* reader,
+                            const Page& page, const Replacement& fresh) {
+  return rebuilt == Rebuilt::kReadError
+             ? MsgPageReadError(page.name, KindOf(reader->file().error()))
+             : MsgPageWriteError(page.name, KindOf(fresh.error));
+}
+
+bool SecondHandle(Page* page, File* source, std::string* err) {
+  if (RewindFile(&page->file) && Duplicate(page->file, source)) return true;
+  *err = MsgPageReadError(
+      page->name,
+      KindOf(page->file.error() != 0 ? page->file.error() : source->error()));
   return false;
 }
 
-// Copies the rest of |reader| to |backup|'s writer: with |param| as a side
-// effect of rebuilding the page into |fresh| (one pass, page errors in
-// |page_err|), otherwise on its own. Returns false on a read error.
-bool CopyToBackup(TextReader* reader, const Page& page,
-                  const ParamColonne* param, Replacement* backup,
-                  Replacement* fresh, std::string* page_err) {
-  if (param == nullptr) {
-    return reader->CopyText(&backup->writer) != CopyEnd::kReadError;
-  }
-  reader->CopyWhileReading(&backup->writer);
-  // When the new page cannot be written, the page is still read to its end
-  // so that the backup is complete.
-  bool read_failed = false;
-  Rebuild(reader, page, *param, fresh, &read_failed, page_err);
-  bool read = !read_failed && reader->SkipToEnd();
-  reader->CopyWhileReading(nullptr);
-  return read;
-}
-
-}  // namespace
-
-bool ReadPage(Page* page, const std::string& nom_sauvegarde,
-              Replacement* backup, const ParamColonne* param,
-              Replacement* fresh, std::string* err) {
-  // The reader gets a second handle on the page: the run keeps its own,
-  // and with it the lock.
+bool RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh,
+                 std::string* err) {
   File source;
-  if (!RewindFile(&page->file) || !Duplicate(page->file, &source)) {
-    *err = MsgPageReadError(page->name, KindOf(page->file.error()));
-    return false;
-  }
+  if (!SecondHandle(page, &source, err)) return false;
   TextReader reader(std::move(source));
-  if (backup == nullptr) {
-    bool read_failed = false;
-    if (Rebuild(&reader, *page, *param, fresh, &read_failed, err)) return true;
-    if (read_failed) {
-      *err = MsgPageReadError(page->name, KindOf(reader.file().error()));
-    }
-    return false;
-  }
-  if (!StartReplacement(nom_sauvegarde, page->info, &page->file, backup)) {
-    *err = MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
-    return false;
-  }
-  std::string page_err;
-  const bool read =
-      CopyToBackup(&reader, *page, param, backup, fresh, &page_err);
-  if (backup->writer.failed()) {
-    *err = MsgBackupWriteError(nom_sauvegarde, KindOf(backup->writer.error()));
-    return false;
-  }
-  if (!read) {
-    *err = MsgPageReadError(page->name, KindOf(reader.file().error()));
-    return false;
-  }
-  if (!FinishReplacement(backup)) {
-    *err = MsgBackupWriteError(nom_sauvegarde, KindOf(backup->error));
-    return false;
-  }
-  if (!PutInPlace(backup)) {
-    *err = BackupHeldByAnother(nom_sauvegarde)
-               ? MsgBackupHeldByAnother(nom_sauvegarde, page->name)
-               : MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
-    return false;
-  }
-  *err = page_err;
-  return page_err.empty();
+  const Rebuilt rebuilt = Rebuild(&reader, *page, param, fresh);
+  if (rebuilt == Rebuilt::kOk) return true;
+  *err = MsgRebuildError(rebuilt, &reader, *page, *fresh);
+  return false;
 }
 
-namespace {
-
-// The page's last checks, just before it is replaced.
 bool StillTheSamePage(Page* page, std::string* err) {
   if (Interrupted()) {
     *err = MsgInterruption(page->name);
@@ -245,8 +177,6 @@ bool StillTheSamePage(Page* page, std::string* err) {
   return false;
 }
 
-// Where a refused rename had to let the page go (Windows), opens it again,
-// locked, and only if it is still the file the run read.
 bool ReopenPage(Page* page) {
   if (page->file.is_open()) return true;
   bool writable = false;
@@ -255,24 +185,4 @@ bool ReopenPage(Page* page) {
              OpenReadResult::kOk &&
          writable && LockExclusive(page->file) != LockResult::kBusy &&
          GetFileInfo(&page->file, &now) && Unchanged(page->info, now);
-}
-
-}  // namespace
-
-bool PutNewPageInPlace(Page* page, Replacement* fresh, Replacement* backup,
-                       std::string* err) {
-  if (!StillTheSamePage(page, err)) return false;
-  // A rename gives the page the new file's owner, group, attributes and
-  // one name: only when they are the page's own does it keep the page as
-  // it was.
-  if (fresh->same_owner && fresh->same_attributes && page->info.links == 1) {
-    if (PutInPlace(fresh, &page->file)) return true;
-    if (Interrupted() || !ReopenPage(page)) {
-      *err = Interrupted()
-                 ? MsgInterruption(page->name)
-                 : MsgPageWriteError(page->name, KindOf(fresh->error));
-      return false;
-    }
-  }
-  return WriteInPlace(page, fresh, backup, err);
 }

@@ -1,6 +1,7 @@
 // The page's life in a run: opened, checked and locked before anything is
-// written, kept open until the end, read through that one handle, and
-// replaced by its new version, by a rename or written in place.
+// written, kept open until the end, read through that one handle, rebuilt
+// into its new file, and checked once more before it is replaced
+// (in_place.h).
 #ifndef BRANTIX_RUN_PAGE_H_
 #define BRANTIX_RUN_PAGE_H_
 
@@ -10,6 +11,7 @@
 #include "parameters/param_colonne.h"
 #include "run/replacement.h"
 #include "text/file.h"
+#include "text/text_file.h"
 
 /// The page for the length of a run.
 struct Page {
@@ -37,21 +39,40 @@ bool OpenPage(const std::string& nom_du_fichier,
 /// |err|.
 bool PrepareNewPage(Page* page, Replacement* fresh, std::string* err);
 
-/// Reads the page once from its start, through the run's own handle. With
-/// |backup|, writes the page's text to it and puts it in place as the page's
-/// backup |nom_sauvegarde|. With |param|, rebuilds the page into |fresh|,
-/// left complete on the disk for PutNewPageInPlace(). Returns false with the
-/// message in |err|; the page then keeps its old text, and the backup its
-/// earlier one when the failure came before its rename.
-bool ReadPage(Page* page, const std::string& nom_sauvegarde,
-              Replacement* backup, const ParamColonne* param,
-              Replacement* fresh, std::string* err);
+/// The folder of |path| as a user would name it: "." for none.
+std::string FolderName(const std::string& path);
 
-/// Puts |fresh| in place of the page, unless the run has been interrupted
-/// or the page has changed since it was opened. Renames it when that keeps the
-/// page's owner, group, attributes and links; otherwise writes it in place,
-/// under a journal. Returns false with the message in |err|.
-bool PutNewPageInPlace(Page* page, Replacement* fresh, Replacement* backup,
-                       std::string* err);
+/// Opens a second handle on the page, at its start, in |source|, for a
+/// reader: the run keeps its own, and with it the lock.
+bool SecondHandle(Page* page, File* source, std::string* err);
+
+/// How a rebuild of the page into its new file ended.
+enum class Rebuilt { kOk, kReadError, kWriteError };
+
+/// Rebuilds the page, read by |reader|, into |fresh| with the column
+/// |param|, and leaves |fresh| complete on the disk. A write error is in
+/// |fresh|'s error, a read error in the reader's file.
+Rebuilt Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+                Replacement* fresh);
+
+/// The message of a rebuild that did not end with kOk.
+std::string MsgRebuildError(Rebuilt rebuilt, TextReader* reader,
+                            const Page& page, const Replacement& fresh);
+
+/// Reads the page again from its start and rebuilds it into |fresh|, once
+/// the column was asked at the console. Returns false with the message in
+/// |err|; the page keeps its old text.
+bool RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh,
+                 std::string* err);
+
+/// The page's last checks, just before it is replaced: no interruption
+/// came, and it is still the file the run read, with the same size and
+/// times (and bytes, where its times are too recent to tell). Returns false
+/// with the message in |err|.
+bool StillTheSamePage(Page* page, std::string* err);
+
+/// Where a refused rename had to let the page go (Windows), opens it again,
+/// locked, and only if it is still the file the run read.
+bool ReopenPage(Page* page);
 
 #endif  // BRANTIX_RUN_PAGE_H_

@@ -35,11 +35,11 @@ std::string RandomPart() {
 // process be killed before it is renamed or removed. A name taken, by a
 // leftover of a killed run say, is only a reason to draw again.
 bool CreateTemporary(const std::string& folder, const char* suffix,
-                     std::string* name, File* file, int* error) {
+                     std::string* name, File* file) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     *name = folder + "brantix-" + RandomPart() + suffix;
-    if (CreateExclusive(*name, file, error)) return true;
-    if (!NameTaken(*error)) break;
+    if (CreateExclusive(*name, file)) return true;
+    if (!NameTaken(file->error())) break;
   }
   name->clear();
   return false;
@@ -49,7 +49,7 @@ Replacement::~Replacement() {
   if (temporary.empty()) return;
   writer.Close();
   CloseFile(&reread);
-  RemoveFile(temporary);
+  (void)RemoveFile(temporary);
 }
 
 bool StartReplacement(const std::string& target, const FileInfo& like,
@@ -57,11 +57,15 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
   File file;
   replacement->target = target;
   if (!CreateTemporary(FolderPart(target), ".tmp", &replacement->temporary,
-                       &file, &replacement->error)) {
+                       &file)) {
+    replacement->error = file.error();
     return false;
   }
-  bool ok = CopyOwnerAndMode(like, &file, &replacement->same_owner) &&
-            Duplicate(file, &replacement->reread);
+  bool ok = CopyOwnerAndMode(like, &file, &replacement->same_owner);
+  if (ok && !Duplicate(file, &replacement->reread)) {
+    file.NoteError(replacement->reread.error());
+    ok = false;
+  }
   if (ok && like_file != nullptr) {
     replacement->same_attributes = CopyAttributes(like_file, &file);
   }
@@ -80,8 +84,10 @@ bool FinishReplacement(Replacement* replacement) {
 }
 
 bool PutInPlace(Replacement* replacement, File* open_target) {
-  if (!RenameReplacing(replacement->temporary, replacement->target, open_target,
-                       &replacement->error)) {
+  const NameResult renamed =
+      RenameReplacing(replacement->temporary, replacement->target, open_target);
+  if (!renamed) {
+    replacement->error = renamed.error;
     return false;
   }
   replacement->temporary.clear();

@@ -29,9 +29,9 @@ struct Replacement {
 /// Creates a file of the program's own in |folder| (its path with its last
 /// separator, or empty), under the fresh name "brantix-", 12 random letters
 /// and digits, then |suffix|, exclusively and never through a link. Returns
-/// false with the system's error number in |error| when it cannot.
+/// false when it cannot, the system's error number in |file|.
 bool CreateTemporary(const std::string& folder, const char* suffix,
-                     std::string* name, File* file, int* error);
+                     std::string* name, File* file);
 
 /// Creates the temporary file in the folder of |target| under a name of its
 /// own, gives it the owner, group and permissions of |like|, and the

@@ -37,11 +37,11 @@ Answer Confirm(ConsoleInput* input) {
   return answer == 'N' || answer == 'n' ? Answer::kNo : Answer::kYes;
 }
 
-// Writes the backup and the new page, reading the page through the run's
-// own handle, and asks for the column where the mode puts the questions:
-// with "-1" first, from param.txt, so that one pass writes the backup and
-// the new page side by side (refused, they still leave a fresh backup); at
-// the console between the backup and the new page.
+// Writes the backup and the new page, and asks for the column where the
+// mode puts the questions: with "-1" first, from param.txt, so that one
+// reading of the page writes the backup and the new page side by side (a
+// param.txt refused still leaves a fresh backup); at the console between
+// the backup and the new page, which then reads the page a second time.
 bool BackUpAndRebuild(bool from_file, Page* page,
                       const std::string& nom_sauvegarde, ConsoleInput* input,
                       Replacement* backup, Replacement* fresh,
@@ -50,21 +50,20 @@ bool BackUpAndRebuild(bool from_file, Page* page,
   ParamError problem;
   if (from_file) {
     if (ReadParamFile(kParamFileName, &param, &problem)) {
-      return ReadPage(page, nom_sauvegarde, backup, &param, fresh, err);
+      return BackUpAndRebuildPage(page, nom_sauvegarde, param, backup, fresh,
+                                  err);
     }
-    if (ReadPage(page, nom_sauvegarde, backup, nullptr, nullptr, err)) {
+    if (BackUpPage(page, nom_sauvegarde, backup, err)) {
       *err = MsgParamError(problem);
     }
     return false;
   }
-  if (!ReadPage(page, nom_sauvegarde, backup, nullptr, nullptr, err)) {
-    return false;
-  }
+  if (!BackUpPage(page, nom_sauvegarde, backup, err)) return false;
   if (!AskParameters(input, &param, &problem)) {
     *err = MsgParamError(problem);
     return false;
   }
-  return ReadPage(page, nom_sauvegarde, nullptr, &param, fresh, err);
+  return RebuildPage(page, param, fresh, err);
 }
 
 }  // namespace
@@ -116,7 +115,7 @@ int RealMain(int argc, char** argv) {
     case Answer::kNoOutput:
       return Stop(nom_du_fichier, "");
   }
-  if (!PutNewPageInPlace(&page, &fresh, &backup, &err)) {
+  if (!ReplacePage(&page, &fresh, &backup, &err)) {
     return Stop(nom_du_fichier, err);
   }
   return 0;

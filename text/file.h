@@ -11,7 +11,8 @@
 /// An open file. Move-only; the destructor closes it best-effort, while
 /// CloseFile() reports whether the close succeeded. It keeps the system's
 /// error number of its last failed operation, for the message that tells
-/// the user why.
+/// the user why: every operation on a file, its opening and creation
+/// included, records its failure there.
 class File {
  public:
   File() = default;
@@ -75,15 +76,22 @@ OpenReadResult OpenForUpdate(const std::string& path, File* file,
 
 /// Creates a file that must not exist yet, never through a link, for
 /// reading and writing, readable and writable by its owner only. Returns
-/// false on failure, including when the name is taken; |error| then holds
-/// the system's error number.
-bool CreateExclusive(const std::string& path, File* file, int* error);
+/// false on failure, including when the name is taken.
+bool CreateExclusive(const std::string& path, File* file);
 
-/// Whether CreateExclusive() failed because the name is taken.
+/// Whether the system's error number |error| says that a name is taken.
 bool NameTaken(int error);
 
-/// A second handle on the same open file.
+/// A second handle on the same open file, in |copy|.
 bool Duplicate(const File& file, File* copy);
+
+/// The outcome of an operation on a name rather than on an open file: the
+/// system's error number when it failed, 0 when it succeeded. It tests as
+/// true on success.
+struct NameResult {
+  int error = 0;
+  explicit operator bool() const { return error == 0; }
+};
 
 /// What the program needs to know of a file: which file it is, its size,
 /// when it last changed, and who may use it.
@@ -104,8 +112,8 @@ struct FileInfo {
 bool GetFileInfo(File* file, FileInfo* info);
 
 /// The information of the file |path| names, links followed. Sets |exists|
-/// to false, and returns true, when there is no such file.
-bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists);
+/// to false, and succeeds, when there is no such file.
+NameResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists);
 
 /// Whether two infos describe the same file.
 inline bool SameFile(const FileInfo& a, const FileInfo& b) {
@@ -176,13 +184,12 @@ bool CloseFile(File* file);
 /// Renames |from| to |to|, replacing |to| when it is a file, and writes the
 /// change of the folder to the disk. |open_target| is a handle the program
 /// holds on |to|, or nullptr: where the system cannot replace an open file
-/// (Windows) it is closed first. Returns false when the rename failed, with
-/// the system's error number in |error|.
-bool RenameReplacing(const std::string& from, const std::string& to,
-                     File* open_target, int* error);
+/// (Windows) it is closed first.
+NameResult RenameReplacing(const std::string& from, const std::string& to,
+                           File* open_target);
 
-/// Removes a file. Returns false on failure.
-bool RemoveFile(const std::string& path);
+/// Removes a file.
+NameResult RemoveFile(const std::string& path);
 
 /// Writes the entries of the folder of |path| to the disk, so that a file
 /// created, renamed or removed there survives a power loss. Returns false
@@ -191,8 +198,8 @@ bool RemoveFile(const std::string& path);
 bool FlushFolderOf(const std::string& path);
 
 /// The name of the file |path| designates, every link followed, so that
-/// replacing that file keeps the links. Returns false on failure.
-bool RealName(const std::string& path, std::string* real);
+/// replacing that file keeps the links.
+NameResult RealName(const std::string& path, std::string* real);
 
 /// The folder part of |path|, up to and including its last separator;
 /// empty when |path| has none.

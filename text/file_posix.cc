@@ -132,19 +132,18 @@ OpenReadResult OpenForUpdate(const std::string& path, File* file,
   return KeepIfRegular(std::move(opened), file);
 }
 
-bool CreateExclusive(const std::string& path, File* file, int* error) {
+bool CreateExclusive(const std::string& path, File* file) {
   if (OpenWith(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600, file)) {
     return true;
   }
-  *error = errno;
-  return false;
+  return Failed(file);
 }
 
 bool NameTaken(int error) { return error == EEXIST; }
 
 bool Duplicate(const File& file, File* copy) {
   int fd = OsDup(Descriptor(file));
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(copy);
   *copy = File();
   copy->Adopt(fd);
   return true;
@@ -157,14 +156,19 @@ bool GetFileInfo(File* file, FileInfo* info) {
   return true;
 }
 
-bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
+// The result of a call on a name that returned |result|.
+static NameResult Named(int result) {
+  return NameResult{result == 0 ? 0 : errno};
+}
+
+NameResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
   struct stat status;
   *exists = OsStat(path.c_str(), &status) == 0;
   if (*exists) {
     FillInfo(status, info);
-    return true;
+    return {};
   }
-  return errno == ENOENT || errno == ENOTDIR;
+  return Named(errno == ENOENT || errno == ENOTDIR ? 0 : -1);
 }
 
 std::int64_t TimeNow() {
@@ -374,25 +378,24 @@ bool FlushFolderOf(const std::string& path) {
          FlushToDisk(&handle);
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to, File*,
-                     int* error) {
+NameResult RenameReplacing(const std::string& from, const std::string& to,
+                           File*) {
   // A file open here can be replaced: the lock stays with the old file
   // until the end of the run.
-  if (OsRename(from.c_str(), to.c_str()) != 0) {
-    *error = errno;
-    return false;
-  }
-  FlushFolderOf(to);
-  return true;
+  NameResult renamed = Named(OsRename(from.c_str(), to.c_str()));
+  if (renamed) (void)FlushFolderOf(to);
+  return renamed;
 }
 
-bool RemoveFile(const std::string& path) { return OsUnlink(path.c_str()) == 0; }
+NameResult RemoveFile(const std::string& path) {
+  return Named(OsUnlink(path.c_str()));
+}
 
-bool RealName(const std::string& path, std::string* real) {
+NameResult RealName(const std::string& path, std::string* real) {
   char resolved[PATH_MAX];
-  if (OsRealpath(path.c_str(), resolved) == nullptr) return false;
+  if (OsRealpath(path.c_str(), resolved) == nullptr) return Named(-1);
   *real = resolved;
-  return true;
+  return {};
 }
 
 std::string FolderPart(const std::string& path) {

@@ -21,6 +21,15 @@ static bool Failed(File* file) {
 FailureKind KindOf(int error) {
   switch (static_cast<DWORD>(error)) {
     case 0:
+    // A name that is a folder, missing, taken or not valid: the message
+    // says enough, as on POSIX.
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_INVALID_NAME:
+    case ERROR_DIRECTORY:
+    case ERROR_FILENAME_EXCED_RANGE:
       return FailureKind::kNone;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
@@ -69,7 +78,8 @@ static bool IsDeviceName(const std::string& path) {
 }
 
 // What a name that did not open is: a folder, a device or nothing.
-static OpenReadResult OpenFailure(const std::string& path) {
+static OpenReadResult OpenFailure(const std::string& path, File* file) {
+  file->NoteError(static_cast<int>(GetLastError()));
   // A folder cannot be opened as a file on Windows; report it the way
   // POSIX does, as a read error, rather than as a missing file.
   DWORD attributes = GetFileAttributesA(path.c_str());
@@ -95,7 +105,7 @@ OpenReadResult OpenForReading(const std::string& path, File* file, Links) {
   File opened;
   if (!OpenWith(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                 &opened)) {
-    return OpenFailure(path);
+    return OpenFailure(path, file);
   }
   return KeepIfRegular(std::move(opened), path, file);
 }
@@ -107,18 +117,17 @@ OpenReadResult OpenForUpdate(const std::string& path, File* file,
                        FILE_ATTRIBUTE_NORMAL, &opened);
   if (!*writable && !OpenWith(path, GENERIC_READ, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, &opened)) {
-    return OpenFailure(path);
+    return OpenFailure(path, file);
   }
   return KeepIfRegular(std::move(opened), path, file);
 }
 
-bool CreateExclusive(const std::string& path, File* file, int* error) {
+bool CreateExclusive(const std::string& path, File* file) {
   if (OpenWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
                FILE_ATTRIBUTE_NORMAL, file)) {
     return true;
   }
-  *error = static_cast<int>(GetLastError());
-  return false;
+  return Failed(file);
 }
 
 bool NameTaken(int error) {
@@ -130,7 +139,7 @@ bool Duplicate(const File& file, File* copy) {
   HANDLE h = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), AsHandle(file), GetCurrentProcess(),
                        &h, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    return false;
+    return Failed(copy);
   }
   *copy = File();
   copy->Adopt(reinterpret_cast<std::intptr_t>(h));
@@ -160,16 +169,23 @@ bool GetFileInfo(File* file, FileInfo* info) {
   return true;
 }
 
-bool GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
+// The result of a call on a name: |done|, or the last error.
+static NameResult Named(bool done) {
+  return NameResult{done ? 0 : static_cast<int>(GetLastError())};
+}
+
+NameResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
   File handle;
   // No access asked: enough to read the information, also of a folder.
   if (!OpenWith(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, &handle)) {
     DWORD error = GetLastError();
     *exists = false;
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return Named(error == ERROR_FILE_NOT_FOUND ||
+                 error == ERROR_PATH_NOT_FOUND);
   }
   *exists = true;
-  return GetFileInfo(&handle, info);
+  if (GetFileInfo(&handle, info)) return {};
+  return NameResult{handle.error()};
 }
 
 std::int64_t TimeNow() {
@@ -269,28 +285,25 @@ MarkResult WriteMark(File*, const std::string&) {
 }
 MarkResult RemoveMark(File*) { return MarkResult::kOk; }
 
-bool RenameReplacing(const std::string& from, const std::string& to,
-                     File* open_target, int* error) {
+NameResult RenameReplacing(const std::string& from, const std::string& to,
+                           File* open_target) {
   // A file that is open cannot always be replaced: let it go first. The
   // run checks that the page is still the file it read just before this,
   // and opens it again, checked, should the rename be refused.
   if (open_target != nullptr) CloseFile(open_target);
-  if (MoveFileExA(from.c_str(), to.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-    return true;
-  }
-  *error = static_cast<int>(GetLastError());
-  return false;
+  return Named(
+      MoveFileExA(from.c_str(), to.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
 }
 
-bool RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
+NameResult RemoveFile(const std::string& path) {
+  return Named(DeleteFileA(path.c_str()) != 0);
 }
 
 // Links are rare on Windows and the name is used as typed.
-bool RealName(const std::string& path, std::string* real) {
+NameResult RealName(const std::string& path, std::string* real) {
   *real = path;
-  return true;
+  return {};
 }
 
 std::string FolderPart(const std::string& path) {

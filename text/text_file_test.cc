@@ -266,8 +266,7 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
   EXPECT_EQ(OpenForReading(dir_.path.string(), &folder),
             OpenReadResult::kIsDirectory);
   File file;
-  int error = 0;
-  ASSERT_TRUE(CreateExclusive(dir_ / "in", &file, &error));
+  ASSERT_TRUE(CreateExclusive(dir_ / "in", &file));
   // Closed, its handle is gone: the system refuses to read it.
   ASSERT_TRUE(CloseFile(&file));
   TextReader reader(std::move(file));
@@ -279,12 +278,12 @@ TEST_F(TextFileTest, OpenFailures) {
   File file;
   EXPECT_EQ(OpenForReading(dir_ / "absent", &file),
             OpenReadResult::kCannotOpen);
-  int error = 0;
-  EXPECT_FALSE(CreateExclusive(dir_ / "absent/x", &file, &error));
-  ASSERT_TRUE(CreateExclusive(dir_ / "new", &file, &error));
+  EXPECT_FALSE(CreateExclusive(dir_ / "absent/x", &file));
+  EXPECT_EQ(KindOf(file.error()), FailureKind::kNone) << "a missing folder";
+  ASSERT_TRUE(CreateExclusive(dir_ / "new", &file));
   EXPECT_TRUE(CloseFile(&file));
-  EXPECT_FALSE(CreateExclusive(dir_ / "new", &file, &error));
-  EXPECT_TRUE(NameTaken(error));
+  EXPECT_FALSE(CreateExclusive(dir_ / "new", &file));
+  EXPECT_TRUE(NameTaken(file.error()));
 }
 
 }  // namespace
