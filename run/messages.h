@@ -7,6 +7,7 @@
 #include <string>
 
 #include "parameters/param_error.h"
+#include "run/process.h"
 #include "text/file.h"
 
 inline const char kMsgUsage[] =

@@ -9,6 +9,7 @@
 #include "run/in_place.h"
 #include "run/messages.h"
 #include "run/page.h"
+#include "run/process.h"
 #include "text/console.h"
 #include "text/interrupt.h"
 

@@ -8,15 +8,6 @@
 #include <cstdint>
 #include <string_view>
 
-/// Sets up the process for the run: interruptions are noted rather than
-/// fatal, and a file size limit or a closed output gives a write error that
-/// the program reports, not a signal that kills it.
-void PrepareProcess();
-
-/// Whether |argument|, the first on the command line, asks for the usage:
-/// "--help" or "-h", and on Windows also "/?", as its console programs take.
-bool AsksForHelp(std::string_view argument);
-
 /// Writes |text| to standard output at once, so that it is visible before
 /// the program waits or ends. Returns false when it could not be written.
 bool ConsoleWrite(std::string_view text);

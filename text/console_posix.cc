@@ -1,41 +1,11 @@
 // The console on POSIX systems.
 #include <errno.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "text/console.h"
 #include "text/interrupt.h"
-
-// A standard stream that is closed is given /dev/null, opened so that it
-// cannot be used: otherwise the next file the program opens would take its
-// number, and prompts would be written into it. Writing to a closed standard
-// output then fails, as it should.
-static void KeepStandardStreamsTaken() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    int taken = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-    if (taken >= 0 && taken != fd) {
-      dup2(taken, fd);
-      close(taken);
-    }
-  }
-}
-
-void PrepareProcess() {
-  KeepStandardStreamsTaken();
-  // A file size limit must give a write error that is reported, and a
-  // closed pipe on standard output a failed write, not signals that kill.
-  signal(SIGXFSZ, SIG_IGN);
-  signal(SIGPIPE, SIG_IGN);
-  WatchInterruptions();
-}
-
-bool AsksForHelp(std::string_view argument) {
-  return argument == "--help" || argument == "-h";
-}
 
 bool ConsoleWrite(std::string_view text) {
   const char* p = text.data();

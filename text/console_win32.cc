@@ -7,12 +7,6 @@
 #include "text/console.h"
 #include "text/interrupt.h"
 
-void PrepareProcess() { WatchInterruptions(); }
-
-bool AsksForHelp(std::string_view argument) {
-  return argument == "--help" || argument == "-h" || argument == "/?";
-}
-
 bool ConsoleWrite(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);

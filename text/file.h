@@ -40,19 +40,6 @@ class File {
   int error_ = 0;
 };
 
-/// What kind of failure a system's error number stands for, as far as the
-/// advice given to the user goes.
-enum class FailureKind {
-  kNone,          ///< No error number: an interruption, or a check.
-  kNoSpace,       ///< The disk or the user's quota is full.
-  kRefused,       ///< Access refused, or a read-only file system.
-  kTooManyFiles,  ///< Too many open files.
-  kOther,         ///< Any other input/output error.
-};
-
-/// The kind of the system's error number |error| (0 gives kNone).
-FailureKind KindOf(int error);
-
 /// How an attempt to open a file for reading ended.
 enum class OpenReadResult {
   kOk,

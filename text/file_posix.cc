@@ -30,34 +30,6 @@ static bool Failed(File* file) {
   return false;
 }
 
-FailureKind KindOf(int error) {
-  switch (error) {
-    case 0:
-    // A name that is a folder, missing or taken: the message says enough.
-    case EISDIR:
-    case ENOTDIR:
-    case ENOTEMPTY:
-    case EEXIST:
-    case ENOENT:
-    case ELOOP:
-    case ENAMETOOLONG:
-      return FailureKind::kNone;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return FailureKind::kNoSpace;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return FailureKind::kRefused;
-    case EMFILE:
-    case ENFILE:
-      return FailureKind::kTooManyFiles;
-    default:
-      return FailureKind::kOther;
-  }
-}
-
 // Opens |path|; on failure returns false with errno as the system left it.
 static bool OpenWith(const std::string& path, int flags, mode_t mode,
                      File* file) {

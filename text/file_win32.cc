@@ -18,34 +18,6 @@ static bool Failed(File* file) {
   return false;
 }
 
-FailureKind KindOf(int error) {
-  switch (static_cast<DWORD>(error)) {
-    case 0:
-    // A name that is a folder, missing, taken or not valid: the message
-    // says enough, as on POSIX.
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-    case ERROR_INVALID_NAME:
-    case ERROR_DIRECTORY:
-    case ERROR_FILENAME_EXCED_RANGE:
-      return FailureKind::kNone;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return FailureKind::kNoSpace;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-      return FailureKind::kRefused;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return FailureKind::kTooManyFiles;
-    default:
-      return FailureKind::kOther;
-  }
-}
-
 // Files are shared for reading, writing and deleting, so that holding the
 // page open does not keep its replacement from being renamed over it.
 static bool OpenWith(const std::string& path, DWORD access, DWORD creation,

@@ -14,7 +14,7 @@ from pathlib import Path
 # Where the program's console texts live: every literal of messages.h and
 # of the Linux end of --help, and the prompts written by the dialogue and
 # the run sequence.
-MESSAGES = ("run/messages.h", "run/help_posix.cc")
+MESSAGES = ("run/messages.h", "run/process_posix.cc")
 PROMPTS = ("parameters/dialogue.cc", "run/run.cc")
 LITERAL = r'"((?:[^"\\]|\\.)*)"'
 

@@ -1,5 +1,0 @@
-// The last line of --help on Linux and other POSIX systems: the manual
-// page comes with the Debian package.
-#include "run/messages.h"
-
-extern const char kMsgHelpMore[] = "Plus de details : man brantix\n";

@@ -1,0 +1,45 @@
+// A run on Windows: the process set up, the help option, the advice for an
+// error number, and the last line of --help (the README comes in the zip
+// beside brantix.exe).
+#include <windows.h>
+
+#include "run/messages.h"
+#include "run/process.h"
+#include "text/interrupt.h"
+
+extern const char kMsgHelpMore[] =
+    "Plus de details : le fichier README.md, a cote de brantix.exe\n";
+
+void PrepareProcess() { WatchInterruptions(); }
+
+bool AsksForHelp(std::string_view argument) {
+  return argument == "--help" || argument == "-h" || argument == "/?";
+}
+
+FailureKind KindOf(int error) {
+  switch (static_cast<DWORD>(error)) {
+    case 0:
+    // A name that is a folder, missing, taken or not valid: the message
+    // says enough, as on POSIX.
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_INVALID_NAME:
+    case ERROR_DIRECTORY:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return FailureKind::kNone;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FailureKind::kNoSpace;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return FailureKind::kRefused;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return FailureKind::kTooManyFiles;
+    default:
+      return FailureKind::kOther;
+  }
+}
