@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -210,3 +212,17 @@ int OsClockGettime(clockid_t, struct timespec* now) {
   return 0;
 }
 uid_t OsGeteuid() { return 0; }
+// The process's own calls, which no fuzz target makes in a way that
+// matters: the system's.
+pid_t OsGetpid() { return getpid(); }
+int OsFcntlGetFd(int fd) { return fcntl(fd, F_GETFD); }
+int OsDup2(int fd, int to) { return dup2(fd, to); }
+int OsPoll(struct pollfd* fds, nfds_t count, int timeout) {
+  return poll(fds, count, timeout);
+}
+int OsIsatty(int fd) { return isatty(fd); }
+int OsTcflush(int fd, int queue) { return tcflush(fd, queue); }
+int OsSigaction(int number, const struct sigaction* action,
+                struct sigaction* before) {
+  return sigaction(number, action, before);
+}

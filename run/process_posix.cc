@@ -9,6 +9,7 @@
 #include "run/messages.h"
 #include "run/process.h"
 #include "text/interrupt.h"
+#include "text/os_calls.h"
 
 extern const char kMsgHelpMore[] = "Plus de details : man brantix\n";
 
@@ -18,11 +19,12 @@ extern const char kMsgHelpMore[] = "Plus de details : man brantix\n";
 // output then fails, as it should.
 static void KeepStandardStreamsTaken() {
   for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    int taken = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+    if (OsFcntlGetFd(fd) != -1 || errno != EBADF) continue;
+    int taken =
+        OsOpen("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC, 0);
     if (taken >= 0 && taken != fd) {
-      dup2(taken, fd);
-      close(taken);
+      (void)OsDup2(taken, fd);
+      (void)OsClose(taken);
     }
   }
 }
@@ -31,8 +33,11 @@ void PrepareProcess() {
   KeepStandardStreamsTaken();
   // A file size limit must give a write error that is reported, and a
   // closed pipe on standard output a failed write, not signals that kill.
-  signal(SIGXFSZ, SIG_IGN);
-  signal(SIGPIPE, SIG_IGN);
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  (void)OsSigaction(SIGXFSZ, &ignore, nullptr);
+  (void)OsSigaction(SIGPIPE, &ignore, nullptr);
   WatchInterruptions();
 }
 

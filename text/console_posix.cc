@@ -1,4 +1,4 @@
-// The console on POSIX systems.
+// The console on POSIX systems. Every system call goes through os_calls.h.
 #include <errno.h>
 #include <poll.h>
 #include <termios.h>
@@ -6,12 +6,13 @@
 
 #include "text/console.h"
 #include "text/interrupt.h"
+#include "text/os_calls.h"
 
 bool ConsoleWrite(std::string_view text) {
   const char* p = text.data();
   std::size_t left = text.size();
   while (left > 0) {
-    ssize_t put = write(STDOUT_FILENO, p, left);
+    ssize_t put = OsWrite(STDOUT_FILENO, p, left);
     if (put < 0 && errno == EINTR && !Interrupted()) continue;
     if (put <= 0) return false;
     p += put;
@@ -26,14 +27,14 @@ std::size_t ConsoleRead(char* data, std::size_t size) {
     // Waits in short steps: a signal that arrives just before the wait
     // starts is still seen within a quarter of a second.
     struct pollfd ready = {STDIN_FILENO, POLLIN, 0};
-    int events = poll(&ready, 1, 250);
+    int events = OsPoll(&ready, 1, 250);
     if (events == 0 || (events < 0 && errno == EINTR)) continue;
-    ssize_t got = read(STDIN_FILENO, data, size);
+    ssize_t got = OsRead(STDIN_FILENO, data, size);
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR && errno != EAGAIN) return 0;
   }
 }
 
 void ConsoleDropTypedAhead() {
-  if (isatty(STDIN_FILENO)) tcflush(STDIN_FILENO, TCIFLUSH);
+  if (OsIsatty(STDIN_FILENO)) (void)OsTcflush(STDIN_FILENO, TCIFLUSH);
 }

@@ -379,4 +379,4 @@ std::uint32_t CurrentUser() { return static_cast<std::uint32_t>(OsGeteuid()); }
 
 bool FilesHaveOwners() { return true; }
 
-unsigned long ProcessNumber() { return static_cast<unsigned long>(getpid()); }
+unsigned long ProcessNumber() { return static_cast<unsigned long>(OsGetpid()); }

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "text/interrupt.h"
+#include "text/os_calls.h"
 
 namespace {
 
@@ -24,11 +25,11 @@ void WatchInterruptions() {
     // A signal ignored from the start (nohup, a shell's background job)
     // was meant not to stop the run: it stays ignored.
     struct sigaction before;
-    if (sigaction(signal_number, nullptr, &before) == 0 &&
+    if (OsSigaction(signal_number, nullptr, &before) == 0 &&
         before.sa_handler == SIG_IGN) {
       continue;
     }
-    sigaction(signal_number, &action, nullptr);
+    (void)OsSigaction(signal_number, &action, nullptr);
   }
 }
 

@@ -1,4 +1,5 @@
-// The POSIX system calls that file_posix.cc makes, behind one seam.
+// The POSIX system calls that the program makes (files, the console, the
+// process's set-up and signals), behind one seam.
 // The program links os_calls_posix.cc, which forwards to the system; a test
 // program links a variant that makes a chosen call fail, or kills the
 // process at a chosen call, to prove that every failure is reported and
@@ -6,6 +7,8 @@
 #ifndef BRANTIX_TEXT_OS_CALLS_H_
 #define BRANTIX_TEXT_OS_CALLS_H_
 
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -37,6 +40,15 @@ int OsFremovexattr(int fd, const char* name);
 int OsClockGettime(clockid_t clock, struct timespec* now);
 /// geteuid(), which cannot fail.
 uid_t OsGeteuid();
+/// getpid(), which cannot fail.
+pid_t OsGetpid();
+int OsFcntlGetFd(int fd);  ///< fcntl(fd, F_GETFD).
+int OsDup2(int fd, int to);
+int OsPoll(struct pollfd* fds, nfds_t count, int timeout);
+int OsIsatty(int fd);
+int OsTcflush(int fd, int queue);
+int OsSigaction(int number, const struct sigaction* action,
+                struct sigaction* before);
 /// realpath(): the name with every link followed; |resolved| holds PATH_MAX
 /// bytes. Returns nullptr on failure.
 char* OsRealpath(const char* path, char* resolved);

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <termios.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/xattr.h>
@@ -73,4 +74,16 @@ int OsClockGettime(clockid_t clock, struct timespec* now) {
 uid_t OsGeteuid() { return geteuid(); }
 char* OsRealpath(const char* path, char* resolved) {
   return realpath(path, resolved);
+}
+pid_t OsGetpid() { return getpid(); }
+int OsFcntlGetFd(int fd) { return fcntl(fd, F_GETFD); }
+int OsDup2(int fd, int to) { return dup2(fd, to); }
+int OsPoll(struct pollfd* fds, nfds_t count, int timeout) {
+  return poll(fds, count, timeout);
+}
+int OsIsatty(int fd) { return isatty(fd); }
+int OsTcflush(int fd, int queue) { return tcflush(fd, queue); }
+int OsSigaction(int number, const struct sigaction* action,
+                struct sigaction* before) {
+  return sigaction(number, action, before);
 }

@@ -1,5 +1,5 @@
-// The platform calls of file_posix.cc with a fault injected: linked only into
-// brantix_faulty, the program that the fault sweep runs.
+// The system calls behind os_calls.h with a fault injected: linked only
+// into brantix_faulty, the program that the fault sweep runs.
 //
 // Every call behind os_calls.h is counted.
 // BRANTIX_FAULT_AT=N makes the Nth call fail (N counts from 1); with
@@ -7,8 +7,10 @@
 // gone away. With BRANTIX_FAULT_CRASH=1 the process kills itself (SIGKILL)
 // at the Nth call instead, before making it, as a power loss or a kill
 // would stop it. When BRANTIX_FAULT_LOG names a file, the program writes
-// there at exit, or just before it kills itself, "<calls> <failures>": the
-// sweep stops once a run made fewer calls than the one it was told to fail.
+// there at exit, or just before it kills itself, "<calls> <failures>
+// <console>": the sweep stops once a run made fewer calls than the one it
+// was told to fail, and <console> is 1 when a failed call was a write to
+// standard output, after which the run can print no message.
 // BRANTIX_FAULT_KIND=eintr makes the chosen call fail with EINTR instead,
 // where the system may do so (open, read, write, flock, ftruncate), and
 // BRANTIX_FAULT_KIND=short makes a chosen read or write move only half of
@@ -23,6 +25,7 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/xattr.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <string>
@@ -39,6 +42,7 @@ struct Injection {
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   long long calls = 0;
   long long failures = 0;
+  bool console_failed = false;
   const char* log = nullptr;
 };
 
@@ -66,8 +70,9 @@ Injection& State() {
 void WriteLog() {
   const Injection& s = State();
   if (s.log == nullptr || *s.log == '\0') return;
-  std::string line =
-      std::to_string(s.calls) + " " + std::to_string(s.failures) + "\n";
+  std::string line = std::to_string(s.calls) + " " +
+                     std::to_string(s.failures) + " " +
+                     (s.console_failed ? "1" : "0") + "\n";
   int fd = open(s.log, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return;
   ssize_t ignored = write(fd, line.data(), line.size());
@@ -132,7 +137,10 @@ ssize_t OsRead(int fd, void* data, size_t size) {
 }
 
 ssize_t OsWrite(int fd, const void* data, size_t size) {
-  if (Fail(ENOSPC, true)) return -1;
+  if (Fail(fd == STDOUT_FILENO ? EIO : ENOSPC, true)) {
+    if (fd == STDOUT_FILENO && errno != EINTR) State().console_failed = true;
+    return -1;
+  }
   return write(fd, data, Shortened(size));
 }
 
@@ -244,6 +252,42 @@ int OsClockGettime(clockid_t clock, struct timespec* now) {
 uid_t OsGeteuid() {
   (void)Chosen();
   return geteuid();
+}
+
+pid_t OsGetpid() {
+  (void)Chosen();
+  return getpid();
+}
+
+int OsFcntlGetFd(int fd) {
+  if (Fail(EIO)) return -1;
+  return fcntl(fd, F_GETFD);
+}
+
+int OsDup2(int fd, int to) {
+  if (Fail(EMFILE)) return -1;
+  return dup2(fd, to);
+}
+
+int OsPoll(struct pollfd* fds, nfds_t count, int timeout) {
+  if (Fail(ENOMEM, true)) return -1;
+  return poll(fds, count, timeout);
+}
+
+int OsIsatty(int fd) {
+  if (Fail(EIO)) return 0;
+  return isatty(fd);
+}
+
+int OsTcflush(int fd, int queue) {
+  if (Fail(EIO)) return -1;
+  return tcflush(fd, queue);
+}
+
+int OsSigaction(int number, const struct sigaction* action,
+                struct sigaction* before) {
+  if (Fail(EINVAL)) return -1;
+  return sigaction(number, action, before);
 }
 
 char* OsRealpath(const char* path, char* resolved) {
