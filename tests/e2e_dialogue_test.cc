@@ -1,7 +1,6 @@
 // The console dialogue, one question at a time: each answer is written only
 // once its prompt has appeared, and the answers are checked through the page
 // that the program rewrites from them.
-#include <poll.h>
 #include <unistd.h>
 
 #include <string>
@@ -18,18 +17,6 @@ std::string Prompts(std::size_t count) {
   std::string out;
   for (std::size_t i = 0; i < count; ++i) out += kPrompts[i];
   return out;
-}
-
-// True when the program prints nothing more for a while: it is waiting.
-bool StaysQuiet(Session* s) {
-  const std::size_t before = s->output.size();
-  struct pollfd p = {s->from_child, POLLIN, 0};
-  if (poll(&p, 1, 300) > 0) {
-    char buffer[4096];
-    ssize_t got = read(s->from_child, buffer, sizeof buffer);
-    if (got > 0) s->output.append(buffer, static_cast<std::size_t>(got));
-  }
-  return s->output.size() == before;
 }
 
 class DialogueTest : public SmallTableTest {
@@ -90,10 +77,10 @@ TEST_F(DialogueTest, ColumnNumber) {
   Put("page.htm", SmallTable());
   Session t = Start();
   Prompt(&t, 0);
+  // Blank lines are passed over without a new question: the output up to
+  // the next question, checked by AnswerAll, is that question alone.
   Send(&t, "\n");
-  EXPECT_TRUE(StaysQuiet(&t));
   Send(&t, " \t\r\n");
-  EXPECT_TRUE(StaysQuiet(&t));
   Send(&t, "  3\n");
   ExpectRewritten(AnswerAll(&t, Answers(), 1), 3);
 }
@@ -106,16 +93,15 @@ TEST_F(DialogueTest, EmptyAnswers) {
 }
 
 // Lines sent together with an answer are dropped: the next question waits
-// for a line of its own.
+// for a line of its own. Had a dropped line been taken, the page would show
+// it in place of the answers that follow.
 TEST_F(DialogueTest, LinesSentWithAnAnswerAreDropped) {
   Session s = Start();
   Prompt(&s, 0);
   Send(&s, "2\nEntete de trop\n");
   Prompt(&s, 1);
-  EXPECT_TRUE(StaysQuiet(&s));
   Send(&s, "Entete\nvideo.gif\nson2.gif\ncarte\nlien.htm\n");
   Prompt(&s, 2);
-  EXPECT_TRUE(StaysQuiet(&s));
   // The confirmation reads fresh input too: the "N" here is dropped.
   Send(&s, "v.gif\nN\n");
   ExpectRewritten(AnswerAll(&s, {"son2.gif\n", "carte\n", "lien.htm\nN\n"}, 3),
