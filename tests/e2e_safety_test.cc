@@ -368,6 +368,35 @@ TEST_F(SafetyTest, SharedPagesKeepWhatTheTeamSet) {
   }
 }
 
+// Windows refuses to rename over a file that another program holds open
+// without sharing its deletion: the page is opened again, checked, and
+// written in place under its journal.
+TEST_F(SafetyTest, RenameRefusedOnWindowsWritesInPlace) {
+  const char* hold = getenv("BRANTIX_HOLD");
+  if (!Windows() || hold == nullptr || !fs::exists(hold)) {
+    GTEST_SKIP() << "a Windows program holding the page";
+  }
+  Put("page.htm", kPage);
+  Put("param.txt", kParams);
+  const std::string program = getenv("BRANTIX_PROGRAM");
+  setenv("BRANTIX_PROGRAM", hold, 1);
+  Session holder = Start({"page.htm"});
+  setenv("BRANTIX_PROGRAM", program.c_str(), 1);
+  ASSERT_TRUE(WaitFor(&holder, "tenu"));
+  struct stat before, after;
+  ASSERT_EQ(stat((Folder() / "page.htm").c_str(), &before), 0);
+  RunResult r = RunOn("page.htm");
+  ASSERT_EQ(stat((Folder() / "page.htm").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "renamed, not written in place";
+  CloseInput(&holder);
+  Finish(&holder);
+  EXPECT_EQ(r.output, kConfirm);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Get("page.htm"), NewPage());
+  EXPECT_EQ(Listing(), std::vector<std::string>(
+                           {"page.htm", "page.htm.orig", "param.txt"}));
+}
+
 // A rename would cut a second name off the page: it is written in place,
 // and the journal is gone at the end (on Windows too).
 TEST_F(SafetyTest, PageWithASecondNameKeepsIt) {
