@@ -2,6 +2,7 @@
 // its own backup, a second brantix, an edit made during the run, an output
 // no one reads, and interruptions at any moment. Each run ends with a
 // message, and the page keeps its old text or gets its whole new text.
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -116,23 +117,35 @@ TEST_F(SafetyTest, SecondRunOnTheSamePageStopsAtOnce) {
 }
 
 TEST_F(SafetyTest, PageEditedBeforeTheConfirmationIsKept) {
-  Put("page.htm", kPage);
-  Put("param.txt", kParams);
-  Session s = Start({"page.htm", "-1"});
-  ASSERT_TRUE(WaitFor(&s, kConfirm));
-  const std::string edited = std::string(kPage) + "<p>ajout</p>\n";
-  Put("page.htm", edited);
-  Send(&s, "\n");
-  RunResult r = Finish(&s);
-  EXPECT_EQ(r.output,
-            std::string(kConfirm) +
-                "le fichier page.htm a ete modifie pendant l'execution : la "
-                "nouvelle version n'a pas ete enregistree");
-  EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(Get("page.htm"), edited);
-  EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
-  EXPECT_EQ(Listing(), std::vector<std::string>(
-                           {"page.htm", "page.htm.orig", "param.txt"}));
+  // An edit that changes the size, and one that keeps it and puts the
+  // modification time back: Windows keeps no change time, so there only
+  // the checksum of a page this recent can tell.
+  std::string same_size = kPage;
+  same_size[same_size.find('A')] = 'Z';
+  for (const std::string& edited :
+       {std::string(kPage) + "<p>ajout</p>\n", same_size}) {
+    Put("page.htm", kPage);
+    Put("param.txt", kParams);
+    Session s = Start({"page.htm", "-1"});
+    ASSERT_TRUE(WaitFor(&s, kConfirm));
+    struct stat before;
+    ASSERT_EQ(stat((Folder() / "page.htm").c_str(), &before), 0);
+    Put("page.htm", edited);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, (Folder() / "page.htm").c_str(), times, 0),
+              0);
+    Send(&s, "\n");
+    RunResult r = Finish(&s);
+    EXPECT_EQ(r.output,
+              std::string(kConfirm) +
+                  "le fichier page.htm a ete modifie pendant l'execution : la "
+                  "nouvelle version n'a pas ete enregistree");
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(Get("page.htm"), edited);
+    EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(kPage));
+    EXPECT_EQ(Listing(), std::vector<std::string>(
+                             {"page.htm", "page.htm.orig", "param.txt"}));
+  }
 }
 
 TEST_F(SafetyTest, OutputReadByNoOneStopsTheRun) {
@@ -600,6 +613,21 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
          EXPECT_FALSE(Marked(page));
          EXPECT_GT(kept(folder).size(), 0u) << "the half-written page is kept";
        }},
+      {"a user who may only read the page cannot put it back",
+       [&] {
+         return KillMidWrite(folder, "page.htm", As(kMember, true),
+                             [&] { make("1777"); });
+       },
+       folder, As(kStranger, false),
+       [&](const RunResult& r) {
+         EXPECT_EQ(r.output,
+                   "une execution precedente a ete interrompue pendant "
+                   "l'ecriture du fichier page.htm : impossible de le "
+                   "remettre tel qu'il etait depuis sa sauvegarde "
+                   "page.htm.orig (acces refuse)");
+         EXPECT_EQ(r.status, 255);
+         EXPECT_TRUE(Marked(page));
+       }},
       {"the page repaired by hand after the kill: nothing is put back",
        [&] {
          if (!KillMidWrite(folder, "page.htm", As(kMember, true),
@@ -705,8 +733,9 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
 }
 
 // Where files carry no mark, the journal beside the page: a name taken by
-// another file, a dangling link say, is named, and the page is not touched.
-TEST_F(SafetyTest, JournalNameTakenWhereFilesCarryNoMark) {
+// another file, a dangling link say, is named, and the page is not touched;
+// a journal that others than its owner may write is not trusted.
+TEST_F(SafetyTest, JournalWhereFilesCarryNoMark) {
   if (Windows()) GTEST_SKIP() << "the faulty seam is POSIX";
   if (getenv("BRANTIX_FAULTY") == nullptr) GTEST_SKIP() << "no faulty build";
   Put("page.htm", kPage);
@@ -714,18 +743,29 @@ TEST_F(SafetyTest, JournalNameTakenWhereFilesCarryNoMark) {
   fs::create_hard_link(Folder() / "page.htm", Folder() / "lien.htm");
   struct stat st;
   ASSERT_EQ(stat((Folder() / "page.htm").c_str(), &st), 0);
-  char journal[64];
-  std::snprintf(journal, sizeof journal, ".brantix-%016llx-%016llx.journal",
+  char name[64];
+  std::snprintf(name, sizeof name, ".brantix-%016llx-%016llx.journal",
                 static_cast<unsigned long long>(st.st_dev),
                 static_cast<unsigned long long>(st.st_ino));
-  fs::create_symlink("nulle-part", Folder() / journal);
+  const std::string journal = (fs::canonical(Folder()) / name).string();
+  fs::create_symlink("nulle-part", journal);
   RunResult r =
       RunFaulty(Folder(), "page.htm", {}, {"BRANTIX_FAULT_NO_ATTRIBUTES=1"});
-  EXPECT_EQ(r.output, std::string(kConfirm) + "le nom du journal " +
-                          (fs::canonical(Folder()) / journal).string() +
+  EXPECT_EQ(r.output, std::string(kConfirm) + "le nom du journal " + journal +
                           " du fichier page.htm est deja pris : supprimez ce "
                           "fichier, puis relancez brantix ; le fichier n'a "
                           "pas ete modifie");
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(Get("page.htm"), kPage);
+
+  fs::remove(journal);
+  WriteBytes(journal, "brantix 2\n");
+  chmod(journal.c_str(), 0664);
+  r = RunFaulty(Folder(), "page.htm", {}, {"BRANTIX_FAULT_NO_ATTRIBUTES=1"});
+  EXPECT_EQ(r.output, "le journal " + journal +
+                          " du fichier page.htm n'est pas fiable : rien n'a "
+                          "ete remis ; verifiez page.htm et sa sauvegarde, "
+                          "puis supprimez le journal");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Get("page.htm"), kPage);
 }
