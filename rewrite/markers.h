@@ -14,9 +14,7 @@
 #include <cstring>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "text/vector.h"
 
 /// The markers, by what they mean to the rewrite.
 enum class Marker : unsigned char {
@@ -55,7 +53,7 @@ constexpr unsigned MarkerBit(Marker marker) {
 /// The set of all four markers.
 constexpr unsigned kAllMarkers = 0xF;
 
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
 /// What a block's sorting compares: the 16 bytes at |p|, and the 16 two
 /// bytes on, each a marker's third byte.
 struct BlockBytes {
@@ -87,7 +85,7 @@ unsigned MarkerCandidatesPortable(const char* p, unsigned wanted = kAllMarkers);
 /// its constants kept in registers.
 template <unsigned kWanted>
 inline unsigned MarkerCandidatesOf(const char* p) {
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
   const auto [first, third] = LoadBlock(p);
   constexpr bool kRow = (kWanted & MarkerBit(Marker::kRow)) != 0;
   constexpr bool kCellEnd = (kWanted & MarkerBit(Marker::kCellEnd)) != 0;
@@ -134,7 +132,7 @@ unsigned CellScanCandidatesPortable(const char* p);
 
 /// The same, 16 positions at a time.
 inline unsigned CellScanCandidates(const char* p) {
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
   const auto [first, third] = LoadBlock(p);
   const __m128i cell_end =
       _mm_and_si128(BytesAre(first, '<'), BytesAre(third, 't'));
@@ -167,7 +165,7 @@ class CandidateWalk {
       if (block_ > last_block_) return false;
       mask_ = kSort(text_ + block_);
     }
-    *at = block_ + static_cast<unsigned>(__builtin_ctz(mask_));
+    *at = block_ + LowestBit(mask_);
     mask_ &= mask_ - 1;
     return true;
   }
@@ -225,8 +223,7 @@ class MarkerScan {
     unsigned mask = mask_;
     for (;;) {
       while (mask != 0) {
-        const std::size_t i =
-            block + static_cast<unsigned>(__builtin_ctz(mask));
+        const std::size_t i = block + LowestBit(mask);
         mask &= mask - 1;
         if (WholeMarker(text + i, text_.size() - i, marker) &&
             (wanted_ & MarkerBit(*marker)) != 0) {
