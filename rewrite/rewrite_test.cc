@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -12,6 +14,7 @@
 
 #include "rewrite/markers.h"
 #include "tests/expected_cells.h"
+#include "tests/rewrite_model.h"
 #include "tests/text_model.h"
 
 namespace {
@@ -414,6 +417,144 @@ TEST_F(RewriteTest, MarkersInsideOnePiece) {
                           "<td>\n" + long_cell + HeadingCell("Entete") +
                           "</tr>\n" + "<tr>\n<td>\n" + nul_sound + nul_cell +
                           Map(1, "") + "</tr>\n"));
+}
+
+// Pieces of line for the random pages: markers, their halves, near misses,
+// NULs and lone CRs.
+const char* const kTokens[] = {"<tr>",
+                               "</td>",
+                               "<td>",
+                               "</tr>",
+                               "son.gif",
+                               "..///films/a/b.htm",
+                               "<img src=\"../son.gif\">",
+                               "<t",
+                               "r>",
+                               "</t",
+                               "d>",
+                               "son.",
+                               "gif",
+                               "..",
+                               "///",
+                               "\0",
+                               "\r",
+                               "<TR>",
+                               "\t"};
+
+// A random page of about |size| bytes: table rows of three lines a cell,
+// each cell holding text, a sound icon, a link path or both, among lines of
+// tokens and filler, short ones and, for a share of the page, lines of 505
+// to 2000 bytes; LF, CR LF or mixed line ends.
+std::string RandomPage(std::mt19937& rng, std::size_t size) {
+  const unsigned ends = rng() % 3;
+  const unsigned long_percent = std::vector<unsigned>{2, 30, 90}[rng() % 3];
+  const char* const mixed[] = {"\n", "\r\n", "\r\r\n", "\n\r", "\r"};
+  const auto eol = [&]() -> std::string {
+    if (ends == 0) return "\n";
+    if (ends == 1) return "\r\n";
+    return mixed[rng() % 5];
+  };
+  const auto noise = [&](std::size_t length) {
+    std::string line;
+    while (line.size() < length) {
+      if (rng() % 100 < 15) {
+        const char* token = kTokens[rng() % std::size(kTokens)];
+        line += *token == '\0' ? "\0"s : token;
+      } else {
+        line.append(1 + rng() % 40, "abcdefghij xyz<>./"[rng() % 18]);
+      }
+    }
+    if (rng() % 2 == 0) line.resize(length);
+    return line;
+  };
+  std::string page;
+  while (page.size() < size) {
+    const unsigned kind = rng() % 100;
+    if (kind < long_percent) {
+      page += noise(505 + rng() % 1496) + eol();
+    } else if (kind < long_percent + (100 - long_percent) / 2) {
+      page += "<tr>" + eol();
+      for (unsigned cell = rng() % 6; cell > 0; --cell) {
+        page += "\t<td>" + eol() + "\t";
+        // Text, sound icons and link paths, one or two of each, and now
+        // and then a long run of tokens.
+        for (unsigned part = rng() % 4; part > 0; --part) {
+          switch (rng() % 5) {
+            case 0:
+              page += "<img src=\"../images/son.gif\"> ";
+              break;
+            case 1:
+              page += "<a href=\"..///extraits/la_mer.htm\">La mer</a>";
+              break;
+            case 2:
+              page += "..///autre/chemin/" + std::to_string(rng() % 1000);
+              break;
+            case 3:
+              page += noise(rng() % 30);
+              break;
+            default:
+              page += noise(rng() % 8 == 0 ? 400 + rng() % 800 : 3);
+              break;
+          }
+        }
+        page += eol() + "\t</td>" + eol();
+      }
+      page += "</tr>" + eol();
+    } else {
+      page += noise(rng() % 61) + eol();
+    }
+  }
+  return page;
+}
+
+// The rewrite and the model agree on random pages from 1 KiB to some
+// hundreds of KiB, read in pieces of many sizes, with any column (NumeroMap
+// near its wrap now and then) and any page name length.
+TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
+  std::mt19937 rng(2027);
+  const std::size_t reads[] = {7,   100,  511,   512,
+                               513, 4096, 65536, kTextBufferSize};
+  const std::int32_t columns[] = {-1, 0, 1, 1, 2, 2, 3, 5, 40, INT_MAX};
+  int with_cells = 0;  // Pages given new cells: the test's own check.
+  for (int round = 0; round < 36; ++round) {
+    // Sizes spread evenly over their logarithm, 1 KiB to 320 KiB.
+    const std::size_t size = static_cast<std::size_t>(
+        1024.0 * std::pow(320.0, static_cast<double>(round % 12) / 11.0));
+    const std::string backup = RandomPage(rng, size);
+    ModelAnswers a;
+    a.column = columns[rng() % std::size(columns)];
+    a.heading = "Entete";
+    a.icon1 = "video.gif";
+    a.icon2 = "son2.gif";
+    a.map = "carte";
+    a.link_file = "lien.htm";
+    const std::size_t name_length = rng() % 251;
+    const std::int32_t first_map = rng() % 4 == 0 ? INT_MAX - 2 : 0;
+    ParamColonne param =
+        Params(a.column, a.heading, a.icon1, a.icon2, a.map, a.link_file);
+    const std::string expected =
+        ModelRewrite(backup, a, name_length, first_map);
+    if (expected.size() > LoneLfToCrLf(backup).size()) ++with_cells;
+    for (int read = 0; read < 2; ++read) {
+      // A byte at a time on the small pages only: it costs the most.
+      const std::size_t capacity =
+          size <= 2048 && read == 0 ? 1 : reads[rng() % std::size(reads)];
+      const std::size_t out_capacity =
+          rng() % 2 == 0 ? kTextBufferSize : 2 + rng() % 1100;
+      std::string rewritten;
+      TextReader reader(backup, capacity);
+      TextWriter writer(&rewritten, out_capacity);
+      EtatReecriture state;
+      state.NumeroMap = first_map;
+      ASSERT_EQ(RewriteTable(&reader, &writer, param, name_length, &state),
+                RewriteEnd::kOk);
+      ASSERT_TRUE(writer.Flush());
+      ASSERT_EQ(FirstDifference(rewritten, expected), "")
+          << "round " << round << ", " << backup.size() << " bytes, column "
+          << a.column << ", reads of " << capacity;
+    }
+  }
+  EXPECT_GE(with_cells, 24);
 }
 
 // The vector and the portable sorting of marker starts agree, and the search
