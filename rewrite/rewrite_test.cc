@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rewrite/markers.h"
+#include "rewrite/pieces.h"
 #include "tests/expected_cells.h"
 #include "tests/rewrite_model.h"
 #include "tests/text_model.h"
@@ -68,7 +69,7 @@ class RewriteTest : public ::testing::Test {
       TextWriter writer(&pages[i]);
       state_ = EtatReecriture();
       EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
-                RewriteEnd::kOk);
+                TextEnd::kOk);
       EXPECT_TRUE(writer.Flush());
     }
     EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
@@ -547,7 +548,7 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
       EtatReecriture state;
       state.NumeroMap = first_map;
       ASSERT_EQ(RewriteTable(&reader, &writer, param, name_length, &state),
-                RewriteEnd::kOk);
+                TextEnd::kOk);
       ASSERT_TRUE(writer.Flush());
       ASSERT_EQ(FirstDifference(rewritten, expected), "")
           << "round " << round << ", " << backup.size() << " bytes, column "
@@ -557,44 +558,85 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
   EXPECT_GE(with_cells, 24);
 }
 
-// The vector and the portable sorting of marker starts agree, and the search
-// finds exactly the markers that are there, in texts made of the markers'
-// own bytes, near the ends of the text and of the search.
+// The piece rule on the reader's bytes, which have every LF after a CR:
+// where a piece ends (the reader's and the rewrite's arithmetic), where the
+// piece that holds a byte starts, and where the piece that holds a marker's
+// bytes ends.
+TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
+  std::mt19937 rng(99);
+  const char alphabet[] = {'a', '\r', '\n', '\0'};
+  for (int round = 0; round < 300; ++round) {
+    std::string raw;
+    std::size_t size = rng() % 3000;
+    for (std::size_t i = 0; i < size; ++i) {
+      unsigned pick = rng() % (round % 2 == 0 ? 600 : 8);
+      raw += pick < 4 ? alphabet[pick] : 'a';
+    }
+    const std::string bytes = LoneLfToCrLf(raw);
+    std::size_t at = 0;
+    for (const std::string& piece : PiecesOf(CrLfToLf(bytes))) {
+      const std::size_t end = PieceLength(std::string_view(bytes).substr(at));
+      ASSERT_EQ(CrLfToLf(bytes.substr(at, end)), piece) << round;
+      ASSERT_EQ(PieceEndFrom(bytes, true, at), at + end) << round;
+      // Without the rest of the text, the end is told or said unseen.
+      const std::string_view part = std::string_view(bytes).substr(0, at + 40);
+      const std::size_t part_end = PieceEndFrom(part, false, at);
+      ASSERT_TRUE(part_end == at + end ||
+                  (part_end == kPieceUnseen && at + end >= part.size()))
+          << round;
+      for (std::size_t i = at; i < at + end; ++i) {
+        if (bytes[i] == '\n') continue;
+        ASSERT_EQ(PieceStartOf(bytes, 0, i), at) << round << " " << i;
+        // Five bytes without a line end, as a marker would be.
+        const std::string_view five = std::string_view(bytes).substr(i, 5);
+        if (five.size() < 5 || five.find_first_of("\r\n") != five.npos) {
+          continue;
+        }
+        std::size_t known = 0;
+        ASSERT_EQ(PieceEndAround(bytes, true, &known, i, 5),
+                  i + 5 <= at + end ? at + end : kPieceCut)
+            << round << " " << i;
+        // From the piece's own start, and with the text cut short after it.
+        known = at;
+        const std::size_t around = PieceEndAround(
+            std::string_view(bytes).substr(0, i + 5), false, &known, i, 5);
+        ASSERT_TRUE(around == kPieceUnseen || around == kPieceCut ||
+                    around == at + end)
+            << round << " " << i;
+      }
+      at += end;
+    }
+    ASSERT_EQ(at, bytes.size());
+  }
+}
+
+// The vector and the portable sortings of marker starts agree, and the
+// walk over them gives exactly the positions of the rule, in texts made of
+// the markers' own bytes followed by zeros, as the reader's view is.
 TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
   std::mt19937 rng(13);
   const char alphabet[] = "<tr>/dson.gif\n";
-  const Marker all[] = {Marker::kRow, Marker::kCellEnd, Marker::kSound,
-                        Marker::kLink};
   for (int round = 0; round < 20000; ++round) {
     std::string text(rng() % 90, 'x');
     for (char& ch : text) ch = alphabet[rng() % (sizeof alphabet - 1)];
-    if (text.size() >= kBlockView) {
-      const std::size_t at = rng() % (text.size() - kBlockView + 1);
-      ASSERT_EQ(MarkerCandidates(text.data() + at),
-                MarkerCandidatesPortable(text.data() + at));
-      // And the sortings of the rows' quick path.
-      const char* p = text.data() + at;
-      constexpr unsigned kRow = MarkerBit(Marker::kRow);
-      ASSERT_EQ(RowCandidates(p), MarkerCandidatesPortable(p, kRow));
+    const std::size_t size = text.size();
+    text.append(kBlockView, '\0');
+    if (size >= kBlockView) {
+      const char* p = text.data() + rng() % (size - kBlockView + 1);
+      ASSERT_EQ(RowCandidates(p), RowCandidatesPortable(p));
+      ASSERT_EQ(CellEndCandidates(p), CellEndCandidatesPortable(p));
       ASSERT_EQ(CellScanCandidates(p), CellScanCandidatesPortable(p));
     }
-    const unsigned wanted = 1 + rng() % 15;
-    const std::size_t from = text.empty() ? 0 : rng() % text.size();
-    const std::size_t limit = from + rng() % (text.size() - from + 1);
-    std::vector<std::pair<std::size_t, Marker>> expected;
-    for (std::size_t i = from; i < limit; ++i) {
-      for (Marker m : all) {
-        if ((wanted & MarkerBit(m)) != 0 &&
-            std::string_view(text).substr(i).starts_with(MarkerText(m))) {
-          expected.emplace_back(i, m);
-        }
+    const std::size_t from = size == 0 ? 0 : rng() % size;
+    std::vector<std::size_t> expected, found;
+    for (std::size_t i = from; i < size; ++i) {
+      if (text[i] == '.' || (text[i] == '<' && text[i + 2] == 't')) {
+        expected.push_back(i);
       }
     }
-    std::vector<std::pair<std::size_t, Marker>> found;
+    Candidates<CellScanCandidates> walk(text.data(), from, size);
     std::size_t at;
-    Marker marker;
-    MarkerScan scan(text, from, limit, wanted);
-    while (scan.Next(&at, &marker)) found.emplace_back(at, marker);
+    while (walk.Next(&at)) found.push_back(at);
     ASSERT_EQ(found, expected) << text;
   }
 }

@@ -96,50 +96,6 @@ TEST_F(TextFileTest, MatchesTheRulesForAnyTextAndBuffer) {
   }
 }
 
-// The piece rule on the reader's bytes, which have every LF after a CR:
-// where a piece ends, where the piece that holds a byte starts, and where
-// the piece that holds a marker's bytes ends.
-TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
-  std::mt19937 rng(99);
-  const char alphabet[] = {'a', '\r', '\n', '\0'};
-  for (int round = 0; round < 300; ++round) {
-    std::string raw;
-    std::size_t size = rng() % 3000;
-    for (std::size_t i = 0; i < size; ++i) {
-      unsigned pick = rng() % (round % 2 == 0 ? 600 : 8);
-      raw += pick < 4 ? alphabet[pick] : 'a';
-    }
-    const std::string bytes = LoneLfToCrLf(raw);
-    std::size_t at = 0;
-    for (const std::string& piece : PiecesOf(CrLfToLf(bytes))) {
-      const std::size_t end = PieceLength(std::string_view(bytes).substr(at));
-      ASSERT_EQ(CrLfToLf(bytes.substr(at, end)), piece) << round;
-      for (std::size_t i = at; i < at + end; ++i) {
-        if (bytes[i] == '\n') continue;
-        ASSERT_EQ(PieceStartOf(bytes, 0, i), at) << round << " " << i;
-        // A piece that is a whole line is found from any start before it.
-        const bool line = bytes[at + end - 1] == '\n' &&
-                          (at == 0 || bytes[at - 1] == '\n') &&
-                          end <= kPieceMax;
-        std::size_t line_start = 0;
-        ASSERT_EQ(ShortLinePieceEnd(bytes, &line_start, i), line ? at + end : 0)
-            << round << " " << i;
-        // Five bytes without a line end, as a marker would be.
-        const std::string_view five = std::string_view(bytes).substr(i, 5);
-        if (five.size() < 5 || five.find_first_of("\r\n") != five.npos) {
-          continue;
-        }
-        std::size_t known = 0;
-        ASSERT_EQ(PieceEndAround(bytes, true, &known, i, 5),
-                  i + 5 <= at + end ? at + end : kPieceCut)
-            << round << " " << i;
-      }
-      at += end;
-    }
-    ASSERT_EQ(at, bytes.size());
-  }
-}
-
 TEST_F(TextFileTest, WritingTurnsEachLfIntoCrLf) {
   EXPECT_EQ(Written({"a\nb\n", "\n", "c\rd"}), "a\r\nb\r\n\r\nc\rd");
   EXPECT_EQ(Written({std::string("\0\x1A\n", 3)}),
@@ -187,7 +143,7 @@ TEST_F(TextFileTest, CopyTextMatchesPiecesWrittenBack) {
         ASSERT_TRUE(writer.WriteText(piece));
       }
     }
-    ASSERT_EQ(reader.CopyText(&writer), CopyEnd::kDone);
+    ASSERT_EQ(reader.CopyText(&writer), TextEnd::kOk);
     ASSERT_TRUE(writer.Flush());
     ASSERT_TRUE(copy.Flush());
     ASSERT_EQ(out, LoneLfToCrLf(raw)) << round;
