@@ -34,6 +34,14 @@ std::int32_t FirstMap(FuzzedDataProvider& fdp) {
          fdp.ConsumeIntegralInRange<std::int32_t>(0, 3);
 }
 
+// An answer of at most |capacity| bytes, any byte but LF: the answers are
+// lines of the dialogue or of param.txt.
+std::string Answer(FuzzedDataProvider& fdp, std::size_t capacity) {
+  std::string answer = fdp.ConsumeRandomLengthString(capacity);
+  std::erase(answer, '\n');
+  return answer;
+}
+
 // Pages built from a script stay small enough to run fast.
 constexpr std::size_t kMaxBuiltPage = 48 * 1024;
 
@@ -190,11 +198,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           ? fdp.ConsumeIntegralInRange<std::size_t>(2, 1100)
           : kTextBufferSize;
   const std::int32_t first_map = FirstMap(fdp);
-  a.heading = fdp.ConsumeRandomLengthString(251);
-  a.icon1 = fdp.ConsumeRandomLengthString(27);
-  a.icon2 = fdp.ConsumeRandomLengthString(27);
-  a.map = fdp.ConsumeRandomLengthString(27);
-  a.link_file = fdp.ConsumeRandomLengthString(27);
+  a.heading = Answer(fdp, 251);
+  a.icon1 = Answer(fdp, 27);
+  a.icon2 = Answer(fdp, 27);
+  a.map = Answer(fdp, 27);
+  a.link_file = Answer(fdp, 27);
   const std::size_t read_step = in_capacity;
   const std::string page = fdp.ConsumeBool()
                                ? BuiltPage(fdp, read_step)
