@@ -222,13 +222,13 @@ Step CountCells(const Walk& w, std::string_view view, bool last,
       w.state->CompteCellules = 0;
       if (w.param->NumeroColonne <= 0) return Step::kCell;
       *stage = Stage::kCountCells;
-      [[fallthrough]];
+      break;
     case Stage::kCountCells:
-      // Only a data row's scan watches for sound icons and link paths.
-      return w.state->EnteteFaite ? CountCells<true>(w, view, last, at)
-                                  : CountCells<false>(w, view, last, at);
+      break;
   }
-  return Step::kEnded;
+  // Only a data row's scan watches for sound icons and link paths.
+  return w.state->EnteteFaite ? CountCells<true>(w, view, last, at)
+                              : CountCells<false>(w, view, last, at);
 }
 
 // Writes the new cell of the row: the heading cell in the first row, then

@@ -16,6 +16,7 @@
 #include "rewrite/pieces.h"
 #include "tests/expected_cells.h"
 #include "tests/rewrite_model.h"
+#include "tests/test_util.h"
 #include "tests/text_model.h"
 
 namespace {
@@ -556,6 +557,35 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
     }
   }
   EXPECT_GE(with_cells, 24);
+}
+
+// A read or a write that fails ends the rewrite with that error.
+TEST(RewriteModelTest, ReadAndWriteErrorsEndTheRewrite) {
+  ScratchDir dir;
+  File in, out;
+  int error = 0;
+  ASSERT_TRUE(CreateExclusive(dir / "in", &in, &error));
+  ASSERT_TRUE(CreateExclusive(dir / "out", &out, &error));
+  // Closed, their handles are gone: the system refuses to use them.
+  ASSERT_TRUE(CloseFile(&in));
+  ASSERT_TRUE(CloseFile(&out));
+  const ParamColonne param = Params(1);
+  std::string rewritten;
+  TextReader unreadable(std::move(in));
+  TextWriter writer(&rewritten);
+  EtatReecriture state;
+  EXPECT_EQ(RewriteTable(&unreadable, &writer, param, 8, &state),
+            TextEnd::kReadError);
+  const std::string page = EveryLfToCrLf(SmallTable());
+  for (std::size_t capacity : {std::size_t{2}, std::size_t{100}}) {
+    TextReader reader(page, 16);
+    TextWriter unwritable(std::move(out), capacity);
+    state = EtatReecriture();
+    EXPECT_EQ(RewriteTable(&reader, &unwritable, param, 8, &state),
+              TextEnd::kWriteError)
+        << capacity;
+    out = File();
+  }
 }
 
 // The piece rule on the reader's bytes, which have every LF after a CR:

@@ -167,6 +167,17 @@ TEST_F(TextFileTest, LongTextsPassTheBufferWhole) {
   big[2500] = '\n';
   EXPECT_EQ(Written({"ab", big, "c\n", std::string(700, 'y')}, 512),
             "ab" + LoneLfToCrLf(big) + "c\r\n" + std::string(700, 'y'));
+  // To a file, flushed behind as it goes past each step, then to the disk.
+  File file;
+  int error = 0;
+  ASSERT_TRUE(CreateExclusive(dir_ / "big", &file, &error));
+  TextWriter writer(std::move(file));
+  writer.FlushBehind();
+  const std::string step(kFlushBehindStep / 4 + 3, 'z');
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(writer.WriteStraight(step));
+  ASSERT_TRUE(writer.WriteUnchanged("fin"));
+  ASSERT_TRUE(writer.FinishToDisk());
+  EXPECT_EQ(ReadBytes(dir_ / "big"), step + step + step + step + step + "fin");
 }
 
 // The vector and the portable line-end change give the same bytes, those
@@ -229,6 +240,24 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
   TextReader reader(std::move(file));
   std::string_view piece;
   EXPECT_EQ(reader.ReadPiece(&piece), PieceResult::kError);
+  // A copy made while reading that cannot be written stops the reading,
+  // and the writer keeps its failure.
+  File closed;
+  ASSERT_TRUE(CreateExclusive(dir_ / "copy", &closed, &error));
+  ASSERT_TRUE(CloseFile(&closed));
+  TextWriter copy(std::move(closed), 16);
+  TextReader source(std::string(100, 'a'), 16);
+  source.CopyWhileReading(&copy);
+  EXPECT_EQ(source.ReadPiece(&piece), PieceResult::kError);
+  EXPECT_TRUE(copy.failed());
+  EXPECT_FALSE(copy.WriteUnchanged("x"));
+  copy.Close();
+  // Asked for more while its view is longer than kViewKept, the reader has
+  // no room for a read: an error, not the end of the text.
+  TextReader full(std::string(4 * kViewKept, 'a'), 1);
+  bool read = true;
+  while (read && !full.AtEnd()) read = full.ReadMore();
+  EXPECT_FALSE(read);
 }
 
 TEST_F(TextFileTest, OpenFailures) {
