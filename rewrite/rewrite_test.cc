@@ -16,7 +16,6 @@
 #include "rewrite/pieces.h"
 #include "tests/expected_cells.h"
 #include "tests/rewrite_model.h"
-#include "tests/test_util.h"
 #include "tests/text_model.h"
 
 namespace {
@@ -559,32 +558,25 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
   EXPECT_GE(with_cells, 24);
 }
 
-// A read or a write that fails ends the rewrite with that error.
+// A read or a write that fails ends the rewrite with that error: here
+// the reader's and the writer's files are none, and refuse every use.
 TEST(RewriteModelTest, ReadAndWriteErrorsEndTheRewrite) {
-  ScratchDir dir;
-  File in, out;
-  int error = 0;
-  ASSERT_TRUE(CreateExclusive(dir / "in", &in, &error));
-  ASSERT_TRUE(CreateExclusive(dir / "out", &out, &error));
-  // Closed, their handles are gone: the system refuses to use them.
-  ASSERT_TRUE(CloseFile(&in));
-  ASSERT_TRUE(CloseFile(&out));
   const ParamColonne param = Params(1);
   std::string rewritten;
-  TextReader unreadable(std::move(in));
+  TextReader unreadable{File()};
   TextWriter writer(&rewritten);
   EtatReecriture state;
   EXPECT_EQ(RewriteTable(&unreadable, &writer, param, 8, &state),
             TextEnd::kReadError);
+  // The first span, or the first cell, does not fit in the buffer.
   const std::string page = EveryLfToCrLf(SmallTable());
   for (std::size_t capacity : {std::size_t{2}, std::size_t{100}}) {
     TextReader reader(page, 16);
-    TextWriter unwritable(std::move(out), capacity);
+    TextWriter unwritable(File(), capacity);
     state = EtatReecriture();
     EXPECT_EQ(RewriteTable(&reader, &unwritable, param, 8, &state),
               TextEnd::kWriteError)
         << capacity;
-    out = File();
   }
 }
 

@@ -168,9 +168,11 @@ TEST_F(TextFileTest, LongTextsPassTheBufferWhole) {
   EXPECT_EQ(Written({"ab", big, "c\n", std::string(700, 'y')}, 512),
             "ab" + LoneLfToCrLf(big) + "c\r\n" + std::string(700, 'y'));
   // To a file, flushed behind as it goes past each step, then to the disk.
+  WriteBytes(dir_ / "big", "");
   File file;
-  int error = 0;
-  ASSERT_TRUE(CreateExclusive(dir_ / "big", &file, &error));
+  bool writable = false;
+  ASSERT_EQ(OpenForUpdate(dir_ / "big", &file, &writable), OpenReadResult::kOk);
+  ASSERT_TRUE(writable);
   TextWriter writer(std::move(file));
   writer.FlushBehind();
   const std::string step(kFlushBehindStep / 4 + 3, 'z');
@@ -240,12 +242,9 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
   TextReader reader(std::move(file));
   std::string_view piece;
   EXPECT_EQ(reader.ReadPiece(&piece), PieceResult::kError);
-  // A copy made while reading that cannot be written stops the reading,
-  // and the writer keeps its failure.
-  File closed;
-  ASSERT_TRUE(CreateExclusive(dir_ / "copy", &closed, &error));
-  ASSERT_TRUE(CloseFile(&closed));
-  TextWriter copy(std::move(closed), 16);
+  // A copy made while reading that cannot be written (its writer has no
+  // file open) stops the reading, and the writer keeps its failure.
+  TextWriter copy(File(), 16);
   TextReader source(std::string(100, 'a'), 16);
   source.CopyWhileReading(&copy);
   EXPECT_EQ(source.ReadPiece(&piece), PieceResult::kError);
