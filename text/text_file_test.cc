@@ -245,7 +245,8 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
   // A copy made while reading that cannot be written (its writer has no
   // file open) stops the reading, and the writer keeps its failure.
   TextWriter copy(File(), 16);
-  TextReader source(std::string(100, 'a'), 16);
+  const std::string text(4 * kViewKept, 'a');
+  TextReader source(text, 16);
   source.CopyWhileReading(&copy);
   EXPECT_EQ(source.ReadPiece(&piece), PieceResult::kError);
   EXPECT_TRUE(copy.failed());
@@ -253,7 +254,7 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
   copy.Close();
   // Asked for more while its view is longer than kViewKept, the reader has
   // no room for a read: an error, not the end of the text.
-  TextReader full(std::string(4 * kViewKept, 'a'), 1);
+  TextReader full(text, 1);
   bool read = true;
   while (read && !full.AtEnd()) read = full.ReadMore();
   EXPECT_FALSE(read);
