@@ -7,9 +7,12 @@ For a change that must not change what the program writes: BEFORE is the
 program built before it (for instance from a git worktree of the previous
 commit), AFTER the one built with it. Each page is over 256 KiB, with lines
 of 505 to 2000 bytes among short ones, lone CRs, NULs, table markers and
-their halves, and LF, CR LF or mixed line ends; each run is "p.htm -1" with
-a random param.txt and Enter on standard input. The new page, the backup,
-the output and the exit status must be the same. COUNT pages (1000 by
+their halves, and LF, CR LF or mixed line ends; each run is "NAME -1" with
+a random param.txt and Enter on standard input. The page's name has a
+random length, from 1 to 250 bytes, sometimes in a subfolder (the link path
+follows the name's length); a third of the pages have a second hard link,
+so that the page is written in place. The new page, the backup, the second
+link, the output and the exit status must be the same. COUNT pages (1000 by
 default); stops at the first difference and keeps its folder.
 """
 import os
@@ -62,20 +65,36 @@ def make_param(rng):
     return b"\n".join([column] + texts) + b"\n"
 
 
-def run(program, folder, page, param):
-    """Runs |program| on |page| in |folder|: status, output and files."""
-    os.makedirs(folder)
-    with open(os.path.join(folder, "p.htm"), "wb") as f:
+NAME_BYTES = "abcdefghijklmnopqrstuvwxyz0123456789_."
+
+
+def make_name(rng):
+    """A random page name of 1 to 250 bytes, a fifth of them in a folder."""
+    folder = "d/" if rng.random() < 0.2 else ""
+    length = rng.randint(len(folder) + 1, 250)
+    rest = length - len(folder)
+    name = rng.choice(NAME_BYTES[:36]) + "".join(
+        rng.choice(NAME_BYTES) for _ in range(rest - 1))
+    return folder + name
+
+
+def run(program, folder, page, param, name, linked):
+    """Runs |program| on |page| named |name| in |folder|, with a second hard
+    link when |linked|: status, output and files."""
+    os.makedirs(os.path.join(folder, "d"))
+    with open(os.path.join(folder, name), "wb") as f:
         f.write(page)
+    if linked:
+        os.link(os.path.join(folder, name), os.path.join(folder, "second"))
     with open(os.path.join(folder, "param.txt"), "wb") as f:
         f.write(param)
-    done = subprocess.run([program, "p.htm", "-1"], cwd=folder, input=b"\n",
+    done = subprocess.run([program, name, "-1"], cwd=folder, input=b"\n",
                           capture_output=True, timeout=120, check=False)
     files = {}
-    for name in ("p.htm", "p.htm.orig"):
-        path = os.path.join(folder, name)
-        with open(path, "rb") as f:
-            files[name] = f.read()
+    for path in (name, name + ".orig", "second" if linked else None):
+        if path is not None:
+            with open(os.path.join(folder, path), "rb") as f:
+                files[path] = f.read()
     return done.returncode, done.stdout, files
 
 
@@ -87,20 +106,28 @@ def main():
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 1000
     seed = int(sys.argv[4]) if len(sys.argv) > 4 else 1
     work = tempfile.mkdtemp(prefix="brantix-compare-")
-    with_cells = 0
+    with_cells = linked_pages = in_folder = 0
     for i in range(count):
         rng = random.Random(seed * 1000003 + i)
         page, param = make_page(rng), make_param(rng)
-        a = run(before, os.path.join(work, "before"), page, param)
-        b = run(after, os.path.join(work, "after"), page, param)
+        name, linked = make_name(rng), rng.random() < 1 / 3
+        a = run(before, os.path.join(work, "before"), page, param, name,
+                linked)
+        b = run(after, os.path.join(work, "after"), page, param, name, linked)
         if a != b:
             sys.exit("page %d differs: see %s" % (i, work))
-        if a[2]["p.htm"] != a[2]["p.htm.orig"]:
+        if a[0] != 0:
+            sys.exit("page %d: status %d: see %s" % (i, a[0], work))
+        if a[2][name] != a[2][name + ".orig"]:
             with_cells += 1
+        linked_pages += linked
+        in_folder += name.startswith("d/")
         shutil.rmtree(os.path.join(work, "before"))
         shutil.rmtree(os.path.join(work, "after"))
     shutil.rmtree(work)
-    print("%d pages, all the same (%d given new cells)" % (count, with_cells))
+    print("%d pages, all the same (%d given new cells, %d with a second "
+          "hard link, %d in a subfolder)"
+          % (count, with_cells, linked_pages, in_folder))
 
 
 main()

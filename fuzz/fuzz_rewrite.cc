@@ -1,7 +1,5 @@
-// The rewrite over any page with any parameters, against a model that knows
-// nothing of the program's code: it walks the line pieces of the page as
-// plain strings, follows the rules of where each new cell goes, and writes
-// the cells from their text typed out by hand (tests/expected_cells.h). The
+// The rewrite over any page with any parameters, against the model of
+// tests/rewrite_model.h, which knows nothing of the program's code. The
 // rewritten page must equal the model's bytes exactly, and the rewrite must
 // end.
 //
@@ -17,7 +15,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <string>
@@ -25,16 +22,9 @@
 
 #include "fuzz/expect.h"
 #include "rewrite/rewrite.h"
-#include "tests/expected_cells.h"
-#include "tests/text_model.h"
+#include "tests/rewrite_model.h"
 
 namespace {
-
-// The six answers, as plain strings.
-struct Answers {
-  std::int32_t column = 0;
-  std::string heading, icon1, icon2, map, link_file;
-};
 
 // The map count a rewrite starts from: 0, or a few short of its 32-bit
 // wrap, as if many rows came before, so that the wrap is reached.
@@ -44,82 +34,12 @@ std::int32_t FirstMap(FuzzedDataProvider& fdp) {
          fdp.ConsumeIntegralInRange<std::int32_t>(0, 3);
 }
 
-bool Has(const std::string& piece, const char* marker) {
-  return piece.find(marker) != std::string::npos;
-}
-
-// The rewritten page, bytes as the file must hold them: every piece once, in
-// order, each LF as CR LF, and the new cells in between.
-//
-// The first piece is never examined. The first later piece that holds
-// "<tr>" starts the heading row; cells are counted from the second piece
-// after it, and the heading cell goes right after the piece that closes the
-// |column|-th one (|column| <= 0: right after the piece that follows the
-// "<tr>" piece). The piece after the heading cell is examined again, for a
-// data row, with the count back at 0: the same scan, also noting "son.gif"
-// and taking the link path from the first "..///" of a piece, then an
-// image-map cell (maps numbered 1, 2, ...) or a dash cell in the same place.
-// The piece after a data row's cell is not examined; the one after it is.
-// The end of the page inside a scan ends the rewrite with no cell for that
-// row; a cell due after the last piece is written.
-std::string ExpectedPage(const std::vector<std::string>& pieces,
-                         const Answers& a, std::size_t name_length,
-                         std::int32_t first_map) {
-  std::string out;
-  std::size_t at = 0;  // The current piece; none when at == pieces.size().
-  const auto present = [&] { return at < pieces.size(); };
-  const auto current_has = [&](const char* marker) {
-    return present() && Has(pieces[at], marker);
-  };
-  // Writes the current piece and moves to the next; false when there is none.
-  const auto advance = [&] {
-    out += EveryLfToCrLf(pieces[at]);
-    ++at;
-    return present();
-  };
-
-  bool heading_done = false;
-  std::int32_t cells = 0;
-  bool sound = false;
-  // Wraps like the program's 32-bit counter.
-  std::uint32_t map = static_cast<std::uint32_t>(first_map);
-  std::string link;
-
-  while (present()) {
-    advance();
-    if (current_has("<tr>") && !heading_done) {
-      if (!advance()) return out;
-      while (cells < a.column) {
-        if (!advance()) return out;
-        if (current_has("</td>")) ++cells;
-      }
-      heading_done = true;
-      advance();  // The cell follows even when that was the last piece.
-      out += EveryLfToCrLf(HeadingCell(a.heading));
-    }
-    cells = 0;
-    if (current_has("<tr>") && heading_done) {
-      if (!advance()) return out;
-      while (cells < a.column) {
-        if (!advance()) return out;
-        const std::string& p = pieces[at];
-        if (Has(p, "son.gif")) sound = true;
-        if (Has(p, "</td>")) ++cells;
-        if (Has(p, "..///")) link = p.substr(p.find("..///"), name_length + 23);
-      }
-      advance();
-      if (sound) {
-        ++map;
-        out += EveryLfToCrLf(MapCell(a.icon1, a.icon2, a.map,
-                                     static_cast<std::int32_t>(map), link,
-                                     a.link_file));
-        sound = false;
-      } else {
-        out += EveryLfToCrLf(DashCell());
-      }
-    }
-  }
-  return out;
+// An answer of at most |capacity| bytes, any byte but LF: the answers are
+// lines of the dialogue or of param.txt.
+std::string Answer(FuzzedDataProvider& fdp, std::size_t capacity) {
+  std::string answer = fdp.ConsumeRandomLengthString(capacity);
+  std::erase(answer, '\n');
+  return answer;
 }
 
 // Pages built from a script stay small enough to run fast.
@@ -258,36 +178,12 @@ std::int32_t Column(FuzzedDataProvider& fdp) {
   }
 }
 
-// Says where the two pages first differ, then stops.
-[[noreturn]] void Mismatch(const std::string& got, const std::string& want) {
-  std::size_t i = 0;
-  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  std::fprintf(stderr,
-               "rewritten page differs from the model at byte %zu "
-               "(rewritten %zu bytes, model %zu bytes)\n",
-               i, got.size(), want.size());
-  const std::size_t from = i < 40 ? 0 : i - 40;
-  for (const std::string* s : {&got, &want}) {
-    std::fprintf(stderr, s == &got ? "  rewritten: " : "  model:     ");
-    for (std::size_t k = from; k < s->size() && k < i + 40; ++k) {
-      unsigned char c = static_cast<unsigned char>((*s)[k]);
-      if (c >= 0x20 && c < 0x7f && c != '\\') {
-        std::fputc(c, stderr);
-      } else {
-        std::fprintf(stderr, "\\x%02x", c);
-      }
-    }
-    std::fputc('\n', stderr);
-  }
-  std::abort();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   FuzzedDataProvider fdp(data, size);
-  Answers a;
+  ModelAnswers a;
   a.column = Column(fdp);
   const std::size_t name_length =
       fdp.ConsumeIntegralInRange<std::size_t>(0, 250);
@@ -302,11 +198,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           ? fdp.ConsumeIntegralInRange<std::size_t>(2, 1100)
           : kTextBufferSize;
   const std::int32_t first_map = FirstMap(fdp);
-  a.heading = fdp.ConsumeRandomLengthString(251);
-  a.icon1 = fdp.ConsumeRandomLengthString(27);
-  a.icon2 = fdp.ConsumeRandomLengthString(27);
-  a.map = fdp.ConsumeRandomLengthString(27);
-  a.link_file = fdp.ConsumeRandomLengthString(27);
+  a.heading = Answer(fdp, 251);
+  a.icon1 = Answer(fdp, 27);
+  a.icon2 = Answer(fdp, 27);
+  a.map = Answer(fdp, 27);
+  a.link_file = Answer(fdp, 27);
   const std::size_t read_step = in_capacity;
   const std::string page = fdp.ConsumeBool()
                                ? BuiltPage(fdp, read_step)
@@ -326,11 +222,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   EtatReecriture state;
   state.NumeroMap = first_map;
   EXPECT(RewriteTable(&backup, &writer, param, name_length, &state) ==
-         RewriteEnd::kOk);
+         TextEnd::kOk);
   EXPECT(writer.Flush());
 
-  const std::string expected =
-      ExpectedPage(PiecesOf(CrLfToLf(page)), a, name_length, first_map);
-  if (rewritten != expected) Mismatch(rewritten, expected);
+  const std::string difference =
+      FirstDifference(rewritten, ModelRewrite(page, a, name_length, first_map));
+  if (!difference.empty()) {
+    std::fprintf(stderr, "rewritten page %s", difference.c_str());
+    std::abort();
+  }
   return 0;
 }

@@ -50,13 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   for (;;) {
     if (pieces_before_copy >= 0 &&
         n == static_cast<std::size_t>(pieces_before_copy)) {
-      CopyEnd end = reader.CopyText(&writer);
-      if (end == CopyEnd::kReadError) {
+      TextEnd end = reader.CopyText(&writer);
+      if (end == TextEnd::kReadError) {
         EXPECT(m.fail_read >= 0 &&
                m.reads > static_cast<std::size_t>(m.fail_read));
         return 0;
       }
-      EXPECT(end == CopyEnd::kDone);
+      EXPECT(end == TextEnd::kOk);
       n = expected.size();
       break;
     }

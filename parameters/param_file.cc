@@ -91,22 +91,22 @@ bool PassByteOrderMark(TextReader* reader, ParamError* err) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
   constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
   constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
-  ReadStatus read = reader->MoveTo(0, nullptr);
-  if (read == ReadStatus::kOk) {
-    const std::string_view start = reader->View();
-    if (start.starts_with(kUtf16LittleMark) ||
-        start.starts_with(kUtf16BigMark)) {
-      err->problem = ParamProblem::kFileUtf16;
-      return false;
-    }
-    if (start.starts_with(kUtf8Mark)) {
-      read = reader->MoveTo(kUtf8Mark.size(), nullptr);
-    }
+  bool read = true;
+  while (read && reader->View().size() < kUtf8Mark.size() && !reader->AtEnd()) {
+    read = reader->ReadMore();
   }
-  if (read != ReadStatus::kOk) {
+  if (!read) {
     err->problem = ParamProblem::kFileReadError;
     err->system_error = reader->file().error();
     return false;
+  }
+  const std::string_view start = reader->View();
+  if (start.starts_with(kUtf16LittleMark) || start.starts_with(kUtf16BigMark)) {
+    err->problem = ParamProblem::kFileUtf16;
+    return false;
+  }
+  if (start.starts_with(kUtf8Mark)) {
+    reader->PassTo(reader->Position() + kUtf8Mark.size(), nullptr);
   }
   return true;
 }

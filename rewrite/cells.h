@@ -1,7 +1,6 @@
 // The three kinds of cell that the rewrite inserts into the page. Each is
-// written as fixed pieces of text with the values between them, so the
-// text of a cell cannot disagree with its values; user texts are only ever
-// values, written as they are.
+// written as fixed pieces of text with the column's values between them,
+// written as they are: they come from lines, and hold no line end.
 #ifndef BRANTIX_REWRITE_CELLS_H_
 #define BRANTIX_REWRITE_CELLS_H_
 
@@ -12,14 +11,14 @@
 
 #include "text/text_file.h"
 
-/// Writes the heading cell of the new column.
+/// Writes the heading cell of the new column. |texte_entete| holds no LF.
 bool WriteHeadingCell(TextWriter* page, std::string_view texte_entete);
 
 /// The image-map cells of one rewrite. Their fixed text is made once from
-/// the column's values, line ends as written. A cell is written in three
-/// parts: the text up to its link path, with its three numbers, kept from
-/// one cell to the next with only the numbers changed; the link path; and
-/// the fixed end.
+/// the column's values (which hold no LF), line ends as written. A cell is
+/// written in three parts: the text up to its link path, with its three
+/// numbers, kept from one cell to the next with only the numbers changed;
+/// the link path; and the fixed end.
 class MapCells {
  public:
   /// Makes the fixed text of the cells from the column's values.
@@ -34,7 +33,6 @@ class MapCells {
 
  private:
   void Build(std::string_view number);
-  bool CountOn(std::int32_t numero_map);
 
   std::string to_first_number_;   ///< From the cell's start to "#" NomMap.
   std::string to_second_number_;  ///< Between the first two numbers.
@@ -44,7 +42,6 @@ class MapCells {
   std::string head_;              ///< The last cell up to its link path.
   std::size_t numbers_[3] = {};   ///< Where its numbers are.
   std::size_t digits_ = 0;        ///< The length of its number; 0: none.
-  std::int32_t number_ = 0;       ///< Its number.
 };
 
 /// Writes a dash cell.

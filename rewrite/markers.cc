@@ -2,49 +2,26 @@
 
 namespace {
 
-// Whether a marker of |wanted| may start at |p|: its first byte and its
-// third are those of one of them. Reads |p|[0] and |p|[2].
-inline bool Candidate(const char* p, unsigned wanted) {
-  switch (p[0]) {
-    case '<': {
-      const bool row = (wanted & MarkerBit(Marker::kRow)) != 0;
-      const bool cell_end = (wanted & MarkerBit(Marker::kCellEnd)) != 0;
-      if (row && cell_end) return (p[2] & 0xF9) == 0x70;
-      return (row && p[2] == 'r') || (cell_end && p[2] == 't');
-    }
-    case 's':
-      return (wanted & MarkerBit(Marker::kSound)) != 0 && p[2] == 'n';
-    case '.':
-      return (wanted & MarkerBit(Marker::kLink)) != 0 && p[2] == '/';
-    default:
-      return false;
+// The positions among the 16 bytes at |p| that are |first| with |third|
+// two bytes on, as bits.
+unsigned Pairs(const char* p, char first, char third) {
+  unsigned mask = 0;
+  for (unsigned i = 0; i < 16; ++i) {
+    if (p[i] == first && p[i + 2] == third) mask |= 1u << i;
   }
+  return mask;
 }
 
 }  // namespace
 
-unsigned MarkerCandidatesPortable(const char* p, unsigned wanted) {
-  unsigned mask = 0;
-  for (unsigned i = 0; i < 16; ++i) {
-    if (Candidate(p + i, wanted)) mask |= 1u << i;
-  }
-  return mask;
-}
+unsigned RowCandidatesPortable(const char* p) { return Pairs(p, '<', 'r'); }
+
+unsigned CellEndCandidatesPortable(const char* p) { return Pairs(p, '<', 't'); }
 
 unsigned CellScanCandidatesPortable(const char* p) {
-  unsigned mask = 0;
+  unsigned mask = Pairs(p, '<', 't');
   for (unsigned i = 0; i < 16; ++i) {
-    if ((p[i] == '<' && p[i + 2] == 't') || p[i] == '.') mask |= 1u << i;
-  }
-  return mask;
-}
-
-// Near the end of the text, the positions that have their third byte in it
-// are sorted one by one.
-unsigned MarkerCandidatesNearTheEnd(std::string_view text, std::size_t from) {
-  unsigned mask = 0;
-  for (std::size_t i = from; i + 2 < text.size() && i < from + 16; ++i) {
-    if (Candidate(text.data() + i, kAllMarkers)) mask |= 1u << (i - from);
+    if (p[i] == '.') mask |= 1u << i;
   }
   return mask;
 }

@@ -1,6 +1,6 @@
 // The table rewrite: the page's text copied from a reader to a writer, with
 // a new cell after the chosen number of closed cells of each row. The reader
-// may be the page itself or its backup, a file or bytes in memory.
+// holds the page's text, from a file or from bytes in memory.
 #ifndef BRANTIX_REWRITE_REWRITE_H_
 #define BRANTIX_REWRITE_REWRITE_H_
 
@@ -19,15 +19,12 @@ struct EtatReecriture {
   FixedText<511> CheminLien;        ///< Link path; empty until one is seen.
 };
 
-/// How the rewrite loop ended.
-enum class RewriteEnd { kOk, kReadError, kWriteError };
-
 /// Copies every piece of |source|, from its current position to its end, to
 /// |page| and inserts the new cells. |name_length| is the byte length of the
 /// page name, which bounds the link path. Stops at the first read or write
 /// error. Does not finish |page|.
-RewriteEnd RewriteTable(TextReader* source, TextWriter* page,
-                        const ParamColonne& param, std::size_t name_length,
-                        EtatReecriture* state);
+TextEnd RewriteTable(TextReader* source, TextWriter* page,
+                     const ParamColonne& param, std::size_t name_length,
+                     EtatReecriture* state);
 
 #endif  // BRANTIX_REWRITE_REWRITE_H_

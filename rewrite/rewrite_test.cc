@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "rewrite/markers.h"
+#include "rewrite/pieces.h"
 #include "tests/expected_cells.h"
+#include "tests/rewrite_model.h"
 #include "tests/text_model.h"
 
 namespace {
@@ -65,7 +69,7 @@ class RewriteTest : public ::testing::Test {
       TextWriter writer(&pages[i]);
       state_ = EtatReecriture();
       EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
-                RewriteEnd::kOk);
+                TextEnd::kOk);
       EXPECT_TRUE(writer.Flush());
     }
     EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
@@ -416,44 +420,245 @@ TEST_F(RewriteTest, MarkersInsideOnePiece) {
                           Map(1, "") + "</tr>\n"));
 }
 
-// The vector and the portable sorting of marker starts agree, and the search
-// finds exactly the markers that are there, in texts made of the markers'
-// own bytes, near the ends of the text and of the search.
+// Pieces of line for the random pages: markers, their halves, near misses,
+// NULs and lone CRs.
+const char* const kTokens[] = {"<tr>",
+                               "</td>",
+                               "<td>",
+                               "</tr>",
+                               "son.gif",
+                               "..///films/a/b.htm",
+                               "<img src=\"../son.gif\">",
+                               "<t",
+                               "r>",
+                               "</t",
+                               "d>",
+                               "son.",
+                               "gif",
+                               "..",
+                               "///",
+                               "\0",
+                               "\r",
+                               "<TR>",
+                               "\t"};
+
+// A random page of about |size| bytes: table rows of three lines a cell,
+// each cell holding text, a sound icon, a link path or both, among lines of
+// tokens and filler, short ones and, for a share of the page, lines of 505
+// to 2000 bytes; LF, CR LF or mixed line ends.
+std::string RandomPage(std::mt19937& rng, std::size_t size) {
+  const unsigned ends = rng() % 3;
+  const unsigned long_percent = std::vector<unsigned>{2, 30, 90}[rng() % 3];
+  const char* const mixed[] = {"\n", "\r\n", "\r\r\n", "\n\r", "\r"};
+  const auto eol = [&]() -> std::string {
+    if (ends == 0) return "\n";
+    if (ends == 1) return "\r\n";
+    return mixed[rng() % 5];
+  };
+  const auto noise = [&](std::size_t length) {
+    std::string line;
+    while (line.size() < length) {
+      if (rng() % 100 < 15) {
+        const char* token = kTokens[rng() % std::size(kTokens)];
+        line += *token == '\0' ? "\0"s : token;
+      } else {
+        line.append(1 + rng() % 40, "abcdefghij xyz<>./"[rng() % 18]);
+      }
+    }
+    if (rng() % 2 == 0) line.resize(length);
+    return line;
+  };
+  std::string page;
+  while (page.size() < size) {
+    const unsigned kind = rng() % 100;
+    if (kind < long_percent) {
+      page += noise(505 + rng() % 1496) + eol();
+    } else if (kind < long_percent + (100 - long_percent) / 2) {
+      page += "<tr>" + eol();
+      for (unsigned cell = rng() % 6; cell > 0; --cell) {
+        page += "\t<td>" + eol() + "\t";
+        // Text, sound icons and link paths, one or two of each, and now
+        // and then a long run of tokens.
+        for (unsigned part = rng() % 4; part > 0; --part) {
+          switch (rng() % 5) {
+            case 0:
+              page += "<img src=\"../images/son.gif\"> ";
+              break;
+            case 1:
+              page += "<a href=\"..///extraits/la_mer.htm\">La mer</a>";
+              break;
+            case 2:
+              page += "..///autre/chemin/" + std::to_string(rng() % 1000);
+              break;
+            case 3:
+              page += noise(rng() % 30);
+              break;
+            default:
+              page += noise(rng() % 8 == 0 ? 400 + rng() % 800 : 3);
+              break;
+          }
+        }
+        page += eol() + "\t</td>" + eol();
+      }
+      page += "</tr>" + eol();
+    } else {
+      page += noise(rng() % 61) + eol();
+    }
+  }
+  return page;
+}
+
+// The rewrite and the model agree on random pages from 1 KiB to some
+// hundreds of KiB, read in pieces of many sizes, with any column (NumeroMap
+// near its wrap now and then) and any page name length.
+TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
+  std::mt19937 rng(2027);
+  const std::size_t reads[] = {7,   100,  511,   512,
+                               513, 4096, 65536, kTextBufferSize};
+  const std::int32_t columns[] = {-1, 0, 1, 1, 2, 2, 3, 5, 40, INT_MAX};
+  int with_cells = 0;  // Pages given new cells: the test's own check.
+  for (int round = 0; round < 36; ++round) {
+    // Sizes spread evenly over their logarithm, 1 KiB to 320 KiB.
+    const std::size_t size = static_cast<std::size_t>(
+        1024.0 * std::pow(320.0, static_cast<double>(round % 12) / 11.0));
+    const std::string backup = RandomPage(rng, size);
+    ModelAnswers a;
+    a.column = columns[rng() % std::size(columns)];
+    a.heading = "Entete";
+    a.icon1 = "video.gif";
+    a.icon2 = "son2.gif";
+    a.map = "carte";
+    a.link_file = "lien.htm";
+    const std::size_t name_length = rng() % 251;
+    const std::int32_t first_map = rng() % 4 == 0 ? INT_MAX - 2 : 0;
+    ParamColonne param =
+        Params(a.column, a.heading, a.icon1, a.icon2, a.map, a.link_file);
+    const std::string expected =
+        ModelRewrite(backup, a, name_length, first_map);
+    if (expected.size() > LoneLfToCrLf(backup).size()) ++with_cells;
+    for (int read = 0; read < 2; ++read) {
+      // A byte at a time on the small pages only: it costs the most.
+      const std::size_t capacity =
+          size <= 2048 && read == 0 ? 1 : reads[rng() % std::size(reads)];
+      const std::size_t out_capacity =
+          rng() % 2 == 0 ? kTextBufferSize : 2 + rng() % 1100;
+      std::string rewritten;
+      TextReader reader(backup, capacity);
+      TextWriter writer(&rewritten, out_capacity);
+      EtatReecriture state;
+      state.NumeroMap = first_map;
+      ASSERT_EQ(RewriteTable(&reader, &writer, param, name_length, &state),
+                TextEnd::kOk);
+      ASSERT_TRUE(writer.Flush());
+      ASSERT_EQ(FirstDifference(rewritten, expected), "")
+          << "round " << round << ", " << backup.size() << " bytes, column "
+          << a.column << ", reads of " << capacity;
+    }
+  }
+  EXPECT_GE(with_cells, 24);
+}
+
+// A read or a write that fails ends the rewrite with that error: here
+// the reader's and the writer's files are none, and refuse every use.
+TEST(RewriteModelTest, ReadAndWriteErrorsEndTheRewrite) {
+  const ParamColonne param = Params(1);
+  std::string rewritten;
+  TextReader unreadable{File()};
+  TextWriter writer(&rewritten);
+  EtatReecriture state;
+  EXPECT_EQ(RewriteTable(&unreadable, &writer, param, 8, &state),
+            TextEnd::kReadError);
+  // The first span, or the first cell, does not fit in the buffer.
+  const std::string page = EveryLfToCrLf(SmallTable());
+  for (std::size_t capacity : {std::size_t{2}, std::size_t{100}}) {
+    TextReader reader(page, 16);
+    TextWriter unwritable(File(), capacity);
+    state = EtatReecriture();
+    EXPECT_EQ(RewriteTable(&reader, &unwritable, param, 8, &state),
+              TextEnd::kWriteError)
+        << capacity;
+  }
+}
+
+// The piece rule on the reader's bytes, which have every LF after a CR:
+// where a piece ends (the reader's and the rewrite's arithmetic), where the
+// piece that holds a byte starts, and where the piece that holds a marker's
+// bytes ends.
+TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
+  std::mt19937 rng(99);
+  const char alphabet[] = {'a', '\r', '\n', '\0'};
+  for (int round = 0; round < 300; ++round) {
+    std::string raw;
+    std::size_t size = rng() % 3000;
+    for (std::size_t i = 0; i < size; ++i) {
+      unsigned pick = rng() % (round % 2 == 0 ? 600 : 8);
+      raw += pick < 4 ? alphabet[pick] : 'a';
+    }
+    const std::string bytes = LoneLfToCrLf(raw);
+    std::size_t at = 0;
+    for (const std::string& piece : PiecesOf(CrLfToLf(bytes))) {
+      const std::size_t end = PieceLength(std::string_view(bytes).substr(at));
+      ASSERT_EQ(CrLfToLf(bytes.substr(at, end)), piece) << round;
+      ASSERT_EQ(PieceEndFrom(bytes, true, at), at + end) << round;
+      // Without the rest of the text, the end is told or said unseen.
+      const std::string_view part = std::string_view(bytes).substr(0, at + 40);
+      const std::size_t part_end = PieceEndFrom(part, false, at);
+      ASSERT_TRUE(part_end == at + end ||
+                  (part_end == kPieceUnseen && at + end >= part.size()))
+          << round;
+      for (std::size_t i = at; i < at + end; ++i) {
+        if (bytes[i] == '\n') continue;
+        ASSERT_EQ(PieceStartOf(bytes, 0, i), at) << round << " " << i;
+        // Five bytes without a line end, as a marker would be.
+        const std::string_view five = std::string_view(bytes).substr(i, 5);
+        if (five.size() < 5 || five.find_first_of("\r\n") != five.npos) {
+          continue;
+        }
+        std::size_t known = 0;
+        ASSERT_EQ(PieceEndAround(bytes, true, &known, i, 5),
+                  i + 5 <= at + end ? at + end : kPieceCut)
+            << round << " " << i;
+        // From the piece's own start, and with the text cut short after it.
+        known = at;
+        const std::size_t around = PieceEndAround(
+            std::string_view(bytes).substr(0, i + 5), false, &known, i, 5);
+        ASSERT_TRUE(around == kPieceUnseen || around == kPieceCut ||
+                    around == at + end)
+            << round << " " << i;
+      }
+      at += end;
+    }
+    ASSERT_EQ(at, bytes.size());
+  }
+}
+
+// The vector and the portable sortings of marker starts agree, and the
+// walk over them gives exactly the positions of the rule, in texts made of
+// the markers' own bytes followed by zeros, as the reader's view is.
 TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
   std::mt19937 rng(13);
   const char alphabet[] = "<tr>/dson.gif\n";
-  const Marker all[] = {Marker::kRow, Marker::kCellEnd, Marker::kSound,
-                        Marker::kLink};
   for (int round = 0; round < 20000; ++round) {
     std::string text(rng() % 90, 'x');
     for (char& ch : text) ch = alphabet[rng() % (sizeof alphabet - 1)];
-    if (text.size() >= kBlockView) {
-      const std::size_t at = rng() % (text.size() - kBlockView + 1);
-      ASSERT_EQ(MarkerCandidates(text.data() + at),
-                MarkerCandidatesPortable(text.data() + at));
-      // And the sortings of the rows' quick path.
-      const char* p = text.data() + at;
-      constexpr unsigned kRow = MarkerBit(Marker::kRow);
-      ASSERT_EQ(RowCandidates(p), MarkerCandidatesPortable(p, kRow));
+    const std::size_t size = text.size();
+    text.append(kBlockView, '\0');
+    if (size >= kBlockView) {
+      const char* p = text.data() + rng() % (size - kBlockView + 1);
+      ASSERT_EQ(RowCandidates(p), RowCandidatesPortable(p));
+      ASSERT_EQ(CellEndCandidates(p), CellEndCandidatesPortable(p));
       ASSERT_EQ(CellScanCandidates(p), CellScanCandidatesPortable(p));
     }
-    const unsigned wanted = 1 + rng() % 15;
-    const std::size_t from = text.empty() ? 0 : rng() % text.size();
-    const std::size_t limit = from + rng() % (text.size() - from + 1);
-    std::vector<std::pair<std::size_t, Marker>> expected;
-    for (std::size_t i = from; i < limit; ++i) {
-      for (Marker m : all) {
-        if ((wanted & MarkerBit(m)) != 0 &&
-            std::string_view(text).substr(i).starts_with(MarkerText(m))) {
-          expected.emplace_back(i, m);
-        }
+    const std::size_t from = size == 0 ? 0 : rng() % size;
+    std::vector<std::size_t> expected, found;
+    for (std::size_t i = from; i < size; ++i) {
+      if (text[i] == '.' || (text[i] == '<' && text[i + 2] == 't')) {
+        expected.push_back(i);
       }
     }
-    std::vector<std::pair<std::size_t, Marker>> found;
+    Candidates<CellScanCandidates> walk(text.data(), from, size);
     std::size_t at;
-    Marker marker;
-    MarkerScan scan(text, from, limit, wanted);
-    while (scan.Next(&at, &marker)) found.emplace_back(at, marker);
+    while (walk.Next(&at)) found.push_back(at);
     ASSERT_EQ(found, expected) << text;
   }
 }

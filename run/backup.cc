@@ -63,7 +63,7 @@ bool BackUpPage(Page* page, const std::string& nom_sauvegarde,
   File source;
   if (!Start(page, nom_sauvegarde, backup, &source, err)) return false;
   TextReader reader(std::move(source));
-  const bool read = reader.CopyText(&backup->writer) != CopyEnd::kReadError;
+  const bool read = reader.CopyText(&backup->writer) != TextEnd::kReadError;
   return Finish(page, nom_sauvegarde, read, &reader, backup, err);
 }
 

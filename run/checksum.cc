@@ -3,11 +3,7 @@
 #include <cstring>
 #include <memory>
 
-namespace {
-
-constexpr std::size_t kBlock = 256 * 1024;
-
-}  // namespace
+#include "text/text_file.h"
 
 void Checksum::Add(const char* data, std::size_t size) {
   std::size_t i = 0;
@@ -40,11 +36,11 @@ void Checksum::Mix() {
 
 bool SumOf(File* file, std::uint64_t* sum, std::uint64_t* size) {
   if (!RewindFile(file)) return false;
-  auto buffer = std::make_unique<char[]>(kBlock);
+  auto buffer = std::make_unique<char[]>(kTextBufferSize);
   Checksum checksum;
   *size = 0;
   for (;;) {
-    std::int64_t got = ReadSome(file, buffer.get(), kBlock);
+    std::int64_t got = ReadSome(file, buffer.get(), kTextBufferSize);
     if (got < 0) return false;
     if (got == 0) break;
     checksum.Add(buffer.get(), static_cast<std::size_t>(got));

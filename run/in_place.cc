@@ -11,10 +11,10 @@
 #include "run/messages.h"
 #include "text/interrupt.h"
 #include "text/line_ends.h"
+#include "text/text_file.h"
 
 namespace {
 
-constexpr std::size_t kBlock = 256 * 1024;
 constexpr char kRecordHeader[] = "brantix 2";
 
 // What the record of a write in place holds, so that a later run can tell
@@ -104,7 +104,7 @@ class BackupText {
   explicit BackupText(File* file) : file_(file) {}
   /// The next block, empty at the end of the file; false on a read error.
   bool Next(std::string_view* block) {
-    std::int64_t got = ReadSome(file_, in_.get(), kBlock);
+    std::int64_t got = ReadSome(file_, in_.get(), kTextBufferSize);
     if (got < 0) return false;
     const auto size = static_cast<std::size_t>(got);
     *block = std::string_view(
@@ -115,8 +115,9 @@ class BackupText {
 
  private:
   File* file_;
-  std::unique_ptr<char[]> in_ = std::make_unique<char[]>(kBlock);
-  std::unique_ptr<char[]> out_ = std::make_unique<char[]>(2 * kBlock + 32);
+  std::unique_ptr<char[]> in_ = std::make_unique<char[]>(kTextBufferSize);
+  std::unique_ptr<char[]> out_ =
+      std::make_unique<char[]>(2 * kTextBufferSize + 32);
   bool cr_before_ = false;
 };
 
@@ -145,10 +146,10 @@ int ErrorOf(const File& a, const File& b) {
 // |to|, and gives the count of bytes in |total|.
 bool CopyFromStart(File* from, File* to, std::uint64_t* total) {
   if (!RewindFile(from) || !RewindFile(to)) return false;
-  auto buffer = std::make_unique<char[]>(kBlock);
+  auto buffer = std::make_unique<char[]>(kTextBufferSize);
   *total = 0;
   for (;;) {
-    std::int64_t got = ReadSome(from, buffer.get(), kBlock);
+    std::int64_t got = ReadSome(from, buffer.get(), kTextBufferSize);
     if (got < 0) return false;
     if (got == 0) return true;
     if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
@@ -237,18 +238,18 @@ bool OpenRecordedNewText(const Record& r, File* fresh) {
 // The length of the start that |a| and |b| share.
 bool CommonStart(File* a, File* b, std::uint64_t* length) {
   if (!RewindFile(a) || !RewindFile(b)) return false;
-  auto x = std::make_unique<char[]>(kBlock);
-  auto y = std::make_unique<char[]>(kBlock);
+  auto x = std::make_unique<char[]>(kTextBufferSize);
+  auto y = std::make_unique<char[]>(kTextBufferSize);
   *length = 0;
   for (;;) {
-    std::int64_t got_a = ReadFull(a, x.get(), kBlock);
-    std::int64_t got_b = ReadFull(b, y.get(), kBlock);
+    std::int64_t got_a = ReadFull(a, x.get(), kTextBufferSize);
+    std::int64_t got_b = ReadFull(b, y.get(), kTextBufferSize);
     if (got_a < 0 || got_b < 0) return false;
     const auto n = static_cast<std::size_t>(std::min(got_a, got_b));
     const std::size_t same = static_cast<std::size_t>(
         std::mismatch(x.get(), x.get() + n, y.get()).first - x.get());
     *length += same;
-    if (same < kBlock) return true;
+    if (same < kTextBufferSize) return true;
   }
 }
 
@@ -284,7 +285,7 @@ Check LeftByTheWrite(File* page, File* backup, File* fresh, const Record& r) {
     return Check::kError;
   }
   BackupText text(page);
-  auto theirs = std::make_unique<char[]>(2 * kBlock + 32);
+  auto theirs = std::make_unique<char[]>(2 * kTextBufferSize + 32);
   for (;;) {
     if (!text.Next(&block)) return Check::kError;
     if (block.empty()) return Check::kYes;

@@ -112,11 +112,11 @@ Rebuilt Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
   EtatReecriture state;
   switch (
       RewriteTable(reader, &fresh->writer, param, page.name.size(), &state)) {
-    case RewriteEnd::kOk:
+    case TextEnd::kOk:
       return FinishReplacement(fresh) ? Rebuilt::kOk : Rebuilt::kWriteError;
-    case RewriteEnd::kReadError:
+    case TextEnd::kReadError:
       return Rebuilt::kReadError;
-    case RewriteEnd::kWriteError:
+    case TextEnd::kWriteError:
       fresh->error = fresh->writer.error();
       return Rebuilt::kWriteError;
   }

@@ -1,5 +1,6 @@
 // The rewrite as the whole program does it: the page name as typed bounds
-// the link path, and a page that cannot be written is put back.
+// the link path, and a file size limit met while the new page is written
+// leaves the page untouched.
 #include <string>
 
 #include "tests/e2e.h"

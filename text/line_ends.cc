@@ -2,10 +2,6 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,
                                       bool cr_before, char* out) {
   char* o = out;
@@ -31,7 +27,7 @@ std::size_t AddCrBeforeLoneLfPortable(const char* in, std::size_t size,
 
 std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
                               char* out) {
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
   if (size < 33) return AddCrBeforeLoneLfPortable(in, size, cr_before, out);
   // The first byte alone, so that each block has the byte before it in
   // view: a lone LF is an LF whose byte one to the left is not a CR.
@@ -52,7 +48,7 @@ std::size_t AddCrBeforeLoneLf(const char* in, std::size_t size, bool cr_before,
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
     while (lfs != 0) {
-      const std::size_t at = static_cast<unsigned>(__builtin_ctz(lfs));
+      const std::size_t at = LowestBit(lfs);
       lfs &= lfs - 1;
       if ((block - 1)[at] == '\r') continue;
       char* const to = o + at;
@@ -87,7 +83,7 @@ std::size_t FindLoneLfPortable(const char* bytes, std::size_t size,
 }
 
 std::size_t FindLoneLf(const char* bytes, std::size_t size, bool cr_before) {
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
   if (size == 0) return 0;
   // The first byte alone, so that each block has the byte before it.
   if (bytes[0] == '\n' && !cr_before) return 0;
@@ -110,7 +106,7 @@ std::size_t FindLoneLf(const char* bytes, std::size_t size, bool cr_before) {
   for (; i + 16 <= size; i += 16) {
     const unsigned found =
         static_cast<unsigned>(_mm_movemask_epi8(lone_lfs(bytes + i)));
-    if (found != 0) return i + static_cast<unsigned>(__builtin_ctz(found));
+    if (found != 0) return i + LowestBit(found);
   }
   return i + FindLoneLfPortable(bytes + i, size - i, bytes[i - 1] == '\r');
 #else
@@ -126,14 +122,14 @@ std::size_t FindLfPortable(const char* bytes, std::size_t size) {
 }
 
 std::size_t FindLfBeyond(const char* bytes, std::size_t size) {
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
   const __m128i lf = _mm_set1_epi8('\n');
   std::size_t i = size >= 16 ? 16 : 0;
   for (; i + 16 <= size; i += 16) {
     const unsigned found =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), lf)));
-    if (found != 0) return i + static_cast<unsigned>(__builtin_ctz(found));
+    if (found != 0) return i + LowestBit(found);
   }
   return i + FindLfPortable(bytes + i, size - i);
 #else
@@ -149,7 +145,7 @@ std::size_t FindLastLfPortable(const char* bytes, std::size_t size) {
 }
 
 std::size_t FindLastLf(const char* bytes, std::size_t size) {
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
   const __m128i lf = _mm_set1_epi8('\n');
   std::size_t i = size;
   for (; i >= 16; i -= 16) {
@@ -157,8 +153,7 @@ std::size_t FindLastLf(const char* bytes, std::size_t size) {
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i - 16)),
             lf)));
-    if (found != 0)
-      return i - 16 + 31 - static_cast<unsigned>(__builtin_clz(found));
+    if (found != 0) return i - 16 + HighestBit(found);
   }
   const std::size_t rest = FindLastLfPortable(bytes, i);
   return rest == i ? size : rest;

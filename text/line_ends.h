@@ -8,9 +8,7 @@
 
 #include <cstddef>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "text/vector.h"
 
 /// Copies |size| bytes from |in| to |out|, with a CR before every LF that
 /// does not follow a CR; |cr_before| tells whether the byte before |in| was
@@ -51,12 +49,12 @@ std::size_t FindLastLfPortable(const char* bytes, std::size_t size);
 /// Lines are short: the first 16 bytes are looked at inline, and most LFs
 /// are found there.
 inline std::size_t FindLf(const char* bytes, std::size_t size) {
-#if defined(__SSE2__)
+#if BRANTIX_VECTOR
   if (size >= 16) {
     const unsigned found = static_cast<unsigned>(_mm_movemask_epi8(
         _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)),
                        _mm_set1_epi8('\n'))));
-    if (found != 0) return static_cast<unsigned>(__builtin_ctz(found));
+    if (found != 0) return LowestBit(found);
   }
   return FindLfBeyond(bytes, size);
 #else

@@ -6,40 +6,6 @@
 
 #include "text/line_ends.h"
 
-// Keeps a rarely taken path out of line, so that the common path of a
-// function called for every piece needs no saved registers.
-#if defined(__GNUC__)
-#define BRANTIX_NOINLINE [[gnu::noinline]]
-#else
-#define BRANTIX_NOINLINE
-#endif
-
-std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
-                         std::size_t at) {
-  const std::size_t lf = FindLastLf(bytes.data() + known, at - known);
-  const std::size_t line = lf == at - known ? known : known + lf + 1;
-  return line + (at - line) / kPieceMax * kPieceMax;
-}
-
-std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
-                                 std::size_t* known, std::size_t at,
-                                 std::size_t size) {
-  const std::size_t piece = PieceStartOf(bytes, *known, at);
-  *known = piece;
-  if (at + size > piece + kPieceMax) return kPieceCut;
-  if (!whole && bytes.size() - piece < kPieceMax + 1) return kPieceUnseen;
-  return piece + PieceLength(bytes.substr(piece));
-}
-
-std::size_t ShortLinePieceEndFar(std::string_view bytes, std::size_t* known,
-                                 std::size_t at, std::size_t lf) {
-  if (lf >= bytes.size()) return 0;
-  const std::size_t last = FindLastLf(bytes.data() + *known, at - *known);
-  if (last == at - *known) return 0;
-  *known += last + 1;
-  return lf - *known < kPieceMax ? lf + 1 : 0;
-}
-
 // The writer.
 
 TextWriter::TextWriter(File file, std::size_t capacity) {
@@ -91,8 +57,9 @@ bool TextWriter::Drain() {
 }
 
 // Put() for |size| bytes that do not fit in the room left in the buffer.
-BRANTIX_NOINLINE bool TextWriter::PutBeyond(const char* data,
-                                            std::size_t size) {
+// Out of line, so that the common path of Put() needs no saved registers.
+[[gnu::noinline]] bool TextWriter::PutBeyond(const char* data,
+                                             std::size_t size) {
   std::size_t room = capacity_ - used_;
   if (size >= capacity_) {
     return Drain() && WriteOut(data, size);
@@ -166,8 +133,8 @@ void TextWriter::Close() { CloseFile(&file_); }
 // The reader.
 
 // Room kept after the bytes a read gives: the line-end change may write
-// that far past its result.
-constexpr std::size_t kSlack = 32;
+// that far past its result, and the view's zero padding is there.
+constexpr std::size_t kSlack = kViewPadding;
 
 TextReader::TextReader(File file, std::size_t capacity) {
   Start(std::move(file), capacity);
@@ -195,12 +162,13 @@ void TextReader::Reset(std::size_t capacity) {
   }
   memory_ = {};
   from_memory_ = false;
-  pending_ = begin_ = end_ = 0;
+  begin_ = end_ = 0;
   base_ = 0;
   at_eof_ = false;
   cr_before_ = false;
   lone_lfs_ = false;
   copy_ = nullptr;
+  std::memset(buffer_.get(), 0, kViewPadding);
 }
 
 // Reads up to |size| raw bytes into |into|. Returns the count, 0 at the end
@@ -241,52 +209,52 @@ std::size_t TextReader::ReadAndChange(char* at, std::size_t size,
 }
 
 // Makes at least |want| bytes available after |begin_|, or all that the
-// file still holds, after writing what was passed over to |out| and
-// dropping it.
-ReadStatus TextReader::Fill(std::size_t want, TextWriter* out) {
-  if (end_ - begin_ >= want || at_eof_) return ReadStatus::kOk;
-  if (!WritePassedOver(out)) return ReadStatus::kWriteError;
+// file still holds, dropping the bytes before |begin_|. Returns false on a
+// read error or a failed copy.
+bool TextReader::Fill(std::size_t want) {
+  if (end_ - begin_ >= want || at_eof_) return true;
   if (begin_ > 0) {
     std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     base_ += begin_;
     end_ -= begin_;
-    pending_ = begin_ = 0;
+    begin_ = 0;
   }
+  bool ok = true;
   while (end_ < want && !at_eof_) {
     std::size_t size = (buffer_size_ - kSlack - end_) / 2;
     if (size > capacity_) size = capacity_;
     // Only a view of more than kViewKept bytes leaves no room: a read of
     // nothing would look like the end of the file.
-    if (size == 0) return ReadStatus::kReadError;
+    if (size == 0) {
+      ok = false;
+      break;
+    }
     char* at = buffer_.get() + end_;
     std::int64_t got;
     const std::size_t made = ReadAndChange(at, size, &got);
-    if (got < 0) return ReadStatus::kReadError;
-    if (got == 0) {
-      at_eof_ = true;
+    if (got <= 0) {
+      ok = got == 0;
+      at_eof_ = ok;
       break;
     }
     end_ += made;
     if (copy_ != nullptr && !copy_->WriteStraight(std::string_view(at, made))) {
-      return ReadStatus::kReadError;
+      ok = false;
+      break;
     }
   }
-  return ReadStatus::kOk;
+  std::memset(buffer_.get() + end_, 0, kViewPadding);
+  return ok;
 }
 
-ReadStatus TextReader::ReadMore(TextWriter* out) {
-  return Fill(end_ - begin_ + 1, out);
-}
+bool TextReader::ReadMore() { return Fill(end_ - begin_ + 1); }
 
 PieceResult TextReader::ReadPiece(std::string_view* piece) {
-  if (Fill(kPieceMax + 1, nullptr) != ReadStatus::kOk) {
-    return PieceResult::kError;
-  }
+  if (!Fill(kPieceMax + 1)) return PieceResult::kError;
   const std::size_t length = PieceLength(View());
   if (length == 0) return PieceResult::kEnd;
   char* start = buffer_.get() + begin_;
   begin_ += length;
-  pending_ = begin_;
   if (length >= 2 && start[length - 1] == '\n' && start[length - 2] == '\r') {
     // CR LF: deliver the line with a single LF in place of the CR.
     start[length - 2] = '\n';
@@ -297,27 +265,11 @@ PieceResult TextReader::ReadPiece(std::string_view* piece) {
   return PieceResult::kPiece;
 }
 
-bool TextReader::SkipToEnd() {
+TextEnd TextReader::CopyText(TextWriter* out) {
+  if (out != nullptr && out->failed()) return TextEnd::kWriteError;
   for (;;) {
-    begin_ = pending_ = end_;
-    if (at_eof_) return true;
-    if (ReadMore(nullptr) != ReadStatus::kOk) return false;
-  }
-}
-
-CopyEnd TextReader::CopyText(TextWriter* out) {
-  if (out->failed()) return CopyEnd::kWriteError;
-  for (;;) {
-    begin_ = end_;
-    if (!WritePassedOver(out)) return CopyEnd::kWriteError;
-    if (at_eof_) return CopyEnd::kDone;
-    switch (ReadMore(nullptr)) {
-      case ReadStatus::kOk:
-        break;
-      case ReadStatus::kReadError:
-        return CopyEnd::kReadError;
-      case ReadStatus::kWriteError:
-        return CopyEnd::kWriteError;
-    }
+    if (!PassTo(base_ + end_, out)) return TextEnd::kWriteError;
+    if (at_eof_) return TextEnd::kOk;
+    if (!ReadMore()) return TextEnd::kReadError;
   }
 }

@@ -5,7 +5,7 @@
 //
 // The reader turns each LF that does not follow a CR into CR LF as it reads,
 // once: what it holds are the bytes the file has as a text file written
-// back, so the pieces it passes over can be written out as they are.
+// back, so the text it passes over can be written out as it is.
 #ifndef BRANTIX_TEXT_TEXT_FILE_H_
 #define BRANTIX_TEXT_TEXT_FILE_H_
 
@@ -35,84 +35,17 @@ constexpr std::size_t kViewKept = 2 * (kPieceMax + 1);
 inline std::size_t PieceLength(std::string_view bytes) {
   const std::size_t window =
       bytes.size() < kPieceMax + 1 ? bytes.size() : kPieceMax + 1;
-  const std::size_t at = FindLf(bytes.data(), window);
-  if (at < window && ((at > 0 && bytes[at - 1] == '\r') || at < kPieceMax)) {
-    return at + 1;
-  }
+  const std::size_t lf = FindLf(bytes.data(), window);
+  // An LF at kPieceMax follows its CR: the text has kPieceMax bytes.
+  if (lf < window) return lf + 1;
   return window < kPieceMax ? window : kPieceMax;
-}
-
-/// The start of the piece that holds |bytes[at]|, which is no line end,
-/// when |known| <= |at| is a piece start. A line is cut every kPieceMax
-/// bytes from its start.
-std::size_t PieceStartOf(std::string_view bytes, std::size_t known,
-                         std::size_t at);
-
-/// Whether the |size| bytes at |at| lie in one piece, when |known| <= |at|
-/// is a piece start and they are less than a piece's length from it.
-inline bool InPieceFrom(std::size_t known, std::size_t at, std::size_t size) {
-  return at + size <= known + kPieceMax;
-}
-
-/// Results of PieceEndAround() that are not a piece's end.
-constexpr std::size_t kPieceCut = static_cast<std::size_t>(-1);
-constexpr std::size_t kPieceUnseen = static_cast<std::size_t>(-2);
-
-/// PieceEndAround() once the start of the piece is needed.
-std::size_t PieceEndFromItsStart(std::string_view bytes, bool whole,
-                                 std::size_t* known, std::size_t at,
-                                 std::size_t size);
-
-/// Where the piece that holds the |size| bytes at |at| of |bytes|, none of
-/// them a line end, ends, when |*known| <= |at| is a piece start: kPieceCut
-/// when a piece's end cuts them in two, kPieceUnseen when |bytes| ends too
-/// soon to tell and is not the |whole| rest of the text. While the first LF
-/// after them is within a piece's length of |*known|, it ends the piece;
-/// otherwise the piece's start is worked out and kept in |*known|.
-inline std::size_t PieceEndAround(std::string_view bytes, bool whole,
-                                  std::size_t* known, std::size_t at,
-                                  std::size_t size) {
-  const std::size_t reach = *known + kPieceMax;
-  if (at + size <= reach) {
-    const std::size_t stop =
-        reach + 1 < bytes.size() ? reach + 1 : bytes.size();
-    const std::size_t lf = at + FindLf(bytes.data() + at, stop - at);
-    if (lf < stop) {
-      if (lf < reach || bytes[lf - 1] == '\r') return lf + 1;
-    } else if (!whole && stop == bytes.size()) {
-      return kPieceUnseen;
-    }
-  }
-  return PieceEndFromItsStart(bytes, whole, known, at, size);
-}
-
-/// ShortLinePieceEnd() when the LF at |lf| (|bytes|' size: none in reach)
-/// is a piece's length or more from |*known|: the line may start later.
-std::size_t ShortLinePieceEndFar(std::string_view bytes, std::size_t* known,
-                                 std::size_t at, std::size_t lf);
-
-/// One past the LF that ends the line holding |bytes[at]|, when that line
-/// is shorter than a piece and so is one piece; 0 when it is not, or when
-/// |bytes| ends first. |*known| <= |at| is a piece start after which lines
-/// are shorter than pieces; the start of the line is kept there when it had
-/// to be found. Cheaper than PieceEndAround() where lines are short.
-inline std::size_t ShortLinePieceEnd(std::string_view bytes, std::size_t* known,
-                                     std::size_t at) {
-  const std::size_t room = bytes.size() - at;
-  const std::size_t lf =
-      at + FindLf(bytes.data() + at, room < kPieceMax ? room : kPieceMax);
-  if (lf - *known < kPieceMax && lf < bytes.size()) return lf + 1;
-  return ShortLinePieceEndFar(bytes, known, at, lf);
 }
 
 /// Result of asking for the next line piece.
 enum class PieceResult { kPiece, kEnd, kError };
 
-/// How a read that may also write ended.
-enum class ReadStatus { kOk, kReadError, kWriteError };
-
-/// How a whole-file text copy ended.
-enum class CopyEnd { kDone, kReadError, kWriteError };
+/// How a copy or a rewrite of text from a reader to a writer ended.
+enum class TextEnd { kOk, kReadError, kWriteError };
 
 /// A text file open for writing through one large buffer, or text written
 /// to a string in memory.
@@ -197,13 +130,16 @@ class TextWriter {
 /// to start writing that part to the disk.
 constexpr std::uint64_t kFlushBehindStep = 8 * 1024 * 1024;
 
+/// Zero bytes that follow the reader's View(), so that a search may read
+/// a block of 16 bytes, and a marker's length, past its end.
+constexpr std::size_t kViewPadding = 32;
+
 /// A text file open for reading, or text in memory, held a buffer at a
 /// time with every lone LF already made CR LF. The reader has a current
-/// position in that text; the bytes before it have been passed over. A
-/// reader can deliver pieces one by one (ReadPiece), or be walked by the
-/// rewrite: View() shows the bytes from the current position on, MoveTo()
-/// moves it, and what was passed over is written out when asked, or when
-/// the buffer must make room for more.
+/// position in that text: View() shows the bytes from there to the last one
+/// read, PassTo() moves it on, writing the bytes it passes over or dropping
+/// them, and ReadMore() reads on. Reading piece by piece and copying the
+/// rest whole are made of these.
 class TextReader {
  public:
   /// A reader with nothing to read yet: see Start().
@@ -230,23 +166,8 @@ class TextReader {
   /// more), as read: reading to the end copies the file as text.
   void CopyWhileReading(TextWriter* copy) { copy_ = copy; }
 
-  /// Reads the next line piece of the translated text: up to and including
-  /// the first LF, or kPieceMax bytes, or up to the end of the file.
-  /// |piece| points into the reader's buffer and stays valid until the next
-  /// call. The piece is passed over, and not written anywhere.
-  PieceResult ReadPiece(std::string_view* piece);
-
-  /// Passes over the rest of the file, written to nowhere; a copy still
-  /// gets every byte. Returns false on a read or copy error.
-  bool SkipToEnd();
-
-  /// Passes over the rest of the file, writing it to |out|: the bytes that
-  /// reading it piece by piece and writing each piece would give. Does not
-  /// finish |out|.
-  CopyEnd CopyText(TextWriter* out);
-
-  /// The bytes from the current position to the last one read. After
-  /// MoveTo(), at least kPieceMax + 1 of them, or all that is left.
+  /// The bytes from the current position to the last one read, followed by
+  /// kViewPadding zero bytes.
   std::string_view View() const {
     return std::string_view(buffer_.get() + begin_, end_ - begin_);
   }
@@ -257,37 +178,40 @@ class TextReader {
   /// Whether the file has no bytes beyond View().
   bool AtEnd() const { return at_eof_; }
 
-  /// The piece at the current position (empty at the end of the text), as
-  /// the text file holds it: a CR LF line end stays CR LF.
-  std::string_view Piece() const {
-    return View().substr(0, PieceLength(View()));
-  }
-
   /// Makes |to| (at least Position(), at most the end of View()) the
-  /// current position, and reads on when fewer than kPieceMax + 1 bytes are
-  /// in view. When the buffer must make room, what was passed over and not
-  /// yet written goes to |out| (nowhere when nullptr).
-  ReadStatus MoveTo(std::uint64_t to, TextWriter* out) {
-    begin_ = static_cast<std::size_t>(to - base_);
-    if (end_ - begin_ > kPieceMax || at_eof_) return ReadStatus::kOk;
-    return Fill(kPieceMax + 1, out);
-  }
-
-  /// Reads more, so that View() grows unless the file has ended; what was
-  /// passed over and not yet written goes to |out| first. View() must hold
-  /// at most kViewKept bytes, so that the buffer has room for a read.
-  ReadStatus ReadMore(TextWriter* out);
-
-  /// Writes to |out| what was passed over and not yet written.
-  bool WritePassedOver(TextWriter* out) {
-    std::string_view passed(buffer_.get() + pending_, begin_ - pending_);
-    pending_ = begin_;
+  /// current position, writing the bytes passed over to |out| (nowhere when
+  /// nullptr). Reads nothing. Returns false when the write failed.
+  bool PassTo(std::uint64_t to, TextWriter* out) {
+    const std::size_t at = static_cast<std::size_t>(to - base_);
+    const std::string_view passed(buffer_.get() + begin_, at - begin_);
+    begin_ = at;
     return out == nullptr || passed.empty() || out->WriteUnchanged(passed);
   }
 
+  /// Reads more, so that View() grows unless the file has ended. View()
+  /// must hold at most kViewKept bytes, so that the buffer has room for a
+  /// read. Returns false on a read error, or when the copy of
+  /// CopyWhileReading() could not be written.
+  bool ReadMore();
+
+  /// Reads the next line piece of the translated text: up to and including
+  /// the first LF, or kPieceMax bytes, or up to the end of the file.
+  /// |piece| points into the reader's buffer and stays valid until the next
+  /// call. The piece is passed over, and not written anywhere.
+  PieceResult ReadPiece(std::string_view* piece);
+
+  /// Passes over the rest of the file, written to nowhere; a copy still
+  /// gets every byte. Returns false on a read or copy error.
+  bool SkipToEnd() { return CopyText(nullptr) == TextEnd::kOk; }
+
+  /// Passes over the rest of the file, writing it to |out| (nowhere when
+  /// nullptr): the bytes that reading it piece by piece and writing each
+  /// piece would give. Does not finish |out|.
+  TextEnd CopyText(TextWriter* out);
+
  private:
   void Reset(std::size_t capacity);
-  ReadStatus Fill(std::size_t want, TextWriter* out);
+  bool Fill(std::size_t want);
   std::int64_t ReadRaw(char* into, std::size_t size);
   std::size_t ReadAndChange(char* at, std::size_t size, std::int64_t* got);
 
@@ -298,13 +222,12 @@ class TextReader {
   std::unique_ptr<char[]> buffer_;  ///< The text, lone LFs made CR LF.
   std::size_t capacity_ = 0;        ///< Most bytes read at once.
   std::size_t buffer_size_ = 0;
-  std::size_t pending_ = 0;  ///< First byte passed over, not yet written.
-  std::size_t begin_ = 0;    ///< The current position.
-  std::size_t end_ = 0;      ///< One past the last byte read.
-  std::uint64_t base_ = 0;   ///< Offset in the text of the buffer's start.
-  bool at_eof_ = false;      ///< The file has no bytes beyond |end_|.
-  bool cr_before_ = false;   ///< The last byte read was a CR.
-  bool lone_lfs_ = false;    ///< The last read had an LF to change.
+  std::size_t begin_ = 0;   ///< The current position.
+  std::size_t end_ = 0;     ///< One past the last byte read.
+  std::uint64_t base_ = 0;  ///< Offset in the text of the buffer's start.
+  bool at_eof_ = false;     ///< The file has no bytes beyond |end_|.
+  bool cr_before_ = false;  ///< The last byte read was a CR.
+  bool lone_lfs_ = false;   ///< The last read had an LF to change.
   TextWriter* copy_ = nullptr;
 };
 

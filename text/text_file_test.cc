@@ -96,50 +96,6 @@ TEST_F(TextFileTest, MatchesTheRulesForAnyTextAndBuffer) {
   }
 }
 
-// The piece rule on the reader's bytes, which have every LF after a CR:
-// where a piece ends, where the piece that holds a byte starts, and where
-// the piece that holds a marker's bytes ends.
-TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
-  std::mt19937 rng(99);
-  const char alphabet[] = {'a', '\r', '\n', '\0'};
-  for (int round = 0; round < 300; ++round) {
-    std::string raw;
-    std::size_t size = rng() % 3000;
-    for (std::size_t i = 0; i < size; ++i) {
-      unsigned pick = rng() % (round % 2 == 0 ? 600 : 8);
-      raw += pick < 4 ? alphabet[pick] : 'a';
-    }
-    const std::string bytes = LoneLfToCrLf(raw);
-    std::size_t at = 0;
-    for (const std::string& piece : PiecesOf(CrLfToLf(bytes))) {
-      const std::size_t end = PieceLength(std::string_view(bytes).substr(at));
-      ASSERT_EQ(CrLfToLf(bytes.substr(at, end)), piece) << round;
-      for (std::size_t i = at; i < at + end; ++i) {
-        if (bytes[i] == '\n') continue;
-        ASSERT_EQ(PieceStartOf(bytes, 0, i), at) << round << " " << i;
-        // A piece that is a whole line is found from any start before it.
-        const bool line = bytes[at + end - 1] == '\n' &&
-                          (at == 0 || bytes[at - 1] == '\n') &&
-                          end <= kPieceMax;
-        std::size_t line_start = 0;
-        ASSERT_EQ(ShortLinePieceEnd(bytes, &line_start, i), line ? at + end : 0)
-            << round << " " << i;
-        // Five bytes without a line end, as a marker would be.
-        const std::string_view five = std::string_view(bytes).substr(i, 5);
-        if (five.size() < 5 || five.find_first_of("\r\n") != five.npos) {
-          continue;
-        }
-        std::size_t known = 0;
-        ASSERT_EQ(PieceEndAround(bytes, true, &known, i, 5),
-                  i + 5 <= at + end ? at + end : kPieceCut)
-            << round << " " << i;
-      }
-      at += end;
-    }
-    ASSERT_EQ(at, bytes.size());
-  }
-}
-
 TEST_F(TextFileTest, WritingTurnsEachLfIntoCrLf) {
   EXPECT_EQ(Written({"a\nb\n", "\n", "c\rd"}), "a\r\nb\r\n\r\nc\rd");
   EXPECT_EQ(Written({std::string("\0\x1A\n", 3)}),
@@ -187,7 +143,7 @@ TEST_F(TextFileTest, CopyTextMatchesPiecesWrittenBack) {
         ASSERT_TRUE(writer.WriteText(piece));
       }
     }
-    ASSERT_EQ(reader.CopyText(&writer), CopyEnd::kDone);
+    ASSERT_EQ(reader.CopyText(&writer), TextEnd::kOk);
     ASSERT_TRUE(writer.Flush());
     ASSERT_TRUE(copy.Flush());
     ASSERT_EQ(out, LoneLfToCrLf(raw)) << round;
@@ -211,6 +167,19 @@ TEST_F(TextFileTest, LongTextsPassTheBufferWhole) {
   big[2500] = '\n';
   EXPECT_EQ(Written({"ab", big, "c\n", std::string(700, 'y')}, 512),
             "ab" + LoneLfToCrLf(big) + "c\r\n" + std::string(700, 'y'));
+  // To a file, flushed behind as it goes past each step, then to the disk.
+  WriteBytes(dir_ / "big", "");
+  File file;
+  bool writable = false;
+  ASSERT_EQ(OpenForUpdate(dir_ / "big", &file, &writable), OpenReadResult::kOk);
+  ASSERT_TRUE(writable);
+  TextWriter writer(std::move(file));
+  writer.FlushBehind();
+  const std::string step(kFlushBehindStep / 4 + 3, 'z');
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(writer.WriteStraight(step));
+  ASSERT_TRUE(writer.WriteUnchanged("fin"));
+  ASSERT_TRUE(writer.FinishToDisk());
+  EXPECT_EQ(ReadBytes(dir_ / "big"), step + step + step + step + step + "fin");
 }
 
 // The vector and the portable line-end change give the same bytes, those
@@ -272,6 +241,22 @@ TEST_F(TextFileTest, ReadErrorIsReported) {
   TextReader reader(std::move(file));
   std::string_view piece;
   EXPECT_EQ(reader.ReadPiece(&piece), PieceResult::kError);
+  // A copy made while reading that cannot be written (its writer has no
+  // file open) stops the reading, and the writer keeps its failure.
+  TextWriter copy(File(), 16);
+  const std::string text(4 * kViewKept, 'a');
+  TextReader source(text, 16);
+  source.CopyWhileReading(&copy);
+  EXPECT_EQ(source.ReadPiece(&piece), PieceResult::kError);
+  EXPECT_TRUE(copy.failed());
+  EXPECT_FALSE(copy.WriteUnchanged("x"));
+  copy.Close();
+  // Asked for more while its view is longer than kViewKept, the reader has
+  // no room for a read: an error, not the end of the text.
+  TextReader full(text, 1);
+  bool read = true;
+  while (read && !full.AtEnd()) read = full.ReadMore();
+  EXPECT_FALSE(read);
 }
 
 TEST_F(TextFileTest, OpenFailures) {
