@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds everything and runs every test: the native program, its unit tests
-# without vector instructions, the same under AddressSanitizer and UBSan,
+# Builds everything and runs every test: the native program, its unit and
+# end-to-end tests without vector instructions, the same under
+# AddressSanitizer and UBSan (with a smaller fault sweep),
 # and brantix.exe (cross-built with MinGW-w64) under Wine; then the fuzz
 # targets and the code's formatting. Installs what
 # is missing with apt when run as root.
@@ -47,20 +48,22 @@ echo "== Native: unit and end-to-end tests, the latter also against brantix.exe"
 cmake --preset default $configure \
   -DBRANTIX_WINDOWS_EXE="$PWD/build/windows/brantix.exe"
 cmake --build --preset default -j "$jobs"
-ctest --preset default --no-tests=error
+ctest --preset default --no-tests=error -j "$jobs"
 
-echo "== Portable: the unit tests without vector instructions"
+echo "== Portable: the unit and end-to-end tests without vector instructions"
 # The text and marker code has a portable version of each vector search;
-# this build takes it everywhere.
+# this build (BRANTIX_PORTABLE) takes it everywhere.
+# shellcheck disable=SC2086
 cmake --preset portable $configure
-cmake --build --preset portable -j "$jobs" --target brantix_unit_tests
-ctest --preset portable --no-tests=error
+cmake --build --preset portable -j "$jobs" --target brantix brantix_faulty \
+  brantix_unit_tests brantix_e2e_tests
+ctest --preset portable --no-tests=error -j "$jobs"
 
 echo "== Native under AddressSanitizer and UBSan"
 # shellcheck disable=SC2086
 cmake --preset asan $configure
 cmake --build --preset asan -j "$jobs"
-ctest --preset asan --no-tests=error
+ctest --preset asan --no-tests=error -j "$jobs"
 
 echo "== Fuzzing"
 fuzz/run.sh
