@@ -675,3 +675,27 @@ bool ReplacePage(Page* page, Replacement* fresh, Replacement* backup,
   }
   return WriteInPlace(page, fresh, backup, err);
 }
+
+bool HasUnfinishedWrite(File* file, const FileInfo& info,
+                        const std::string& real_name) {
+  std::string text;
+  Record r;
+  switch (ReadMark(file, &text)) {
+    case MarkResult::kOk:
+      return ParseRecord(text, &r) && r.page_device == info.device &&
+             r.page_inode == info.inode;
+    case MarkResult::kUnsupported: {
+      Page page;
+      page.real_name = real_name;
+      page.info = info;
+      FileInfo journal;
+      bool exists = false;
+      return GetNameInfo(JournalName(page), &journal, &exists) && exists &&
+             journal.size > 0;
+    }
+    case MarkResult::kNone:
+    case MarkResult::kError:
+      break;
+  }
+  return false;
+}

@@ -32,6 +32,12 @@ enum class Recovery {
 Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
                                std::string* err);
 
+/// Whether the page, open read-only in |file| with |info|, whose real name
+/// is |real_name|, carries the record of an unfinished write of its own:
+/// a run would first put it back. Reads the record only.
+bool HasUnfinishedWrite(File* file, const FileInfo& info,
+                        const std::string& real_name);
+
 /// Puts the finished |fresh| in place of the page, unless the run has been
 /// interrupted or the page has changed since it was opened: by a rename
 /// when that keeps the page's owner, group, attributes and links;

@@ -106,6 +106,20 @@ inline std::string MsgNotOpened(OpenReadResult result, const std::string& name,
   }
 }
 
+/// The message for a page that could not be opened: missing, not to be
+/// read by this user, a folder or not a file, as MsgNotOpened() says; a
+/// disk that failed, or too many open files, is a read error with its
+/// cause. |error| is the system's error number of the failed open.
+inline std::string MsgPageNotOpened(OpenReadResult result,
+                                    const std::string& page, int error) {
+  const FailureKind kind = KindOf(error);
+  if (result == OpenReadResult::kCannotOpen &&
+      (kind == FailureKind::kOther || kind == FailureKind::kTooManyFiles)) {
+    return MsgPageReadError(page, kind);
+  }
+  return MsgNotOpened(result, page, MsgPageReadError(page));
+}
+
 inline std::string MsgPageLocked(const std::string& page) {
   return "le fichier " + page +
          " est deja en cours de modification par un autre brantix";
@@ -260,6 +274,94 @@ inline std::string MsgJournalUntrusted(const std::string& journal,
          " n'est pas fiable : rien n'a ete remis ; verifiez " + page +
          " et sa sauvegarde, puis supprimez le journal";
 }
+
+// The preview (--dry-run): one line per cell, then the warnings, the
+// notes and the total, each ended by a line end. Every text in them is
+// plain ASCII: names and links are given escaped.
+inline std::string MsgPreviewLine(long line) {
+  return "ligne " + std::to_string(line) + " : ";
+}
+inline const char kMsgPreviewHeading[] = "entete";
+inline std::string MsgPreviewMap(const std::string& name,
+                                 const std::string& href) {
+  return "carte " + name + " -> " + href;
+}
+inline const char kMsgPreviewDash[] = "tiret";
+inline const char kMsgWarning[] = "attention : ";
+inline const char kMsgNote[] = "note : ";
+inline std::string MsgPreviewTotal(long headings, long maps, long dashes,
+                                   long warnings) {
+  return "total : " + std::to_string(headings) + " entete, " +
+         std::to_string(maps) + " cartes, " + std::to_string(dashes) +
+         " tirets, " + std::to_string(warnings) + " avertissements\n";
+}
+inline std::string MsgWarnLinkBreaks(const std::string& name,
+                                     const std::string& href) {
+  return "le lien pris sur cette ligne, " + href + " dans la carte " + name +
+         ", contient un guillemet, un chevron ou une fin de ligne : il peut "
+         "casser le lien ou la balise";
+}
+inline std::string MsgWarnNoLinkYet(const std::string& name) {
+  return "la carte " + name +
+         " vient avant toute ligne ..///, son lien est le nom du fichier seul";
+}
+inline std::string MsgWarnLinkReused(const std::string& name, long line) {
+  return "la carte " + name + " reprend le lien pris ligne " +
+         std::to_string(line) + ", dans une ligne de tableau precedente";
+}
+inline const char kMsgWarnSoundNotSeen[] =
+    "son.gif sur une ligne qu'aucune ligne de tableau n'examine : sa ligne "
+    "de tableau recoit un tiret";
+inline const char kMsgWarnNoCell[] = "aucune cellule ne serait inseree";
+inline const char kMsgWarnNotRows[] =
+    " ; <TR et <tr suivi d'attributs ne sont pas des lignes de tableau, "
+    "seul <tr> en est une";
+inline std::string MsgWarnColumn(int column) {
+  return "colonne " + std::to_string(column) +
+         " : la nouvelle cellule irait apres la ligne qui suit chaque <tr>, "
+         "avant toute cellule fermee";
+}
+inline const char kMsgWarnRowRunsOn[] =
+    "ce <tr> est compte dans la ligne de tableau precedente, dont la "
+    "cellule voulue ne se ferme qu'ici ou plus loin";
+inline const char kMsgWarnMidLine[] =
+    "la cellule serait inseree au milieu de cette ligne";
+inline std::string MsgWarnMarkerCut(const std::string& marker) {
+  return "le repere " + marker +
+         " est coupe en deux par la limite de 511 octets : il n'est pas vu";
+}
+inline std::string MsgWarnCharset(bool answers_utf8, const std::string& page) {
+  return std::string(answers_utf8 ? "les reponses sont en UTF-8"
+                                  : "les reponses sont en 8 bits") +
+         ", la page est en " + page;
+}
+inline const char kMsgWarnOtherTable[] =
+    "l'entete irait dans un autre tableau que la plupart des cellules";
+inline const char kMsgWarnRowNotSeen[] =
+    "<tr> sur une ligne qu'aucune recherche n'examine : cette ligne de "
+    "tableau ne recoit pas de cellule";
+inline std::string MsgWarnQuote(const char* field) {
+  return "le champ " + std::string(field) +
+         " contient un guillemet : il casse la balise ou il est ecrit";
+}
+inline std::string MsgWarnNotWritable(const std::string& page) {
+  return "brantix refuserait : le fichier " + page +
+         " ne peut pas etre ecrit par cet utilisateur";
+}
+inline std::string MsgWarnFolderClosed(const std::string& folder) {
+  return "brantix refuserait : aucun fichier ne peut etre cree dans le "
+         "dossier " +
+         folder;
+}
+inline std::string MsgWarnUnfinished(const std::string& page) {
+  return "brantix remettrait d'abord en etat le fichier " + page +
+         ", dont une ecriture sur place est restee inachevee";
+}
+inline std::string MsgNoteBackupReplaced(const std::string& backup) {
+  return "la sauvegarde " + backup + " existe et serait remplacee";
+}
+inline const char kMsgNoteLoneLf[] =
+    "les fins de ligne LF seules deviendraient CR LF";
 
 /// The message of a problem met while the column parameters were read;
 /// empty when none can be shown.

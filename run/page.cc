@@ -61,15 +61,7 @@ bool OpenPage(const std::string& nom_du_fichier,
   OpenReadResult opened =
       OpenForUpdate(nom_du_fichier, &page->file, &page->writable);
   if (opened != OpenReadResult::kOk) {
-    // A page that is missing or that this user may not read is one the run
-    // cannot find; a disk that fails is a read error, with its cause.
-    const FailureKind kind = KindOf(page->file.error());
-    *err = opened == OpenReadResult::kCannotOpen &&
-                   (kind == FailureKind::kOther ||
-                    kind == FailureKind::kTooManyFiles)
-               ? MsgPageReadError(nom_du_fichier, kind)
-               : MsgNotOpened(opened, nom_du_fichier,
-                              MsgPageReadError(nom_du_fichier));
+    *err = MsgPageNotOpened(opened, nom_du_fichier, page->file.error());
     return false;
   }
   // A lock that the file system cannot give does not stop the run: only

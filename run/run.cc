@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "parameters/dialogue.h"
 #include "parameters/param_file.h"
@@ -9,6 +10,7 @@
 #include "run/in_place.h"
 #include "run/messages.h"
 #include "run/page.h"
+#include "run/preview.h"
 #include "run/process.h"
 #include "text/console.h"
 #include "text/interrupt.h"
@@ -71,22 +73,37 @@ bool BackUpAndRebuild(bool from_file, Page* page,
 
 int RealMain(int argc, char** argv) {
   PrepareProcess();
-  if (argc < 2) {
+  // The preview's option counts in any position, so that a user who types
+  // it last gets no real run; the other arguments keep their places.
+  std::vector<std::string> args;
+  bool preview = false;
+  for (int i = 1; i < argc; ++i) {
+    if (AsksForPreview(argv[i])) {
+      preview = true;
+    } else {
+      args.push_back(argv[i]);
+    }
+  }
+  if (args.empty()) {
     ConsoleWrite(kMsgUsage);
     return -1;
   }
   // Only these exact first arguments are options: any other is the page's
   // name, and a page named "--help" is given as "./--help".
-  if (AsksForHelp(argv[1])) return ConsoleWrite(kMsgHelp) ? 0 : -1;
-  if (std::strcmp(argv[1], "--version") == 0) {
+  if (AsksForHelp(args[0])) return ConsoleWrite(kMsgHelp) ? 0 : -1;
+  if (args[0] == "--version") {
     return ConsoleWrite(MsgVersion(BRANTIX_VERSION)) ? 0 : -1;
   }
-  const std::string nom_du_fichier = argv[1];
+  const std::string nom_du_fichier = args[0];
   if (nom_du_fichier.size() > kMaxNameLength) {
     return Stop(nom_du_fichier, kMsgNameTooLong);
   }
   const std::string nom_sauvegarde = BackupNameOf(nom_du_fichier);
-  const bool from_file = argc > 2 && std::strcmp(argv[2], "-1") == 0;
+  const bool from_file = args.size() > 1 && args[1] == "-1";
+  if (preview) {
+    ConsoleInput input;
+    return Preview(nom_du_fichier, from_file, &input);
+  }
 
   // The page is opened and locked, an earlier run's half-written page put
   // back, and the new page's file created, before anything is written.

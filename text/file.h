@@ -214,6 +214,14 @@ MarkResult WriteMark(File* file, const std::string& record);
 /// Removes the mark of |file|; kOk when it carries none.
 MarkResult RemoveMark(File* file);
 
+/// Whether this user may write the file |path|, asked without opening it.
+bool MayWrite(const std::string& path);
+
+/// Whether this user may create a file in the folder |folder| (a path with
+/// its last separator, or empty for the current folder), asked without
+/// creating one.
+bool MayCreateIn(const std::string& folder);
+
 /// The user the program runs as (POSIX; 0 on Windows).
 std::uint32_t CurrentUser();
 

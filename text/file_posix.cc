@@ -380,3 +380,11 @@ std::uint32_t CurrentUser() { return static_cast<std::uint32_t>(OsGeteuid()); }
 bool FilesHaveOwners() { return true; }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(OsGetpid()); }
+
+bool MayWrite(const std::string& path) {
+  return OsAccess(path.c_str(), W_OK) == 0;
+}
+
+bool MayCreateIn(const std::string& folder) {
+  return OsAccess(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+}

@@ -40,6 +40,9 @@ int OsFremovexattr(int fd, const char* name);
 int OsClockGettime(clockid_t clock, struct timespec* now);
 /// geteuid(), which cannot fail.
 uid_t OsGeteuid();
+/// faccessat(AT_FDCWD, path, mode, AT_EACCESS): whether this user, as the
+/// program runs, may use |path| so.
+int OsAccess(const char* path, int mode);
 /// getpid(), which cannot fail.
 pid_t OsGetpid();
 int OsFcntlGetFd(int fd);  ///< fcntl(fd, F_GETFD).

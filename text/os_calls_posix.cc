@@ -87,3 +87,6 @@ int OsSigaction(int number, const struct sigaction* action,
                 struct sigaction* before) {
   return sigaction(number, action, before);
 }
+int OsAccess(const char* path, int mode) {
+  return faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+}

@@ -20,6 +20,7 @@ TextWriter::TextWriter(std::string* sink, std::size_t capacity) {
 void TextWriter::Start(File file, std::size_t capacity) {
   file_ = std::move(file);
   sink_ = nullptr;
+  discard_ = false;
   if (capacity_ != capacity) {
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity);
     capacity_ = capacity;
@@ -33,7 +34,9 @@ void TextWriter::Start(File file, std::size_t capacity) {
 // Writes |size| bytes straight to the file. With |flush_behind_|, each
 // whole step of the file that this completes starts going to the disk.
 bool TextWriter::WriteOut(const char* data, std::size_t size) {
-  if (sink_ != nullptr) {
+  if (discard_) {
+    // Counted, kept nowhere.
+  } else if (sink_ != nullptr) {
     sink_->append(data, size);
   } else if (!WriteAll(&file_, data, size)) {
     failed_ = true;

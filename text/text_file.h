@@ -64,6 +64,10 @@ class TextWriter {
   /// Starts writing |file|, as the constructor would.
   void Start(File file, std::size_t capacity = kTextBufferSize);
 
+  /// From now on, what is written goes nowhere: for a preview, which needs
+  /// the rewrite's work but not its bytes.
+  void Discard() { discard_ = true; }
+
   /// From now on, each part of kFlushBehindStep bytes starts going to the
   /// disk as soon as it is written, for a file flushed when finished.
   void FlushBehind() { flush_behind_ = true; }
@@ -124,6 +128,7 @@ class TextWriter {
   std::uint64_t written_ = 0;  ///< Bytes handed to the file so far.
   bool failed_ = false;
   bool flush_behind_ = false;
+  bool discard_ = false;  ///< Nothing kept: see Discard().
 };
 
 /// How much a writer set to FlushBehind() writes before it asks the system

@@ -294,3 +294,8 @@ char* OsRealpath(const char* path, char* resolved) {
   if (Fail(EIO)) return nullptr;
   return realpath(path, resolved);
 }
+
+int OsAccess(const char* path, int mode) {
+  if (Fail(EIO)) return -1;
+  return faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+}

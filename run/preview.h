@@ -1,0 +1,23 @@
+// The preview (--dry-run, -n): what a run would insert where, and the traps
+// it would fall into, shown before anything is written. The cells come from
+// the rewrite itself, told to report them; the page is only read, without
+// its lock, and no file is created, changed or removed.
+#ifndef BRANTIX_RUN_PREVIEW_H_
+#define BRANTIX_RUN_PREVIEW_H_
+
+#include <string>
+
+#include "text/console.h"
+
+/// Whether |argument| asks for a preview: "--dry-run" or "-n", recognised
+/// in any position on the command line.
+bool AsksForPreview(const std::string& argument);
+
+/// Shows what a run on |nom_du_fichier| would do, its column taken from
+/// param.txt when |from_file|, otherwise asked on |input|, as a run takes
+/// it. Prints the preview, or the message of what stopped it, and returns
+/// the status: 0 with nothing to warn of, 1 with warnings, -1 on an error.
+int Preview(const std::string& nom_du_fichier, bool from_file,
+            ConsoleInput* input);
+
+#endif  // BRANTIX_RUN_PREVIEW_H_
