@@ -68,7 +68,11 @@ class Observer {
     if (kind == CellKind::kMap) {
       cell.name =
           std::string(param_.NomMap.view()) + std::to_string(state.NumeroMap);
-      cell.href = std::string(state.CheminLien.view()) +
+      // As the page gets it: the link path's one possible LF as CR LF.
+      std::string_view path = state.CheminLien.view();
+      const bool lf = !path.empty() && path.back() == '\n';
+      if (lf) path.remove_suffix(1);
+      cell.href = std::string(path) + (lf ? "\r\n" : "") +
                   std::string(param_.NomFichierLien.view());
       cell.link_at = link_at_;
       cell.link_taken = link_taken_;

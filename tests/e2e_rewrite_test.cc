@@ -1,9 +1,14 @@
 // The rewrite as the whole program does it: the page name as typed bounds
 // the link path, and a file size limit met while the new page is written
 // leaves the page untouched.
+#include <sys/stat.h>
+
+#include <random>
 #include <string>
+#include <vector>
 
 #include "tests/e2e.h"
+#include "tests/rewrite_model.h"
 
 namespace {
 
@@ -47,6 +52,249 @@ TEST_F(E2eTest, FileSizeLimitDuringTheRewrite) {
   EXPECT_EQ(Get("page.htm.orig"), page);
   EXPECT_EQ(Listing(), std::vector<std::string>(
                            {"page.htm", "page.htm.orig", "param.txt"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The preview: what a run would insert where, and its warnings.
+
+// A table with a heading row and one data row per |rows|, each row given by
+// the lines between its "<tr>" and "</tr>".
+std::string Table(const std::vector<std::string>& rows,
+                  const std::string& head = "<html>\n<body>\n") {
+  std::string page = head + "<table>\n<tr>\n<td>\nTitre\n</td>\n</tr>\n";
+  for (const std::string& row : rows) page += "<tr>\n" + row + "</tr>\n";
+  return page + "</table>\n</body>\n</html>\n";
+}
+
+const std::string kFilmCell =
+    "<td>\n<img src=\"son.gif\"> <a href=\"..///films/suspense/hitch.htm\">"
+    "Vertigo</a>\n</td>\n";
+
+struct PreviewCase {
+  std::string what;
+  std::string page;     ///< Triggers the warning.
+  std::string params;   ///< param.txt.
+  std::string warning;  ///< A line the preview prints for |page|.
+  std::string mended;   ///< The same page mended: no such line.
+  std::string mended_params;
+  bool mended_clean = true;  ///< The mended page gets no warning at all.
+};
+
+// The names, bytes and times of every file of |folder|.
+std::string Snapshot(const std::filesystem::path& folder) {
+  std::string all;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    struct stat st;
+    stat(e.path().c_str(), &st);
+    all += e.path().filename().string() + " " +
+           std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec) + " " +
+           std::to_string(st.st_ctim.tv_sec) + "." +
+           std::to_string(st.st_ctim.tv_nsec) + " " +
+           (e.is_regular_file() ? ReadBytes(e.path()) : "") + "\n";
+  }
+  return all;
+}
+
+TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
+  const std::string long_cell = "<td>\nx</td>" + std::string(600, 'y') + "\n";
+  const std::string cut_cell = std::string(509, 'z') + "</td>\n";
+  const std::vector<PreviewCase> cases = {
+      {"a link path that takes the end of its tag",
+       Table({"<td>\n<img src=\"son.gif\"> <a href=\"..///m/1.htm\">La vie en "
+              "rose</a>\n</td>\n"}),
+       kParams,
+       "attention : ligne 11 : le lien pris sur cette ligne, ..///m/1.htm\">La "
+       "vie en roselien.htm dans la carte carte1, contient un guillemet, un "
+       "chevron ou une fin de ligne : il peut casser le lien ou la balise",
+       Table({kFilmCell}), kParams},
+      {"a map before any link path",
+       Table({"<td>\n<img src=\"son.gif\">\n</td>\n"}), kParams,
+       "attention : ligne 12 : la carte carte1 vient avant toute ligne ..///, "
+       "son lien est le nom du fichier seul",
+       Table({kFilmCell}), kParams},
+      {"a link path taken in an earlier row",
+       Table({kFilmCell, "<td>\n<img src=\"son.gif\">\n</td>\n"}), kParams,
+       "attention : ligne 17 : la carte carte2 reprend le lien pris ligne 11, "
+       "dans une ligne de tableau precedente",
+       Table({kFilmCell, kFilmCell}), kParams},
+      {"a sound icon after the row's cell",
+       Table({"<td>\n..///films/suspense/hitch.htm\n</td>\n<td><img "
+              "src=\"son.gif\"></td>\n"}),
+       kParams,
+       "attention : ligne 13 : son.gif sur une ligne qu'aucune ligne de "
+       "tableau n'examine : sa ligne de tableau recoit un tiret",
+       Table({kFilmCell}), kParams},
+      {"rows in capitals", "<TABLE>\n<TR>\n<TD>\nA\n</TD>\n</TR>\n</TABLE>\n",
+       kParams,
+       "attention : aucune cellule ne serait inseree ; <TR et <tr suivi "
+       "d'attributs ne sont pas des lignes de tableau, seul <tr> en est une",
+       "<table>\n<tr>\n<td>\nA\n</td>\n</tr>\n</table>\n", kParams},
+      {"column 0", Table({kFilmCell}), Params("0"),
+       "attention : colonne 0 : la nouvelle cellule irait apres la ligne qui "
+       "suit chaque <tr>, avant toute cellule fermee",
+       Table({kFilmCell}), kParams},
+      {"a row with too few cells",
+       "<table>\n<tr>\n<td>\nT\n</td>\n<td>\nU\n</td>\n</tr>\n"
+       "<tr>\n<td>\nA\n</td>\n</tr>\n"
+       "<tr>\n<td>\nB\n</td>\n<td>\nC\n</td>\n</tr>\n</table>\n",
+       Params("2"),
+       "attention : ligne 15 : ce <tr> est compte dans la ligne de tableau "
+       "precedente, dont la cellule voulue ne se ferme qu'ici ou plus loin",
+       "<table>\n<tr>\n<td>\nT\n</td>\n<td>\nU\n</td>\n</tr>\n"
+       "<tr>\n<td>\nA\n</td>\n<td>\nD\n</td>\n</tr>\n"
+       "<tr>\n<td>\nB\n</td>\n<td>\nC\n</td>\n</tr>\n</table>\n",
+       Params("2")},
+      {"a cell in the middle of a long line", Table({long_cell}), kParams,
+       "attention : ligne 11 : la cellule serait inseree au milieu de cette "
+       "ligne",
+       Table({"<td>\nx</td>\n" + std::string(600, 'y') + "\n"}), kParams},
+      {"a marker cut by the piece's length", Table({"<td>\n" + cut_cell}),
+       kParams,
+       "attention : ligne 11 : le repere </td> est coupe en deux par la "
+       "limite de 511 octets : il n'est pas vu",
+       Table({"<td>\n" + std::string(500, 'z') + "</td>\n"}), kParams},
+      {"UTF-8 answers in an ISO-8859-1 page",
+       Table({kFilmCell},
+             "<html>\n<head><meta http-equiv=\"Content-Type\" "
+             "content=\"text/html; charset=ISO-8859-1\"></head>\n<body>\n"),
+       "1\n\xC3\x89"
+       "couter\nvideo.gif\nson2.gif\ncarte\nlien.htm\n",
+       "attention : les reponses sont en UTF-8, la page est en iso-8859-1",
+       Table({kFilmCell},
+             "<html>\n<head><meta http-equiv=\"Content-Type\" "
+             "content=\"text/html; charset=ISO-8859-1\"></head>\n<body>\n"),
+       "1\n&Eacute;couter\nvideo.gif\nson2.gif\ncarte\nlien.htm\n"},
+      {"a navigation bar above the list",
+       Table({kFilmCell, kFilmCell},
+             "<html>\n<body>\n<table>\n<tr>\n<td>\nmenu\n</td>\n</tr>\n"
+             "</table>\n"),
+       kParams,
+       "attention : ligne 7 : l'entete irait dans un autre tableau que la "
+       "plupart des cellules",
+       Table({kFilmCell, kFilmCell}, "<html>\n<body>\n<div>\nmenu\n</div>\n"),
+       kParams, false},
+      {"rows closed on the line of their last cell",
+       Table({"<td>\n..///films/suspense/hitch.htm\n</td></tr>\n<tr>\n<td>\n"
+              "<img src=\"son.gif\">\n</td>\n"}),
+       kParams,
+       "attention : ligne 13 : <tr> sur une ligne qu'aucune recherche "
+       "n'examine : cette ligne de tableau ne recoit pas de cellule",
+       Table({kFilmCell, kFilmCell}), kParams},
+      {"a double quote in a map name", Table({kFilmCell}),
+       "1\nEntete\nvideo.gif\nson2.gif\ncar\"te\nlien.htm\n",
+       "attention : le champ NomMap contient un guillemet : il casse la "
+       "balise ou il est ecrit",
+       Table({kFilmCell}), kParams},
+  };
+  for (const PreviewCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (bool mended : {false, true}) {
+      for (const auto& e : std::filesystem::directory_iterator(dir_.path)) {
+        std::filesystem::remove_all(e);
+      }
+      Put("p.htm", mended ? c.mended : c.page);
+      Put("param.txt",
+          mended ? (c.mended_params.empty() ? c.params : c.mended_params)
+                 : c.params);
+      const std::string before = Snapshot(dir_.path);
+      RunResult r = Run({"p.htm", "-n", "-1"});
+      EXPECT_EQ(Snapshot(dir_.path), before) << "the preview changed a file";
+      const bool warned = r.output.find(c.warning + "\n") != std::string::npos;
+      if (mended) {
+        EXPECT_FALSE(warned) << r.output;
+        if (c.mended_clean) {
+          EXPECT_EQ(r.status, 0) << r.output;
+        }
+      } else {
+        EXPECT_TRUE(warned) << r.output;
+        EXPECT_EQ(r.status, 1) << r.output;
+      }
+    }
+  }
+}
+
+// The escapes, a param.txt saved with a byte-order mark, the notes, and
+// the option in first place.
+TEST_F(E2eTest, PreviewShowsBytesInAscii) {
+  Put("p.htm", Table({"<td>\n<img src=\"son.gif\"> ..///x/\n</td>\n"}));
+  Put("p.htm.orig", "ancienne");
+  Put("param.txt",
+      "\xEF\xBB\xBF"
+      "1\na\tb\\c\x01\x80\nvideo.gif\nson2.gif\ncarte\nlien.htm\n");
+  RunResult r = Run({"--dry-run", "p.htm", "-1"});
+  EXPECT_EQ(r.output,
+            "ligne 7 : entete a\\tb\\\\c\\x01\\x80\n"
+            "ligne 12 : carte carte1 -> ..///x/\\r\\nlien.htm\n"
+            "attention : ligne 11 : le lien pris sur cette ligne, "
+            "..///x/\\r\\nlien.htm dans la carte carte1, contient un "
+            "guillemet, un chevron ou une fin de ligne : il peut casser le "
+            "lien ou la balise\n"
+            "note : la sauvegarde p.htm.orig existe et serait remplacee\n"
+            "note : les fins de ligne LF seules deviendraient CR LF\n"
+            "total : 1 entete, 1 cartes, 0 tirets, 1 avertissements\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Get("p.htm.orig"), "ancienne");
+}
+
+// On random pages the preview shows the cells the run inserts, at the
+// lines the model of the rewrite gives, and the run's page is the model's.
+TEST_F(E2eTest, PreviewShowsTheRunsCells) {
+  std::mt19937 random(20261207);
+  const char* const parts[] = {"<tr>",    "</td>", "son.gif", "..///a/b/c/d",
+                               "texte",   "<td>",  "\r",      "</tr>",
+                               "..///\"", "\t"};
+  const int pages = Windows() ? 20 : 150;
+  for (int n = 0; n < pages; ++n) {
+    std::string page;
+    const int lines = 5 + static_cast<int>(random() % 60);
+    for (int l = 0; l < lines; ++l) {
+      const int count = static_cast<int>(random() % 4);
+      for (int k = 0; k < count; ++k) page += parts[random() % 10];
+      if (random() % 20 == 0) page += std::string(random() % 700, 'x');
+      page += random() % 4 == 0 ? "\r\n" : "\n";
+    }
+    const std::string name = std::string(1 + random() % 12, 'p') + ".htm";
+    const int column = static_cast<int>(random() % 4);
+    for (const auto& e : std::filesystem::directory_iterator(dir_.path)) {
+      std::filesystem::remove_all(e);
+    }
+    Put(name, page);
+    Put("param.txt", Params(std::to_string(column)));
+    RunResult preview = Run({"-n", name, "-1"});
+    ASSERT_TRUE(preview.status == 0 || preview.status == 1) << preview.output;
+    ModelAnswers answers{column, kHeading, kIcon1, kIcon2, kMap, kLinkFile};
+    std::vector<ModelCell> cells;
+    const std::string model =
+        ModelRewrite(LoneLfToCrLf(page), answers, name.size(), 0, &cells);
+    std::string expected;
+    for (const ModelCell& c : cells) {
+      std::string what =
+          c.what == "entete" ? "entete " + std::string(kHeading) : c.what;
+      std::string shown;
+      for (char ch : EveryLfToCrLf(what)) {
+        if (ch == '\r') {
+          shown += "\\r";
+        } else if (ch == '\n') {
+          shown += "\\n";
+        } else if (ch == '\t') {
+          shown += "\\t";
+        } else {
+          shown += ch;
+        }
+      }
+      expected += "ligne " + std::to_string(c.line) + " : " + shown + "\n";
+    }
+    EXPECT_EQ(preview.output.substr(0, expected.size()), expected)
+        << "page " << n;
+    RunResult run = Run({name, "-1"}, "\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(FirstDifference(Get(name), model), "") << "page " << n;
+    if (HasFailure()) break;
+  }
 }
 
 }  // namespace

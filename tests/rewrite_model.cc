@@ -27,8 +27,13 @@ bool Has(const std::string& piece, const char* marker) {
 // cell for that row; a cell due after the last piece is written.
 std::string Rewrite(const std::vector<std::string>& pieces,
                     const ModelAnswers& a, std::size_t name_length,
-                    std::int32_t first_map) {
+                    std::int32_t first_map, std::vector<ModelCell>* seen) {
   std::string out;
+  long next_line = 1;  // The line of the next piece.
+  long last_line = 0;  // The line of the last piece written.
+  const auto note = [&](std::string what) {
+    if (seen != nullptr) seen->push_back({last_line, std::move(what)});
+  };
   std::size_t at = 0;  // The current piece; none when at == pieces.size().
   const auto present = [&] { return at < pieces.size(); };
   const auto current_has = [&](const char* marker) {
@@ -37,6 +42,8 @@ std::string Rewrite(const std::vector<std::string>& pieces,
   // Writes the current piece and moves to the next; false when there is none.
   const auto advance = [&] {
     out += EveryLfToCrLf(pieces[at]);
+    last_line = next_line;
+    if (pieces[at].back() == '\n') ++next_line;
     ++at;
     return present();
   };
@@ -59,6 +66,7 @@ std::string Rewrite(const std::vector<std::string>& pieces,
       heading_done = true;
       advance();  // The cell follows even when that was the last piece.
       out += EveryLfToCrLf(HeadingCell(a.heading));
+      note("entete");
     }
     cells = 0;
     if (current_has("<tr>") && heading_done) {
@@ -76,9 +84,12 @@ std::string Rewrite(const std::vector<std::string>& pieces,
         out += EveryLfToCrLf(MapCell(a.icon1, a.icon2, a.map,
                                      static_cast<std::int32_t>(map), link,
                                      a.link_file));
+        note("carte " + a.map + std::to_string(static_cast<std::int32_t>(map)) +
+             " -> " + link + a.link_file);
         sound = false;
       } else {
         out += EveryLfToCrLf(DashCell());
+        note("tiret");
       }
     }
   }
@@ -104,8 +115,10 @@ std::string Escaped(const std::string& s, std::size_t from, std::size_t to) {
 }  // namespace
 
 std::string ModelRewrite(const std::string& backup, const ModelAnswers& answers,
-                         std::size_t name_length, std::int32_t first_map) {
-  return Rewrite(PiecesOf(CrLfToLf(backup)), answers, name_length, first_map);
+                         std::size_t name_length, std::int32_t first_map,
+                         std::vector<ModelCell>* cells) {
+  return Rewrite(PiecesOf(CrLfToLf(backup)), answers, name_length, first_map,
+                 cells);
 }
 
 std::string FirstDifference(const std::string& got, const std::string& want) {

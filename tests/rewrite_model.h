@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 /// The column's six answers, as plain strings.
 struct ModelAnswers {
@@ -20,12 +21,22 @@ struct ModelAnswers {
   std::string link_file;    ///< NomFichierLien.
 };
 
+/// A cell the model inserts: the line holding the page's last byte before
+/// it (lines counted by LF, from 1), and what it is: "entete", "tiret", or
+/// "carte NAME -> HREF" with the link as written.
+struct ModelCell {
+  long line = 0;
+  std::string what;
+};
+
 /// The page that rewriting |backup| (the bytes of the file) must give, as
 /// the file must hold it: every piece once, in order, each LF as CR LF, and
 /// the new cells in between. |name_length| bounds the link path;
-/// |first_map| is NumeroMap when the rewrite starts.
+/// |first_map| is NumeroMap when the rewrite starts. When |cells| is not
+/// nullptr, it gets the cells inserted, in order.
 std::string ModelRewrite(const std::string& backup, const ModelAnswers& answers,
-                         std::size_t name_length, std::int32_t first_map = 0);
+                         std::size_t name_length, std::int32_t first_map = 0,
+                         std::vector<ModelCell>* cells = nullptr);
 
 /// Where |got| and |want| first differ, with the bytes around it escaped,
 /// for a failure message; empty when they are equal.
