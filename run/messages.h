@@ -19,13 +19,16 @@ extern const char kMsgHelpMore[];
 inline const std::string kMsgHelp =
     std::string(
         "usage : brantix NomDuFichier [-1]\n"
+        "        brantix --dry-run NomDuFichier [-1]\n"
         "        brantix --help | --version\n"
         "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
         "Sans -1, les six reponses sont demandees a la console ;\n"
         "avec -1, elles sont lues dans le fichier param.txt du dossier "
         "courant.\n"
         "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde :\n"
-        "la page telle qu'elle etait avant l'execution.\n") +
+        "la page telle qu'elle etait avant l'execution.\n"
+        "--dry-run (ou -n, a toute place) montre chaque cellule qui serait\n"
+        "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n") +
     kMsgHelpMore;
 inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";

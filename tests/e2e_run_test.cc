@@ -31,6 +31,7 @@ TEST_F(E2eTest, HelpAndVersion) {
   const std::string help =
       std::string(
           "usage : brantix NomDuFichier [-1]\n"
+          "        brantix --dry-run NomDuFichier [-1]\n"
           "        brantix --help | --version\n"
           "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
           "Sans -1, les six reponses sont demandees a la console ;\n"
@@ -38,7 +39,10 @@ TEST_F(E2eTest, HelpAndVersion) {
           "courant.\n"
           "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde "
           ":\n"
-          "la page telle qu'elle etait avant l'execution.\n") +
+          "la page telle qu'elle etait avant l'execution.\n"
+          "--dry-run (ou -n, a toute place) montre chaque cellule qui "
+          "serait\n"
+          "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n") +
       (Windows()
            ? "Plus de details : le fichier README.md, a cote de brantix.exe\n"
            : "Plus de details : man brantix\n");

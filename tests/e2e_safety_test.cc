@@ -597,8 +597,46 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
     fs::path where;               ///< The folder of the run that checks.
     std::vector<std::string> prefix;
     std::function<void(const RunResult&)> check;
+    std::vector<std::string> args = {"page.htm", "-1"};
   };
   const std::vector<Row> rows = {
+      {"a preview of a half-written page shows no cell, and why",
+       [&] {
+         return KillMidWrite(folder, "page.htm", As(kMember, true),
+                             [&] { make("1777"); });
+       },
+       folder,
+       As(kOwner, true),
+       [&](const RunResult& r) {
+         EXPECT_EQ(r.output,
+                   "attention : brantix remettrait d'abord en etat le fichier "
+                   "page.htm, dont une ecriture sur place est restee "
+                   "inachevee\nnote : la sauvegarde page.htm.orig existe et "
+                   "serait remplacee\ntotal : 0 entete, 0 cartes, 0 tirets, 1 "
+                   "avertissements\n");
+         EXPECT_EQ(r.status, 1);
+         EXPECT_TRUE(Marked(page));
+       },
+       {"page.htm", "-1", "--dry-run"}},
+      {"a preview by a user who may not write the page or its folder",
+       [&] {
+         make("0755");
+         Shell("chmod 0644 " + page.string());
+         return true;
+       },
+       folder,
+       As(kStranger, false),
+       [&](const RunResult& r) {
+         EXPECT_NE(r.output.find("attention : brantix refuserait : le fichier "
+                                 "page.htm ne peut pas etre ecrit par cet "
+                                 "utilisateur\nattention : brantix "
+                                 "refuserait : aucun fichier ne peut etre cree "
+                                 "dans le dossier "),
+                   std::string::npos)
+             << r.output;
+         EXPECT_EQ(r.status, 1);
+       },
+       {"-n", "page.htm", "-1"}},
       {"a member's run killed midway, put back by the page's owner",
        [&] {
          return KillMidWrite(folder, "page.htm", As(kMember, true),
@@ -725,7 +763,7 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
     options.folder = row.where.string();
     options.input = "\n";
     options.prefix = row.prefix;
-    row.check(RunProgram({"page.htm", "-1"}, options));
+    row.check(RunProgram(row.args, options));
   }
   std::error_code ignored;
   fs::remove_all(folder, ignored);
