@@ -57,13 +57,13 @@ inline std::string Cause(FailureKind kind) {
 }
 
 // Backup.
-inline std::string MsgBackupNotCreated(const std::string& source,
+inline std::string MsgBackupNotCreated(const std::string& backup,
                                        FailureKind kind = FailureKind::kNone) {
-  return "impossible de creer la sauvegarde " + source + Cause(kind);
+  return "impossible de creer la sauvegarde " + backup + Cause(kind);
 }
-inline std::string MsgBackupWriteError(const std::string& source,
+inline std::string MsgBackupWriteError(const std::string& backup,
                                        FailureKind kind = FailureKind::kNone) {
-  return "erreur d'ecriture de la sauvegarde " + source + Cause(kind);
+  return "erreur d'ecriture de la sauvegarde " + backup + Cause(kind);
 }
 inline std::string MsgPageReadError(const std::string& page,
                                     FailureKind kind = FailureKind::kNone) {
@@ -128,8 +128,8 @@ inline std::string MsgPageLocked(const std::string& page) {
          " est deja en cours de modification par un autre brantix";
 }
 inline std::string MsgPageIsItsBackup(const std::string& page,
-                                      const std::string& source) {
-  return "le fichier " + page + " et sa sauvegarde " + source +
+                                      const std::string& backup) {
+  return "le fichier " + page + " et sa sauvegarde " + backup +
          " sont le meme fichier";
 }
 
@@ -159,18 +159,18 @@ inline std::string MsgInterruption(const std::string& page) {
   return "interruption : le fichier " + page + " n'a pas ete modifie";
 }
 
-// Writing the page in place, under its journal.
+// Writing the page in place, under the record of the write.
 inline std::string MsgInPlaceUndone(const std::string& page,
-                                    const std::string& source,
+                                    const std::string& backup,
                                     FailureKind kind) {
   return "erreur d'ecriture du fichier " + page + Cause(kind) +
          " : le fichier a ete remis tel qu'il etait depuis sa sauvegarde " +
-         source;
+         backup;
 }
 inline std::string MsgInPlaceLeft(const std::string& page,
-                                  const std::string& source, FailureKind kind) {
+                                  const std::string& backup, FailureKind kind) {
   return "erreur d'ecriture du fichier " + page + Cause(kind) +
-         " : il sera remis tel qu'il etait depuis sa sauvegarde " + source +
+         " : il sera remis tel qu'il etait depuis sa sauvegarde " + backup +
          " a la prochaine execution";
 }
 inline std::string MsgEditedDuringWrite(const std::string& page,

@@ -166,9 +166,10 @@ TEST_F(SafetyTest, OutputReadByNoOneStopsTheRun) {
                            {"page.htm", "page.htm.orig", "param.txt"}));
 }
 
-// Interruptions: SIGINT (Ctrl-C), SIGTERM (kill) and SIGHUP (a closed
-// terminal), at a question, at the confirmation, and during the rewrite of a
-// page of a few megabytes.
+// Interruptions: SIGINT (Ctrl-C), SIGQUIT (Ctrl-\\), SIGTERM (kill) and
+// SIGHUP (a closed terminal), at a question, at the confirmation, and during
+// the rewrite of a page of a few megabytes, with param.txt and after the
+// questions at the console.
 class InterruptionTest : public E2eTest,
                          public ::testing::WithParamInterface<int> {};
 
@@ -188,14 +189,28 @@ TEST_P(InterruptionTest, LeavesThePageOldOrWholeAndNoTemporaryFile) {
   const std::string message =
       "interruption : le fichier page.htm n'a pas ete modifie";
   Put("param.txt", kParams);
-  for (int moment = 0; moment < 3; ++moment) {
+  // At a question, at the confirmation, during the writing of the new page,
+  // and during the rewrite that follows the questions at the console.
+  for (int moment = 0; moment < 4; ++moment) {
     SCOPED_TRACE("moment " + std::to_string(moment));
     Put("page.htm", page);
     std::filesystem::remove(dir_.path / "page.htm.orig");
-    Session s = Start(moment == 0 ? std::vector<std::string>{"page.htm"}
-                                  : std::vector<std::string>{"page.htm", "-1"});
-    ASSERT_TRUE(WaitFor(&s, moment == 0 ? "Numero de colonne : " : kConfirm));
+    const bool console = moment == 0 || moment == 3;
+    Session s = Start(console ? std::vector<std::string>{"page.htm"}
+                              : std::vector<std::string>{"page.htm", "-1"});
+    ASSERT_TRUE(WaitFor(&s, console ? "Numero de colonne : " : kConfirm));
     if (moment == 2) Send(&s, "\n");
+    if (moment == 3) {
+      std::string answers = kParams;
+      for (const char* prompt : kPrompts) {
+        if (prompt != kPrompts[0]) {
+          ASSERT_TRUE(WaitFor(&s, prompt));
+        }
+        const std::size_t end = answers.find('\n') + 1;
+        Send(&s, answers.substr(0, end));
+        answers.erase(0, end);
+      }
+    }
     kill(s.pid, signal_number);
     RunResult r = Finish(&s);
     EXPECT_EQ(Listing(), std::vector<std::string>(
@@ -325,6 +340,20 @@ TEST_F(SafetyTest, SharedPagesKeepWhatTheTeamSet) {
        As(kMember, false),
        "impossible d'ecrire le fichier page.htm : le fichier n'a pas ete "
        "modifie",
+       [&](const fs::path& f) {
+         EXPECT_EQ(ReadBytes(page), kPage);
+         EXPECT_EQ(ReadBytes(f / "page.htm.orig"), "sauvegarde precedente");
+       }},
+      {"a folder where this user may create no file",
+       [&](const fs::path& f) {
+         make("0666", kOwner, kOwner, "0755");
+         WriteBytes(f / "page.htm.orig", "sauvegarde precedente");
+         return true;
+       },
+       As(kMember, false),
+       "impossible de creer un fichier dans le dossier " +
+           (fs::weakly_canonical(folder)).string() +
+           " (acces refuse) : le fichier page.htm n'a pas ete modifie",
        [&](const fs::path& f) {
          EXPECT_EQ(ReadBytes(page), kPage);
          EXPECT_EQ(ReadBytes(f / "page.htm.orig"), "sauvegarde precedente");
@@ -485,6 +514,18 @@ std::string BigPage() {
     p += "<tr>\n<td>\nligne " + std::to_string(i) + "\n</td>\n</tr>\n";
   }
   return p + "</table>\n";
+}
+
+// The journal's name for |page| where files carry no mark: beside it, in its
+// real folder, named after its device and inode.
+fs::path JournalOf(const fs::path& page) {
+  struct stat st;
+  stat(page.c_str(), &st);
+  char name[64];
+  std::snprintf(name, sizeof name, ".brantix-%016llx-%016llx.journal",
+                static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  return fs::canonical(page).parent_path() / name;
 }
 
 bool Marked(const fs::path& file) {
@@ -727,13 +768,7 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
          WriteBytes(folder / "T.htm.orig", "");
          EXPECT_EQ(chown((folder / "T.htm.orig").c_str(), kOwner, kOwner), 0);
          chmod((folder / "T.htm.orig").c_str(), 0666);
-         struct stat st;
-         stat(page.c_str(), &st);
-         char journal[64];
-         std::snprintf(journal, sizeof journal,
-                       ".brantix-%016llx-%016llx.journal",
-                       static_cast<unsigned long long>(st.st_dev),
-                       static_cast<unsigned long long>(st.st_ino));
+         const std::string journal = JournalOf(page).filename().string();
          const std::string as = "setpriv --reuid=" + std::to_string(kStranger) +
                                 " --regid=" + std::to_string(kStranger) +
                                 " --clear-groups -- sh -c 'cd " +
@@ -779,13 +814,7 @@ TEST_F(SafetyTest, JournalWhereFilesCarryNoMark) {
   Put("page.htm", kPage);
   Put("param.txt", kParams);
   fs::create_hard_link(Folder() / "page.htm", Folder() / "lien.htm");
-  struct stat st;
-  ASSERT_EQ(stat((Folder() / "page.htm").c_str(), &st), 0);
-  char name[64];
-  std::snprintf(name, sizeof name, ".brantix-%016llx-%016llx.journal",
-                static_cast<unsigned long long>(st.st_dev),
-                static_cast<unsigned long long>(st.st_ino));
-  const std::string journal = (fs::canonical(Folder()) / name).string();
+  const std::string journal = JournalOf(Folder() / "page.htm").string();
   fs::create_symlink("nulle-part", journal);
   RunResult r =
       RunFaulty(Folder(), "page.htm", {}, {"BRANTIX_FAULT_NO_ATTRIBUTES=1"});

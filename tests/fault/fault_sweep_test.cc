@@ -531,8 +531,8 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
   std::printf("platform calls failing or killing: %d runs\n", runs);
 }
 
-// The console dialogue makes the backup and rewrites the page from it in
-// two passes, with other calls than one pass with param.txt.
+// The console dialogue reads the page twice, for the backup and, after the
+// questions, for the new page: other calls than one pass with param.txt.
 TEST_F(FaultSweep, EachPlatformCallFailingInTurnInTheDialogue) {
   Scene s = MakeScene(SamplePage(14), true);
   ASSERT_FALSE(HasFailure());
