@@ -6,9 +6,9 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
-  HANDLE file = CreateFileA(argv[1], GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
   DWORD put = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "tenu", 4, &put, nullptr);
