@@ -1,5 +1,5 @@
 // A run on Windows: the process set up, the help option, the length of a
-// page name, the advice for an error number, and the last line of --help
+// page name, the advice for an error number, and the last lines of --help
 // (the README comes in the zip beside brantix.exe).
 #include <windows.h>
 
@@ -9,6 +9,8 @@
 #include "text/wide_win32.h"
 
 extern const char kMsgHelpMore[] =
+    "Noms de fichier en toute langue, chemins de plus de 260 caracteres "
+    "acceptes.\n"
     "Plus de details : le fichier README.md, a cote de brantix.exe\n";
 
 void PrepareProcess() { WatchInterruptions(); }

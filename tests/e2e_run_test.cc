@@ -40,7 +40,9 @@ TEST_F(E2eTest, HelpAndVersion) {
           ":\n"
           "la page telle qu'elle etait avant l'execution.\n") +
       (Windows()
-           ? "Plus de details : le fichier README.md, a cote de brantix.exe\n"
+           ? "Noms de fichier en toute langue, chemins de plus de 260 "
+             "caracteres acceptes.\n"
+             "Plus de details : le fichier README.md, a cote de brantix.exe\n"
            : "Plus de details : man brantix\n");
   const std::string version = "brantix " BRANTIX_VERSION "\n";
   const struct {
