@@ -6,6 +6,7 @@
 #include "rewrite/rewrite.h"
 #include "run/checksum.h"
 #include "run/messages.h"
+#include "run/process.h"
 #include "text/interrupt.h"
 #include "text/text_file.h"
 
@@ -102,8 +103,8 @@ bool PrepareNewPage(Page* page, Replacement* fresh, std::string* err) {
 Rebuilt Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
                 Replacement* fresh) {
   EtatReecriture state;
-  switch (
-      RewriteTable(reader, &fresh->writer, param, page.name.size(), &state)) {
+  switch (RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
+                       &state)) {
     case TextEnd::kOk:
       return FinishReplacement(fresh) ? Rebuilt::kOk : Rebuilt::kWriteError;
     case TextEnd::kReadError:

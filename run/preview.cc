@@ -17,6 +17,7 @@
 #include "run/in_place.h"
 #include "run/messages.h"
 #include "run/page.h"
+#include "run/process.h"
 #include "text/line_ends.h"
 
 namespace {
@@ -389,8 +390,9 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
     nowhere.Discard();
     EtatReecriture state;
     File own;
-    if (RewriteTableObserved(&reader, &nowhere, param, nom_du_fichier.size(),
-                             &state, &seen) != TextEnd::kOk ||
+    if (RewriteTableObserved(&reader, &nowhere, param,
+                             TypedLength(nom_du_fichier), &state,
+                             &seen) != TextEnd::kOk ||
         OpenForReading(nom_du_fichier, &own) != OpenReadResult::kOk ||
         !ReadFacts(std::move(own), &seen, &facts)) {
       ConsoleWrite(

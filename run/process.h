@@ -5,6 +5,8 @@
 #ifndef BRANTIX_RUN_PROCESS_H_
 #define BRANTIX_RUN_PROCESS_H_
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 /// Sets up the process for the run: interruptions are noted rather than
@@ -15,6 +17,14 @@ void PrepareProcess();
 /// Whether |argument|, the first on the command line, asks for the usage:
 /// "--help" or "-h", and on Windows also "/?", as its console programs take.
 bool AsksForHelp(std::string_view argument);
+
+/// The length of the page name |nom_du_fichier| as the program counts it:
+/// the bound of the name (250) and of the link path. On POSIX systems, its
+/// bytes as typed (UTF-8 in most terminals). On Windows, for a name that
+/// the ANSI code page holds exactly, its bytes in that code page (a
+/// double-byte character counts two), as an ANSI program counted it; for
+/// any other name, its characters as typed, a surrogate pair counting once.
+std::size_t TypedLength(const std::string& nom_du_fichier);
 
 /// What kind of failure a system's error number stands for, as far as the
 /// advice given to the user goes.

@@ -45,6 +45,10 @@ bool AsksForHelp(std::string_view argument) {
   return argument == "--help" || argument == "-h";
 }
 
+std::size_t TypedLength(const std::string& nom_du_fichier) {
+  return nom_du_fichier.size();
+}
+
 FailureKind KindOf(int error) {
   switch (error) {
     case 0:

@@ -1,19 +1,29 @@
-// A run on Windows: the process set up, the help option, the advice for an
-// error number, and the last line of --help (the README comes in the zip
-// beside brantix.exe).
+// A run on Windows: the process set up, the help option, the length of a
+// page name, the advice for an error number, and the last lines of --help
+// (the README comes in the zip beside brantix.exe).
 #include <windows.h>
 
 #include "run/messages.h"
 #include "run/process.h"
 #include "text/interrupt.h"
+#include "text/wide_win32.h"
 
 extern const char kMsgHelpMore[] =
+    "Noms de fichier en toute langue, chemins de plus de 260 caracteres "
+    "acceptes.\n"
     "Plus de details : le fichier README.md, a cote de brantix.exe\n";
 
 void PrepareProcess() { WatchInterruptions(); }
 
 bool AsksForHelp(std::string_view argument) {
   return argument == "--help" || argument == "-h" || argument == "/?";
+}
+
+std::size_t TypedLength(const std::string& nom_du_fichier) {
+  std::wstring wide;
+  std::string ansi;
+  if (!Utf16Of(nom_du_fichier, &wide)) return nom_du_fichier.size();
+  return ExactAnsiOf(wide, &ansi) ? ansi.size() : CharacterCount(wide);
 }
 
 FailureKind KindOf(int error) {

@@ -17,7 +17,8 @@
 
 namespace {
 
-// The backup name must fit in 255 bytes, so the page name gets at most 250.
+// The backup name must fit in 255 characters, so the page name gets at most
+// 250, counted by TypedLength().
 constexpr std::size_t kMaxNameLength = 250;
 
 // Ends the run early: prints |message| (the interruption's, when one has
@@ -95,7 +96,7 @@ int RealMain(int argc, char** argv) {
     return ConsoleWrite(MsgVersion(BRANTIX_VERSION)) ? 0 : -1;
   }
   const std::string nom_du_fichier = args[0];
-  if (nom_du_fichier.size() > kMaxNameLength) {
+  if (TypedLength(nom_du_fichier) > kMaxNameLength) {
     return Stop(nom_du_fichier, kMsgNameTooLong);
   }
   const std::string nom_sauvegarde = BackupNameOf(nom_du_fichier);

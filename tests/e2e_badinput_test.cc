@@ -158,6 +158,57 @@ TEST_F(E2eTest, PageNameOfTheLongestLength) {
   EXPECT_EQ(Listing().size(), 4u);
 }
 
+// A name the ANSI code page cannot hold counts its characters on Windows,
+// its bytes on Linux: 250 "r with caron" (two bytes each in UTF-8) pass on
+// Windows only, 251 nowhere. Run from a folder of its own, the page's full
+// path passes 300 characters, beyond the 260 of the ordinary Windows form:
+// the page, its backup and the temporary files take the long form.
+TEST_F(E2eTest, PageNameOfTheLongestLengthInCharacters) {
+  namespace fs = std::filesystem;
+  auto r_caron = [](std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += "\u0159";
+    return text;
+  };
+  const fs::path here = dir_.path / std::string(60, 'd');
+  const std::string page = "<table>\n<tr>\n<td>\n</td>\n<td>\n</td>\n</tr>\n";
+  fs::create_directories(here);
+  WriteBytes((here / "param.txt").string(), Params("1"));
+  for (std::size_t folder_length : {125, 126}) {
+    SCOPED_TRACE(folder_length);
+    // 125 + 1 + 124 = 250 characters, or 251.
+    const std::string name =
+        r_caron(folder_length) + "/" + r_caron(120) + ".htm";
+    fs::create_directories(here / r_caron(folder_length));
+    WriteBytes((here / name).string(), page);
+    RunOptions options;
+    options.folder = here.string();
+    options.input = "\n";
+    RunResult r = RunProgram({name, "-1"}, options);
+    if (Windows() && folder_length == 125) {
+      ASSERT_GT(dir_.path.string().size() + 2 + 60 + 1 + 250, 300u);
+      EXPECT_EQ(r.output, kConfirm);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(ReadBytes((here / (name + ".orig")).string()),
+                LoneLfToCrLf(page));
+      EXPECT_EQ(ReadBytes((here / name).string()),
+                EveryLfToCrLf("<table>\n<tr>\n<td>\n</td>\n" +
+                              HeadingCell("Entete") + "<td>\n</td>\n</tr>\n"));
+    } else {
+      EXPECT_EQ(r.output, "nom de fichier trop long (250 caracteres au plus)");
+      EXPECT_EQ(r.status, 255);
+      EXPECT_EQ(ReadBytes((here / name).string()), page);
+    }
+    std::size_t files = 0;
+    for (const auto& e :
+         fs::directory_iterator(here / r_caron(folder_length))) {
+      (void)e;
+      ++files;
+    }
+    EXPECT_EQ(files, Windows() && folder_length == 125 ? 2u : 1u);
+  }
+}
+
 TEST_F(E2eTest, ParameterFileWithNulBytes) {
   const std::string page =
       "<table>\n<tr>\n<td>\nA\n</td>\n</tr>\n"

@@ -177,6 +177,37 @@ TEST_F(DialogueTest, ModeArgumentsThatAsk) {
   }
 }
 
+// Accents go into the page as the answer's bytes from a pipe. Typed at a
+// console, they go in as the platform writes text: on Linux the bytes the
+// terminal sends (UTF-8 here); on Windows the ANSI code page
+// (windows-1252 under Wine), as Windows programs write text files, a
+// character it lacks becoming "?". Wine's console takes CR for Enter.
+TEST_F(DialogueTest, AccentedAnswer) {
+  const std::string typed = "\u00c9couter \u65e5\u672c";
+  for (bool terminal : {false, true}) {
+    SCOPED_TRACE(terminal ? "console" : "pipe");
+    Put("page.htm", SmallTable());
+    Session s = Start({"page.htm"}, terminal);
+    const std::string enter = terminal && Windows() ? "\r" : "\n";
+    const std::vector<std::string> answers = {
+        "2" + enter,        typed + enter,   "video.gif" + enter,
+        "son2.gif" + enter, "carte" + enter, "lien.htm" + enter};
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+      ASSERT_TRUE(WaitFor(&s, kPrompts[i])) << Printed(s);
+      Send(&s, answers[i]);
+    }
+    ASSERT_TRUE(WaitFor(&s, kConfirm)) << Printed(s);
+    Send(&s, enter);
+    RunResult r = Finish(&s);
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string heading = terminal && Windows() ? "\xc9"
+                                                        "couter ??"
+                                                      : typed;
+    EXPECT_EQ(Get("page.htm"),
+              SmallTableRewritten(2, heading, kIcon1, kIcon2, kMap, kLinkFile));
+  }
+}
+
 // At a terminal, lines typed ahead of a question are flushed after each
 // answer, not taken as the next answers.
 TEST_F(DialogueTest, TypedAheadAtATerminal) {

@@ -44,7 +44,9 @@ TEST_F(E2eTest, HelpAndVersion) {
           "serait\n"
           "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n") +
       (Windows()
-           ? "Plus de details : le fichier README.md, a cote de brantix.exe\n"
+           ? "Noms de fichier en toute langue, chemins de plus de 260 "
+             "caracteres acceptes.\n"
+             "Plus de details : le fichier README.md, a cote de brantix.exe\n"
            : "Plus de details : man brantix\n");
   const std::string version = "brantix " BRANTIX_VERSION "\n";
   const struct {
@@ -145,6 +147,43 @@ TEST_F(E2eTest, PageThatIsAFolder) {
     } else {
       EXPECT_EQ(Listing(), Names({"page.htm"}));
     }
+  }
+}
+
+// A message names the page as typed. At a console (a terminal), every name
+// shows as typed, Windows included, where the program writes to its
+// console in UTF-16. Into a pipe, a name goes as bytes: on Windows in the
+// ANSI code page (windows-1252 under Wine) when it holds the whole
+// message, as before, otherwise in UTF-8. The last name makes the message
+// longer than a console line.
+TEST_F(E2eTest, MessagesNameThePageAsTyped) {
+  const struct {
+    std::string name;
+    std::string windows_bytes;  ///< The name in a pipe on Windows.
+  } rows[] = {
+      {"Cr\u00e8me br\u00fbl\u00e9e.htm",
+       "Cr\xe8me br\xfbl\xe9"
+       "e.htm"},
+      {"Dvo\u0159\u00e1k.htm", "Dvo\u0159\u00e1k.htm"},
+      {"\u65e5\u672c.htm", "\u65e5\u672c.htm"},
+      {"chansons_fran\u00e7aises_" + std::string(60, 'x') + ".htm",
+       "chansons_fran\xe7"
+       "aises_" +
+           std::string(60, 'x') + ".htm"},
+  };
+  const std::string message = "erreur de lecture du fichier ";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    // A folder of that name: the page cannot be read.
+    std::filesystem::create_directory(dir_.path / row.name);
+    RunResult piped = Run({row.name, "-1"});
+    EXPECT_EQ(piped.output,
+              message + (Windows() ? row.windows_bytes : row.name));
+    EXPECT_EQ(piped.status, 255);
+    Session console = Start({row.name, "-1"}, true);
+    RunResult shown = Finish(&console);
+    EXPECT_EQ(shown.output, message + row.name);
+    EXPECT_EQ(shown.status, 255);
   }
 }
 

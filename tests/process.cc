@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstring>
 #include <stdexcept>
 
@@ -108,8 +109,45 @@ Session SpawnOnPipes(const std::vector<std::string>& command,
 
 }  // namespace
 
+namespace {
+
+// What Wine's console shows of |raw|, the bytes it sends to a terminal.
+std::string ShownOnWineConsole(const std::string& raw) {
+  std::string out;
+  std::size_t column = 0;  // Characters on the current line.
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const char c = raw[i];
+    if (c == '\x1b' && i + 1 < raw.size() && raw[i + 1] == '[') {
+      std::size_t end = i + 2;
+      while (end < raw.size() &&
+             !std::isalpha(static_cast<unsigned char>(raw[end]))) {
+        ++end;
+      }
+      if (end < raw.size() && raw[end] == 'C') {
+        const std::string count = raw.substr(i + 2, end - i - 2);
+        const std::size_t n = count.empty() ? 1 : std::stoul(count);
+        out.append(n, ' ');
+        column += n;
+      }
+      i = end;
+    } else if (c == '\r') {
+      continue;
+    } else if (c == '\n') {
+      if (column != 80) out += c;
+      column = 0;
+    } else {
+      out += c;
+      if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++column;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string Printed(const Session& s) {
   if (!s.windows) return s.output;
+  if (s.terminal) return ShownOnWineConsole(s.output);
   std::string out;
   for (std::size_t i = 0; i < s.output.size(); ++i) {
     if (s.output[i] == '\r' && i + 1 < s.output.size() &&
@@ -146,6 +184,7 @@ Session StartSession(const std::vector<std::string>& args,
     if (pid == 0) ExecInChild(command, folder, -1);
     s.pid = pid;
     s.to_child = s.from_child = master;
+    s.terminal = true;
     return s;
   }
   return SpawnOnPipes(command, folder, -1);

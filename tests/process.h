@@ -48,12 +48,17 @@ struct Session {
   int to_child = -1;    ///< Its standard input (the terminal's master).
   int from_child = -1;  ///< Its standard output (the same master on a tty).
   bool windows = false;
-  std::string output;    ///< Everything read so far.
-  std::size_t seen = 0;  ///< Part of |output| already matched by WaitFor.
+  bool terminal = false;  ///< On a pseudo-terminal.
+  std::string output;     ///< Everything read so far.
+  std::size_t seen = 0;   ///< Part of |output| already matched by WaitFor.
 };
 
 /// What the program has printed so far, each CR LF of Wine's console as LF
-/// (the output as it is when the program runs natively).
+/// (the output as it is when the program runs natively). On a terminal
+/// under Wine, what its console shows: the console's own cursor escapes
+/// left out (a move to the right as blanks), no CR, and no line end where
+/// a line of 80 characters wraps. Wine's console echoes what is typed
+/// there, which is then part of it.
 std::string Printed(const Session& session);
 
 /// Starts the program; |terminal| puts it on a pseudo-terminal, and

@@ -1,5 +1,8 @@
 // File access on Windows, through the Win32 API in binary: the C runtime's
-// text mode would stop at a 0x1A byte.
+// text mode would stop at a 0x1A byte. Names come in UTF-8 and go to the
+// "W" calls in UTF-16 (WideName()), so that any name works, whatever the
+// ANSI code page; the byte work on names (FolderPart(), IsDeviceName())
+// is exact on UTF-8, where the byte 0x5C is always a backslash.
 #include <windows.h>
 
 #include <cctype>
@@ -7,6 +10,7 @@
 
 #include "text/file.h"
 #include "text/interrupt.h"
+#include "text/wide_win32.h"
 
 static HANDLE AsHandle(const File& file) {
   return reinterpret_cast<HANDLE>(file.handle());
@@ -18,11 +22,40 @@ static bool Failed(File* file) {
   return false;
 }
 
+// |path| as the "W" calls take it: in UTF-16; and when its full path is
+// too long for the ordinary form (MAX_PATH characters or more), that full
+// path in the "\\?\" form, which has no such limit ("\\?\UNC\" for a
+// network share). GetFullPathNameW() first applies the current folder,
+// ".", "..", "/" and the trailing dots and blanks the way every Win32 call
+// does, so that the long form names the file the short one would. Every
+// name derived from the page's (its backup, temporary files, journal) goes
+// through here, so all take the same full form beside the page.
+static std::wstring WideName(const std::string& path) {
+  std::wstring name;
+  // A name that is not UTF-8 cannot come from the command line (a journal
+  // may hold anything): each of its bytes is taken for one character.
+  if (!Utf16Of(path, &name)) {
+    name.clear();
+    for (char c : path)
+      name += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  }
+  if (name.starts_with(L"\\\\?\\")) return name;
+  const DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return name;
+  std::wstring full(size, L'\0');
+  const DWORD got = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+  if (got == 0 || got >= size) return name;
+  full.resize(got);
+  if (full.size() < MAX_PATH || full.starts_with(L"\\\\.\\")) return name;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 // Files are shared for reading, writing and deleting, so that holding the
 // page open does not keep its replacement from being renamed over it.
 static bool OpenWith(const std::string& path, DWORD access, DWORD creation,
                      DWORD flags, File* file) {
-  HANDLE h = CreateFileA(path.c_str(), access,
+  HANDLE h = CreateFileW(WideName(path).c_str(), access,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, creation, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -54,7 +87,7 @@ static OpenReadResult OpenFailure(const std::string& path, File* file) {
   file->NoteError(static_cast<int>(GetLastError()));
   // A folder cannot be opened as a file on Windows; report it the way
   // POSIX does, as a read error, rather than as a missing file.
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(WideName(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return OpenReadResult::kIsDirectory;
@@ -264,12 +297,12 @@ NameResult RenameReplacing(const std::string& from, const std::string& to,
   // and opens it again, checked, should the rename be refused.
   if (open_target != nullptr) CloseFile(open_target);
   return Named(
-      MoveFileExA(from.c_str(), to.c_str(),
+      MoveFileExW(WideName(from).c_str(), WideName(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
 }
 
 NameResult RemoveFile(const std::string& path) {
-  return Named(DeleteFileA(path.c_str()) != 0);
+  return Named(DeleteFileW(WideName(path).c_str()) != 0);
 }
 
 // Links are rare on Windows and the name is used as typed.
