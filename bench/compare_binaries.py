@@ -13,7 +13,8 @@ random length, from 1 to 250 bytes, sometimes in a subfolder (the link path
 follows the name's length); a third of the pages have a second hard link,
 so that the page is written in place. The new page, the backup, the second
 link, the output and the exit status must be the same. COUNT pages (1000 by
-default); stops at the first difference and keeps its folder.
+default); stops at the first difference and keeps its folder. With
+BRANTIX_RUNNER=wine, both are run under Wine (brantix.exe before and after).
 """
 import os
 import random
@@ -78,6 +79,11 @@ def make_name(rng):
     return folder + name
 
 
+# A program that runs the two (BRANTIX_RUNNER=wine for brantix.exe): Wine
+# gives CR LF where the program writes LF, the same for both.
+RUNNER = os.environ.get("BRANTIX_RUNNER", "").split()
+
+
 def run(program, folder, page, param, name, linked):
     """Runs |program| on |page| named |name| in |folder|, with a second hard
     link when |linked|: status, output and files."""
@@ -88,7 +94,8 @@ def run(program, folder, page, param, name, linked):
         os.link(os.path.join(folder, name), os.path.join(folder, "second"))
     with open(os.path.join(folder, "param.txt"), "wb") as f:
         f.write(param)
-    done = subprocess.run([program, name, "-1"], cwd=folder, input=b"\n",
+    done = subprocess.run(RUNNER + [program, name, "-1"], cwd=folder,
+                          input=b"\n",
                           capture_output=True, timeout=120, check=False)
     files = {}
     for path in (name, name + ".orig", "second" if linked else None):
