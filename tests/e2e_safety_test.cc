@@ -212,9 +212,10 @@ TEST_P(InterruptionTest, LeavesThePageOldOrWholeAndNoTemporaryFile) {
     if (moment == 2) Send(&s, "\n");
     if (moment == 3) {
       std::string answers = kParams;
-      for (const char* prompt : kPrompts) {
-        if (prompt != kPrompts[0]) {
-          ASSERT_TRUE(WaitFor(&s, prompt));
+      // The first question has been seen already.
+      for (std::size_t i = 0; i < std::size(kPrompts); ++i) {
+        if (i > 0) {
+          ASSERT_TRUE(WaitFor(&s, kPrompts[i])) << Printed(s);
         }
         const std::size_t end = answers.find('\n') + 1;
         Send(&s, answers.substr(0, end));
