@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the libFuzzer targets (the "fuzz" preset, clang with ASan and UBSan)
-# and runs each for a bounded time from the checked-in seeds. Fails when a
-# target finds a crash, a broken invariant, a leak or a hang; the input that
+# and runs each for a bounded time from the checked-in seeds, as many side
+# by side as there are cores. Fails when a target finds a crash, a broken invariant, a leak or a hang; the input that
 # shows it is kept in the crash folder, and its path printed, so that it can
 # be run again (build/fuzz/fuzz/fuzz_TARGET FILE) or added to the seeds.
 #   FUZZ_SECONDS   seconds per target (default 20)
@@ -21,15 +21,15 @@ cmake --build "$build" -j "$jobs" --target fuzz_text fuzz_param fuzz_rewrite
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$crashes"
-status=0
-for target in text param rewrite; do
+# Runs one target; its report, or its finding, once it has ended.
+fuzz_one() {
+  target=$1
   # New inputs go to a scratch copy of the seeds; the checked-in corpus
   # stays as it is.
   mkdir -p "$work/$target"
   cp fuzz/corpus/$target/* "$work/$target/"
   dict=""
   [ -f fuzz/$target.dict ] && dict="-dict=fuzz/$target.dict"
-  echo "== fuzz_$target for ${seconds}s"
   if "$build/fuzz/fuzz_$target" $dict -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 \
       -artifact_prefix="$crashes/$target-" "$work/$target" \
@@ -37,7 +37,6 @@ for target in text param rewrite; do
     grep -E 'stat::number_of_executed_units' "$work/$target.log" |
       sed "s/^/fuzz_$target: /"
   else
-    status=1
     tail -n 40 "$work/$target.log"
     for f in "$crashes/$target"-crash-* "$crashes/$target"-timeout-* \
         "$crashes/$target"-leak-* "$crashes/$target"-oom-*; do
@@ -46,6 +45,21 @@ for target in text param rewrite; do
       od -A d -t x1z "$f" | head -n 20
     done
     echo "fuzz_$target: FOUND A FAULT" >&2
+    touch "$work/found"
+  fi
+}
+
+# The targets run side by side, as many at a time as there are cores, each
+# for its whole time.
+running=0
+for target in text param rewrite; do
+  echo "== fuzz_$target for ${seconds}s"
+  fuzz_one "$target" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait
+    running=0
   fi
 done
-exit $status
+wait
+[ ! -e "$work/found" ]

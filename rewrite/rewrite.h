@@ -21,8 +21,8 @@ struct EtatReecriture {
 
 /// Copies every piece of |source|, from its current position to its end, to
 /// |page| and inserts the new cells. |name_length| is the length of the
-/// page name as typed (TypedLength() in run/), which bounds the link path. Stops at the first read or write
-/// error. Does not finish |page|.
+/// page name as typed (TypedLength() in run/), which bounds the link path.
+/// Stops at the first read or write error. Does not finish |page|.
 TextEnd RewriteTable(TextReader* source, TextWriter* page,
                      const ParamColonne& param, std::size_t name_length,
                      EtatReecriture* state);
