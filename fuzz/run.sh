@@ -1,9 +1,10 @@
 #!/bin/sh
 # Builds the libFuzzer targets (the "fuzz" preset, clang with ASan and UBSan)
 # and runs each for a bounded time from the checked-in seeds, as many side
-# by side as there are cores. Fails when a target finds a crash, a broken invariant, a leak or a hang; the input that
-# shows it is kept in the crash folder, and its path printed, so that it can
-# be run again (build/fuzz/fuzz/fuzz_TARGET FILE) or added to the seeds.
+# by side as there are cores. Fails when a target finds a crash, a broken
+# invariant, a leak or a hang; the input that shows it is kept in the crash
+# folder, and its path printed, so that it can be run again
+# (build/fuzz/fuzz/fuzz_TARGET FILE) or added to the seeds.
 #   FUZZ_SECONDS   seconds per target (default 20)
 #   FUZZ_BUILD     build folder (default build/fuzz)
 #   FUZZ_CRASHES   crash folder (default build/fuzz-crashes)
