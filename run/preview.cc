@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -18,7 +17,6 @@
 #include "run/messages.h"
 #include "run/page.h"
 #include "run/process.h"
-#include "text/line_ends.h"
 
 namespace {
 
@@ -188,7 +186,9 @@ struct PageFacts {
   bool other_rows = false;  ///< "<TR" or "<tr " is in the page.
   Utf8Check utf8;
   std::string charset;  ///< What a <meta> declares, in lower case.
-  bool lone_lf = false;
+  /// The size of the page's text as the run reads it, each lone LF made
+  /// CR LF: larger than the page when it has lone LFs.
+  std::uint64_t text_size = 0;
 };
 
 const char* const kMarkers[] = {"<tr>", "</td>", "son.gif", "..///"};
@@ -283,21 +283,8 @@ bool ReadFacts(File file, Observer* seen, PageFacts* facts) {
     facts->utf8.Add(piece);
     if (ends_line) ++line;
   }
+  facts->text_size = reader.Position();
   return true;
-}
-
-// Whether the page's own bytes hold an LF that does not follow a CR.
-bool HasLoneLf(File* file) {
-  auto block = std::make_unique<char[]>(kTextBufferSize);
-  bool cr_before = false;
-  if (!RewindFile(file)) return false;
-  for (;;) {
-    const std::int64_t got = ReadSome(file, block.get(), kTextBufferSize);
-    if (got <= 0) return false;
-    const auto size = static_cast<std::size_t>(got);
-    if (FindLoneLf(block.get(), size, cr_before) < size) return true;
-    cr_before = block[size - 1] == '\r';
-  }
 }
 
 // The warnings about the answers alone.
@@ -399,7 +386,6 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
           MsgPageReadError(nom_du_fichier, KindOf(reader.file().error())));
       return -1;
     }
-    facts.lone_lf = HasLoneLf(&file);
     if (seen.cells.empty()) {
       general.push_back(std::string(kMsgWarnNoCell) +
                         (facts.other_rows ? kMsgWarnNotRows : ""));
@@ -479,7 +465,8 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   if (GetNameInfo(nom_sauvegarde, &backup, &exists) && exists) {
     out += kMsgNote + MsgNoteBackupReplaced(Escaped(nom_sauvegarde)) + "\n";
   }
-  if (facts.lone_lf) out += std::string(kMsgNote) + kMsgNoteLoneLf + "\n";
+  if (facts.text_size > info.size)
+    out += std::string(kMsgNote) + kMsgNoteLoneLf + "\n";
   out += MsgPreviewTotal(headings, maps, dashes, warnings);
   if (!ConsoleWrite(out)) return -1;
   return warnings > 0 ? 1 : 0;
