@@ -193,10 +193,7 @@ enum class Check { kYes, kNo, kError };
 // The check of a failed open: a file that is missing, a link or not to be
 // read is not the one wanted; an input-output error is an error.
 Check OpenFailed(const File& file) {
-  const FailureKind kind = KindOf(file.error());
-  return kind == FailureKind::kOther || kind == FailureKind::kTooManyFiles
-             ? Check::kError
-             : Check::kNo;
+  return SystemFailed(file.error()) ? Check::kError : Check::kNo;
 }
 
 // Opens the backup that |r| names and checks that it is the very file, with

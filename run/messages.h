@@ -115,10 +115,8 @@ inline std::string MsgNotOpened(OpenReadResult result, const std::string& name,
 /// cause. |error| is the system's error number of the failed open.
 inline std::string MsgPageNotOpened(OpenReadResult result,
                                     const std::string& page, int error) {
-  const FailureKind kind = KindOf(error);
-  if (result == OpenReadResult::kCannotOpen &&
-      (kind == FailureKind::kOther || kind == FailureKind::kTooManyFiles)) {
-    return MsgPageReadError(page, kind);
+  if (result == OpenReadResult::kCannotOpen && SystemFailed(error)) {
+    return MsgPageReadError(page, KindOf(error));
   }
   return MsgNotOpened(result, page, MsgPageReadError(page));
 }

@@ -39,4 +39,12 @@ enum class FailureKind {
 /// The kind of the system's error number |error| (0 gives kNone).
 FailureKind KindOf(int error);
 
+/// Whether a failed open with the system's error number |error| is the
+/// system's failure (a disk, too many open files) rather than the name's
+/// (missing, refused, a link): an error to report, not a file to miss.
+inline bool SystemFailed(int error) {
+  const FailureKind kind = KindOf(error);
+  return kind == FailureKind::kOther || kind == FailureKind::kTooManyFiles;
+}
+
 #endif  // BRANTIX_RUN_PROCESS_H_
