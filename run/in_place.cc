@@ -73,15 +73,15 @@ struct Mark {
 
 // The journal's name for |page|, where files carry no mark: in the folder of
 // the file itself, named after its device and inode.
-std::string JournalName(const Page& page) {
+std::string JournalName(const std::string& real_name, const FileInfo& info) {
   static const char kDigits[] = "0123456789abcdef";
   auto hex = [](std::uint64_t value) {
     std::string text(16, '0');
     for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
     return text;
   };
-  return FolderPart(page.real_name) + ".brantix-" + hex(page.info.device) +
-         "-" + hex(page.info.inode) + ".journal";
+  return FolderPart(real_name) + ".brantix-" + hex(info.device) + "-" +
+         hex(info.inode) + ".journal";
 }
 
 // Reads up to |size| bytes, fewer only at the end of the file; -1 on a
@@ -375,7 +375,7 @@ bool SetMark(Page* page, const std::string& text, Mark* mark,
       return false;
   }
   mark->on_page = false;
-  mark->journal = JournalName(*page);
+  mark->journal = JournalName(page->real_name, page->info);
   int error = 0;
   if (!CreateExclusive(mark->journal, &mark->file)) {
     error = mark->file.error();
@@ -482,7 +482,7 @@ Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
       break;
     case MarkResult::kUnsupported:
       mark.on_page = false;
-      mark.journal = JournalName(*page);
+      mark.journal = JournalName(page->real_name, page->info);
       switch (OpenJournal(*page, &mark, &text)) {
         case Found::kNone:
           return Recovery::kNone;
@@ -682,13 +682,10 @@ bool HasUnfinishedWrite(File* file, const FileInfo& info,
       return ParseRecord(text, &r) && r.page_device == info.device &&
              r.page_inode == info.inode;
     case MarkResult::kUnsupported: {
-      Page page;
-      page.real_name = real_name;
-      page.info = info;
       FileInfo journal;
       bool exists = false;
-      return GetNameInfo(JournalName(page), &journal, &exists) && exists &&
-             journal.size > 0;
+      return GetNameInfo(JournalName(real_name, info), &journal, &exists) &&
+             exists && journal.size > 0;
     }
     case MarkResult::kNone:
     case MarkResult::kError:
