@@ -71,8 +71,9 @@ struct Mark {
   File file;            ///< The journal, open.
 };
 
-// The journal's name for |page|, where files carry no mark: in the folder of
-// the file itself, named after its device and inode.
+// The journal's name for the page |real_name| of |info|, where files carry
+// no mark: in the folder of the file itself, named after its device and
+// inode.
 std::string JournalName(const std::string& real_name, const FileInfo& info) {
   static const char kDigits[] = "0123456789abcdef";
   auto hex = [](std::uint64_t value) {
