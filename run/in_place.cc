@@ -1,88 +1,53 @@
 #include "run/in_place.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <memory>
-#include <sstream>
-#include <string_view>
 
 #include "run/checksum.h"
 #include "run/messages.h"
 #include "text/interrupt.h"
-#include "text/line_ends.h"
 #include "text/text_file.h"
 
 namespace {
 
-constexpr char kRecordHeader[] = "brantix 2";
+// The record is an HTML comment, so that a browser showing a half-written
+// page hides it: a fixed header, the numbers in 16 hexadecimal digits each,
+// and the checksum of all that before it.
+constexpr char kRecordStart[] = "\n<!-- brantix-en-cours ";
+constexpr char kRecordEnd[] = " -->\n";
+constexpr std::uint64_t kBlock = 4096;
+// Larger numbers are no write's: the sums below cannot overflow.
+constexpr std::uint64_t kMaxSize = std::uint64_t{1} << 60;
 
-// What the record of a write in place holds, so that a later run can tell
-// what the write can have left: the page before it, the backup that holds
-// its text, and the new text, whose temporary file stays until the record
-// is removed (a killed run cannot remove it).
-struct Record {
-  std::uint64_t page_device = 0;
-  std::uint64_t page_inode = 0;
-  std::uint64_t old_size = 0;  ///< The page's size before the write.
-  std::uint64_t backup_device = 0;
-  std::uint64_t backup_inode = 0;
-  std::uint64_t backup_size = 0;
-  std::uint64_t backup_sum = 0;
-  std::uint64_t new_device = 0;
-  std::uint64_t new_inode = 0;
-  std::uint64_t new_size = 0;
-  std::uint64_t new_sum = 0;
-  std::string backup_path;  ///< Full names, links followed.
-  std::string new_path;
-};
-
-std::string RecordText(const Record& r) {
-  std::ostringstream out;
-  out << kRecordHeader << "\npage " << r.page_device << ' ' << r.page_inode
-      << ' ' << r.old_size << "\nbackup " << r.backup_device << ' '
-      << r.backup_inode << ' ' << r.backup_size << ' ' << r.backup_sum
-      << "\nnew " << r.new_device << ' ' << r.new_inode << ' ' << r.new_size
-      << ' ' << r.new_sum << '\n'
-      << r.backup_path << '\0' << r.new_path;
-  return out.str();
-}
-
-bool ParseRecord(const std::string& text, Record* r) {
-  std::istringstream in(text);
-  std::string header, page, backup, fresh;
-  return std::getline(in, header) && header == kRecordHeader &&
-         (in >> page >> r->page_device >> r->page_inode >> r->old_size) &&
-         page == "page" &&
-         (in >> backup >> r->backup_device >> r->backup_inode >>
-          r->backup_size >> r->backup_sum) &&
-         backup == "backup" &&
-         (in >> fresh >> r->new_device >> r->new_inode >> r->new_size >>
-          r->new_sum) &&
-         fresh == "new" && in.get() == '\n' &&
-         std::getline(in, r->backup_path, '\0') && !r->backup_path.empty() &&
-         std::getline(in, r->new_path, '\0') && !r->new_path.empty();
-}
-
-// Where the record of a write in place is kept.
-struct Mark {
-  bool on_page = true;  ///< The page's own mark; otherwise a journal.
-  std::string journal;  ///< The journal's name.
-  File file;            ///< The journal, open.
-};
-
-// The journal's name for the page |real_name| of |info|, where files carry
-// no mark: in the folder of the file itself, named after its device and
-// inode.
-std::string JournalName(const std::string& real_name, const FileInfo& info) {
+std::string Hex(std::uint64_t value) {
   static const char kDigits[] = "0123456789abcdef";
-  auto hex = [](std::uint64_t value) {
-    std::string text(16, '0');
-    for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
-    return text;
-  };
-  return FolderPart(real_name) + ".brantix-" + hex(info.device) + "-" +
-         hex(info.inode) + ".journal";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kDigits[value & 15];
+  return text;
+}
+
+bool ParseHex(const std::string& text, std::size_t at, std::uint64_t* value) {
+  *value = 0;
+  for (std::size_t i = at; i < at + 16; ++i) {
+    const char c = text[i];
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                             : -1;
+    if (digit < 0) return false;
+    *value = *value << 4 | static_cast<std::uint64_t>(digit);
+  }
+  return true;
+}
+
+std::uint64_t SumOfText(const std::string& text) {
+  Checksum checksum;
+  checksum.Add(text.data(), text.size());
+  return checksum.Value();
+}
+
+std::string Fields(const InPlaceRecord& r) {
+  return kRecordStart + Hex(r.old_size) + ' ' + Hex(r.new_at) + ' ' +
+         Hex(r.new_size) + ' ' + Hex(r.new_sum) + ' ';
 }
 
 // Reads up to |size| bytes, fewer only at the end of the file; -1 on a
@@ -98,43 +63,39 @@ std::int64_t ReadFull(File* file, char* data, std::size_t size) {
   return static_cast<std::int64_t>(got);
 }
 
-// Reads a file from its position on, a block at a time, as its backup holds
-// it: each LF that does not follow a CR comes as CR LF.
-class BackupText {
- public:
-  explicit BackupText(File* file) : file_(file) {}
-  /// The next block, empty at the end of the file; false on a read error.
-  bool Next(std::string_view* block) {
-    std::int64_t got = ReadSome(file_, in_.get(), kTextBufferSize);
-    if (got < 0) return false;
-    const auto size = static_cast<std::size_t>(got);
-    *block = std::string_view(
-        out_.get(), AddCrBeforeLoneLf(in_.get(), size, cr_before_, out_.get()));
-    if (size > 0) cr_before_ = in_[size - 1] == '\r';
-    return true;
+// Copies |length| bytes of |from| at |from_at| to |to| at |to_at|; |from|
+// may be |to| when the ranges do not overlap. Fails at a read that comes
+// short.
+bool CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
+               std::uint64_t length) {
+  auto buffer = std::make_unique<char[]>(kTextBufferSize);
+  for (std::uint64_t done = 0; done < length;) {
+    const auto want = static_cast<std::size_t>(
+        std::min<std::uint64_t>(kTextBufferSize, length - done));
+    if (!SeekTo(from, from_at + done)) return false;
+    if (ReadFull(from, buffer.get(), want) != static_cast<std::int64_t>(want)) {
+      return false;
+    }
+    if (!SeekTo(to, to_at + done) || !WriteAll(to, buffer.get(), want)) {
+      return false;
+    }
+    done += want;
   }
+  return true;
+}
 
- private:
-  File* file_;
-  std::unique_ptr<char[]> in_ = std::make_unique<char[]>(kTextBufferSize);
-  std::unique_ptr<char[]> out_ =
-      std::make_unique<char[]>(2 * kTextBufferSize + 32);
-  bool cr_before_ = false;
-};
-
-// The checksum and size of |file|'s text as its backup holds it.
-bool SumAsBackup(File* file, std::uint64_t* sum, std::uint64_t* size) {
-  if (!RewindFile(file)) return false;
-  BackupText text(file);
-  Checksum checksum;
-  std::string_view block;
-  *size = 0;
-  do {
-    if (!text.Next(&block)) return false;
-    checksum.Add(block.data(), block.size());
-    *size += block.size();
-  } while (!block.empty());
-  *sum = checksum.Value();
+// Writes zeros over [from, to) of |file|, so that the new text copied
+// there later needs no room the disk may not have.
+bool WriteZeros(File* file, std::uint64_t from, std::uint64_t to) {
+  if (from >= to) return true;
+  if (!SeekTo(file, from)) return false;
+  const std::string zeros(kBlock, '\0');
+  for (std::uint64_t at = from; at < to;) {
+    const auto n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, to - at));
+    if (!WriteAll(file, zeros.data(), n)) return false;
+    at += n;
+  }
   return true;
 }
 
@@ -143,521 +104,260 @@ int ErrorOf(const File& a, const File& b) {
   return a.error() != 0 ? a.error() : b.error();
 }
 
-// Copies the whole of |from| over |to| from its start, without cutting
-// |to|, and gives the count of bytes in |total|.
-bool CopyFromStart(File* from, File* to, std::uint64_t* total) {
-  if (!RewindFile(from) || !RewindFile(to)) return false;
-  auto buffer = std::make_unique<char[]>(kTextBufferSize);
-  *total = 0;
-  for (;;) {
-    std::int64_t got = ReadSome(from, buffer.get(), kTextBufferSize);
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
-      return false;
-    }
-    *total += static_cast<std::uint64_t>(got);
-  }
-}
-
-// Writes the whole of |from| over |to|, cuts |to| to that length and
-// flushes it to the disk.
-bool CopyOver(File* from, File* to) {
-  std::uint64_t total = 0;
-  return CopyFromStart(from, to, &total) && SetLength(to, total) &&
-         FlushToDisk(to);
-}
-
-// Whether the owner of |file| could write |page| by the page's owner, group
-// and mode: its owner, root, this user (who writes it), anyone where every
-// user may write it, a user of its group where its group may. A group
-// member is known by the file's group, which only a member can give a file.
-// A user whom only an access list lets write the page is not counted.
-bool OwnerCouldWrite(const FileInfo& file, const FileInfo& page) {
-  return !FilesHaveOwners() || file.owner == page.owner || file.owner == 0 ||
-         file.owner == CurrentUser() || (page.mode & 0002) != 0 ||
-         ((page.mode & 0020) != 0 && file.group == page.group);
-}
-
-// Whether nobody but users who could write |page| could write |file|.
-bool WritableOnlyByWriters(const FileInfo& file, const FileInfo& page) {
-  if (!FilesHaveOwners()) return true;
-  const bool anyone = (page.mode & 0002) != 0;
-  const bool group = (page.mode & 0020) != 0 && file.group == page.group;
-  if ((file.mode & 0002) != 0 && !anyone) return false;
-  if ((file.mode & 0020) != 0 && !anyone && !group) return false;
-  return OwnerCouldWrite(file, page);
-}
-
-enum class Check { kYes, kNo, kError };
-
-// The check of a failed open: a file that is missing, a link or not to be
-// read is not the one wanted; an input-output error is an error.
-Check OpenFailed(const File& file) {
-  return SystemFailed(file.error()) ? Check::kError : Check::kNo;
-}
-
-// Opens the backup that |r| names and checks that it is the very file, with
-// the very bytes, that |r| holds, with one name, and that only users who
-// could write the page could have changed it since.
-Check OpenRecordedBackup(const Record& r, const FileInfo& page, File* backup) {
-  if (OpenForReading(r.backup_path, backup, Links::kRefuse) !=
-      OpenReadResult::kOk) {
-    return OpenFailed(*backup);
-  }
-  FileInfo info;
-  std::uint64_t sum = 0, size = 0;
-  if (!GetFileInfo(backup, &info)) return Check::kError;
-  if (info.device != r.backup_device || info.inode != r.backup_inode ||
-      info.links != 1 || info.size != r.backup_size ||
-      !WritableOnlyByWriters(info, page)) {
-    return Check::kNo;
-  }
-  if (!SumOf(backup, &sum, &size)) return Check::kError;
-  return sum == r.backup_sum && size == r.backup_size ? Check::kYes
-                                                      : Check::kNo;
-}
-
-// Opens the new text that |r| names, when it is still there, whole.
-bool OpenRecordedNewText(const Record& r, File* fresh) {
-  FileInfo info;
-  std::uint64_t sum = 0, size = 0;
-  if (OpenForReading(r.new_path, fresh, Links::kRefuse) ==
-          OpenReadResult::kOk &&
-      GetFileInfo(fresh, &info) && info.device == r.new_device &&
-      info.inode == r.new_inode && SumOf(fresh, &sum, &size) &&
-      sum == r.new_sum && size == r.new_size) {
-    return true;
-  }
-  CloseFile(fresh);
-  return false;
-}
-
-// The length of the start that |a| and |b| share.
-bool CommonStart(File* a, File* b, std::uint64_t* length) {
-  if (!RewindFile(a) || !RewindFile(b)) return false;
-  auto x = std::make_unique<char[]>(kTextBufferSize);
-  auto y = std::make_unique<char[]>(kTextBufferSize);
-  *length = 0;
-  for (;;) {
-    std::int64_t got_a = ReadFull(a, x.get(), kTextBufferSize);
-    std::int64_t got_b = ReadFull(b, y.get(), kTextBufferSize);
-    if (got_a < 0 || got_b < 0) return false;
-    const auto n = static_cast<std::size_t>(std::min(got_a, got_b));
-    const std::size_t same = static_cast<std::size_t>(
-        std::mismatch(x.get(), x.get() + n, y.get()).first - x.get());
-    *length += same;
-    if (same < kTextBufferSize) return true;
-  }
-}
-
-// Whether |page| holds what the write that |r| records can have left, were
-// it stopped at any byte: the start of the new text, then the rest of the
-// page as it was; or the new text whole. What the page was is known by its
-// backup: the rest, each lone LF as CR LF, must be the backup's end, and
-// the page its old size. |fresh| is the new text, or closed when it is
-// gone: only the page as it was is then recognised.
-Check LeftByTheWrite(File* page, File* backup, File* fresh, const Record& r) {
-  FileInfo now;
-  std::uint64_t start = 0, rest = 0;
-  if (!GetFileInfo(page, &now) ||
-      (fresh->is_open() && !CommonStart(page, fresh, &start))) {
-    return Check::kError;
-  }
-  const std::uint64_t length = now.size;
-  if (start == length) {
-    return length >= r.old_size || length == r.new_size ? Check::kYes
-                                                        : Check::kNo;
-  }
-  if (length != r.old_size) return Check::kNo;
-  std::string_view block;
-  if (!SeekTo(page, start)) return Check::kError;
-  BackupText sizing(page);
-  do {
-    if (!sizing.Next(&block)) return Check::kError;
-    rest += block.size();
-  } while (!block.empty());
-  // The rest lies at or after |start| in the page as it was.
-  if (rest > r.backup_size || r.backup_size - rest < start) return Check::kNo;
-  if (!SeekTo(page, start) || !SeekTo(backup, r.backup_size - rest)) {
-    return Check::kError;
-  }
-  BackupText text(page);
-  auto theirs = std::make_unique<char[]>(2 * kTextBufferSize + 32);
-  for (;;) {
-    if (!text.Next(&block)) return Check::kError;
-    if (block.empty()) return Check::kYes;
-    std::int64_t got = ReadFull(backup, theirs.get(), block.size());
-    if (got < 0) return Check::kError;
-    if (static_cast<std::size_t>(got) != block.size() ||
-        std::memcmp(block.data(), theirs.get(), block.size()) != 0) {
-      return Check::kNo;
-    }
-  }
-}
-
 // Copies the page's bytes into a new file of the program's own beside the
-// name the run was given, before the page is put back, and gives its name.
-// On failure, |copy| holds the error of the copy or of the page.
-bool KeepBeside(Page* page, std::string* kept, File* copy) {
-  if (!CreateTemporary(FolderPart(page->name), ".avant", kept, copy)) {
+// name the run was given, and gives its name in |kept|. On failure,
+// |error| holds the error of the copy or of the page.
+bool KeepAside(Page* page, std::string* kept, int* error) {
+  File copy;
+  FileInfo now;
+  if (!GetFileInfo(&page->file, &now)) {
+    *error = page->file.error();
     return false;
   }
-  if (CopyOver(&page->file, copy) && CloseFile(copy)) {
+  if (!CreateTemporary(FolderPart(page->name), ".avant", kept, &copy)) {
+    *error = copy.error();
+    return false;
+  }
+  if (CopyRange(&page->file, 0, &copy, 0, now.size) && FlushToDisk(&copy) &&
+      CloseFile(&copy)) {
     (void)FlushFolderOf(*kept);
     return true;
   }
-  copy->NoteError(ErrorOf(*copy, page->file));
-  CloseFile(copy);
+  *error = ErrorOf(copy, page->file);
+  CloseFile(&copy);
   (void)RemoveFile(*kept);
   return false;
 }
 
-// Reads a journal of at most a few kilobytes.
-bool ReadSmallFile(File* file, std::string* text) {
-  char buffer[4096];
-  text->clear();
-  for (;;) {
-    std::int64_t got = ReadSome(file, buffer, sizeof buffer);
-    if (got < 0) return false;
-    if (got == 0) return true;
-    text->append(buffer, static_cast<std::size_t>(got));
-  }
-}
+// How cutting the page to end a write, or to undo one, went.
+enum class Cut { kOk, kFailed, kNotFlushed, kEdited, kEditedNotKept };
 
-enum class Found { kNone, kFound, kUntrusted, kError };
-
-// Opens the journal of |page|, where files carry no mark, and reads it. It
-// counts only if it cannot have been planted: a regular file with one
-// name, that only its owner may write, whose owner could write the page.
-Found OpenJournal(const Page& page, Mark* mark, std::string* text) {
-  if (OpenForReading(mark->journal, &mark->file, Links::kRefuse) !=
-      OpenReadResult::kOk) {
-    FileInfo ignored;
-    bool exists = true;
-    if (!GetNameInfo(mark->journal, &ignored, &exists)) return Found::kError;
-    if (!exists) return Found::kNone;
-    return OpenFailed(mark->file) == Check::kError ? Found::kError
-                                                   : Found::kUntrusted;
-  }
-  FileInfo info;
-  if (!GetFileInfo(&mark->file, &info)) return Found::kError;
-  if (info.links != 1 || info.size > 65536 ||
-      (FilesHaveOwners() &&
-       ((info.mode & 0022) != 0 || !OwnerCouldWrite(info, page.info)))) {
-    return Found::kUntrusted;
-  }
-  // An emptied journal is one whose run had finished: nothing to put back.
-  if (info.size == 0) {
-    CloseFile(&mark->file);
-    (void)RemoveFile(mark->journal);
-    return Found::kNone;
-  }
-  return ReadSmallFile(&mark->file, text) ? Found::kFound : Found::kError;
-}
-
-// Records the write about to start: on the page itself where its file
-// system keeps marks, otherwise in a journal beside it that only this user
-// may write, in the page's group. Either is on the disk before the first
-// byte of the page is written.
-bool SetMark(Page* page, const std::string& text, Mark* mark,
-             std::string* err) {
-  switch (WriteMark(&page->file, text)) {
-    case MarkResult::kOk:
-      if (FlushToDisk(&page->file)) return true;
-      (void)RemoveMark(&page->file);
-      *err = MsgPageWriteError(page->name, KindOf(page->file.error()));
-      return false;
-    case MarkResult::kUnsupported:
-      break;
-    case MarkResult::kNone:
-    case MarkResult::kError:
-      *err = MsgPageWriteError(page->name, KindOf(page->file.error()));
-      return false;
-  }
-  mark->on_page = false;
-  mark->journal = JournalName(page->real_name, page->info);
-  int error = 0;
-  if (!CreateExclusive(mark->journal, &mark->file)) {
-    error = mark->file.error();
-    *err = NameTaken(error) ? MsgJournalNameTaken(mark->journal, page->name)
-                            : MsgPageWriteError(page->name, KindOf(error));
-    return false;
-  }
-  FileInfo like = page->info;
-  like.mode = 0600;
-  bool ignored = false;
-  if (CopyOwnerAndMode(like, &mark->file, &ignored) &&
-      WriteAll(&mark->file, text.data(), text.size()) &&
-      FlushToDisk(&mark->file)) {
-    // A journal that a power loss could take away would not protect the
-    // page: without the folder on the disk, the page is not touched.
-    if (FlushFolderOf(mark->journal)) return true;
-    error = 0;
-  } else {
-    error = mark->file.error();
-  }
-  CloseFile(&mark->file);
-  (void)RemoveFile(mark->journal);
-  *err = error != 0
-             ? MsgPageWriteError(page->name, KindOf(error))
-             : MsgFolderNotFlushed(FolderPart(mark->journal), page->name);
-  return false;
-}
-
-// Removes the record once the page is whole: the page's mark, flushed; or
-// the journal, emptied and flushed first (enough for a later run to know
-// that there is nothing to put back), then removed. Returns false when the
-// record is still there.
-bool ClearMark(Page* page, Mark* mark) {
-  if (mark->on_page) {
-    // Once removed, the mark is gone for every later run; should a power
-    // loss bring it back, the page would be put back, its bytes kept.
-    if (RemoveMark(&page->file) != MarkResult::kOk) return false;
-    (void)FlushToDisk(&page->file);
-    return true;
-  }
-  const bool emptied = SetLength(&mark->file, 0) && FlushToDisk(&mark->file);
-  CloseFile(&mark->file);
-  const bool removed = static_cast<bool>(RemoveFile(mark->journal));
-  (void)FlushFolderOf(mark->journal);
-  return emptied || removed;
-}
-
-// How the messages name the backup |path| that a record gives: as this run
-// was given it when it is this run's backup, otherwise by its path from the
-// current folder.
-std::string ShownName(const std::string& path,
-                      const std::string& nom_sauvegarde) {
-  std::string real, here;
-  if (RealName(nom_sauvegarde, &real) && real == path) return nom_sauvegarde;
-  if (path.empty() || path[0] != '/' || !RealName(".", &here)) return path;
-  if (here != "/") here += '/';
-  std::size_t common = 0;
-  for (std::size_t i = 0; i < here.size() && i < path.size(); ++i) {
-    if (here[i] != path[i]) break;
-    if (here[i] == '/') common = i + 1;
-  }
-  std::string shown;
-  for (std::size_t i = common; i < here.size(); ++i) {
-    if (here[i] == '/') shown += "../";
-  }
-  return shown + path.substr(common);
-}
-
-// A write of the new text over the page.
-enum class Written { kOk, kFailed, kEdited };
-
-// Copies the new text over the page from its start; then, before the page
-// is cut to the new text's length, checks that its size is the one these
-// writes give it: another size means that someone else changed the page
-// meanwhile, and nothing more is written.
-Written WriteNewText(File* from, File* page, const Record& r) {
-  std::uint64_t total = 0;
+// Cuts the page to |length| and flushes it, once its size shows that
+// nobody else changed it since the write or the recovery began; otherwise
+// keeps what it holds in |kept| first, so that the other program's bytes
+// are not lost.
+Cut CutTo(Page* page, const InPlaceRecord& r, std::uint64_t length,
+          std::string* kept, int* error) {
   FileInfo now;
-  if (!CopyFromStart(from, page, &total) || !GetFileInfo(page, &now)) {
-    return Written::kFailed;
+  if (!GetFileInfo(&page->file, &now)) {
+    *error = page->file.error();
+    return Cut::kFailed;
   }
-  if (now.size != std::max(r.old_size, total)) return Written::kEdited;
-  if (!SetLength(page, total) || !FlushToDisk(page)) return Written::kFailed;
-  return Written::kOk;
+  const bool edited = now.size != RecordAt(r) + RecordSize();
+  if (edited && !KeepAside(page, kept, error)) return Cut::kEditedNotKept;
+  if (!SetLength(&page->file, length)) {
+    *error = page->file.error();
+    return Cut::kFailed;
+  }
+  if (!FlushToDisk(&page->file)) {
+    *error = page->file.error();
+    return Cut::kNotFlushed;
+  }
+  return edited ? Cut::kEdited : Cut::kOk;
 }
 
-// Leaves the new text's file on the disk when the record of the write stays
-// on the page: the next run needs it to recognise what the write left.
-void KeepForTheNextRun(Replacement* fresh) { fresh->temporary.clear(); }
+// The message of a cut that did not end with kOk: |finishing| once the new
+// text is over the start, |edit| where an edit was kept.
+std::string MsgCutFailed(const Page& page, Cut cut, bool finishing,
+                         const std::string& edit, int error) {
+  switch (cut) {
+    case Cut::kEdited:
+      return MsgEditedDuringWrite(page.name, edit);
+    case Cut::kEditedNotKept:
+      return MsgEditNotKept(page.name, KindOf(error));
+    case Cut::kNotFlushed:
+      return MsgCutNotFlushed(page.name, KindOf(error), finishing);
+    default:
+      return MsgInPlaceLeft(page.name, KindOf(error), finishing);
+  }
+}
 
 }  // namespace
 
-Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
-                               std::string* err) {
-  Mark mark;
-  std::string text;
-  switch (ReadMark(&page->file, &text)) {
-    case MarkResult::kNone:
-      return Recovery::kNone;
-    case MarkResult::kError:
-      *err = MsgPageReadError(page->name, KindOf(page->file.error()));
-      return Recovery::kRefused;
-    case MarkResult::kOk:
-      break;
-    case MarkResult::kUnsupported:
-      mark.on_page = false;
-      mark.journal = JournalName(page->real_name, page->info);
-      switch (OpenJournal(*page, &mark, &text)) {
-        case Found::kNone:
-          return Recovery::kNone;
-        case Found::kFound:
-          break;
-        case Found::kUntrusted:
-          *err = MsgJournalUntrusted(mark.journal, page->name);
-          return Recovery::kRefused;
-        case Found::kError:
-          *err = MsgRecoveryReadError(page->name, mark.journal,
-                                      KindOf(mark.file.error()));
-          return Recovery::kRefused;
-      }
-      break;
+std::uint64_t RecordSize() {
+  return Fields(InPlaceRecord{}).size() + 16 + sizeof kRecordEnd - 1;
+}
+
+std::string RecordText(const InPlaceRecord& r) {
+  const std::string fields = Fields(r);
+  return fields + Hex(SumOfText(fields)) + kRecordEnd;
+}
+
+std::uint64_t RecordAt(const InPlaceRecord& r) {
+  return (r.new_at + r.new_size + kBlock - 1) / kBlock * kBlock;
+}
+
+std::optional<InPlaceRecord> ParseRecord(const std::string& text) {
+  const std::size_t start = sizeof kRecordStart - 1;
+  if (text.size() != RecordSize() ||
+      text.compare(0, start, kRecordStart) != 0 ||
+      !text.ends_with(kRecordEnd)) {
+    return std::nullopt;
   }
-  Record r;
-  if (!ParseRecord(text, &r) || r.page_device != page->info.device ||
-      r.page_inode != page->info.inode) {
-    // A mark copied with the file from another one says nothing of this
-    // file; a journal that names another file was not written for it.
-    if (mark.on_page) return Recovery::kNone;
-    *err = MsgJournalUntrusted(mark.journal, page->name);
-    return Recovery::kRefused;
-  }
-  const std::string shown = ShownName(r.backup_path, nom_sauvegarde);
-  const std::string clear =
-      mark.on_page ? MsgClearMark(page->name) : MsgClearJournal(mark.journal);
-  File backup, fresh;
-  switch (OpenRecordedBackup(r, page->info, &backup)) {
-    case Check::kYes:
-      break;
-    case Check::kNo:
-      *err = MsgBackupNotTrusted(page->name, shown, clear);
-      return Recovery::kRefused;
-    case Check::kError:
-      *err = MsgRecoveryReadError(page->name, shown, KindOf(backup.error()));
-      return Recovery::kRefused;
-  }
-  (void)OpenRecordedNewText(r, &fresh);
-  switch (LeftByTheWrite(&page->file, &backup, &fresh, r)) {
-    case Check::kYes:
-      break;
-    case Check::kNo:
-      *err = MsgEditedSince(page->name, shown, clear);
-      return Recovery::kRefused;
-    case Check::kError: {
-      const int error = page->file.error() != 0 ? page->file.error()
-                        : backup.error() != 0   ? backup.error()
-                                                : fresh.error();
-      *err = MsgRecoveryReadError(page->name, page->name, KindOf(error));
-      return Recovery::kRefused;
+  InPlaceRecord r;
+  std::uint64_t* fields[] = {&r.old_size, &r.new_at, &r.new_size, &r.new_sum};
+  std::uint64_t check = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (!ParseHex(text, start + 17 * i, fields[i]) ||
+        text[start + 17 * i + 16] != ' ') {
+      return std::nullopt;
     }
   }
-  if (!page->writable) {
-    *err = MsgNotRestored(page->name, shown, FailureKind::kRefused);
+  if (!ParseHex(text, start + 68, &check) ||
+      check != SumOfText(text.substr(0, start + 68)) ||
+      r.old_size >= kMaxSize || r.new_size >= kMaxSize ||
+      r.new_at != std::max(r.old_size, r.new_size)) {
+    return std::nullopt;
+  }
+  return r;
+}
+
+Pending Decide(std::uint64_t size, const std::optional<InPlaceRecord>& record,
+               bool new_text_whole) {
+  if (!record) return Pending::kNone;
+  // Every state of a write or of a recovery keeps the page at this size
+  // until the cut that ends it, which takes the record away.
+  if (size != RecordAt(*record) + RecordSize()) return Pending::kEdited;
+  return new_text_whole ? Pending::kFinish : Pending::kUndo;
+}
+
+bool FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
+                         InPlaceRecord* record) {
+  *pending = Pending::kNone;
+  const std::uint64_t record_size = RecordSize();
+  if (size < record_size) return true;
+  std::string text(record_size, '\0');
+  if (!SeekTo(file, size - record_size) ||
+      ReadFull(file, text.data(), text.size()) < 0) {
+    return false;
+  }
+  const std::optional<InPlaceRecord> found = ParseRecord(text);
+  bool whole = false;
+  if (found && size == RecordAt(*found) + record_size) {
+    // The new text past the old end, read and summed in blocks.
+    auto buffer = std::make_unique<char[]>(kTextBufferSize);
+    Checksum checksum;
+    if (!SeekTo(file, found->new_at)) return false;
+    for (std::uint64_t left = found->new_size; left > 0;) {
+      const auto want = static_cast<std::size_t>(
+          std::min<std::uint64_t>(kTextBufferSize, left));
+      const std::int64_t got = ReadFull(file, buffer.get(), want);
+      if (got < 0) return false;
+      if (got == 0) break;
+      checksum.Add(buffer.get(), static_cast<std::size_t>(got));
+      left -= static_cast<std::uint64_t>(got);
+    }
+    whole = checksum.Value() == found->new_sum;
+  }
+  *pending = Decide(size, found, whole);
+  if (found) *record = *found;
+  return true;
+}
+
+Recovery RecoverInterruptedRun(Page* page, std::string* err) {
+  Pending pending = Pending::kNone;
+  InPlaceRecord r;
+  if (!FindUnfinishedWrite(&page->file, page->info.size, &pending, &r)) {
+    *err = MsgRecoveryReadError(page->name, KindOf(page->file.error()));
     return Recovery::kRefused;
   }
-  // Whatever the page holds now is kept before it is put back.
-  std::string kept;
-  File copy;
-  if (!KeepBeside(page, &kept, &copy)) {
-    *err = MsgNotKept(page->name, KindOf(copy.error()));
+  switch (pending) {
+    case Pending::kNone:
+      return Recovery::kNone;
+    case Pending::kEdited:
+      *err = MsgEditedSince(page->name);
+      return Recovery::kRefused;
+    case Pending::kFinish:
+    case Pending::kUndo:
+      break;
+  }
+  if (!page->writable) {
+    *err = MsgNotRecovered(page->name, FailureKind::kRefused);
+    return Recovery::kRefused;
+  }
+  // Whatever the page holds now is kept before anything is written.
+  std::string kept, edit;
+  int error = 0;
+  if (!KeepAside(page, &kept, &error)) {
+    *err = MsgNotKept(page->name, KindOf(error));
     return Recovery::kRefused;
   }
   HoldInterruptions();
-  if (!CopyOver(&backup, &page->file)) {
-    *err =
-        MsgNotRestored(page->name, shown, KindOf(ErrorOf(page->file, backup))) +
-        MsgKeptIn(kept);
+  const bool finish = pending == Pending::kFinish;
+  if (finish &&
+      (!CopyRange(&page->file, r.new_at, &page->file, 0, r.new_size) ||
+       !FlushToDisk(&page->file))) {
+    *err = MsgNotRecovered(page->name, KindOf(page->file.error())) +
+           MsgKeptIn(kept);
     return Recovery::kRefused;
   }
-  (void)ClearMark(page, &mark);
-  // The interrupted run's new text is of no more use.
-  if (fresh.is_open()) {
-    CloseFile(&fresh);
-    (void)RemoveFile(r.new_path);
+  const Cut cut =
+      CutTo(page, r, finish ? r.new_size : r.old_size, &edit, &error);
+  if (cut == Cut::kFailed || cut == Cut::kNotFlushed) {
+    *err = MsgNotRecovered(page->name, KindOf(error)) + MsgKeptIn(kept);
+    return Recovery::kRefused;
   }
-  *err = MsgRestored(page->name, shown, kept);
-  return Recovery::kRestored;
+  if (cut != Cut::kOk) {
+    *err = MsgCutFailed(*page, cut, finish, edit, error);
+    return Recovery::kRefused;
+  }
+  *err = finish ? MsgWriteFinished(page->name, kept)
+                : MsgWriteUndone(page->name, kept);
+  return Recovery::kDone;
 }
 
 namespace {
 
-// Copies the finished |fresh| over the page under a record of the write.
-bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
-                  std::string* err) {
-  const std::string& nom_sauvegarde = backup->target;
-  Record r;
-  r.page_device = page->info.device;
-  r.page_inode = page->info.inode;
+// Writes the finished |fresh| over the page: its record, the new text past
+// the old end, the new text over the start, each flushed before the next
+// begins, then the cut.
+bool WriteInPlace(Page* page, Replacement* fresh, std::string* err) {
+  InPlaceRecord r;
   r.old_size = page->info.size;
-
-  // The new text, whole in its temporary file.
-  FileInfo info;
-  if (!GetFileInfo(&fresh->reread, &info) ||
-      !SumOf(&fresh->reread, &r.new_sum, &r.new_size) ||
-      !RealName(fresh->temporary, &r.new_path)) {
+  if (!SumOf(&fresh->reread, &r.new_sum, &r.new_size)) {
     *err = MsgPageWriteError(page->name, KindOf(fresh->reread.error()));
     return false;
   }
-  r.new_device = info.device;
-  r.new_inode = info.inode;
+  r.new_at = std::max(r.old_size, r.new_size);
+  File* file = &page->file;
+  const std::string record = RecordText(r);
 
-  // The text the backup must hold, from the page through the run's handle;
-  // then the backup, read again by its name: it must still be the file this
-  // run wrote, with that text, and it must be now, for the page will be put
-  // back from it.
-  std::uint64_t sum = 0, size = 0;
-  if (!SumAsBackup(&page->file, &sum, &size)) {
-    *err = MsgPageReadError(page->name, KindOf(page->file.error()));
-    return false;
-  }
-  File named;
-  FileInfo written, now;
-  if (OpenForReading(nom_sauvegarde, &named, Links::kRefuse) !=
-      OpenReadResult::kOk) {
-    *err = OpenFailed(named) == Check::kError
-               ? MsgBackupReadError(nom_sauvegarde, page->name,
-                                    KindOf(named.error()))
-               : MsgBackupChanged(nom_sauvegarde, page->name);
-    return false;
-  }
-  if (!GetFileInfo(&backup->reread, &written) || !GetFileInfo(&named, &now) ||
-      !SumOf(&named, &r.backup_sum, &r.backup_size) ||
-      !RealName(nom_sauvegarde, &r.backup_path)) {
-    const int error =
-        named.error() != 0 ? named.error() : backup->reread.error();
-    *err = MsgBackupReadError(nom_sauvegarde, page->name, KindOf(error));
-    return false;
-  }
-  if (!SameFile(written, now) || now.links != 1 || r.backup_sum != sum ||
-      r.backup_size != size) {
-    *err = MsgBackupChanged(nom_sauvegarde, page->name);
-    return false;
-  }
-  r.backup_device = now.device;
-  r.backup_inode = now.inode;
-
-  Mark mark;
-  if (!SetMark(page, RecordText(r), &mark, err)) return false;
-
-  // From the first byte written to the page until it is whole again, an
-  // interruption waits: the page must not be left half-written.
+  // From the first byte written to the page until the write is done or
+  // undone, an interruption waits.
   HoldInterruptions();
-  switch (WriteNewText(&fresh->reread, &page->file, r)) {
-    case Written::kOk:
-      if (ClearMark(page, &mark)) return true;
-      KeepForTheNextRun(fresh);
-      *err = MsgInPlaceLeft(
-          page->name, nom_sauvegarde,
-          KindOf(mark.on_page ? page->file.error() : mark.file.error()));
-      return false;
-    case Written::kEdited:
-      // Nothing of what the other program wrote is cut or written over.
-      (void)ClearMark(page, &mark);
-      *err = MsgEditedDuringWrite(page->name, nom_sauvegarde);
-      return false;
-    case Written::kFailed:
-      break;
+  if (!SeekTo(file, RecordAt(r)) ||
+      !WriteAll(file, record.data(), record.size()) || !FlushToDisk(file) ||
+      !WriteZeros(file, r.old_size, r.new_at) ||
+      !CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size) ||
+      !FlushToDisk(file)) {
+    // The old text is untouched: the page is cut back to it.
+    const int error = ErrorOf(*file, fresh->reread);
+    std::string edit;
+    int cut_error = 0;
+    const Cut cut = CutTo(page, r, r.old_size, &edit, &cut_error);
+    *err = cut == Cut::kOk
+               ? MsgPageWriteError(page->name, KindOf(error))
+               : MsgCutFailed(*page, cut, false, edit,
+                              cut == Cut::kFailed ? error : cut_error);
+    return false;
   }
-  const FailureKind kind = KindOf(ErrorOf(page->file, fresh->reread));
-  if (CopyOver(&backup->reread, &page->file) && ClearMark(page, &mark)) {
-    *err = MsgInPlaceUndone(page->name, nom_sauvegarde, kind);
-  } else {
-    KeepForTheNextRun(fresh);
-    *err = MsgInPlaceLeft(page->name, nom_sauvegarde, kind);
+  if (!CopyRange(&fresh->reread, 0, file, 0, r.new_size) ||
+      !FlushToDisk(file)) {
+    *err =
+        MsgInPlaceLeft(page->name, KindOf(ErrorOf(*file, fresh->reread)), true);
+    return false;
   }
+  std::string edit;
+  int error = 0;
+  const Cut cut = CutTo(page, r, r.new_size, &edit, &error);
+  if (cut == Cut::kOk) return true;
+  *err = MsgCutFailed(*page, cut, true, edit, error);
   return false;
 }
 
 }  // namespace
 
-bool ReplacePage(Page* page, Replacement* fresh, Replacement* backup,
-                 std::string* err) {
+bool ReplacePage(Page* page, Replacement* fresh, std::string* err) {
   if (!StillTheSamePage(page, err)) return false;
   // A rename gives the page the new file's owner, group, attributes and
   // one name: only when they are the page's own does it keep the page as
@@ -671,26 +371,5 @@ bool ReplacePage(Page* page, Replacement* fresh, Replacement* backup,
       return false;
     }
   }
-  return WriteInPlace(page, fresh, backup, err);
-}
-
-bool HasUnfinishedWrite(File* file, const FileInfo& info,
-                        const std::string& real_name) {
-  std::string text;
-  Record r;
-  switch (ReadMark(file, &text)) {
-    case MarkResult::kOk:
-      return ParseRecord(text, &r) && r.page_device == info.device &&
-             r.page_inode == info.inode;
-    case MarkResult::kUnsupported: {
-      FileInfo journal;
-      bool exists = false;
-      return GetNameInfo(JournalName(real_name, info), &journal, &exists) &&
-             exists && journal.size > 0;
-    }
-    case MarkResult::kNone:
-    case MarkResult::kError:
-      break;
-  }
-  return false;
+  return WriteInPlace(page, fresh, err);
 }

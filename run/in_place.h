@@ -1,50 +1,89 @@
 // Putting the new page in place: by a rename where that keeps the page as
 // it was; otherwise written over the page itself, for pages that a rename
-// would change: another owner, an access list, several links, a file mounted in
-// place. Like a database's rollback journal: before the first byte of the
-// page is written, a record of the write is kept on the page itself (its
-// mark; or, where files carry no mark, in a journal beside it), naming the
-// backup that holds the page's whole text and the new text's file; the
-// record goes once the page is whole on the disk. A run that finds the
-// record of an unfinished write on its page puts the backup back first,
-// when the page holds what that write can have left.
+// would change: another owner, an access list, several links, a file
+// mounted in place, a page that Windows will not let go.
+//
+// A write in place finishes itself. Before the first byte of the old text
+// is touched, the page carries its own record of the write, and the whole
+// new text, past its old end:
+//
+//   [0, S)      the old text, then the new text as it is copied over it
+//   [X, X + N)  the new text, X = max(S, N), so that the two never overlap
+//   [P, P + T)  the record: S, X, N and the new text's checksum, at P, the
+//               first 4096-byte boundary after X + N
+//
+// The record is written and flushed first, then the new text past the old
+// end, then the new text over the start; cutting the page to N ends the
+// write. A later run that finds the record at the page's end, the page of
+// the size the write gives it, finishes the write when the new text past
+// the old end is whole, and otherwise cuts the page back to S: the start
+// is only written once the new text is whole on the disk. Either can be
+// cut and done again. Nothing is read from or written to any other file
+// but the copy of the page that a recovery keeps first.
 #ifndef BRANTIX_RUN_IN_PLACE_H_
 #define BRANTIX_RUN_IN_PLACE_H_
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "run/page.h"
 #include "run/replacement.h"
 
-/// What a run found of an earlier run's unfinished write on its page.
-enum class Recovery {
-  kNone,      ///< No unfinished write: the run goes on.
-  kRestored,  ///< The page was put back from its backup; |err| says so.
-  kRefused,   ///< A record that cannot be trusted or used; |err| says why.
+/// The record of a write in place, at the end of the page.
+struct InPlaceRecord {
+  std::uint64_t old_size = 0;  ///< S: the page's size before the write.
+  std::uint64_t new_at = 0;    ///< X: where the new text lies past it.
+  std::uint64_t new_size = 0;  ///< N.
+  std::uint64_t new_sum = 0;   ///< The new text's checksum.
 };
 
-/// Looks for the record of an unfinished write on |page|. When only a user
-/// who could write the page can have left it, its backup is still the file
-/// and the text it recorded, and the page holds what the interrupted write
-/// can have left, keeps the page's bytes in a new file beside it, copies the
-/// backup over the page and removes the record. |nom_sauvegarde| is this
-/// run's backup name, for the messages.
-Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
-                               std::string* err);
+/// The record's size in bytes.
+std::uint64_t RecordSize();
+/// The record as the page holds it.
+std::string RecordText(const InPlaceRecord& record);
+/// Where the record starts in a page that holds it.
+std::uint64_t RecordAt(const InPlaceRecord& record);
+/// The record that |text| (the page's last RecordSize() bytes) holds, if
+/// it is one: well formed, its own checksum right, its numbers those of a
+/// write.
+std::optional<InPlaceRecord> ParseRecord(const std::string& text);
 
-/// Whether the page, open read-only in |file| with |info|, whose real name
-/// is |real_name|, carries the record of an unfinished write of its own:
-/// a run would first put it back. Reads the record only.
-bool HasUnfinishedWrite(File* file, const FileInfo& info,
-                        const std::string& real_name);
+/// What a run must do about the page before anything else.
+enum class Pending {
+  kNone,    ///< No unfinished write: the run goes on.
+  kFinish,  ///< The new text is whole past the old end: copy it over.
+  kUndo,    ///< It is not: the old text is untouched, cut the page to S.
+  kEdited,  ///< Not a state a write leaves: changed since, left alone.
+};
+
+/// The decision, from the page's |size|, the record at its end if any, and
+/// whether the bytes [X, X + N) have the new text's checksum.
+Pending Decide(std::uint64_t size, const std::optional<InPlaceRecord>& record,
+               bool new_text_whole);
+
+/// Reads the end of the page, open in |file| with |size| bytes, and the
+/// new text that its record names, and decides. Returns false on a read
+/// error, noted in |file|.
+bool FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
+                         InPlaceRecord* record);
+
+/// What a run found of an earlier run's unfinished write on its page.
+enum class Recovery {
+  kNone,     ///< No unfinished write: the run goes on.
+  kDone,     ///< The write was finished or undone; |err| says which.
+  kRefused,  ///< Nothing was changed; |err| says why.
+};
+
+/// Finishes or undoes an unfinished write found on |page|, once its bytes
+/// are kept in a new file beside it.
+Recovery RecoverInterruptedRun(Page* page, std::string* err);
 
 /// Puts the finished |fresh| in place of the page, unless the run has been
 /// interrupted or the page has changed since it was opened: by a rename
 /// when that keeps the page's owner, group, attributes and links;
-/// otherwise copied over the page under a record of the write, once the
-/// complete |backup| is checked to hold the page's text. Returns false with
-/// the message in |err|, which says what the page holds then.
-bool ReplacePage(Page* page, Replacement* fresh, Replacement* backup,
-                 std::string* err);
+/// otherwise written over the page, as above. Returns false with the
+/// message in |err|, which says what the page holds then.
+bool ReplacePage(Page* page, Replacement* fresh, std::string* err);
 
 #endif  // BRANTIX_RUN_IN_PLACE_H_

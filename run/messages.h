@@ -157,39 +157,32 @@ inline std::string MsgInterruption(const std::string& page) {
   return "interruption : le fichier " + page + " n'a pas ete modifie";
 }
 
-// Writing the page in place, under the record of the write.
-inline std::string MsgInPlaceUndone(const std::string& page,
-                                    const std::string& backup,
-                                    FailureKind kind) {
+// Writing the page in place, and what a later run does with a write that
+// was stopped: every message says what the page holds then.
+inline std::string MsgInPlaceLeft(const std::string& page, FailureKind kind,
+                                  bool finishing) {
   return "erreur d'ecriture du fichier " + page + Cause(kind) +
-         " : le fichier a ete remis tel qu'il etait depuis sa sauvegarde " +
-         backup;
+         " : la prochaine execution de brantix " +
+         (finishing ? "achevera son ecriture" : "le remettra tel qu'il etait");
 }
-inline std::string MsgInPlaceLeft(const std::string& page,
-                                  const std::string& backup, FailureKind kind) {
-  return "erreur d'ecriture du fichier " + page + Cause(kind) +
-         " : il sera remis tel qu'il etait depuis sa sauvegarde " + backup +
-         " a la prochaine execution";
+inline std::string MsgCutNotFlushed(const std::string& page, FailureKind kind,
+                                    bool finishing) {
+  return "erreur d'ecriture du fichier " + page + Cause(kind) + " : il a " +
+         (finishing ? "sa nouvelle colonne" : "son ancien texte") +
+         ", qui n'est peut-etre pas encore sur le disque";
 }
 inline std::string MsgEditedDuringWrite(const std::string& page,
-                                        const std::string& backup) {
+                                        const std::string& kept) {
   return "le fichier " + page +
-         " a ete modifie par un autre programme pendant son ecriture : rien "
-         "de ce qu'il y a ecrit n'a ete retire, verifiez-le (son texte "
-         "d'avant est dans sa sauvegarde " +
-         backup + ")";
+         " a ete modifie par un autre programme pendant son ecriture : ce "
+         "qu'il contenait alors est garde dans " +
+         kept + ", verifiez-le";
 }
-inline std::string MsgBackupChanged(const std::string& backup,
-                                    const std::string& page) {
-  return "la sauvegarde " + backup +
-         " a ete modifiee pendant l'execution : le fichier " + page +
-         " n'a pas ete modifie";
-}
-inline std::string MsgBackupReadError(const std::string& backup,
-                                      const std::string& page,
-                                      FailureKind kind) {
-  return "erreur de lecture de la sauvegarde " + backup + Cause(kind) +
-         " : le fichier " + page + " n'a pas ete modifie";
+inline std::string MsgEditNotKept(const std::string& page, FailureKind kind) {
+  return "le fichier " + page +
+         " a ete modifie par un autre programme pendant son ecriture, et il "
+         "est impossible d'en garder une copie" +
+         Cause(kind) + " : rien n'en a ete retire, verifiez-le";
 }
 inline std::string MsgBackupHeldByAnother(const std::string& backup,
                                           const std::string& page) {
@@ -198,82 +191,46 @@ inline std::string MsgBackupHeldByAnother(const std::string& backup,
          "peut la remplacer : demandez-lui de la supprimer ; le fichier " +
          page + " n'a pas ete modifie";
 }
-inline std::string MsgFolderNotFlushed(const std::string& folder,
-                                       const std::string& page) {
-  return "impossible d'enregistrer sur le disque le dossier " + folder +
-         " (erreur d'entree-sortie) : le fichier " + page +
-         " n'a pas ete modifie";
-}
-inline std::string MsgJournalNameTaken(const std::string& journal,
-                                       const std::string& page) {
-  return "le nom du journal " + journal + " du fichier " + page +
-         " est deja pris : supprimez ce fichier, puis relancez brantix ; le "
-         "fichier n'a pas ete modifie";
-}
 
-// What a run finds of an earlier run stopped while it wrote the page in
-// place. |clear| says how to clear the mark or the journal by hand.
 inline std::string EarlierRunStopped(const std::string& page) {
   return "une execution precedente a ete interrompue pendant l'ecriture du "
          "fichier " +
          page;
 }
-inline std::string MsgClearMark(const std::string& page) {
-  return "retirez sa marque (setfattr -x user.brantix " + page + ")";
+inline std::string MsgKeptIn(const std::string& kept) {
+  return " (ce qu'il contenait est garde dans " + kept + ")";
 }
-inline std::string MsgClearJournal(const std::string& journal) {
-  return "supprimez le journal " + journal;
-}
-inline std::string MsgRestored(const std::string& page,
-                               const std::string& backup,
-                               const std::string& kept) {
+inline std::string MsgWriteFinished(const std::string& page,
+                                    const std::string& kept) {
   return EarlierRunStopped(page) +
-         " : il a ete remis tel qu'il etait depuis sa sauvegarde " + backup +
-         " (ce qu'il contenait alors est garde dans " + kept +
-         "), relancez brantix";
+         " : son ecriture a ete achevee, il a la colonne qu'elle ajoutait" +
+         MsgKeptIn(kept) + " ; relancez brantix pour en ajouter une autre";
 }
-inline std::string MsgNotRestored(const std::string& page,
-                                  const std::string& backup, FailureKind kind) {
-  return EarlierRunStopped(page) +
-         " : impossible de le remettre tel qu'il etait depuis sa sauvegarde " +
-         backup + Cause(kind);
+inline std::string MsgWriteUndone(const std::string& page,
+                                  const std::string& kept) {
+  return EarlierRunStopped(page) + " : il a ete remis tel qu'il etait" +
+         MsgKeptIn(kept) + ", relancez brantix";
+}
+inline std::string MsgNotRecovered(const std::string& page, FailureKind kind) {
+  return EarlierRunStopped(page) + " : impossible de le remettre en etat" +
+         Cause(kind) +
+         ", la prochaine execution de brantix par un utilisateur qui peut "
+         "l'ecrire le fera";
 }
 inline std::string MsgNotKept(const std::string& page, FailureKind kind) {
   return EarlierRunStopped(page) +
          " : impossible d'en garder une copie avant de le remettre en etat" +
-         Cause(kind) + ", rien n'a ete remis";
-}
-inline std::string MsgKeptIn(const std::string& kept) {
-  return " (ce qu'il contenait est garde dans " + kept + ")";
+         Cause(kind) + ", rien n'a ete change";
 }
 inline std::string MsgRecoveryReadError(const std::string& page,
-                                        const std::string& file,
                                         FailureKind kind) {
-  return EarlierRunStopped(page) + " : erreur de lecture de " + file +
-         Cause(kind) + ", rien n'a ete remis";
+  return EarlierRunStopped(page) + " : erreur de lecture" + Cause(kind) +
+         ", rien n'a ete change";
 }
-inline std::string MsgEditedSince(const std::string& page,
-                                  const std::string& backup,
-                                  const std::string& clear) {
+inline std::string MsgEditedSince(const std::string& page) {
   return EarlierRunStopped(page) +
-         ", qui a ete modifie depuis : rien n'a ete remis ; comparez-le a sa "
-         "sauvegarde " +
-         backup + ", puis " + clear;
-}
-inline std::string MsgBackupNotTrusted(const std::string& page,
-                                       const std::string& backup,
-                                       const std::string& clear) {
-  return EarlierRunStopped(page) +
-         ", qui peut etre incomplet : sa sauvegarde " + backup +
-         " n'est plus celle que cette execution a ecrite, rien n'a ete "
-         "remis ; verifiez-les, puis " +
-         clear;
-}
-inline std::string MsgJournalUntrusted(const std::string& journal,
-                                       const std::string& page) {
-  return "le journal " + journal + " du fichier " + page +
-         " n'est pas fiable : rien n'a ete remis ; verifiez " + page +
-         " et sa sauvegarde, puis supprimez le journal";
+         ", qui a ete modifie depuis : rien n'a ete change ; verifiez-le, "
+         "puis retirez sa fin, depuis la ligne \"<!-- brantix-en-cours\"";
 }
 
 // The preview (--dry-run): one line per cell, then the warnings, the

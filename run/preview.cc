@@ -356,7 +356,13 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   std::vector<std::string> general;  // Warnings about no line.
   Observer seen(param);
   PageFacts facts;
-  const bool unfinished = HasUnfinishedWrite(&file, info, real);
+  Pending pending = Pending::kNone;
+  InPlaceRecord record;
+  if (!FindUnfinishedWrite(&file, info.size, &pending, &record)) {
+    ConsoleWrite(MsgPageReadError(nom_du_fichier, KindOf(file.error())));
+    return -1;
+  }
+  const bool unfinished = pending != Pending::kNone;
   if (unfinished) {
     general.push_back(MsgWarnUnfinished(shown));
   } else {

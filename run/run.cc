@@ -114,7 +114,7 @@ int RealMain(int argc, char** argv) {
   if (!OpenPage(nom_du_fichier, nom_sauvegarde, &page, &err)) {
     return Stop(nom_du_fichier, err);
   }
-  if (RecoverInterruptedRun(&page, nom_sauvegarde, &err) != Recovery::kNone ||
+  if (RecoverInterruptedRun(&page, &err) != Recovery::kNone ||
       !PrepareNewPage(&page, &fresh, &err)) {
     return Stop(nom_du_fichier, err);
   }
@@ -134,7 +134,7 @@ int RealMain(int argc, char** argv) {
     case Answer::kNoOutput:
       return Stop(nom_du_fichier, "");
   }
-  if (!ReplacePage(&page, &fresh, &backup, &err)) {
+  if (!ReplacePage(&page, &fresh, &err)) {
     return Stop(nom_du_fichier, err);
   }
   return 0;

@@ -192,28 +192,6 @@ NameResult RealName(const std::string& path, std::string* real);
 /// empty when |path| has none.
 std::string FolderPart(const std::string& path);
 
-/// How an attempt to read, write or remove the mark of a file ended.
-enum class MarkResult {
-  kOk,           ///< Done; for ReadMark(), the file carries a mark.
-  kNone,         ///< ReadMark(): the file carries none.
-  kUnsupported,  ///< The file system keeps no such mark on this file.
-  kError,        ///< The system failed; the file's error() says why.
-};
-
-/// The mark of an unfinished write: a small record kept on the file itself
-/// (the extended attribute "user.brantix" on POSIX systems), so that every
-/// name of the file finds it. Only a user who may write the file can set or
-/// remove it, and CopyAttributes() never copies it. Where files carry no
-/// such attribute (Windows, some network and memory file systems), these
-/// give kUnsupported.
-MarkResult ReadMark(File* file, std::string* record);
-
-/// Sets the mark of |file| to |record|.
-MarkResult WriteMark(File* file, const std::string& record);
-
-/// Removes the mark of |file|; kOk when it carries none.
-MarkResult RemoveMark(File* file);
-
 /// Whether this user may write the file |path|, asked without opening it.
 bool MayWrite(const std::string& path);
 

@@ -218,49 +218,12 @@ static std::vector<std::string> Split(const std::string& names) {
   return list;
 }
 
-// The attribute that holds the mark of an unfinished write.
-static const char kMarkName[] = "user.brantix";
-
-static bool Unsupported(int error) {
-  return error == ENOTSUP || error == EOPNOTSUPP;
-}
-
-MarkResult ReadMark(File* file, std::string* record) {
-  if (AttributeValue(file, kMarkName, record)) return MarkResult::kOk;
-  if (errno == ENODATA) return MarkResult::kNone;
-  if (Unsupported(errno)) return MarkResult::kUnsupported;
-  file->NoteError(errno);
-  return MarkResult::kError;
-}
-
-MarkResult WriteMark(File* file, const std::string& record) {
-  if (OsFsetxattr(Descriptor(*file), kMarkName, record.data(), record.size()) ==
-      0) {
-    return MarkResult::kOk;
-  }
-  // No user attributes here: the caller keeps the record elsewhere.
-  if (Unsupported(errno)) return MarkResult::kUnsupported;
-  file->NoteError(errno);
-  return MarkResult::kError;
-}
-
-MarkResult RemoveMark(File* file) {
-  if (OsFremovexattr(Descriptor(*file), kMarkName) == 0 || errno == ENODATA ||
-      Unsupported(errno)) {
-    return MarkResult::kOk;
-  }
-  file->NoteError(errno);
-  return MarkResult::kError;
-}
-
 bool CopyAttributes(File* from, File* to) {
   std::string from_names, to_names;
   if (!AttributeNames(from, &from_names) || !AttributeNames(to, &to_names)) {
     return false;
   }
-  // The mark of an unfinished write belongs to the file it was set on.
-  std::vector<std::string> wanted = Split(from_names);
-  std::erase(wanted, std::string(kMarkName));
+  const std::vector<std::string> wanted = Split(from_names);
   // An attribute the new file got from its folder (a default access list)
   // and the old one did not have would change who may use it.
   for (const std::string& name : Split(to_names)) {

@@ -282,14 +282,6 @@ bool CloseFile(File* file) {
 // Windows writes a folder's entries on its own.
 bool FlushFolderOf(const std::string&) { return true; }
 
-// Files here carry no mark: an unfinished write is recorded in a journal
-// beside the page.
-MarkResult ReadMark(File*, std::string*) { return MarkResult::kUnsupported; }
-MarkResult WriteMark(File*, const std::string&) {
-  return MarkResult::kUnsupported;
-}
-MarkResult RemoveMark(File*) { return MarkResult::kOk; }
-
 NameResult RenameReplacing(const std::string& from, const std::string& to,
                            File* open_target) {
   // A file that is open cannot always be replaced: let it go first. The

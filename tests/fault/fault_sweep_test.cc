@@ -2,16 +2,16 @@
 // time with a different write limit, with a different platform call
 // failing, or killed at a different platform call, and the files checked
 // after every run. Whatever happens, the page is exactly its old text or
-// exactly its new text (or, while the journal of a page written in place
-// is there, anything, which the next run puts back from the complete
-// backup), the backup is complete or the earlier one, a run that says it
-// failed has left the page as it was, and the only files left behind are a
-// killed run's temporary files and journal, named after brantix. System
-// calls interrupted (EINTR) or coming up short change nothing at all.
+// exactly its new text (or, while a page written in place ends with the
+// record of its write, anything, which the next run finishes or undoes),
+// the backup is complete or the earlier one, a run that says it failed has
+// left the page as it was, and the only files left behind are a killed
+// run's temporary files, named after brantix. System calls interrupted
+// (EINTR) or coming up short change nothing at all. Kills may also be
+// power cuts, which take back what was not flushed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/xattr.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -35,7 +35,7 @@ const char kSweepParams[] =
     "2\nNouvelle colonne\nvideo.gif\nson.gif\ncarte\nfilm.htm\n";
 const char kPageName[] = "page.htm";
 // A second name of the page, for the scenes where a rename would cut it
-// off: the page is then written in place, under a journal.
+// off: the page is then written in place, under the record of its write.
 const char kLinkName[] = "lien.htm";
 const char kBackupName[] = "page.htm.orig";
 const char kOldBackup[] = "sauvegarde d'une execution precedente\r\n";
@@ -98,15 +98,26 @@ struct Scene {
 // sweeps are smaller (BRANTIX_SWEEP=small): every mode on the small page
 // that is renamed, failures and kills on the small page written in place,
 // in the dialogue, and write limits with an earlier backup; the large
-// pages, the journal where files carry no mark, and the rest of the modes
+// pages, pages without extended attributes, and the rest of the modes
 // only in the native build.
 bool SmallSweep() {
   const char* size = getenv("BRANTIX_SWEEP");
   return size != nullptr && std::string(size) == "small";
 }
 
-bool IsJournal(const std::string& name) {
-  return name.starts_with(".brantix-") && name.ends_with(".journal");
+// The start of the record that a page written in place ends with until
+// its write is done.
+const char kRecordStart[] = "\n<!-- brantix-en-cours ";
+
+// The kinds of power cut of the faulty program (BRANTIX_FAULT_POWER).
+const char* const kPowerCuts[] = {"all", "half", "blocks", "cuts"};
+
+// Whether every power cut is tried at every kill point, and a second one at
+// every point of the recovery that follows (BRANTIX_POWER=full, from
+// tests/power_cuts.sh); otherwise one kind at each point, in turn.
+bool FullPowerSweep() {
+  const char* full = getenv("BRANTIX_POWER");
+  return full != nullptr && std::string(full) == "full";
 }
 
 class FaultSweep : public ::testing::Test {
@@ -127,19 +138,11 @@ class FaultSweep : public ::testing::Test {
     if (s.hard_link) fs::create_hard_link(Path(kPageName), Path(kLinkName));
   }
 
-  // Whether a record that still says the page is being written is there:
-  // the page's mark, or a journal beside it. An emptied journal, whose
-  // removal failed, says nothing and may stay.
-  bool JournalLeft() {
-    if (getxattr(Path(kPageName).c_str(), "user.brantix", nullptr, 0) >= 0) {
-      return true;
-    }
-    for (const auto& e : fs::directory_iterator(dir_.path)) {
-      if (IsJournal(e.path().filename().string()) && fs::file_size(e) > 0) {
-        return true;
-      }
-    }
-    return false;
+  // Whether the page still ends with the record of a write in place.
+  bool RecordLeft() {
+    const std::string page = ReadBytes(Path(kPageName));
+    const std::size_t at = page.rfind(kRecordStart);
+    return at != std::string::npos && page.size() - at < 200;
   }
 
   RunResult Run(long long limit = -1) {
@@ -214,17 +217,19 @@ class FaultSweep : public ::testing::Test {
     SCOPED_TRACE(what + ", output: " + r.output);
     for (const auto& e : fs::directory_iterator(dir_.path)) {
       std::string name = e.path().filename().string();
-      // A killed run cannot remove its temporary file or journal; a run
+      // A killed run cannot remove its temporary file; a run
       // whose removal of its temporary file failed leaves it too.
       const bool temporary =
           name.starts_with("brantix-") && name.ends_with(".tmp");
-      bool may_stay = ((mode == Mode::kCrash || mode == Mode::kPersist) &&
-                       (temporary || IsJournal(name))) ||
-                      (mode == Mode::kOnce && temporary);
-      const bool emptied_journal = IsJournal(name) && fs::file_size(e) == 0;
+      // What a write in place that another program changed keeps aside.
+      const bool kept =
+          name.starts_with("brantix-") && name.ends_with(".avant");
+      bool may_stay =
+          ((mode == Mode::kCrash || mode == Mode::kPersist) && temporary) ||
+          (mode == Mode::kOnce && temporary) || kept;
       EXPECT_TRUE(name == kPageName || name == kBackupName ||
                   name == "param.txt" || (s.hard_link && name == kLinkName) ||
-                  may_stay || emptied_journal)
+                  may_stay)
           << "left behind: " << name;
     }
     ASSERT_TRUE(fs::is_regular_file(Path(kPageName))) << "the page is gone";
@@ -233,7 +238,7 @@ class FaultSweep : public ::testing::Test {
       EXPECT_TRUE(fs::equivalent(Path(kPageName), Path(kLinkName)))
           << "the page lost its second name";
     }
-    const bool journal = JournalLeft();
+    const bool record = RecordLeft();
     const bool has_backup = fs::exists(Path(kBackupName));
     const std::string backup = has_backup ? ReadBytes(Path(kBackupName)) : "";
     const bool backup_complete = has_backup && backup == s.expected_backup;
@@ -243,24 +248,23 @@ class FaultSweep : public ::testing::Test {
         << "backup neither complete nor the earlier one: " << backup.size()
         << " bytes";
 
-    if (mode == Mode::kCrash || (mode == Mode::kPersist && journal)) {
+    if (mode == Mode::kCrash || (mode == Mode::kPersist && record)) {
       if (mode == Mode::kCrash) {
         EXPECT_EQ(r.status, -SIGKILL);
       }
-      EXPECT_TRUE(page == s.page || page == s.expected_page || journal)
+      EXPECT_TRUE(page == s.page || page == s.expected_page || record)
           << "page neither old nor new: " << page.size() << " bytes";
-      // The new page goes in place only after the backup, and the journal
-      // is written only once the backup is complete.
-      if (page != s.page || journal) {
+      // The new page goes in place only after the backup is complete.
+      if (page != s.page || record) {
         EXPECT_TRUE(backup_complete);
       }
       return;
     }
-    // Only a run that says that the next one will put the page back may
-    // leave its record: the removal of the record failed.
+    // Only a run that says that the next one will finish or undo the write
+    // may leave its record: the cut that ends it failed.
     const bool left_for_next =
-        r.output.find("a la prochaine execution") != std::string::npos;
-    EXPECT_TRUE(!journal || left_for_next)
+        r.output.find("la prochaine execution") != std::string::npos;
+    EXPECT_TRUE(!record || left_for_next || mute_)
         << "a record left by a run that was not killed";
     if (mode == Mode::kEintr || mode == Mode::kShort) {
       EXPECT_EQ(r.status, 0) << "an interrupted or short call is not a failure";
@@ -285,12 +289,13 @@ class FaultSweep : public ::testing::Test {
     }
     // Only a run whose standard output failed may stop without a message.
     EXPECT_TRUE(!message.empty() || mute_) << "stopped without a message";
-    // A page written in place and failing midway is put back at once from
-    // its backup, with the backup's CR LF line ends, and the message says so.
-    const bool put_back =
-        message.find("remis tel qu'il etait") != std::string::npos;
-    EXPECT_TRUE(page == s.page || (put_back && page == s.expected_backup) ||
-                (left_for_next && journal))
+    // A page written in place and failing before its start was written is
+    // cut back to its old text at once; a flush that fails after the cut
+    // that ends the write leaves the new text, and says so.
+    const bool not_flushed =
+        message.find("pas encore sur le disque") != std::string::npos;
+    EXPECT_TRUE(page == s.page || (record && (left_for_next || mute_)) ||
+                ((not_flushed || mute_) && page == s.expected_page))
         << "the run failed, yet the page changed: " << page.size() << " bytes";
   }
 
@@ -376,24 +381,15 @@ class FaultSweep : public ::testing::Test {
       Check(s, r, faulty_run ? mode : Mode::kOnce,
             how + std::to_string(n) + " of " + std::to_string(calls));
       if (::testing::Test::HasFailure()) break;
-      if (failures > 0 && JournalLeft()) {
-        // Killed while the page was written in place: the next run puts
-        // the backup back, says so and stops; the one after goes through.
+      if (failures > 0 && RecordLeft()) {
+        // Stopped while the page was written in place: the next run
+        // finishes or undoes the write, says so and stops.
         env.Set("BRANTIX_FAULT_AT", "0");
-        RunResult restore = Run();
-        ++runs;
-        EXPECT_EQ(restore.status, 255);
-        EXPECT_NE(restore.output.find("remis tel qu'il etait depuis sa "
-                                      "sauvegarde"),
-                  std::string::npos)
-            << restore.output;
-        EXPECT_TRUE(ReadBytes(Path(kPageName)) == s.expected_backup);
-        EXPECT_FALSE(JournalLeft());
+        runs += ExpectRecovered(s);
         if (::testing::Test::HasFailure()) break;
       }
       if (mode == Mode::kCrash && failures > 0 &&
-          (ReadBytes(Path(kPageName)) == s.page ||
-           ReadBytes(Path(kPageName)) == s.expected_backup)) {
+          ReadBytes(Path(kPageName)) == s.page) {
         // Run again on what the killed run left: it must go through.
         env.Set("BRANTIX_FAULT_AT", "0");
         RunResult again = Run();
@@ -412,10 +408,128 @@ class FaultSweep : public ::testing::Test {
     return runs;
   }
 
+  // Runs the program on a page that ends with the record of a write in
+  // place: the write is finished or undone, the page is then its new or its
+  // old text, what it held is kept, and the run says so. Returns the runs.
+  int ExpectRecovered(const Scene& s) {
+    const std::string before = ReadBytes(Path(kPageName));
+    RunResult r = Run();
+    SCOPED_TRACE("recovery: " + r.output);
+    EXPECT_EQ(r.status, 255);
+    const std::string page = ReadBytes(Path(kPageName));
+    const bool finished =
+        r.output.find("son ecriture a ete achevee") != std::string::npos;
+    const bool undone =
+        r.output.find("il a ete remis tel qu'il etait") != std::string::npos;
+    EXPECT_TRUE((finished && page == s.expected_page) ||
+                (undone && page == s.page))
+        << page.size() << " bytes";
+    EXPECT_FALSE(RecordLeft());
+    bool kept = false;
+    for (const auto& e : fs::directory_iterator(dir_.path)) {
+      const std::string name = e.path().filename().string();
+      if (name.ends_with(".avant")) {
+        kept = kept || ReadBytes(e.path()) == before;
+        fs::remove(e.path());
+      }
+    }
+    EXPECT_TRUE(kept) << "what the page held is not kept";
+    return 1;
+  }
+
+  // Power cuts at every call of a run that writes |s|'s page in place:
+  // what the cut leaves is put right by the next run, and by the run after
+  // a second cut during that recovery.
+  int SweepPowerCuts(const Scene& s) {
+    const char* faulty = getenv("BRANTIX_FAULTY");
+    EXPECT_NE(faulty, nullptr) << "BRANTIX_FAULTY is not set";
+    if (faulty == nullptr) return 0;
+    ScratchDir logs;
+    const std::string log = logs / "calls";
+    long long failures = 0;
+    auto calls_made = [&log, &failures] {
+      long long calls = 0;
+      failures = 0;
+      if (std::FILE* f = std::fopen(log.c_str(), "r")) {
+        if (std::fscanf(f, "%lld %lld", &calls, &failures) != 2) calls = 0;
+        std::fclose(f);
+      }
+      return calls;
+    };
+    int runs = 0, records = 0;
+    const bool full = FullPowerSweep();
+    Environment env;
+    env.Set("BRANTIX_PROGRAM", faulty);
+    env.Set("BRANTIX_FAULT_LOG", log);
+    // Cuts the power at call |n| of a run, the |cut|th kind.
+    auto cut_at = [&](long long n, std::size_t cut) {
+      env.Set("BRANTIX_FAULT_AT", std::to_string(n));
+      env.Set("BRANTIX_FAULT_CRASH", "1");
+      env.Set("BRANTIX_FAULT_POWER", kPowerCuts[cut % 4]);
+      std::remove(log.c_str());
+      RunResult r = Run();
+      ++runs;
+      env.Set("BRANTIX_FAULT_AT", "0");
+      env.Set("BRANTIX_FAULT_CRASH", "0");
+      return r;
+    };
+    for (long long n = 1; n < 100000; ++n) {
+      bool reached = false;
+      for (std::size_t cut = 0; cut < 4; ++cut) {
+        if (!full && cut != static_cast<std::size_t>(n % 4)) continue;
+        Prepare(s);
+        RunResult r = cut_at(n, cut);
+        const std::string what = "power cut (" + std::string(kPowerCuts[cut]) +
+                                 ") at call " + std::to_string(n);
+        reached = calls_made() >= n;
+        if (!reached) break;
+        // A call that cannot fail is counted, but is no kill point.
+        if (failures == 0) continue;
+        Check(s, r, Mode::kCrash, what);
+        if (!RecordLeft()) continue;
+        ++records;
+        SCOPED_TRACE(what);
+        // The recovery, itself cut at each of its calls (one, in turn, in
+        // the sample), then run to its end.
+        const std::string left = ReadBytes(Path(kPageName));
+        std::remove(log.c_str());
+        runs += ExpectRecovered(s);
+        const long long recovery_calls = calls_made();
+        for (long long m = 1; m < recovery_calls; ++m) {
+          if (!full && m != 1 + (n * 7) % recovery_calls) continue;
+          for (std::size_t second = 0; second < 4; ++second) {
+            if (!full && second != static_cast<std::size_t>(m % 4)) continue;
+            SCOPED_TRACE("second cut (" + std::string(kPowerCuts[second]) +
+                         ") at call " + std::to_string(m));
+            WriteBytes(Path(kPageName), left);
+            (void)cut_at(m, second);
+            (void)calls_made();
+            const std::string page = ReadBytes(Path(kPageName));
+            for (const auto& e : fs::directory_iterator(dir_.path)) {
+              if (e.path().extension() == ".avant") fs::remove(e.path());
+            }
+            if (RecordLeft()) {
+              runs += ExpectRecovered(s);
+            } else {
+              EXPECT_TRUE(page == s.page || page == s.expected_page);
+            }
+            if (HasFailure()) return runs;
+          }
+        }
+        if (HasFailure()) return runs;
+      }
+      if (!reached || HasFailure()) break;
+    }
+    std::printf(
+        "power cuts on a %zu-byte page written in place: %d runs, "
+        "%d left the record of the write\n",
+        s.page.size(), runs, records);
+    return runs;
+  }
+
   ScratchDir dir_;
   bool dialogue_ = false;  ///< Runs answer the console dialogue.
-  /// The faulty program sees no extended attributes: the record of a write
-  /// in place goes to a journal beside the page.
+  /// The faulty program sees no extended attributes.
   bool no_attributes_ = false;
   /// Writing to standard output failed in the last run: its message, or
   /// part of it, could not be printed.
@@ -493,7 +607,7 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
   int runs = 0;
   // A page replaced by a rename, small and larger than the buffers, then a
   // page with a second name, written in place under the record of its
-  // write: the page's mark, or a journal where files carry no mark.
+  // write, also where files carry no extended attributes.
   for (Page p :
        {Page{14, false, false}, Page{2600, false, false}, Page{14, true, false},
         Page{2600, true, false}, Page{14, true, true}}) {
@@ -506,7 +620,7 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
     const Mode modes[] = {Mode::kOnce, Mode::kPersist, Mode::kCrash,
                           Mode::kEintr, Mode::kShort};
     for (Mode mode : modes) {
-      // On the large page written in place, and with the journal, failures
+      // On the large page written in place, and without attributes, failures
       // and kills: the calls interrupted or short there add nothing that
       // the small page and the large renamed page do not show, and the
       // sweep must stay quick under the sanitizers.
@@ -529,6 +643,20 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
   }
   no_attributes_ = false;
   std::printf("platform calls failing or killing: %d runs\n", runs);
+}
+
+// Power cuts while a page is written in place, on a page smaller than a
+// block and on one larger than the buffers.
+TEST_F(FaultSweep, PowerCutsWhileWritingInPlace) {
+  int runs = 0;
+  for (int rows : {14, 2600}) {
+    if (SmallSweep() && rows > 14) continue;
+    Scene s = MakeScene(SamplePage(rows), true, true);
+    ASSERT_FALSE(HasFailure());
+    runs += SweepPowerCuts(s);
+    if (HasFailure()) break;
+  }
+  std::printf("power cuts: %d runs\n", runs);
 }
 
 // The console dialogue reads the page twice, for the backup and, after the

@@ -17,7 +17,14 @@
 // its bytes: the program must then get through with the same result.
 // BRANTIX_FAULT_NO_ATTRIBUTES=1 makes every extended-attribute call fail
 // with ENOTSUP, as on a file system without them (vfat, NFSv3, an older
-// tmpfs): the page's mark is then kept in a journal beside it.
+// tmpfs).
+// BRANTIX_FAULT_POWER=all|half|blocks|cuts, with BRANTIX_FAULT_CRASH=1,
+// makes the kill a power cut, as SQLite's crash-test file system does:
+// before it, what the run wrote or cut since the file's last flush is
+// taken back: all of it; the later half of the changes; every other 4 KiB
+// block of each write over bytes the file already had; or the cuts only.
+// The size of a file follows the data that stays: an extension is lost
+// with its bytes, never kept as zeros.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -28,7 +35,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "text/os_calls.h"
 
@@ -39,6 +50,7 @@ struct Injection {
   bool persist = false;
   bool crash = false;
   bool no_attributes = false;
+  std::string power;  // Empty: a kill keeps everything written.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   long long calls = 0;
   long long failures = 0;
@@ -56,6 +68,7 @@ Injection& State() {
       s.no_attributes = *a == '1';
     }
     s.log = getenv("BRANTIX_FAULT_LOG");
+    if (const char* p = getenv("BRANTIX_FAULT_POWER")) s.power = p;
     if (const char* k = getenv("BRANTIX_FAULT_KIND")) {
       std::string kind = k;
       if (kind == "eintr") s.kind = Injection::Kind::kEintr;
@@ -78,6 +91,122 @@ void WriteLog() {
   ssize_t ignored = write(fd, line.data(), line.size());
   (void)ignored;
   close(fd);
+}
+
+// One change not yet flushed: a write at |offset| over |old| (the bytes the
+// file had there, fewer where it ended sooner), or a cut; either from a
+// file of |old_size| bytes.
+struct Change {
+  bool cut = false;
+  off_t offset = 0;
+  std::string old;
+  off_t old_size = 0;
+  off_t length = 0;  // Of the write.
+};
+
+struct Unflushed {
+  int fd = -1;  // A descriptor of the program's own, to take changes back.
+  std::vector<Change> changes;
+};
+
+using FileKey = std::pair<dev_t, ino_t>;
+
+std::map<FileKey, Unflushed>& Pending() {
+  static std::map<FileKey, Unflushed> pending;
+  return pending;
+}
+
+// The regular file behind |fd| and its size, with the system's own calls.
+bool KeyOf(int fd, FileKey* key, off_t* size) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *key = {st.st_dev, st.st_ino};
+  *size = st.st_size;
+  return true;
+}
+
+std::string OldBytes(int fd, off_t offset, off_t length, off_t size) {
+  std::string old;
+  if (offset >= size) return old;
+  old.resize(static_cast<std::size_t>(std::min(length, size - offset)));
+  const ssize_t got = pread(fd, old.data(), old.size(), offset);
+  old.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return old;
+}
+
+// Notes a change about to be made to |fd|.
+void NoteChange(int fd, bool cut, off_t offset, off_t length) {
+  if (State().power.empty()) return;
+  FileKey key;
+  off_t size = 0;
+  if (!KeyOf(fd, &key, &size)) return;
+  Unflushed& u = Pending()[key];
+  if (u.fd < 0) u.fd = fcntl(fd, F_DUPFD_CLOEXEC, 100);
+  Change c;
+  c.cut = cut;
+  c.old_size = size;
+  if (cut) {
+    c.offset = length;
+    if (length < size) c.old = OldBytes(fd, length, size - length, size);
+  } else {
+    c.offset = offset;
+    c.length = length;
+    c.old = OldBytes(fd, offset, length, size);
+  }
+  u.changes.push_back(std::move(c));
+}
+
+void NoteFlush(int fd) {
+  FileKey key;
+  off_t size = 0;
+  if (!State().power.empty() && KeyOf(fd, &key, &size)) {
+    Pending()[key].changes.clear();
+  }
+}
+
+// Takes a change back whole.
+void TakeBack(int fd, const Change& c) {
+  if (c.cut) {
+    if (ftruncate(fd, c.old_size) != 0) return;
+    if (!c.old.empty()) (void)!pwrite(fd, c.old.data(), c.old.size(), c.offset);
+    return;
+  }
+  if (!c.old.empty()) (void)!pwrite(fd, c.old.data(), c.old.size(), c.offset);
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_size > c.old_size &&
+      c.offset + c.length >= st.st_size) {
+    (void)!ftruncate(fd, c.old_size);
+  }
+}
+
+// Takes back every other 4 KiB block of a write over bytes the file had.
+void TakeBackOddBlocks(int fd, const Change& c) {
+  constexpr off_t kBlock = 4096;
+  const off_t end = c.offset + static_cast<off_t>(c.old.size());
+  for (off_t at = c.offset; at < end;) {
+    const off_t block_end = std::min(end, (at / kBlock + 1) * kBlock);
+    if ((at / kBlock) % 2 == 1) {
+      (void)!pwrite(fd, c.old.data() + (at - c.offset),
+                    static_cast<size_t>(block_end - at), at);
+    }
+    at = block_end;
+  }
+}
+
+void CutThePower() {
+  const std::string& how = State().power;
+  for (auto& [key, u] : Pending()) {
+    const std::size_t n = u.changes.size();
+    for (std::size_t i = n; i-- > 0;) {
+      const Change& c = u.changes[i];
+      if (how == "all" || (how == "half" && i >= n / 2) ||
+          (how == "cuts" && c.cut)) {
+        TakeBack(u.fd, c);
+      } else if (how == "blocks" && !c.cut) {
+        TakeBackOddBlocks(u.fd, c);
+      }
+    }
+  }
 }
 
 // Counts one call; whether it is one chosen for a fault.
@@ -104,6 +233,7 @@ bool Fail(int error, bool may_take_eintr = false) {
   if (fail && s.crash) {
     ++s.failures;
     WriteLog();
+    if (!s.power.empty()) CutThePower();
     kill(getpid(), SIGKILL);
   }
   if (fail) {
@@ -140,6 +270,10 @@ ssize_t OsWrite(int fd, const void* data, size_t size) {
   if (Fail(fd == STDOUT_FILENO ? EIO : ENOSPC, true)) {
     if (fd == STDOUT_FILENO && errno != EINTR) State().console_failed = true;
     return -1;
+  }
+  if (fd != STDOUT_FILENO) {
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    if (at >= 0) NoteChange(fd, false, at, static_cast<off_t>(size));
   }
   return write(fd, data, Shortened(size));
 }
@@ -186,7 +320,9 @@ int OsFlock(int fd, int operation) {
 
 int OsFsync(int fd) {
   if (Fail(EIO)) return -1;
-  return fsync(fd);
+  const int done = fsync(fd);
+  if (done == 0) NoteFlush(fd);
+  return done;
 }
 
 int OsStartWriteBack(int fd, off_t offset, off_t length) {
@@ -201,6 +337,7 @@ off_t OsLseek(int fd, off_t offset, int whence) {
 
 int OsFtruncate(int fd, off_t length) {
   if (Fail(EIO, true)) return -1;
+  NoteChange(fd, true, 0, length);
   return ftruncate(fd, length);
 }
 
