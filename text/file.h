@@ -214,9 +214,6 @@ MarkResult WriteMark(File* file, const std::string& record);
 /// Removes the mark of |file|; kOk when it carries none.
 MarkResult RemoveMark(File* file);
 
-/// Whether this user may write the file |path|, asked without opening it.
-bool MayWrite(const std::string& path);
-
 /// Whether this user may create a file in the folder |folder| (a path with
 /// its last separator, or empty for the current folder), asked without
 /// creating one.
