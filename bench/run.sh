@@ -50,6 +50,8 @@
 #   BRANTIX_BENCH_RUNS    timed runs of each command per round (3)
 #   BRANTIX_BENCH_MEMORY  page sizes for the memory table ("64M 256M 1G",
 #                         or "none")
+#   BRANTIX_BENCH_PREVIEW_MEMORY  page sizes for the preview's peak memory
+#                         ("128M", or "none"); its goal is 16 MiB or less
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,6 +61,7 @@ DIR=${BRANTIX_BENCH_DIR:-$ROOT/build/bench-data}
 ROUNDS=${BRANTIX_BENCH_ROUNDS:-3}
 RUNS=${BRANTIX_BENCH_RUNS:-3}
 MEMORY=${BRANTIX_BENCH_MEMORY:-64M 256M 1G}
+PREVIEW_MEMORY=${BRANTIX_BENCH_PREVIEW_MEMORY:-128M}
 KEEP=${BRANTIX_BENCH_KEEP:-0}
 COUNT_SIZE=${BRANTIX_BENCH_COUNT_SIZE:-16M}
 
@@ -275,6 +278,26 @@ if [ "$MEMORY" != none ]; then
       BENCH_PAGE=$(page "$s" "${v%-*}" "${v#*-}")
       (cd "$RUN" && sh prepare-brantix.sh)
       kib=$(cd "$RUN" && /usr/bin/time -f %M "$BRANTIX" p.htm -1 <"$RUN/enter.txt" 2>&1 >/dev/null | tail -1)
+      line="$line $(printf '%12s' "$kib")"
+      cleanup
+    done
+    echo "$line"
+  done
+fi
+
+# The preview keeps nothing per cell: its peak memory must not grow with the
+# page.
+if [ "$PREVIEW_MEMORY" != none ]; then
+  echo
+  echo "== Peak resident memory of the preview (--dry-run), KiB (goal 16384 or less)"
+  printf '%-6s %12s %12s %12s
+' size "short LF" "short CR LF" "long LF"
+  for s in $PREVIEW_MEMORY; do
+    line=$(printf '%-6s' "$s")
+    for v in short-lf short-crlf long-lf; do
+      BENCH_PAGE=$(page "$s" "${v%-*}" "${v#*-}")
+      (cd "$RUN" && sh prepare-brantix.sh)
+      kib=$(cd "$RUN" && /usr/bin/time -f %M "$BRANTIX" --dry-run p.htm -1 </dev/null 2>&1 >/dev/null | tail -1)
       line="$line $(printf '%12s' "$kib")"
       cleanup
     done

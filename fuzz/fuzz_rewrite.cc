@@ -198,6 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           ? fdp.ConsumeIntegralInRange<std::size_t>(2, 1100)
           : kTextBufferSize;
   const std::int32_t first_map = FirstMap(fdp);
+  const bool link_folder = fdp.ConsumeBool();
   a.heading = Answer(fdp, 251);
   a.icon1 = Answer(fdp, 27);
   a.icon2 = Answer(fdp, 27);
@@ -221,12 +222,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   TextWriter writer(&rewritten, out_capacity);
   EtatReecriture state;
   state.NumeroMap = first_map;
-  EXPECT(RewriteTable(&backup, &writer, param, name_length, &state) ==
-         TextEnd::kOk);
+  EXPECT(RewriteTable(&backup, &writer, param, name_length, &state,
+                      link_folder ? LinkRule::kFolder
+                                  : LinkRule::kNameLength) == TextEnd::kOk);
   EXPECT(writer.Flush());
 
-  const std::string difference =
-      FirstDifference(rewritten, ModelRewrite(page, a, name_length, first_map));
+  const std::string difference = FirstDifference(
+      rewritten,
+      ModelRewrite(page, a, name_length, first_map, nullptr, link_folder));
   if (!difference.empty()) {
     std::fprintf(stderr, "rewritten page %s", difference.c_str());
     std::abort();

@@ -25,3 +25,16 @@ unsigned CellScanCandidatesPortable(const char* p) {
   }
   return mask;
 }
+
+std::string_view MarkerCutBetween(std::string_view before,
+                                  std::string_view after) {
+  for (std::string_view marker : kMarkers) {
+    for (std::size_t cut = 1; cut < marker.size(); ++cut) {
+      if (before.ends_with(marker.substr(0, cut)) &&
+          after.starts_with(marker.substr(cut))) {
+        return marker;
+      }
+    }
+  }
+  return {};
+}

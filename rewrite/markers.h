@@ -9,11 +9,32 @@
 #define BRANTIX_REWRITE_MARKERS_H_
 
 #include <cstddef>
+#include <string_view>
 
 #include "text/vector.h"
 
+/// The four markers, each found by a case-sensitive search inside one piece:
+/// a row starts, a cell ends, a sound icon, a link path.
+inline constexpr std::string_view kRowMarker = "<tr>";
+inline constexpr std::string_view kCellEndMarker = "</td>";
+inline constexpr std::string_view kSoundMarker = "son.gif";
+inline constexpr std::string_view kLinkMarker = "..///";
+inline constexpr std::string_view kMarkers[] = {kRowMarker, kCellEndMarker,
+                                                kSoundMarker, kLinkMarker};
+
 /// The longest marker's length ("son.gif").
 constexpr std::size_t kMarkerMax = 7;
+
+/// Whether the piece |piece| holds |marker|, as the rewrite sees it.
+inline bool Holds(std::string_view piece, std::string_view marker) {
+  return piece.find(marker) != std::string_view::npos;
+}
+
+/// A marker that the end of one piece, |before|, and the start of the next,
+/// |after|, spell together, cut in two by the pieces' boundary, so that the
+/// rewrite sees it in neither; empty when there is none.
+std::string_view MarkerCutBetween(std::string_view before,
+                                  std::string_view after);
 
 /// Bytes a block's sorting reads: 16 starting positions and two more.
 constexpr std::size_t kBlockView = 18;

@@ -4,7 +4,8 @@
 
 TextEnd RewriteTable(TextReader* source, TextWriter* page,
                      const ParamColonne& param, std::size_t name_length,
-                     EtatReecriture* state) {
+                     EtatReecriture* state, LinkRule link_rule) {
   NoObserver none;
-  return RewriteTableObserved(source, page, param, name_length, state, &none);
+  return RewriteTableObserved(source, page, param, name_length, state, &none,
+                              link_rule);
 }

@@ -55,21 +55,24 @@ class RewriteTest : public ::testing::Test {
   // Stores |page| as the backup (every LF as CR LF, as the backup copy
   // writes it), rewrites it and returns the new page's bytes.
   std::string Rewrite(const std::string& page, const ParamColonne& param,
-                      std::size_t name_length = 8) {
-    return RewriteBytes(EveryLfToCrLf(page), param, name_length);
+                      std::size_t name_length = 8,
+                      LinkRule rule = LinkRule::kNameLength) {
+    return RewriteBytes(EveryLfToCrLf(page), param, name_length, rule);
   }
   // The backup is read in one go, and again a byte and then seven bytes at
   // a time, which must change nothing.
   std::string RewriteBytes(const std::string& backup, const ParamColonne& param,
-                           std::size_t name_length = 8) {
+                           std::size_t name_length = 8,
+                           LinkRule rule = LinkRule::kNameLength) {
     std::string pages[3];
     const std::size_t capacities[3] = {kTextBufferSize, 1, 7};
     for (int i = 2; i >= 0; --i) {
       TextReader reader(backup, capacities[i]);
       TextWriter writer(&pages[i]);
       state_ = EtatReecriture();
-      EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
-                TextEnd::kOk);
+      EXPECT_EQ(
+          RewriteTable(&reader, &writer, param, name_length, &state_, rule),
+          TextEnd::kOk);
       EXPECT_TRUE(writer.Flush());
     }
     EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
@@ -290,6 +293,42 @@ TEST_F(RewriteTest, LinkPathLength) {
                      "..///x</a>\n"));
   EXPECT_EQ(state_.CheminLien.view(),
             "..///videos/concerts/1969/woodstock/hendrix.htm\">..///x</a>\n");
+  // The folder rule, whatever the name's length: the path ends at the
+  // quote, and is cut after its last '/'.
+  for (std::size_t length : {0, 8, 250}) {
+    EXPECT_EQ(Rewrite(page, Params(1), length, LinkRule::kFolder),
+              expected("..///videos/concerts/1969/woodstock/"));
+  }
+}
+
+// The folder rule at each end a path can have: a quote, a blank, a line
+// end, the end of the page, and the end of a full 511-byte piece, where
+// the path may go on and is taken whole.
+TEST_F(RewriteTest, LinkFolderEndsOfThePath) {
+  const struct {
+    std::string line;
+    std::string path;
+  } rows[] = {
+      {"<a href='..///a/b/c.htm'>\n", "..///a/b/"},
+      {"..///a/b c/d\n", "..///a/"},
+      {"..///a/b/\tx/\n", "..///a/b/"},
+      {"..///a/b/c.htm\n", "..///a/b/"},
+      {"..///a/b/c.htm\r\n", "..///a/b/"},
+      {"..///\n", "..///"},
+      {"<..///a<b/\n", "..///"},
+      // 511 bytes before the LF: the piece ends inside the path.
+      {std::string(502, 'y') + "..///a/bc\n", "..///a/bc"},
+      {std::string(499, 'y') + "..///a/bc\n", "..///a/"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    const std::string page =
+        "<table>\n<tr>\n<td>\nTitre</td>\n</tr>\n<tr>\n"
+        "<td>\n<img src=\"son.gif\">\n" +
+        row.line + "</td>\n</tr>\n";
+    Rewrite(page, Params(1), 8, LinkRule::kFolder);
+    EXPECT_EQ(state_.CheminLien.view(), row.path);
+  }
 }
 
 // Only pieces scanned inside a data row give a path, and a later row
@@ -530,11 +569,12 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
     a.map = "carte";
     a.link_file = "lien.htm";
     const std::size_t name_length = rng() % 251;
+    const bool link_folder = rng() % 3 == 0;
     const std::int32_t first_map = rng() % 4 == 0 ? INT_MAX - 2 : 0;
     ParamColonne param =
         Params(a.column, a.heading, a.icon1, a.icon2, a.map, a.link_file);
     const std::string expected =
-        ModelRewrite(backup, a, name_length, first_map);
+        ModelRewrite(backup, a, name_length, first_map, nullptr, link_folder);
     if (expected.size() > LoneLfToCrLf(backup).size()) ++with_cells;
     for (int read = 0; read < 2; ++read) {
       // A byte at a time on the small pages only: it costs the most.
@@ -547,12 +587,15 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
       TextWriter writer(&rewritten, out_capacity);
       EtatReecriture state;
       state.NumeroMap = first_map;
-      ASSERT_EQ(RewriteTable(&reader, &writer, param, name_length, &state),
-                TextEnd::kOk);
+      ASSERT_EQ(
+          RewriteTable(&reader, &writer, param, name_length, &state,
+                       link_folder ? LinkRule::kFolder : LinkRule::kNameLength),
+          TextEnd::kOk);
       ASSERT_TRUE(writer.Flush());
       ASSERT_EQ(FirstDifference(rewritten, expected), "")
-          << "round " << round << ", " << backup.size() << " bytes, column "
-          << a.column << ", reads of " << capacity;
+          << (link_folder ? "--link-folder, " : "") << "round " << round << ", "
+          << backup.size() << " bytes, column " << a.column << ", reads of "
+          << capacity;
     }
   }
   EXPECT_GE(with_cells, 24);

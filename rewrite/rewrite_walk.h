@@ -70,6 +70,7 @@ template <typename Observer>
 struct Walk {
   const ParamColonne* param;
   std::size_t name_length;
+  LinkRule link_rule;
   EtatReecriture* state;
   Observer* observer;
 };
@@ -109,7 +110,8 @@ inline Step FindRow(std::string_view view, bool last, std::size_t* at) {
   Candidates<RowCandidates> candidates(text, *at, view.size());
   std::size_t c;
   while (candidates.Next(&c) && c < limit) {
-    if (std::memcmp(text + c, "<tr>", 4) != 0) continue;
+    if (std::memcmp(text + c, kRowMarker.data(), kRowMarker.size()) != 0)
+      continue;
     const std::size_t end = PieceEndAround(view, last, &known, c, 4);
     if (end == kPieceCut) continue;
     if (end == kPieceUnseen) {
@@ -125,10 +127,25 @@ inline Step FindRow(std::string_view view, bool last, std::size_t* at) {
 }
 
 // Takes the link path from |from|, the bytes of a piece from its first
-// "..///" to its end: at most |name_length| + 23 bytes of its text, or the
-// rest of the piece, its line end included, when it ends sooner.
+// "..///" to its end, by |rule|. Under kNameLength: at most |name_length| +
+// 23 bytes of its text, or the rest of the piece, its line end included,
+// when it ends sooner. Under kFolder: the path up to its last '/'; a path
+// that runs to the end of a |full_piece| is taken whole. Called only where
+// a link path is found, so the rule costs the walk nothing elsewhere.
 inline void TakeLinkPath(std::string_view from, std::size_t name_length,
+                         LinkRule rule, bool full_piece,
                          EtatReecriture* state) {
+  if (rule == LinkRule::kFolder) {
+    const std::size_t end = from.find_first_of("\"'<> \t\r\n", 5);
+    if (end == std::string_view::npos && full_piece) {
+      Assign(&state->CheminLien, from);
+    } else {
+      // "..///" itself holds a '/', so there is always one.
+      Assign(&state->CheminLien,
+             from.substr(0, from.substr(0, end).rfind('/') + 1));
+    }
+    return;
+  }
   // The piece's text ends with LF where its bytes end with CR LF.
   const bool crlf = from.size() >= 2 && from.substr(from.size() - 2) == "\r\n";
   const std::size_t text_size = from.size() - (crlf ? 1 : 0);
@@ -178,7 +195,14 @@ Step CountCells(const Walk<Observer>& w, std::string_view view, bool last,
       const bool counted =
           cell_end && ++state->CompteCellules >= w.param->NumeroColonne;
       if (kWatch && link != kNone) {
-        TakeLinkPath(view.substr(link, piece_end - link), w.name_length, state);
+        // A piece without a line end that is kPieceMax bytes long was cut
+        // by its length: the path may go on in the next one. Worked out
+        // for the folder rule only.
+        const bool full_piece =
+            w.link_rule == LinkRule::kFolder && text[piece_end - 1] != '\n' &&
+            piece_end - PieceStartOf(view, known, link) == kPieceMax;
+        TakeLinkPath(view.substr(link, piece_end - link), w.name_length,
+                     w.link_rule, full_piece, state);
         if constexpr (Observer::kActive) w.observer->LinkTaken(base + link);
       }
       if (counted) {
@@ -197,11 +221,12 @@ Step CountCells(const Walk<Observer>& w, std::string_view view, bool last,
     std::size_t size = 5;
     const char second = text[c + 1];
     if (second == '/') {
-      if (std::memcmp(text + c, "</td>", 5) != 0) continue;
+      if (std::memcmp(text + c, kCellEndMarker.data(), 5) != 0) continue;
     } else if (kWatch && second == '.') {
-      if (std::memcmp(text + c, "..///", 5) != 0) continue;
+      if (std::memcmp(text + c, kLinkMarker.data(), 5) != 0) continue;
     } else if (kWatch && second == 'g') {
-      if (c < known + 3 || std::memcmp(text + c - 3, "son.gif", 7) != 0) {
+      if (c < known + 3 ||
+          std::memcmp(text + c - 3, kSoundMarker.data(), 7) != 0) {
         continue;
       }
       start = c - 3;
@@ -304,11 +329,12 @@ inline bool WriteCell(TextWriter* page, const ParamColonne& param,
 template <typename Observer>
 TextEnd RewriteTableObserved(TextReader* source, TextWriter* page,
                              const ParamColonne& param, std::size_t name_length,
-                             EtatReecriture* state, Observer* observer) {
+                             EtatReecriture* state, Observer* observer,
+                             LinkRule link_rule = LinkRule::kNameLength) {
   using namespace rewrite_walk;
   MapCells map(param.NomIcone1.view(), param.NomIcone2.view(),
                param.NomMap.view(), param.NomFichierLien.view());
-  const Walk<Observer> w{&param, name_length, state, observer};
+  const Walk<Observer> w{&param, name_length, link_rule, state, observer};
   // The first piece is never examined.
   Stage stage = Stage::kPassPiece;
   std::uint64_t at = source->Position();

@@ -18,8 +18,8 @@ inline const char kMsgUsage[] =
 extern const char kMsgHelpMore[];
 inline const std::string kMsgHelp =
     std::string(
-        "usage : brantix NomDuFichier [-1]\n"
-        "        brantix --dry-run NomDuFichier [-1]\n"
+        "usage : brantix NomDuFichier [-1] [--link-folder]\n"
+        "        brantix --dry-run NomDuFichier [-1] [--link-folder]\n"
         "        brantix --help | --version\n"
         "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
         "Sans -1, les six reponses sont demandees a la console ;\n"
@@ -28,7 +28,10 @@ inline const std::string kMsgHelp =
         "La page est d'abord copiee dans NomDuFichier.orig, la sauvegarde :\n"
         "la page telle qu'elle etait avant l'execution.\n"
         "--dry-run (ou -n, a toute place) montre chaque cellule qui serait\n"
-        "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n") +
+        "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n"
+        "--link-folder (a toute place) : le lien de chaque carte est le\n"
+        "dossier du chemin ..///, jusqu'a son dernier / ; sans elle, il est\n"
+        "coupe a la longueur du nom de la page + 23 caracteres.\n") +
     kMsgHelpMore;
 inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";
@@ -253,11 +256,29 @@ inline std::string MsgPreviewTotal(long headings, long maps, long dashes,
          std::to_string(maps) + " cartes, " + std::to_string(dashes) +
          " tirets, " + std::to_string(warnings) + " avertissements\n";
 }
-inline std::string MsgWarnLinkBreaks(const std::string& name,
-                                     const std::string& href) {
-  return "le lien pris sur cette ligne, " + href + " dans la carte " + name +
-         ", contient un guillemet, un chevron ou une fin de ligne : il peut "
-         "casser le lien ou la balise";
+/// The warning of a link path that may break the link or the tag
+/// (|breaks|: it holds a quote, an angle bracket or a line end) or that
+/// does not end with '/' (|cut|: its cut fell inside a name), or both.
+/// Under --link-folder (|folder|) a path is cut only by the 511-byte limit.
+inline std::string MsgWarnLink(const std::string& name, const std::string& href,
+                               bool breaks, bool cut, bool folder) {
+  std::string text =
+      "le lien pris sur cette ligne, " + href + " dans la carte " + name + ", ";
+  if (breaks) {
+    text +=
+        "contient un guillemet, un chevron ou une fin de ligne : il peut "
+        "casser le lien ou la balise";
+  }
+  if (breaks && cut) text += " ; son chemin ";
+  if (cut && !breaks) text += "a un chemin qui ";
+  if (cut && folder) {
+    text += "ne finit pas par / : il est coupe par la limite de 511 octets";
+  } else if (cut) {
+    text +=
+        "ne finit pas par / : la coupure tombe dans un nom, --link-folder "
+        "donne le dossier";
+  }
+  return text;
 }
 inline std::string MsgWarnNoLinkYet(const std::string& name) {
   return "la carte " + name +
@@ -267,9 +288,24 @@ inline std::string MsgWarnLinkReused(const std::string& name, long line) {
   return "la carte " + name + " reprend le lien pris ligne " +
          std::to_string(line) + ", dans une ligne de tableau precedente";
 }
-inline const char kMsgWarnSoundNotSeen[] =
-    "son.gif sur une ligne qu'aucune ligne de tableau n'examine : sa ligne "
-    "de tableau recoit un tiret";
+/// What a row gets where its son.gif is not looked for.
+enum class SoundFate { kDash, kHeading, kNoCell };
+inline std::string MsgWarnSoundNotSeen(SoundFate fate) {
+  return std::string(
+             "son.gif sur une ligne qu'aucune ligne de tableau n'examine : sa "
+             "ligne de tableau ") +
+         (fate == SoundFate::kDash      ? "recoit un tiret"
+          : fate == SoundFate::kHeading ? "recoit l'entete"
+                                        : "ne recoit pas de cellule");
+}
+inline std::string MsgWarnColumnAdded(const std::string& map) {
+  return "la carte " + map +
+         " est deja dans la page : une colonne y a deja ete ajoutee, une "
+         "execution en ajouterait une seconde";
+}
+inline std::string MsgWarnMore(long more) {
+  return std::to_string(more) + " autres avertissements de ce type";
+}
 inline const char kMsgWarnNoCell[] = "aucune cellule ne serait inseree";
 inline const char kMsgWarnNotRows[] =
     " ; <TR et <tr suivi d'attributs ne sont pas des lignes de tableau, "
@@ -314,6 +350,11 @@ inline std::string MsgWarnFolderClosed(const std::string& folder) {
 inline std::string MsgWarnUnfinished(const std::string& page) {
   return "brantix remettrait d'abord en etat le fichier " + page +
          ", dont une ecriture sur place est restee inachevee";
+}
+inline std::string MsgWarnUnfinishedEdited(const std::string& page) {
+  return "brantix refuserait : le fichier " + page +
+         " porte la trace d'une ecriture sur place inachevee, mais a ete "
+         "modifie depuis";
 }
 inline std::string MsgNoteBackupReplaced(const std::string& backup) {
   return "la sauvegarde " + backup + " existe et serait remplacee";

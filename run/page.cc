@@ -104,7 +104,7 @@ Rebuilt Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
                 Replacement* fresh) {
   EtatReecriture state;
   switch (RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
-                       &state)) {
+                       &state, page.link_rule)) {
     case TextEnd::kOk:
       return FinishReplacement(fresh) ? Rebuilt::kOk : Rebuilt::kWriteError;
     case TextEnd::kReadError:

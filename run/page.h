@@ -9,6 +9,7 @@
 #include <string>
 
 #include "parameters/param_colonne.h"
+#include "rewrite/rewrite.h"
 #include "run/replacement.h"
 #include "text/file.h"
 #include "text/text_file.h"
@@ -24,6 +25,8 @@ struct Page {
   /// bytes are then checked against |sum| before it is replaced.
   bool recent = false;
   std::uint64_t sum = 0;  ///< The checksum of its bytes when it was opened.
+  /// How the image-map cells' link path is taken (--link-folder).
+  LinkRule link_rule = LinkRule::kNameLength;
 };
 
 /// Opens the page |nom_du_fichier| and locks it against another brantix.

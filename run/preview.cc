@@ -1,99 +1,25 @@
 #include "run/preview.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
-#include <map>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "parameters/dialogue.h"
 #include "parameters/param_file.h"
-#include "rewrite/pieces.h"
+#include "rewrite/markers.h"
 #include "rewrite/rewrite_walk.h"
 #include "run/backup.h"
 #include "run/in_place.h"
 #include "run/messages.h"
 #include "run/page.h"
 #include "run/process.h"
+#include "text/interrupt.h"
 
 namespace {
-
-// A span of the text, from |start| to |end|.
-struct Span {
-  std::uint64_t start = 0;
-  std::uint64_t end = 0;
-  bool data = false;  ///< A data row's scan (not the heading row's).
-};
-
-// A cell the rewrite inserted, and where its link came from.
-struct CellSeen {
-  std::uint64_t at = 0;
-  CellKind kind = CellKind::kDash;
-  std::string name;  ///< NomMap and the map number.
-  std::string href;  ///< The link as the run writes it.
-  std::uint64_t link_at = 0;
-  bool link_taken = false;     ///< A link path had been taken before it.
-  bool link_this_row = false;  ///< In this cell's own row.
-  long line = 0;               ///< The line holding the byte before it.
-  long link_line = 0;
-  bool mid_line = false;
-  long table = 0;  ///< Tables opened before it.
-};
-
-// What the rewrite tells the preview, in the order it works.
-class Observer {
- public:
-  static constexpr bool kActive = true;
-  explicit Observer(const ParamColonne& param) : param_(param) {}
-  void Passed(std::uint64_t start, std::uint64_t end) {
-    passed.push_back({start, end, false});
-  }
-  void Row(std::uint64_t) { ++rows_; }
-  void ScanStart(std::uint64_t at) { scan_start_ = at; }
-  void ScanEnd(std::uint64_t end) {
-    scans.push_back({scan_start_, end, heading_done_});
-  }
-  void LinkTaken(std::uint64_t at) {
-    link_at_ = at;
-    link_row_ = rows_;
-    link_taken_ = true;
-  }
-  void Cell(std::uint64_t at, CellKind kind, const EtatReecriture& state) {
-    CellSeen cell;
-    cell.at = at;
-    cell.kind = kind;
-    if (kind == CellKind::kMap) {
-      cell.name =
-          std::string(param_.NomMap.view()) + std::to_string(state.NumeroMap);
-      // As the page gets it: the link path's one possible LF as CR LF.
-      std::string_view path = state.CheminLien.view();
-      const bool lf = !path.empty() && path.back() == '\n';
-      if (lf) path.remove_suffix(1);
-      cell.href = std::string(path) + (lf ? "\r\n" : "") +
-                  std::string(param_.NomFichierLien.view());
-      cell.link_at = link_at_;
-      cell.link_taken = link_taken_;
-      cell.link_this_row = link_taken_ && link_row_ == rows_;
-    }
-    heading_done_ = true;
-    cells.push_back(std::move(cell));
-  }
-
-  std::vector<Span> passed;
-  std::vector<Span> scans;
-  std::vector<CellSeen> cells;
-
- private:
-  const ParamColonne& param_;
-  long rows_ = 0;
-  std::uint64_t scan_start_ = 0;
-  long link_row_ = 0;
-  std::uint64_t link_at_ = 0;
-  bool link_taken_ = false;
-  bool heading_done_ = false;
-};
 
 // |bytes| in plain ASCII: "\r", "\n", "\t" and "\\" for themselves, "\xHH"
 // for every other byte below 0x20, 0x7F and every byte from 0x80.
@@ -162,27 +88,101 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-// Whether |at| lies in one of |spans|, sorted, after its start when
-// |after_start|.
-bool Within(const std::vector<Span>& spans, std::uint64_t at, bool data_only,
-            bool after_start) {
-  auto it = std::upper_bound(
-      spans.begin(), spans.end(), at,
-      [](std::uint64_t v, const Span& s) { return v < s.start; });
-  while (it != spans.begin()) {
-    --it;
-    if (at < it->end && (!data_only || it->data) &&
-        (!after_start || at > it->start)) {
-      return true;
-    }
-    if (at >= it->end) break;
-  }
-  return false;
-}
+// One kind per message form: at most kShown lines of a kind are printed.
+enum class Kind {
+  kLink,
+  kNoLinkYet,
+  kLinkReused,
+  kSoundDash,
+  kSoundHeading,
+  kSoundNoCell,
+  kRowRunsOn,
+  kRowNotSeen,
+  kMidLine,
+  kMarkerCut,
+  kOtherTable,
+  kColumnAdded,
+  kColumn,
+  kQuote,
+  kCharset,
+  kNoCell,
+  kRefused,
+  kCount
+};
 
-// What the preview finds in its own reading of the page.
+// The warnings, kept bounded: the first kShown lines of each kind, and how
+// many more came; a warning given again for the same line is dropped.
+class Warnings {
+ public:
+  static constexpr std::size_t kShown = 10;
+
+  /// A warning about line |line| (0: about no line).
+  void Add(Kind kind, long line, std::string text) {
+    PerKind& k = kinds_[static_cast<std::size_t>(kind)];
+    if (k.count > 0 && k.last_line == line && k.last_text == text) return;
+    k.last_line = line;
+    k.last_text = text;
+    ++k.count;
+    if (kept_[static_cast<std::size_t>(kind)] < kShown) {
+      ++kept_[static_cast<std::size_t>(kind)];
+      shown_.push_back({line, kind, std::move(text)});
+    }
+  }
+  void General(Kind kind, std::string text) { Add(kind, 0, std::move(text)); }
+  /// Whether a run would refuse, or put back an unfinished write first.
+  bool Refusal() const { return Count(Kind::kRefused) > 0; }
+  long Total() const {
+    long total = 0;
+    for (const PerKind& k : kinds_) total += k.count;
+    return total;
+  }
+  /// The lines, those about a line in its order, then those about none;
+  /// after a kind's last line shown, how many more of it there were.
+  std::string Lines() {
+    std::stable_sort(shown_.begin(), shown_.end(),
+                     [](const Shown& a, const Shown& b) {
+                       return (a.line == 0 ? 1 : 0) < (b.line == 0 ? 1 : 0) ||
+                              (a.line != 0 && b.line != 0 && a.line < b.line);
+                     });
+    std::array<std::size_t, static_cast<std::size_t>(Kind::kCount)> seen{};
+    std::string out;
+    for (const Shown& w : shown_) {
+      out += kMsgWarning;
+      if (w.line != 0) out += MsgPreviewLine(w.line);
+      out += w.text + "\n";
+      const auto kind = static_cast<std::size_t>(w.kind);
+      if (++seen[kind] == kept_[kind] &&
+          kinds_[kind].count > static_cast<long>(kept_[kind])) {
+        out +=
+            kMsgWarning +
+            MsgWarnMore(kinds_[kind].count - static_cast<long>(kept_[kind])) +
+            "\n";
+      }
+    }
+    return out;
+  }
+
+ private:
+  long Count(Kind kind) const {
+    return kinds_[static_cast<std::size_t>(kind)].count;
+  }
+  struct PerKind {
+    long count = 0;
+    long last_line = 0;
+    std::string last_text;
+  };
+  struct Shown {
+    long line;
+    Kind kind;
+    std::string text;
+  };
+  std::array<PerKind, static_cast<std::size_t>(Kind::kCount)> kinds_;
+  std::array<std::size_t, static_cast<std::size_t>(Kind::kCount)> kept_{};
+  std::vector<Shown> shown_;
+};
+
+// What the preview finds in the page besides the cells.
 struct PageFacts {
-  std::vector<std::pair<long, std::string>> warnings;  ///< Line, text.
   bool other_rows = false;  ///< "<TR" or "<tr " is in the page.
   Utf8Check utf8;
   std::string charset;  ///< What a <meta> declares, in lower case.
@@ -191,107 +191,314 @@ struct PageFacts {
   std::uint64_t text_size = 0;
 };
 
-const char* const kMarkers[] = {"<tr>", "</td>", "son.gif", "..///"};
+// Where the rewrite is, as its calls tell: a piece passed over, the search
+// for a row, a row's "<tr>" piece or the piece after it, a row's scan.
+enum class Region { kPassed, kSearch, kRowStart, kHeadingScan, kDataScan };
 
-// Reads the page piece by piece, as the rewrite does, to give each cell its
-// line, and to find what the rewrite passes over: markers where no scan
-// looks, tables, the character set.
-bool ReadFacts(File file, Observer* seen, PageFacts* facts) {
-  TextReader reader(std::move(file));
-  long line = 1;
-  long tables = 0;
-  std::size_t next_cell = 0;
-  std::vector<std::pair<std::uint64_t, CellSeen*>> links;
-  for (CellSeen& c : seen->cells) {
-    if (c.link_taken) links.push_back({c.link_at, &c});
+// Told by the rewrite what it does, follows it through a second reading of
+// the page, piece by piece, to give each cell its line and to find what the
+// rewrite passes over; prints each cell as it comes, and keeps nothing but
+// the bounded warnings.
+class Follower {
+ public:
+  static constexpr bool kActive = true;
+
+  Follower(File page, const ParamColonne& param, LinkRule link_rule,
+           Warnings* warnings)
+      : reader_(std::move(page)),
+        param_(param),
+        link_rule_(link_rule),
+        warnings_(warnings),
+        added_map_("<MAP NAME=\"" + std::string(param.NomMap.view()) + "1\"") {}
+
+  void Passed(std::uint64_t, std::uint64_t end) {
+    Follow(end);
+    region_ = Region::kSearch;
   }
-  std::sort(links.begin(), links.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::size_t next_link = 0;
-  std::string tail;  // The end of the last piece that ended without LF.
+  void Row(std::uint64_t end) {
+    Follow(end, Region::kRowStart);
+    region_ = Region::kRowStart;
+    ++rows_;
+  }
+  void ScanStart(std::uint64_t at) {
+    Follow(at);
+    region_ = heading_done_ ? Region::kDataScan : Region::kHeadingScan;
+  }
+  void ScanEnd(std::uint64_t end) { Follow(end); }
+  void LinkTaken(std::uint64_t at) {
+    link_at_ = at;
+    link_row_ = rows_;
+    link_taken_ = true;
+    link_line_ = 0;  // Known once its piece is read.
+  }
+  void Cell(std::uint64_t at, CellKind kind, const EtatReecriture& state);
+
+  /// Follows the rest of the page, once the rewrite has ended. Returns
+  /// false on a read error or an output that could not be written.
+  bool Finish(PageFacts* facts);
+
+  /// The cells told so far.
+  struct Counts {
+    long headings = 0, maps = 0, dashes = 0;
+  };
+  Counts counts;
+
+ private:
+  void Follow(std::uint64_t to, Region last = Region::kPassed);
+  void Piece(std::string_view piece, std::uint64_t at, std::uint64_t end,
+             Region region);
+  void Print(std::string text);
+  void TableCount();
+
+  TextReader reader_;
+  const ParamColonne& param_;
+  LinkRule link_rule_;
+  Warnings* warnings_;
+  const std::string
+      added_map_;  ///< What the page holds once a run added a column.
+  bool read_error_ = false;
+  bool output_failed_ = false;
+  std::string out_;
+  PageFacts facts_;
+
+  Region region_ = Region::kPassed;  // The first piece is never examined.
+  bool heading_done_ = false;
+  long rows_ = 0;
+  long line_ = 1;        ///< The line of the next piece.
+  long piece_line_ = 0;  ///< The line of the last piece read.
+  bool piece_ends_line_ = true;
+  std::string tail_;  ///< The end of the last piece, when no LF ended it.
+  long tables_ = 0;   ///< "<table" seen so far.
+  bool row_tag_since_cell_ =
+      false;  ///< Any "<tr", in any case, since the last cell.
+  CellKind last_cell_ = CellKind::kHeading;
+  bool any_cell_ = false;
+  std::vector<long> sound_in_row_;  ///< Lines of the row's start with son.gif.
+  bool column_added_ = false;
+
+  // The link path.
+  bool link_taken_ = false;
+  std::uint64_t link_at_ = 0;
+  long link_row_ = 0;
+  long link_line_ = 0;
+  std::uint64_t link_warned_ = static_cast<std::uint64_t>(-1);
+
+  // Tables: where the heading went, and the one with the most data cells.
+  long heading_table_ = -1, heading_line_ = 0;
+  long table_ = -1, table_cells_ = 0;
+  long best_table_ = -1, best_cells_ = 0;
+};
+
+void Follower::Print(std::string text) {
+  out_ += text;
+  if (out_.size() >= 64 * 1024) {
+    if (!output_failed_ && !ConsoleWrite(out_)) output_failed_ = true;
+    out_.clear();
+  }
+}
+
+// Reads the pieces that end at or before |to|, the last of them in the
+// region |last| when it ends at |to| exactly and |last| is not kPassed.
+void Follower::Follow(std::uint64_t to, Region last) {
   std::string_view piece;
-  for (;;) {
-    // Offsets in the text as the rewrite reads it, each line end CR LF; the
-    // piece is given with its CR LF as LF.
-    const std::uint64_t at = reader.Position();
-    const PieceResult got = reader.ReadPiece(&piece);
-    if (got == PieceResult::kError) return false;
-    if (got == PieceResult::kEnd) break;
-    const std::uint64_t end = reader.Position();
-    const std::string lower = Lower(piece);
-    // Markers cut by the end of the last piece.
-    if (!tail.empty()) {
-      const std::string joined = tail + std::string(piece.substr(0, 6));
-      for (const char* marker : kMarkers) {
-        const std::size_t found = joined.find(marker);
-        if (found != std::string::npos && found < tail.size() &&
-            found + std::string_view(marker).size() > tail.size()) {
-          facts->warnings.push_back({line, MsgWarnMarkerCut(marker)});
-        }
-      }
+  while (!read_error_ && reader_.Position() < to) {
+    const std::uint64_t at = reader_.Position();
+    const PieceResult got = reader_.ReadPiece(&piece);
+    if (got == PieceResult::kError) {
+      read_error_ = true;
+      return;
     }
-    const bool ends_line = piece.back() == '\n';
-    tail = ends_line ? ""
-                     : std::string(piece.substr(
-                           piece.size() > 6 ? piece.size() - 6 : 0));
-    // Each cell whose preceding byte is in this piece.
-    std::vector<std::size_t> table_starts;
-    for (std::size_t p = lower.find("<table"); p != std::string::npos;
-         p = lower.find("<table", p + 1)) {
-      table_starts.push_back(p);
-    }
-    while (next_cell < seen->cells.size() && seen->cells[next_cell].at <= end) {
-      CellSeen& c = seen->cells[next_cell++];
-      c.line = line;
-      c.mid_line = c.at != end || !ends_line;
-      c.table = tables;
-      for (std::size_t t : table_starts) c.table += t < c.at - at ? 1 : 0;
-    }
-    while (next_link < links.size() && links[next_link].first < end) {
-      links[next_link++].second->link_line = line;
-    }
-    tables += static_cast<long>(table_starts.size());
-    // "son.gif" where no data row's scan tests it; "<tr>" where no search
-    // for a row looks, or inside a row's count.
-    if (piece.find("son.gif") != std::string_view::npos &&
-        !Within(seen->scans, at + piece.find("son.gif"), true, false)) {
-      facts->warnings.push_back({line, kMsgWarnSoundNotSeen});
-    }
-    for (std::size_t p = piece.find("<tr>"); p != std::string_view::npos;
-         p = piece.find("<tr>", p + 1)) {
-      if (Within(seen->passed, at + p, false, false)) {
-        facts->warnings.push_back({line, kMsgWarnRowNotSeen});
-      } else if (Within(seen->scans, at + p, false, true)) {
-        facts->warnings.push_back({line, kMsgWarnRowRunsOn});
-      }
-    }
-    if (lower.find("<tr ") != std::string::npos ||
-        lower.find("<tr\t") != std::string::npos ||
-        piece.find("<TR") != std::string_view::npos) {
-      facts->other_rows = true;
-    }
-    const std::size_t charset = lower.find("charset=");
-    if (facts->charset.empty() && charset != std::string::npos) {
-      std::size_t p = charset + 8;
-      if (p < lower.size() && (lower[p] == '"' || lower[p] == '\'')) ++p;
-      while (p < lower.size() &&
-             (std::isalnum(static_cast<unsigned char>(lower[p])) ||
-              lower[p] == '-' || lower[p] == '_')) {
-        facts->charset += lower[p++];
-      }
-    }
-    facts->utf8.Add(piece);
-    if (ends_line) ++line;
+    if (got == PieceResult::kEnd) return;
+    const std::uint64_t end = reader_.Position();
+    Piece(piece, at, end,
+          end == to && last != Region::kPassed ? last : region_);
   }
-  facts->text_size = reader.Position();
-  return true;
+}
+
+void Follower::Piece(std::string_view piece, std::uint64_t at,
+                     std::uint64_t end, Region region) {
+  const long line = line_;
+  piece_line_ = line;
+  piece_ends_line_ = piece.back() == '\n';
+  if (piece_ends_line_) ++line_;
+  if (link_taken_ && link_line_ == 0 && link_at_ >= at && link_at_ < end) {
+    link_line_ = line;
+  }
+  // Markers that the boundary with the last piece cuts in two.
+  if (!tail_.empty()) {
+    const std::string_view cut = MarkerCutBetween(tail_, piece);
+    if (!cut.empty()) {
+      warnings_->Add(Kind::kMarkerCut, line,
+                     MsgWarnMarkerCut(std::string(cut)));
+    }
+  }
+  tail_ = piece_ends_line_
+              ? ""
+              : std::string(piece.substr(piece.size() > kMarkerMax - 1
+                                             ? piece.size() - (kMarkerMax - 1)
+                                             : 0));
+  const std::string lower = Lower(piece);
+  for (std::size_t p = lower.find("<table"); p != std::string::npos;
+       p = lower.find("<table", p + 1)) {
+    ++tables_;
+  }
+  const std::size_t row_tag = lower.find("<tr");
+  // "son.gif" where no data row's scan looks for it: what its row gets is
+  // what the rewrite gives there.
+  const std::size_t sound = piece.find(kSoundMarker);
+  if (sound != std::string_view::npos && region != Region::kDataScan) {
+    if (region == Region::kHeadingScan ||
+        (region == Region::kRowStart && !heading_done_)) {
+      warnings_->Add(Kind::kSoundHeading, line,
+                     MsgWarnSoundNotSeen(SoundFate::kHeading));
+    } else if (region == Region::kRowStart) {
+      // The row's own cell, still to come, decides.
+      if (sound_in_row_.empty() || sound_in_row_.back() != line) {
+        sound_in_row_.push_back(line);
+      }
+    } else if (!any_cell_ || row_tag_since_cell_ ||
+               (row_tag != std::string::npos && row_tag < sound)) {
+      warnings_->Add(Kind::kSoundNoCell, line,
+                     MsgWarnSoundNotSeen(SoundFate::kNoCell));
+    } else if (last_cell_ != CellKind::kMap) {
+      // After its row's cell, in the same row.
+      warnings_->Add(Kind::kSoundDash, line,
+                     MsgWarnSoundNotSeen(last_cell_ == CellKind::kDash
+                                             ? SoundFate::kDash
+                                             : SoundFate::kHeading));
+    }
+  }
+  if (row_tag != std::string::npos) row_tag_since_cell_ = true;
+  // "<tr>" where no search for a row looks, or inside a row's count.
+  if (Holds(piece, kRowMarker)) {
+    if (region == Region::kPassed) {
+      warnings_->Add(Kind::kRowNotSeen, line, kMsgWarnRowNotSeen);
+    } else if (region == Region::kHeadingScan || region == Region::kDataScan) {
+      warnings_->Add(Kind::kRowRunsOn, line, kMsgWarnRowRunsOn);
+    }
+  }
+  if (!column_added_ && Holds(piece, added_map_)) {
+    column_added_ = true;
+    warnings_->Add(Kind::kColumnAdded, line,
+                   MsgWarnColumnAdded(Escaped(param_.NomMap.view()) + "1"));
+  }
+  if (lower.find("<tr ") != std::string::npos ||
+      lower.find("<tr\t") != std::string::npos ||
+      piece.find("<TR") != std::string_view::npos) {
+    facts_.other_rows = true;
+  }
+  const std::size_t charset = lower.find("charset=");
+  if (facts_.charset.empty() && charset != std::string::npos) {
+    std::size_t p = charset + 8;
+    if (p < lower.size() && (lower[p] == '"' || lower[p] == '\'')) ++p;
+    while (p < lower.size() &&
+           (std::isalnum(static_cast<unsigned char>(lower[p])) ||
+            lower[p] == '-' || lower[p] == '_')) {
+      facts_.charset += lower[p++];
+    }
+  }
+  facts_.utf8.Add(piece);
+}
+
+void Follower::Cell(std::uint64_t at, CellKind kind,
+                    const EtatReecriture& state) {
+  Follow(at, region_);
+  const long line = piece_line_;
+  std::string text = MsgPreviewLine(line);
+  switch (kind) {
+    case CellKind::kHeading:
+      ++counts.headings;
+      heading_table_ = tables_;
+      heading_line_ = line;
+      text += kMsgPreviewHeading;
+      if (!param_.TexteEntete.view().empty()) {
+        text += " " + Escaped(param_.TexteEntete.view());
+      }
+      break;
+    case CellKind::kMap: {
+      ++counts.maps;
+      const std::string name =
+          std::string(param_.NomMap.view()) + std::to_string(state.NumeroMap);
+      // As the page gets it: the link path's one possible LF as CR LF.
+      std::string_view path = state.CheminLien.view();
+      const bool lf = !path.empty() && path.back() == '\n';
+      if (lf) path.remove_suffix(1);
+      const std::string href = std::string(path) + (lf ? "\r\n" : "") +
+                               std::string(param_.NomFichierLien.view());
+      text += MsgPreviewMap(Escaped(name), Escaped(href));
+      if (!link_taken_) {
+        warnings_->Add(Kind::kNoLinkYet, line, MsgWarnNoLinkYet(Escaped(name)));
+      } else if (link_row_ != rows_) {
+        warnings_->Add(Kind::kLinkReused, line,
+                       MsgWarnLinkReused(Escaped(name), link_line_));
+      }
+      // Each link once, where it was taken.
+      const bool breaks = href.find_first_of("\"<>\r\n") != std::string::npos;
+      // A path taken whole with its line end is not cut in a name.
+      const bool cut = link_taken_ && !path.ends_with('/');
+      if ((breaks || cut) && (!link_taken_ || link_at_ != link_warned_)) {
+        if (link_taken_) link_warned_ = link_at_;
+        warnings_->Add(Kind::kLink, link_taken_ ? link_line_ : line,
+                       MsgWarnLink(Escaped(name), Escaped(href), breaks, cut,
+                                   link_rule_ == LinkRule::kFolder));
+      }
+      break;
+    }
+    case CellKind::kDash:
+      ++counts.dashes;
+      text += kMsgPreviewDash;
+      break;
+  }
+  Print(text + "\n");
+  if (!piece_ends_line_) warnings_->Add(Kind::kMidLine, line, kMsgWarnMidLine);
+  // The son.gif of the row's start, not looked for: the row's cell says
+  // what came of it.
+  for (long sound_line : sound_in_row_) {
+    if (kind == CellKind::kDash) {
+      warnings_->Add(Kind::kSoundDash, sound_line,
+                     MsgWarnSoundNotSeen(SoundFate::kDash));
+    }
+  }
+  sound_in_row_.clear();
+  if (kind != CellKind::kHeading) {
+    if (tables_ != table_) {
+      table_ = tables_;
+      table_cells_ = 0;
+    }
+    if (++table_cells_ > best_cells_) {
+      best_cells_ = table_cells_;
+      best_table_ = table_;
+    }
+  }
+  any_cell_ = true;
+  last_cell_ = kind;
+  row_tag_since_cell_ = false;
+  heading_done_ = true;
+  // The piece right after the heading cell is examined for a row; the one
+  // right after a data row's cell is not.
+  region_ = kind == CellKind::kHeading ? Region::kSearch : Region::kPassed;
+}
+
+bool Follower::Finish(PageFacts* facts) {
+  Follow(static_cast<std::uint64_t>(-1));
+  if (heading_table_ >= 0 && best_table_ >= 0 &&
+      best_table_ != heading_table_) {
+    warnings_->Add(Kind::kOtherTable, heading_line_, kMsgWarnOtherTable);
+  }
+  if (!output_failed_ && !out_.empty() && !ConsoleWrite(out_)) {
+    output_failed_ = true;
+  }
+  out_.clear();
+  facts_.text_size = reader_.Position();
+  *facts = std::move(facts_);
+  return !read_error_ && !output_failed_;
 }
 
 // The warnings about the answers alone.
 void AnswerWarnings(const ParamColonne& param, const PageFacts& facts,
-                    std::vector<std::string>* out) {
+                    Warnings* out) {
   if (param.NumeroColonne <= 0) {
-    out->push_back(MsgWarnColumn(param.NumeroColonne));
+    out->General(Kind::kColumn, MsgWarnColumn(param.NumeroColonne));
   }
   const std::pair<const char*, std::string_view> fields[] = {
       {"NomIcone1", param.NomIcone1.view()},
@@ -300,7 +507,7 @@ void AnswerWarnings(const ParamColonne& param, const PageFacts& facts,
       {"NomFichierLien", param.NomFichierLien.view()}};
   for (const auto& [name, value] : fields) {
     if (value.find('"') != std::string_view::npos) {
-      out->push_back(MsgWarnQuote(name));
+      out->General(Kind::kQuote, MsgWarnQuote(name));
     }
   }
   Utf8Check answers;
@@ -319,7 +526,8 @@ void AnswerWarnings(const ParamColonne& param, const PageFacts& facts,
     return;
   }
   if (answers.valid() != page_utf8) {
-    out->push_back(MsgWarnCharset(answers.valid(), Escaped(page_set)));
+    out->General(Kind::kCharset,
+                 MsgWarnCharset(answers.valid(), Escaped(page_set)));
   }
 }
 
@@ -329,151 +537,157 @@ bool AsksForPreview(const std::string& argument) {
   return argument == "--dry-run" || argument == "-n";
 }
 
-int Preview(const std::string& nom_du_fichier, bool from_file,
-            ConsoleInput* input) {
+namespace {
+
+// The page as the preview opens it: as a run opens it, so that whether it
+// may be written is the run's own answer, but never locked.
+struct PreviewedPage {
   File file;
-  const OpenReadResult opened = OpenForReading(nom_du_fichier, &file);
-  if (opened != OpenReadResult::kOk) {
-    ConsoleWrite(MsgPageNotOpened(opened, nom_du_fichier, file.error()));
-    return -1;
-  }
-  ParamColonne param;
-  ParamError problem;
-  if (!(from_file ? ReadParamFile(kParamFileName, &param, &problem)
-                  : AskParameters(input, &param, &problem))) {
-    ConsoleWrite(MsgParamError(problem));
-    return -1;
-  }
+  bool writable = false;
+  std::string real_name;
   FileInfo info;
-  std::string real;
-  const NameResult named = RealName(nom_du_fichier, &real);
-  if (!named) file.NoteError(named.error);
-  if (!named || !GetFileInfo(&file, &info)) {
-    ConsoleWrite(MsgPageReadError(nom_du_fichier, KindOf(file.error())));
-    return -1;
-  }
-  const std::string shown = Escaped(nom_du_fichier);
-  std::vector<std::string> general;  // Warnings about no line.
-  Observer seen(param);
-  PageFacts facts;
-  Pending pending = Pending::kNone;
-  InPlaceRecord record;
-  if (!FindUnfinishedWrite(&file, info.size, &pending, &record)) {
-    ConsoleWrite(MsgPageReadError(nom_du_fichier, KindOf(file.error())));
-    return -1;
-  }
-  const bool unfinished = pending != Pending::kNone;
-  if (unfinished) {
-    general.push_back(MsgWarnUnfinished(shown));
-  } else {
-    if (!MayWrite(nom_du_fichier)) general.push_back(MsgWarnNotWritable(shown));
-    if (!MayCreateIn(FolderPart(real))) {
-      general.push_back(MsgWarnFolderClosed(Escaped(FolderName(real))));
-    }
-    // The rewrite itself, told to report, writing nowhere.
-    File again;
-    if (!Duplicate(file, &again) || !RewindFile(&file)) {
-      ConsoleWrite(MsgPageReadError(
-          nom_du_fichier,
-          KindOf(file.error() != 0 ? file.error() : again.error())));
-      return -1;
-    }
-    TextReader reader(std::move(again));
-    TextWriter nowhere;
-    nowhere.Discard();
-    EtatReecriture state;
-    File own;
-    if (RewriteTableObserved(&reader, &nowhere, param,
-                             TypedLength(nom_du_fichier), &state,
-                             &seen) != TextEnd::kOk ||
-        OpenForReading(nom_du_fichier, &own) != OpenReadResult::kOk ||
-        !ReadFacts(std::move(own), &seen, &facts)) {
-      ConsoleWrite(
-          MsgPageReadError(nom_du_fichier, KindOf(reader.file().error())));
-      return -1;
-    }
-    if (seen.cells.empty()) {
-      general.push_back(std::string(kMsgWarnNoCell) +
-                        (facts.other_rows ? kMsgWarnNotRows : ""));
-    }
-    AnswerWarnings(param, facts, &general);
-  }
+};
 
-  // The cells, and the warnings about each.
-  std::string out;
-  long headings = 0, maps = 0, dashes = 0;
-  std::map<long, long> data_tables;  // Table, data cells in it.
-  long heading_table = -1, heading_line = 0;
-  for (const CellSeen& c : seen.cells) {
-    out += MsgPreviewLine(c.line);
-    switch (c.kind) {
-      case CellKind::kHeading:
-        ++headings;
-        heading_table = c.table;
-        heading_line = c.line;
-        out += kMsgPreviewHeading;
-        if (!param.TexteEntete.view().empty()) {
-          out += " " + Escaped(param.TexteEntete.view());
-        }
-        break;
-      case CellKind::kMap:
-        ++maps;
-        ++data_tables[c.table];
-        out += MsgPreviewMap(Escaped(c.name), Escaped(c.href));
-        if (!c.link_taken) {
-          facts.warnings.push_back({c.line, MsgWarnNoLinkYet(Escaped(c.name))});
-        } else if (!c.link_this_row) {
-          facts.warnings.push_back(
-              {c.line, MsgWarnLinkReused(Escaped(c.name), c.link_line)});
-        }
-        if (c.href.find_first_of("\"<>\r\n") != std::string::npos) {
-          facts.warnings.push_back(
-              {c.link_taken ? c.link_line : c.line,
-               MsgWarnLinkBreaks(Escaped(c.name), Escaped(c.href))});
-        }
-        break;
-      case CellKind::kDash:
-        ++dashes;
-        ++data_tables[c.table];
-        out += kMsgPreviewDash;
-        break;
-    }
-    out += "\n";
-    if (c.mid_line) facts.warnings.push_back({c.line, kMsgWarnMidLine});
-  }
-  if (heading_table >= 0 && !data_tables.empty()) {
-    const auto most = std::max_element(
-        data_tables.begin(), data_tables.end(),
-        [](const auto& a, const auto& b) { return a.second < b.second; });
-    if (most->first != heading_table) {
-      facts.warnings.push_back({heading_line, kMsgWarnOtherTable});
-    }
-  }
+// Ends the preview on its own error: prints |message|, or the interruption
+// when one came, since it is then the cause.
+int Fail(const std::string& nom_du_fichier, const std::string& message) {
+  ConsoleWrite(Interrupted() ? MsgInterruption(nom_du_fichier) : message);
+  return -1;
+}
 
-  // The warnings in page order, each once per line; those about no line.
-  std::stable_sort(
-      facts.warnings.begin(), facts.warnings.end(),
-      [](const auto& a, const auto& b) { return a.first < b.first; });
-  facts.warnings.erase(
-      std::unique(facts.warnings.begin(), facts.warnings.end()),
-      facts.warnings.end());
-  for (const auto& [line, text] : facts.warnings) {
-    out += kMsgWarning + MsgPreviewLine(line) + text + "\n";
+bool OpenToPreview(const std::string& nom_du_fichier, PreviewedPage* page,
+                   std::string* err) {
+  const OpenReadResult opened =
+      OpenForUpdate(nom_du_fichier, &page->file, &page->writable);
+  if (opened != OpenReadResult::kOk) {
+    *err = MsgPageNotOpened(opened, nom_du_fichier, page->file.error());
+    return false;
   }
-  for (const std::string& text : general) out += kMsgWarning + text + "\n";
-  const long warnings =
-      static_cast<long>(facts.warnings.size() + general.size());
+  const NameResult named = RealName(nom_du_fichier, &page->real_name);
+  if (!named) page->file.NoteError(named.error);
+  if (named && GetFileInfo(&page->file, &page->info)) return true;
+  *err = MsgPageReadError(nom_du_fichier, KindOf(page->file.error()));
+  return false;
+}
 
-  // The notes, then the total.
+bool TakeColumn(bool from_file, ConsoleInput* input, ParamColonne* param,
+                std::string* err) {
+  ParamError problem;
+  if (from_file ? ReadParamFile(kParamFileName, param, &problem)
+                : AskParameters(input, param, &problem)) {
+    return true;
+  }
+  *err = MsgParamError(problem);
+  return false;
+}
+
+// What a run would refuse before writing anything: a page this user may
+// not write, a folder where no file can be created.
+void Refusals(const std::string& nom_du_fichier, const PreviewedPage& page,
+              Warnings* warnings) {
+  if (!page.writable) {
+    warnings->General(Kind::kRefused,
+                      MsgWarnNotWritable(Escaped(nom_du_fichier)));
+  }
+  if (!MayCreateIn(FolderPart(page.real_name))) {
+    warnings->General(Kind::kRefused,
+                      MsgWarnFolderClosed(Escaped(FolderName(page.real_name))));
+  }
+}
+
+// Runs the rewrite over the page, writing nowhere, and prints each cell as
+// it tells of it; the follower reads the page a second time beside it.
+bool ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
+               const ParamColonne& param, LinkRule link_rule,
+               Warnings* warnings, Follower::Counts* counts, PageFacts* facts,
+               std::string* err) {
+  File again, own;
+  if (!Duplicate(page->file, &again) || !RewindFile(&page->file)) {
+    *err = MsgPageReadError(
+        nom_du_fichier,
+        KindOf(page->file.error() != 0 ? page->file.error() : again.error()));
+    return false;
+  }
+  if (OpenForReading(nom_du_fichier, &own) != OpenReadResult::kOk) {
+    *err = MsgPageReadError(nom_du_fichier, KindOf(own.error()));
+    return false;
+  }
+  TextReader reader(std::move(again));
+  TextWriter nowhere;
+  nowhere.Discard();
+  EtatReecriture state;
+  Follower follower(std::move(own), param, link_rule, warnings);
+  const TextEnd walked = RewriteTableObserved(&reader, &nowhere, param,
+                                              TypedLength(nom_du_fichier),
+                                              &state, &follower, link_rule);
+  const bool followed = follower.Finish(facts);
+  *counts = follower.counts;
+  if (walked == TextEnd::kOk && followed) return true;
+  *err = MsgPageReadError(nom_du_fichier, KindOf(reader.file().error()));
+  return false;
+}
+
+// The warnings, the notes and the total, once the cells are shown.
+bool ShowSummary(const std::string& nom_du_fichier, const PreviewedPage& page,
+                 const Follower::Counts& counts, const PageFacts& facts,
+                 Warnings* warnings) {
+  std::string out = warnings->Lines();
   FileInfo backup;
   bool exists = false;
   const std::string nom_sauvegarde = BackupNameOf(nom_du_fichier);
   if (GetNameInfo(nom_sauvegarde, &backup, &exists) && exists) {
     out += kMsgNote + MsgNoteBackupReplaced(Escaped(nom_sauvegarde)) + "\n";
   }
-  if (facts.text_size > info.size)
+  if (facts.text_size > page.info.size) {
     out += std::string(kMsgNote) + kMsgNoteLoneLf + "\n";
-  out += MsgPreviewTotal(headings, maps, dashes, warnings);
-  if (!ConsoleWrite(out)) return -1;
-  return warnings > 0 ? 1 : 0;
+  }
+  out += MsgPreviewTotal(counts.headings, counts.maps, counts.dashes,
+                         warnings->Total());
+  return ConsoleWrite(out);
+}
+
+}  // namespace
+
+int Preview(const std::string& nom_du_fichier, bool from_file,
+            LinkRule link_rule, ConsoleInput* input) {
+  PreviewedPage page;
+  ParamColonne param;
+  std::string err;
+  if (!OpenToPreview(nom_du_fichier, &page, &err) ||
+      !TakeColumn(from_file, input, &param, &err)) {
+    return Fail(nom_du_fichier, err);
+  }
+  Warnings warnings;
+  Follower::Counts counts;
+  PageFacts facts;
+  // What a run would decide first about an unfinished write in place.
+  Pending pending = Pending::kNone;
+  InPlaceRecord record;
+  if (!FindUnfinishedWrite(&page.file, page.info.size, &pending, &record)) {
+    return Fail(nom_du_fichier,
+                MsgPageReadError(nom_du_fichier, KindOf(page.file.error())));
+  }
+  if (pending != Pending::kNone) {
+    // A run would first finish or undo that write, or refuse a page
+    // changed since: the page's cells now are not the ones it would insert.
+    warnings.General(Kind::kRefused,
+                     pending == Pending::kEdited
+                         ? MsgWarnUnfinishedEdited(Escaped(nom_du_fichier))
+                         : MsgWarnUnfinished(Escaped(nom_du_fichier)));
+  } else {
+    Refusals(nom_du_fichier, page, &warnings);
+    if (!ShowCells(nom_du_fichier, &page, param, link_rule, &warnings, &counts,
+                   &facts, &err)) {
+      return Fail(nom_du_fichier, err);
+    }
+    if (counts.headings + counts.maps + counts.dashes == 0) {
+      warnings.General(Kind::kNoCell,
+                       std::string(kMsgWarnNoCell) +
+                           (facts.other_rows ? kMsgWarnNotRows : ""));
+    }
+    AnswerWarnings(param, facts, &warnings);
+  }
+  if (!ShowSummary(nom_du_fichier, page, counts, facts, &warnings)) return -1;
+  if (warnings.Refusal()) return 2;
+  return warnings.Total() > 0 ? 1 : 0;
 }

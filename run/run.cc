@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "parameters/dialogue.h"
@@ -20,6 +21,9 @@ namespace {
 // The backup name must fit in 255 characters, so the page name gets at most
 // 250, counted by TypedLength().
 constexpr std::size_t kMaxNameLength = 250;
+
+// Takes each map's link path as the folder of its "..///" path.
+constexpr std::string_view kLinkFolderOption = "--link-folder";
 
 // Ends the run early: prints |message| (the interruption's, when one has
 // arrived, since it is then the cause) and gives the status -1.
@@ -74,13 +78,17 @@ bool BackUpAndRebuild(bool from_file, Page* page,
 
 int RealMain(int argc, char** argv) {
   PrepareProcess();
-  // The preview's option counts in any position, so that a user who types
-  // it last gets no real run; the other arguments keep their places.
+  // The preview's option and --link-folder count in any position, so that
+  // a user who types one last gets what was asked; the other arguments keep
+  // their places.
   std::vector<std::string> args;
   bool preview = false;
+  LinkRule link_rule = LinkRule::kNameLength;
   for (int i = 1; i < argc; ++i) {
     if (AsksForPreview(argv[i])) {
       preview = true;
+    } else if (std::string_view(argv[i]) == kLinkFolderOption) {
+      link_rule = LinkRule::kFolder;
     } else {
       args.push_back(argv[i]);
     }
@@ -103,13 +111,14 @@ int RealMain(int argc, char** argv) {
   const bool from_file = args.size() > 1 && args[1] == "-1";
   if (preview) {
     ConsoleInput input;
-    return Preview(nom_du_fichier, from_file, &input);
+    return Preview(nom_du_fichier, from_file, link_rule, &input);
   }
 
   // The page is opened and locked, an earlier run's half-written page put
   // back, and the new page's file created, before anything is written.
   std::string err;
   Page page;
+  page.link_rule = link_rule;
   Replacement fresh, backup;
   if (!OpenPage(nom_du_fichier, nom_sauvegarde, &page, &err)) {
     return Stop(nom_du_fichier, err);

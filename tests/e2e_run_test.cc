@@ -30,8 +30,8 @@ TEST_F(E2eTest, HelpAndVersion) {
   // last line depends on the platform.
   const std::string help =
       std::string(
-          "usage : brantix NomDuFichier [-1]\n"
-          "        brantix --dry-run NomDuFichier [-1]\n"
+          "usage : brantix NomDuFichier [-1] [--link-folder]\n"
+          "        brantix --dry-run NomDuFichier [-1] [--link-folder]\n"
           "        brantix --help | --version\n"
           "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
           "Sans -1, les six reponses sont demandees a la console ;\n"
@@ -42,7 +42,11 @@ TEST_F(E2eTest, HelpAndVersion) {
           "la page telle qu'elle etait avant l'execution.\n"
           "--dry-run (ou -n, a toute place) montre chaque cellule qui "
           "serait\n"
-          "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n") +
+          "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n"
+          "--link-folder (a toute place) : le lien de chaque carte est le\n"
+          "dossier du chemin ..///, jusqu'a son dernier / ; sans elle, il "
+          "est\n"
+          "coupe a la longueur du nom de la page + 23 caracteres.\n") +
       (Windows()
            ? "Noms de fichier en toute langue, chemins de plus de 260 "
              "caracteres acceptes.\n"

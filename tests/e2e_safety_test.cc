@@ -207,14 +207,16 @@ TEST_P(InterruptionTest, LeavesThePageOldOrWholeAndNoTemporaryFile) {
       "interruption : le fichier page.htm n'a pas ete modifie";
   Put("param.txt", kParams);
   // At a question, at the confirmation, during the writing of the new page,
-  // and during the rewrite that follows the questions at the console.
-  for (int moment = 0; moment < 4; ++moment) {
+  // during the rewrite that follows the questions at the console, and at a
+  // question of a preview.
+  for (int moment = 0; moment < 5; ++moment) {
     SCOPED_TRACE("moment " + std::to_string(moment));
     Put("page.htm", page);
     std::filesystem::remove(dir_.path / "page.htm.orig");
-    const bool console = moment == 0 || moment == 3;
-    Session s = Start(console ? std::vector<std::string>{"page.htm"}
-                              : std::vector<std::string>{"page.htm", "-1"});
+    const bool console = moment == 0 || moment == 3 || moment == 4;
+    Session s = Start(moment == 4 ? std::vector<std::string>{"page.htm", "-n"}
+                      : console   ? std::vector<std::string>{"page.htm"}
+                                  : std::vector<std::string>{"page.htm", "-1"});
     ASSERT_TRUE(WaitFor(&s, console ? "Numero de colonne : " : kConfirm));
     if (moment == 2) Send(&s, "\n");
     if (moment == 3) {
@@ -231,6 +233,12 @@ TEST_P(InterruptionTest, LeavesThePageOldOrWholeAndNoTemporaryFile) {
     }
     kill(s.pid, signal_number);
     RunResult r = Finish(&s);
+    if (moment == 4) {
+      EXPECT_EQ(r.status, 255);
+      EXPECT_TRUE(r.output.ends_with(message)) << r.output;
+      EXPECT_EQ(Listing(), std::vector<std::string>({"page.htm", "param.txt"}));
+      continue;
+    }
     EXPECT_EQ(Listing(), std::vector<std::string>(
                              {"page.htm", "page.htm.orig", "param.txt"}));
     EXPECT_EQ(Get("page.htm.orig"), LoneLfToCrLf(page));
@@ -774,7 +782,7 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
                    "inachevee\nnote : la sauvegarde page.htm.orig existe et "
                    "serait remplacee\ntotal : 0 entete, 0 cartes, 0 tirets, 1 "
                    "avertissements\n");
-         EXPECT_EQ(r.status, 1);
+         EXPECT_EQ(r.status, 2);
          EXPECT_TRUE(RecordLeft(page));
        },
        {"page.htm", "-1", "--dry-run"}},
@@ -794,7 +802,9 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
                                  "dans le dossier "),
                    std::string::npos)
              << r.output;
-         EXPECT_EQ(r.status, 1);
+         // A refusal, told apart from warnings; the cells still shown.
+         EXPECT_EQ(r.status, 2);
+         EXPECT_NE(r.output.find("ligne "), std::string::npos) << r.output;
        },
        {"-n", "page.htm", "-1"}},
       {"a member's run killed midway, put right by the page's owner",

@@ -25,9 +25,15 @@ bool Has(const std::string& piece, const char* marker) {
 // same place. The piece after a data row's cell is not examined; the one
 // after it is. The end of the page inside a scan ends the rewrite with no
 // cell for that row; a cell due after the last piece is written.
+//
+// The link path: the piece from its first "..///", at most |name_length| +
+// 23 bytes; or with |folder|, the path that starts there and ends before
+// the first quote, apostrophe, angle bracket, blank, CR or LF after it,
+// up to its last '/', unless it runs to the end of a 511-byte piece.
 std::string Rewrite(const std::vector<std::string>& pieces,
                     const ModelAnswers& a, std::size_t name_length,
-                    std::int32_t first_map, std::vector<ModelCell>* seen) {
+                    std::int32_t first_map, std::vector<ModelCell>* seen,
+                    bool folder) {
   std::string out;
   long next_line = 1;  // The line of the next piece.
   long last_line = 0;  // The line of the last piece written.
@@ -76,7 +82,18 @@ std::string Rewrite(const std::vector<std::string>& pieces,
         const std::string& p = pieces[at];
         if (Has(p, "son.gif")) sound = true;
         if (Has(p, "</td>")) ++cells;
-        if (Has(p, "..///")) link = p.substr(p.find("..///"), name_length + 23);
+        if (Has(p, "..///")) {
+          const std::string from = p.substr(p.find("..///"));
+          const std::size_t end = from.find_first_of("\"'<> \t\r\n", 5);
+          if (!folder) {
+            link = from.substr(0, name_length + 23);
+          } else if (end == std::string::npos && p.size() == 511 &&
+                     p.back() != '\n') {
+            link = from;
+          } else {
+            link = from.substr(0, from.substr(0, end).rfind('/') + 1);
+          }
+        }
       }
       advance();
       if (sound) {
@@ -116,9 +133,9 @@ std::string Escaped(const std::string& s, std::size_t from, std::size_t to) {
 
 std::string ModelRewrite(const std::string& backup, const ModelAnswers& answers,
                          std::size_t name_length, std::int32_t first_map,
-                         std::vector<ModelCell>* cells) {
+                         std::vector<ModelCell>* cells, bool link_folder) {
   return Rewrite(PiecesOf(CrLfToLf(backup)), answers, name_length, first_map,
-                 cells);
+                 cells, link_folder);
 }
 
 std::string FirstDifference(const std::string& got, const std::string& want) {

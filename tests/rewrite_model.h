@@ -33,10 +33,12 @@ struct ModelCell {
 /// the file must hold it: every piece once, in order, each LF as CR LF, and
 /// the new cells in between. |name_length| bounds the link path;
 /// |first_map| is NumeroMap when the rewrite starts. When |cells| is not
-/// nullptr, it gets the cells inserted, in order.
+/// nullptr, it gets the cells inserted, in order. With |link_folder| the
+/// link path is the folder part of the "..///" path (--link-folder).
 std::string ModelRewrite(const std::string& backup, const ModelAnswers& answers,
                          std::size_t name_length, std::int32_t first_map = 0,
-                         std::vector<ModelCell>* cells = nullptr);
+                         std::vector<ModelCell>* cells = nullptr,
+                         bool link_folder = false);
 
 /// Where |got| and |want| first differ, with the bytes around it escaped,
 /// for a failure message; empty when they are equal.

@@ -192,8 +192,6 @@ NameResult RealName(const std::string& path, std::string* real);
 /// empty when |path| has none.
 std::string FolderPart(const std::string& path);
 
-/// Whether this user may write the file |path|, asked without opening it.
-bool MayWrite(const std::string& path);
 
 /// Whether this user may create a file in the folder |folder| (a path with
 /// its last separator, or empty for the current folder), asked without

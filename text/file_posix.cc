@@ -344,10 +344,6 @@ bool FilesHaveOwners() { return true; }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(OsGetpid()); }
 
-bool MayWrite(const std::string& path) {
-  return OsAccess(path.c_str(), W_OK) == 0;
-}
-
 bool MayCreateIn(const std::string& folder) {
   return OsAccess(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
 }

@@ -314,12 +314,4 @@ bool FilesHaveOwners() { return false; }
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 
-// A file marked read-only cannot be written; who may write it otherwise is
-// for its access list, which a preview leaves to the run.
-bool MayWrite(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES &&
-         (attributes & FILE_ATTRIBUTE_READONLY) == 0;
-}
-
 bool MayCreateIn(const std::string&) { return true; }
