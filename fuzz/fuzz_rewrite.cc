@@ -223,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   state.NumeroMap = first_map;
   EXPECT(RewriteTable(&backup, &writer, param, name_length, &state) ==
          TextEnd::kOk);
-  EXPECT(writer.Flush());
+  EXPECT(writer.WriteOutBuffer());
 
   const std::string difference =
       FirstDifference(rewritten, ModelRewrite(page, a, name_length, first_map));

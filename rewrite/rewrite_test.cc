@@ -70,7 +70,7 @@ class RewriteTest : public ::testing::Test {
       state_ = EtatReecriture();
       EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_),
                 TextEnd::kOk);
-      EXPECT_TRUE(writer.Flush());
+      EXPECT_TRUE(writer.WriteOutBuffer());
     }
     EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
     EXPECT_EQ(pages[2], pages[0]) << "read seven bytes at a time";
@@ -549,7 +549,7 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
       state.NumeroMap = first_map;
       ASSERT_EQ(RewriteTable(&reader, &writer, param, name_length, &state),
                 TextEnd::kOk);
-      ASSERT_TRUE(writer.Flush());
+      ASSERT_TRUE(writer.WriteOutBuffer());
       ASSERT_EQ(FirstDifference(rewritten, expected), "")
           << "round " << round << ", " << backup.size() << " bytes, column "
           << a.column << ", reads of " << capacity;

@@ -9,6 +9,7 @@
 
 #include "run/checksum.h"
 #include "run/messages.h"
+#include "run/process.h"
 #include "text/interrupt.h"
 #include "text/line_ends.h"
 #include "text/text_file.h"
@@ -366,22 +367,22 @@ bool SetMark(Page* page, const std::string& text, Mark* mark,
     case MarkResult::kOk:
       if (FlushToDisk(&page->file)) return true;
       (void)RemoveMark(&page->file);
-      *err = MsgPageWriteError(page->name, KindOf(page->file.error()));
+      *err = MsgPageWriteError(page->name, page->file.error());
       return false;
     case MarkResult::kUnsupported:
       break;
     case MarkResult::kNone:
     case MarkResult::kError:
-      *err = MsgPageWriteError(page->name, KindOf(page->file.error()));
+      *err = MsgPageWriteError(page->name, page->file.error());
       return false;
   }
   mark->on_page = false;
   mark->journal = JournalName(page->real_name, page->info);
-  int error = 0;
+  int error = 0, folder_error = 0;
   if (!CreateExclusive(mark->journal, &mark->file)) {
     error = mark->file.error();
     *err = NameTaken(error) ? MsgJournalNameTaken(mark->journal, page->name)
-                            : MsgPageWriteError(page->name, KindOf(error));
+                            : MsgPageWriteError(page->name, error);
     return false;
   }
   FileInfo like = page->info;
@@ -392,16 +393,17 @@ bool SetMark(Page* page, const std::string& text, Mark* mark,
       FlushToDisk(&mark->file)) {
     // A journal that a power loss could take away would not protect the
     // page: without the folder on the disk, the page is not touched.
-    if (FlushFolderOf(mark->journal)) return true;
-    error = 0;
+    const NameResult flushed = FlushFolderOf(mark->journal);
+    if (flushed) return true;
+    folder_error = flushed.error;
   } else {
     error = mark->file.error();
   }
   CloseFile(&mark->file);
   (void)RemoveFile(mark->journal);
-  *err = error != 0
-             ? MsgPageWriteError(page->name, KindOf(error))
-             : MsgFolderNotFlushed(FolderPart(mark->journal), page->name);
+  *err = folder_error != 0 ? MsgFolderNotFlushed(FolderPart(mark->journal),
+                                                 page->name, folder_error)
+                           : MsgPageWriteError(page->name, error);
   return false;
 }
 
@@ -477,7 +479,7 @@ Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
     case MarkResult::kNone:
       return Recovery::kNone;
     case MarkResult::kError:
-      *err = MsgPageReadError(page->name, KindOf(page->file.error()));
+      *err = MsgPageReadError(page->name, page->file.error());
       return Recovery::kRefused;
     case MarkResult::kOk:
       break;
@@ -493,8 +495,8 @@ Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
           *err = MsgJournalUntrusted(mark.journal, page->name);
           return Recovery::kRefused;
         case Found::kError:
-          *err = MsgRecoveryReadError(page->name, mark.journal,
-                                      KindOf(mark.file.error()));
+          *err =
+              MsgRecoveryReadError(page->name, mark.journal, mark.file.error());
           return Recovery::kRefused;
       }
       break;
@@ -519,7 +521,7 @@ Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
       *err = MsgBackupNotTrusted(page->name, shown, clear);
       return Recovery::kRefused;
     case Check::kError:
-      *err = MsgRecoveryReadError(page->name, shown, KindOf(backup.error()));
+      *err = MsgRecoveryReadError(page->name, shown, backup.error());
       return Recovery::kRefused;
   }
   (void)OpenRecordedNewText(r, &fresh);
@@ -533,26 +535,25 @@ Recovery RecoverInterruptedRun(Page* page, const std::string& nom_sauvegarde,
       const int error = page->file.error() != 0 ? page->file.error()
                         : backup.error() != 0   ? backup.error()
                                                 : fresh.error();
-      *err = MsgRecoveryReadError(page->name, page->name, KindOf(error));
+      *err = MsgRecoveryReadError(page->name, page->name, error);
       return Recovery::kRefused;
     }
   }
   if (!page->writable) {
-    *err = MsgNotRestored(page->name, shown, FailureKind::kRefused);
+    *err = MsgNotRestored(page->name, shown, AccessRefusedError());
     return Recovery::kRefused;
   }
   // Whatever the page holds now is kept before it is put back.
   std::string kept;
   File copy;
   if (!KeepBeside(page, &kept, &copy)) {
-    *err = MsgNotKept(page->name, KindOf(copy.error()));
+    *err = MsgNotKept(page->name, copy.error());
     return Recovery::kRefused;
   }
   HoldInterruptions();
   if (!CopyOver(&backup, &page->file)) {
-    *err =
-        MsgNotRestored(page->name, shown, KindOf(ErrorOf(page->file, backup))) +
-        MsgKeptIn(kept);
+    *err = MsgNotRestored(page->name, shown, ErrorOf(page->file, backup)) +
+           MsgKeptIn(kept);
     return Recovery::kRefused;
   }
   (void)ClearMark(page, &mark);
@@ -581,7 +582,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
   if (!GetFileInfo(&fresh->reread, &info) ||
       !SumOf(&fresh->reread, &r.new_sum, &r.new_size) ||
       !RealName(fresh->temporary, &r.new_path)) {
-    *err = MsgPageWriteError(page->name, KindOf(fresh->reread.error()));
+    *err = MsgPageWriteError(page->name, fresh->reread.error());
     return false;
   }
   r.new_device = info.device;
@@ -593,7 +594,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
   // back from it.
   std::uint64_t sum = 0, size = 0;
   if (!SumAsBackup(&page->file, &sum, &size)) {
-    *err = MsgPageReadError(page->name, KindOf(page->file.error()));
+    *err = MsgPageReadError(page->name, page->file.error());
     return false;
   }
   File named;
@@ -601,8 +602,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
   if (OpenForReading(nom_sauvegarde, &named, Links::kRefuse) !=
       OpenReadResult::kOk) {
     *err = OpenFailed(named) == Check::kError
-               ? MsgBackupReadError(nom_sauvegarde, page->name,
-                                    KindOf(named.error()))
+               ? MsgBackupReadError(nom_sauvegarde, page->name, named.error())
                : MsgBackupChanged(nom_sauvegarde, page->name);
     return false;
   }
@@ -611,7 +611,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
       !RealName(nom_sauvegarde, &r.backup_path)) {
     const int error =
         named.error() != 0 ? named.error() : backup->reread.error();
-    *err = MsgBackupReadError(nom_sauvegarde, page->name, KindOf(error));
+    *err = MsgBackupReadError(nom_sauvegarde, page->name, error);
     return false;
   }
   if (!SameFile(written, now) || now.links != 1 || r.backup_sum != sum ||
@@ -632,9 +632,9 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
     case Written::kOk:
       if (ClearMark(page, &mark)) return true;
       KeepForTheNextRun(fresh);
-      *err = MsgInPlaceLeft(
-          page->name, nom_sauvegarde,
-          KindOf(mark.on_page ? page->file.error() : mark.file.error()));
+      *err =
+          MsgInPlaceLeft(page->name, nom_sauvegarde,
+                         mark.on_page ? page->file.error() : mark.file.error());
       return false;
     case Written::kEdited:
       // Nothing of what the other program wrote is cut or written over.
@@ -644,7 +644,7 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
     case Written::kFailed:
       break;
   }
-  const FailureKind kind = KindOf(ErrorOf(page->file, fresh->reread));
+  const int kind = ErrorOf(page->file, fresh->reread);
   if (CopyOver(&backup->reread, &page->file) && ClearMark(page, &mark)) {
     *err = MsgInPlaceUndone(page->name, nom_sauvegarde, kind);
   } else {
@@ -658,16 +658,19 @@ bool WriteInPlace(Page* page, Replacement* fresh, Replacement* backup,
 
 bool ReplacePage(Page* page, Replacement* fresh, Replacement* backup,
                  std::string* err) {
-  if (!StillTheSamePage(page, err)) return false;
+  const Failure changed = StillTheSamePage(page);
+  if (changed.failed()) {
+    *err = MessageOf(changed, page->name);
+    return false;
+  }
   // A rename gives the page the new file's owner, group, attributes and
   // one name: only when they are the page's own does it keep the page as
   // it was.
   if (fresh->same_owner && fresh->same_attributes && page->info.links == 1) {
     if (PutInPlace(fresh, &page->file)) return true;
     if (Interrupted() || !ReopenPage(page)) {
-      *err = Interrupted()
-                 ? MsgInterruption(page->name)
-                 : MsgPageWriteError(page->name, KindOf(fresh->error));
+      *err = Interrupted() ? MsgInterruption(page->name)
+                           : MsgPageWriteError(page->name, fresh->error);
       return false;
     }
   }

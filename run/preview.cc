@@ -334,14 +334,15 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   File file;
   const OpenReadResult opened = OpenForReading(nom_du_fichier, &file);
   if (opened != OpenReadResult::kOk) {
-    ConsoleWrite(MsgPageNotOpened(opened, nom_du_fichier, file.error()));
+    ConsoleWrite(MessageOf(PageNotOpened(opened, nom_du_fichier, file.error()),
+                           nom_du_fichier));
     return -1;
   }
   ParamColonne param;
-  ParamError problem;
-  if (!(from_file ? ReadParamFile(kParamFileName, &param, &problem)
-                  : AskParameters(input, &param, &problem))) {
-    ConsoleWrite(MsgParamError(problem));
+  const Failure problem = from_file ? ReadParamFile(kParamFileName, &param)
+                                    : AskParameters(input, &param);
+  if (problem.failed()) {
+    ConsoleWrite(MessageOf(problem, nom_du_fichier));
     return -1;
   }
   FileInfo info;
@@ -349,7 +350,7 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   const NameResult named = RealName(nom_du_fichier, &real);
   if (!named) file.NoteError(named.error);
   if (!named || !GetFileInfo(&file, &info)) {
-    ConsoleWrite(MsgPageReadError(nom_du_fichier, KindOf(file.error())));
+    ConsoleWrite(MsgPageReadError(nom_du_fichier, file.error()));
     return -1;
   }
   const std::string shown = Escaped(nom_du_fichier);
@@ -368,8 +369,7 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
     File again;
     if (!Duplicate(file, &again) || !RewindFile(&file)) {
       ConsoleWrite(MsgPageReadError(
-          nom_du_fichier,
-          KindOf(file.error() != 0 ? file.error() : again.error())));
+          nom_du_fichier, file.error() != 0 ? file.error() : again.error()));
       return -1;
     }
     TextReader reader(std::move(again));
@@ -382,8 +382,7 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
                              &seen) != TextEnd::kOk ||
         OpenForReading(nom_du_fichier, &own) != OpenReadResult::kOk ||
         !ReadFacts(std::move(own), &seen, &facts)) {
-      ConsoleWrite(
-          MsgPageReadError(nom_du_fichier, KindOf(reader.file().error())));
+      ConsoleWrite(MsgPageReadError(nom_du_fichier, reader.file().error()));
       return -1;
     }
     if (seen.cells.empty()) {

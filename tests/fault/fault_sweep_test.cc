@@ -280,8 +280,8 @@ class FaultSweep : public ::testing::Test {
     // earlier one, and the message says why.
     if (mode == Mode::kLimit && !backup_complete) {
       EXPECT_EQ(message,
-                "erreur d'ecriture de la sauvegarde page.htm.orig (disque "
-                "plein ou quota atteint)");
+                "erreur d'ecriture de la sauvegarde page.htm.orig (fichier "
+                "trop grand pour la limite de taille)");
     }
     // Only a run whose standard output failed may stop without a message.
     EXPECT_TRUE(!message.empty() || mute_) << "stopped without a message";
@@ -470,10 +470,12 @@ TEST_F(FaultSweep, BackupNameTakenByAFolder) {
     SCOPED_TRACE("limit " + std::to_string(limit));
     EXPECT_EQ(r.status, 255);
     // Below the page's size the copy fails first; above, the rename does.
-    EXPECT_TRUE(r.output == "impossible de creer la sauvegarde page.htm.orig" ||
+    EXPECT_TRUE(r.output ==
+                    "impossible de creer la sauvegarde page.htm.orig (c'est "
+                    "un dossier)" ||
                 r.output ==
-                    "erreur d'ecriture de la sauvegarde page.htm.orig (disque "
-                    "plein ou quota atteint)")
+                    "erreur d'ecriture de la sauvegarde page.htm.orig (fichier "
+                    "trop grand pour la limite de taille)")
         << r.output;
     EXPECT_TRUE(ReadBytes(Path(kPageName)) == page);
     EXPECT_EQ(ReadBytes(Path(kBackupName) + "/dedans.txt"), "garde");
