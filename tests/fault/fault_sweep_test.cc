@@ -8,6 +8,7 @@
 // failed has left the page as it was, and the only files left behind are a
 // killed run's temporary files and journal, named after brantix. System
 // calls interrupted (EINTR) or coming up short change nothing at all.
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -531,6 +532,104 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
   }
   no_attributes_ = false;
   std::printf("platform calls failing or killing: %d runs\n", runs);
+}
+
+// Each error number, given by a call that matters, reads as its cause in
+// the message, and the page stays as it was. A page that cannot be opened
+// is "le fichier n'existe pas" whatever the reason, unless the system
+// failed; a page this user may only read is refused without a cause.
+TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
+  const char* faulty = getenv("BRANTIX_FAULTY");
+  ASSERT_NE(faulty, nullptr) << "BRANTIX_FAULTY is not set";
+  const std::string folder = fs::canonical(dir_.path).string();
+  const std::string missing = "le fichier n'existe pas";
+  auto read = [](const std::string& cause) {
+    return "erreur de lecture du fichier page.htm (" + cause + ")";
+  };
+  auto create = [&](const std::string& cause) {
+    return "impossible de creer un fichier dans le dossier " + folder + " (" +
+           cause + ") : le fichier page.htm n'a pas ete modifie";
+  };
+  auto backup = [](const std::string& cause) {
+    return "erreur d'ecriture de la sauvegarde page.htm.orig (" + cause + ")";
+  };
+  auto write = [](const std::string& cause) {
+    return "erreur d'ecriture du fichier page.htm (" + cause +
+           ") : le fichier n'a pas ete modifie";
+  };
+  // The journal's folder, flushed before the page written in place.
+  auto flush = [&](const std::string& cause) {
+    return "impossible d'enregistrer sur le disque le dossier " + folder +
+           "/ (" + cause + ") : le fichier page.htm n'a pas ete modifie";
+  };
+  const std::string refused = "acces refuse", full =
+                                                  "disque plein ou quota "
+                                                  "atteint";
+  const std::string other = "erreur systeme " + std::to_string(ESTALE);
+  struct Row {
+    const char* call;  // The name of the call, and which of them fails.
+    int nth;
+    int error;
+    std::string message;
+  };
+  const Row rows[] = {
+      // The page's open.
+      {"open", 1, ENOENT, missing},
+      {"open", 1, ELOOP, missing},
+      {"open", 1, ENAMETOOLONG, missing},
+      {"open", 1, EACCES,
+       "impossible d'ecrire le fichier page.htm : le fichier n'a pas ete "
+       "modifie"},
+      {"open", 1, EMFILE, read("trop de fichiers ouverts")},
+      {"open", 1, ENFILE, read("trop de fichiers ouverts")},
+      {"open", 1, EIO, read("erreur d'entree-sortie")},
+      {"open", 1, ESTALE, read(other)},
+      // The new page's file, created beside it.
+      {"open", 2, EACCES, create(refused)},
+      {"open", 2, EPERM, create(refused)},
+      {"open", 2, ENOSPC, create(full)},
+      {"open", 2, EDQUOT, create(full)},
+      {"open", 2, EROFS, create("systeme de fichiers en lecture seule")},
+      {"open", 2, EMLINK, create("trop de liens")},
+      {"open", 2, ENAMETOOLONG, create("nom trop long")},
+      {"open", 2, ELOOP, create("trop de liens symboliques")},
+      // The backup's first write, then the new page's.
+      {"write", 1, EFBIG,
+       backup("fichier trop grand pour la limite de taille")},
+      {"write", 1, ENOSPC, backup(full)},
+      {"write", 1, EDQUOT, backup(full)},
+      {"write", 2, EIO, write("erreur d'entree-sortie")},
+      {"write", 2, ESTALE, write(other)},
+      // The second folder flush: the first, after the backup's rename, is
+      // best-effort.
+      {"fsync-folder", 2, EACCES, flush(refused)},
+      {"fsync-folder", 2, EIO, flush("erreur d'entree-sortie")},
+      {"fsync-folder", 2, ESTALE, flush(other)},
+  };
+  const std::string page = SamplePage(6);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.call) + " " + std::to_string(row.nth) +
+                 " with errno " + std::to_string(row.error));
+    // Only a page written in place under a journal flushes its folder
+    // before it is touched.
+    const bool journal = std::string(row.call) == "fsync-folder";
+    Scene s;
+    s.page = page;
+    s.hard_link = journal;
+    Prepare(s);
+    Environment env;
+    env.Set("BRANTIX_PROGRAM", faulty);
+    env.Set("BRANTIX_FAULT_CALL", row.call);
+    env.Set("BRANTIX_FAULT_AT", std::to_string(row.nth));
+    env.Set("BRANTIX_FAULT_ERRNO", std::to_string(row.error));
+    env.Set("BRANTIX_FAULT_NO_ATTRIBUTES", journal ? "1" : "0");
+    RunResult r = Run();
+    std::string message = r.output;
+    if (message.starts_with(kConfirm)) message.erase(0, sizeof kConfirm - 1);
+    EXPECT_EQ(message, row.message);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_TRUE(ReadBytes(Path(kPageName)) == page) << "the page changed";
+  }
 }
 
 // The console dialogue reads the page twice, for the backup and, after the

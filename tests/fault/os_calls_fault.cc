@@ -18,6 +18,10 @@
 // BRANTIX_FAULT_NO_ATTRIBUTES=1 makes every extended-attribute call fail
 // with ENOTSUP, as on a file system without them (vfat, NFSv3, an older
 // tmpfs): the page's mark is then kept in a journal beside it.
+// BRANTIX_FAULT_ERRNO=E gives the failing call the error number E instead
+// of its usual one, and BRANTIX_FAULT_CALL=name counts only the calls of
+// that name for BRANTIX_FAULT_AT: "open", "write", "fsync", and
+// "fsync-folder" for the flush of a folder.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -40,7 +44,10 @@ struct Injection {
   bool crash = false;
   bool no_attributes = false;
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
+  int error = 0;     // 0: each call's usual error number.
+  std::string call;  // Empty: every call counts for |at|.
   long long calls = 0;
+  long long named_calls = 0;  // Calls of the name |call|.
   long long failures = 0;
   bool console_failed = false;
   const char* log = nullptr;
@@ -56,6 +63,8 @@ Injection& State() {
       s.no_attributes = *a == '1';
     }
     s.log = getenv("BRANTIX_FAULT_LOG");
+    if (const char* e = getenv("BRANTIX_FAULT_ERRNO")) s.error = atoi(e);
+    if (const char* c = getenv("BRANTIX_FAULT_CALL")) s.call = c;
     if (const char* k = getenv("BRANTIX_FAULT_KIND")) {
       std::string kind = k;
       if (kind == "eintr") s.kind = Injection::Kind::kEintr;
@@ -80,19 +89,26 @@ void WriteLog() {
   close(fd);
 }
 
-// Counts one call; whether it is one chosen for a fault.
-bool Chosen() {
+// Counts one call, named |name|; whether it is one chosen for a fault.
+bool Chosen(const char* name = "") {
   Injection& s = State();
   if (s.calls == 0 && s.log != nullptr) atexit(WriteLog);
   ++s.calls;
-  return s.at > 0 && (s.calls == s.at || (s.persist && s.calls > s.at));
+  long long count = s.calls;
+  if (!s.call.empty()) {
+    if (s.call != name) return false;
+    count = ++s.named_calls;
+  }
+  return s.at > 0 && (count == s.at || (s.persist && count > s.at));
 }
 
-// Counts one call; true when this one must fail, with |error| in errno.
-// With BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
-bool Fail(int error, bool may_take_eintr = false) {
+// Counts one call, named |name|; true when this one must fail, with
+// |error| (or the one BRANTIX_FAULT_ERRNO gives) in errno. With
+// BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
+bool Fail(int error, bool may_take_eintr = false, const char* name = "") {
   Injection& s = State();
-  bool fail = Chosen();
+  bool fail = Chosen(name);
+  if (s.error != 0) error = s.error;
   if (s.kind != Injection::Kind::kFail) {
     if (!fail || s.kind != Injection::Kind::kEintr || !may_take_eintr) {
       return false;
@@ -127,7 +143,7 @@ size_t Shortened(size_t size) {
 }
 
 int OsOpen(const char* path, int flags, mode_t mode) {
-  if (Fail(EIO, true)) return -1;
+  if (Fail(EIO, true, "open")) return -1;
   return open(path, flags, mode);
 }
 
@@ -137,7 +153,8 @@ ssize_t OsRead(int fd, void* data, size_t size) {
 }
 
 ssize_t OsWrite(int fd, const void* data, size_t size) {
-  if (Fail(fd == STDOUT_FILENO ? EIO : ENOSPC, true)) {
+  if (Fail(fd == STDOUT_FILENO ? EIO : ENOSPC, true,
+           fd == STDOUT_FILENO ? "console" : "write")) {
     if (fd == STDOUT_FILENO && errno != EINTR) State().console_failed = true;
     return -1;
   }
@@ -153,7 +170,7 @@ int OsDup(int fd) {
 int OsClose(int fd) {
   if (Fail(EIO)) {
     close(fd);
-    errno = EIO;
+    errno = State().error != 0 ? State().error : EIO;
     return -1;
   }
   return close(fd);
@@ -185,7 +202,9 @@ int OsFlock(int fd, int operation) {
 }
 
 int OsFsync(int fd) {
-  if (Fail(EIO)) return -1;
+  struct stat status;
+  const bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+  if (Fail(EIO, false, folder ? "fsync-folder" : "fsync")) return -1;
   return fsync(fd);
 }
 
