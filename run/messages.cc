@@ -21,6 +21,9 @@ std::string CauseWords(int error) {
     case Cause::kNameTooLong:
       words = "nom trop long";
       break;
+    case Cause::kInvalidName:
+      words = "nom de fichier invalide";
+      break;
     case Cause::kLinkLoop:
       words = "trop de liens symboliques";
       break;

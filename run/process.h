@@ -34,6 +34,7 @@ enum class Cause {
   kNoSpace,       ///< The disk or the user's quota is full.
   kTooLarge,      ///< The file would pass a file size limit.
   kNameTooLong,   ///< A name, or a part of it, is too long.
+  kInvalidName,   ///< A name the file system does not take (Windows).
   kLinkLoop,      ///< Too many symbolic links to follow.
   kTooManyLinks,  ///< A file or folder with too many links.
   kTooManyFiles,  ///< Too many open files.

@@ -41,6 +41,9 @@ Cause CauseOf(int error) {
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_BUFFER_OVERFLOW:
       return Cause::kNameTooLong;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+      return Cause::kInvalidName;
     case ERROR_CANT_RESOLVE_FILENAME:
       return Cause::kLinkLoop;
     case ERROR_TOO_MANY_LINKS:
