@@ -81,7 +81,7 @@ void BM_WriteText(benchmark::State& state) {
       writer.WriteText(rest.substr(0, n));
       rest.remove_prefix(n);
     }
-    if (!writer.Flush()) std::abort();
+    if (!writer.WriteOutBuffer()) std::abort();
   }
   state.SetBytesProcessed(state.iterations() * page.text.size());
 }
@@ -100,7 +100,7 @@ void BM_ReadWritePieces(benchmark::State& state) {
     while (reader.ReadPiece(&piece) == PieceResult::kPiece) {
       writer.WriteText(piece);
     }
-    if (!writer.Flush()) std::abort();
+    if (!writer.WriteOutBuffer()) std::abort();
   }
   state.SetBytesProcessed(state.iterations() * page.text.size());
 }
@@ -116,7 +116,7 @@ void BM_CopyText(benchmark::State& state) {
     out.clear();
     TextWriter writer(&out);
     if (reader.CopyText(&writer) != TextEnd::kOk) std::abort();
-    if (!writer.Flush()) std::abort();
+    if (!writer.WriteOutBuffer()) std::abort();
   }
   state.SetBytesProcessed(state.iterations() * page.text.size());
 }
@@ -144,7 +144,7 @@ void BM_RewriteTable(benchmark::State& state) {
         TextEnd::kOk) {
       std::abort();
     }
-    if (!writer.Flush()) std::abort();
+    if (!writer.WriteOutBuffer()) std::abort();
   }
   state.SetBytesProcessed(state.iterations() * page.text.size());
 }

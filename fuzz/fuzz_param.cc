@@ -10,14 +10,14 @@
 #include "fuzz/expect.h"
 #include "fuzz/memory_files.h"
 #include "parameters/param_file.h"
-#include "run/messages.h"
 #include "tests/text_model.h"
+#include "text/failure.h"
 
 namespace {
 
 struct Model {
   bool ok = false;
-  std::string err;
+  Failure err;  ///< The failure expected, when not |ok|.
   std::int32_t column = 0;
   std::vector<std::string> texts;
 };
@@ -25,7 +25,7 @@ struct Model {
 Model Expected(const std::string& input) {
   Model model;
   if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF")) {
-    model.err = kMsgParamUtf16;
+    model.err = FailureOf(FailedStep::kParamUtf16);
     return model;
   }
   const std::string text =
@@ -39,7 +39,7 @@ Model Expected(const std::string& input) {
     at = lf + 1;
   }
   if (lines.empty()) {
-    model.err = kMsgParamIncomplete;
+    model.err = FailureOf(FailedStep::kParamIncomplete);
     return model;
   }
   // The number: blanks skipped, an optional sign, then digits.
@@ -63,18 +63,20 @@ Model Expected(const std::string& input) {
     }
   }
   if (too_big) {
-    model.err = kMsgNumberOutOfRange;
+    model.err = FailureOf(FailedStep::kNumberOutOfRange);
     return model;
   }
   model.column = static_cast<std::int32_t>(negative ? -value : value);
   const std::size_t capacity[] = {251, 27, 27, 27, 27};
   for (int k = 1; k < 6; ++k) {
     if (static_cast<std::size_t>(k) >= lines.size()) {
-      model.err = kMsgParamIncomplete;
+      model.err = FailureOf(FailedStep::kParamIncomplete);
       return model;
     }
     if (lines[k].size() > capacity[k - 1]) {
-      model.err = MsgParamLineTooLong(k + 1, static_cast<int>(capacity[k - 1]));
+      model.err = FailureOf(FailedStep::kParamLineTooLong);
+      model.err.line = k + 1;
+      model.err.capacity = static_cast<int>(capacity[k - 1]);
       return model;
     }
     model.texts.push_back(lines[k]);
@@ -97,13 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   m.files["param.txt"] = input;
 
   ParamColonne param;
-  ParamError error;
-  const bool ok = ReadParamFile("param.txt", &param, &error);
-  const std::string err = MsgParamError(error);
+  const Failure failure = ReadParamFile("param.txt", &param);
+  const bool ok = !failure.failed();
   const Model model = Expected(input);
   EXPECT(ok == model.ok);
   if (!ok) {
-    EXPECT(err == model.err);
+    EXPECT(failure.step == model.err.step);
+    EXPECT(failure.line == model.err.line);
+    EXPECT(failure.capacity == model.err.capacity);
     return 0;
   }
   EXPECT(param.NumeroColonne == model.column);

@@ -225,7 +225,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   EXPECT(RewriteTable(&backup, &writer, param, name_length, &state,
                       link_folder ? LinkRule::kFolder
                                   : LinkRule::kNameLength) == TextEnd::kOk);
-  EXPECT(writer.Flush());
+  EXPECT(writer.WriteOutBuffer());
 
   const std::string difference = FirstDifference(
       rewritten,

@@ -3,12 +3,12 @@
 #include <string>
 
 #include "parameters/number.h"
+#include "parameters/prompts.h"
 #include "text/interrupt.h"
 
 // Reads a number like "%d": blanks and line ends first, then a sign and
 // digits. Leaves the byte after the number unread (it is dropped anyway).
-static bool ReadColumnNumber(ConsoleInput* in, std::int32_t* column,
-                             ParamError* err) {
+static Failure ReadColumnNumber(ConsoleInput* in, std::int32_t* column) {
   int byte = NextInputByte(in);
   while (byte != -1 && IsBlank(byte)) byte = NextInputByte(in);
   ParsedNumber number;
@@ -16,28 +16,21 @@ static bool ReadColumnNumber(ConsoleInput* in, std::int32_t* column,
     byte = NextInputByte(in);
   }
   if (!number.digit_seen) {
-    err->problem = byte == -1 && !number.sign_seen
-                       ? ParamProblem::kInputEnded
-                       : ParamProblem::kNumberInvalid;
-    return false;
+    return FailureOf(byte == -1 && !number.sign_seen
+                         ? FailedStep::kInputEnded
+                         : FailedStep::kNumberInvalid);
   }
-  if (number.too_large) {
-    err->problem = ParamProblem::kNumberOutOfRange;
-    return false;
-  }
+  if (number.too_large) return FailureOf(FailedStep::kNumberOutOfRange);
   *column = SignedValue(number);
-  return true;
+  return {};
 }
 
 // Reads a whole line without its line end (LF or CR LF) into |text|.
 template <std::size_t N>
-static bool ReadLine(ConsoleInput* in, FixedText<N>* text, ParamError* err) {
+static Failure ReadLine(ConsoleInput* in, FixedText<N>* text) {
   std::string line;
   int byte = NextInputByte(in);
-  if (byte == -1) {
-    err->problem = ParamProblem::kInputEnded;
-    return false;
-  }
+  if (byte == -1) return FailureOf(FailedStep::kInputEnded);
   // Keep one byte beyond the capacity, plus room for a CR before the LF.
   while (byte != -1 && byte != '\n') {
     if (line.size() > N + 1) break;
@@ -46,40 +39,45 @@ static bool ReadLine(ConsoleInput* in, FixedText<N>* text, ParamError* err) {
   }
   if (byte == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
   if (!Assign(text, line)) {
-    err->problem = ParamProblem::kAnswerTooLong;
-    err->capacity = static_cast<int>(N);
-    return false;
+    Failure failure = FailureOf(FailedStep::kAnswerTooLong);
+    failure.capacity = static_cast<int>(N);
+    return failure;
   }
-  return true;
+  return {};
 }
 
 // Shows |prompt|. A question that cannot be shown (standard output closed
-// or full) is not asked: false, and no message could be shown either. Nor
-// after an interruption: the run is stopping.
-static bool Ask(const char* prompt, ParamError* err) {
-  if (!Interrupted() && ConsoleWrite(prompt)) return true;
-  err->problem = ParamProblem::kNoOutput;
-  return false;
+// or full) is not asked: it fails, and no message could be shown either.
+// Nor after an interruption: the run is stopping.
+static Failure Ask(const char* prompt) {
+  if (!Interrupted() && ConsoleWrite(prompt)) return {};
+  return FailureOf(FailedStep::kNoOutput);
 }
 
 template <std::size_t N>
-static bool Question(ConsoleInput* in, const char* prompt, FixedText<N>* text,
-                     ParamError* err) {
-  if (!Ask(prompt, err) || !ReadLine(in, text, err)) return false;
-  DropReceivedInput(in);
-  return true;
+static Failure Question(ConsoleInput* in, const char* prompt,
+                        FixedText<N>* text) {
+  Failure failure = Ask(prompt);
+  if (!failure.failed()) failure = ReadLine(in, text);
+  if (!failure.failed()) DropReceivedInput(in);
+  return failure;
 }
 
-bool AskParameters(ConsoleInput* in, ParamColonne* param, ParamError* err) {
-  if (!Ask("\nNumero de colonne : ", err) ||
-      !ReadColumnNumber(in, &param->NumeroColonne, err)) {
-    return false;
-  }
+Failure AskParameters(ConsoleInput* in, ParamColonne* param) {
+  Failure failure = Ask(kPromptNumeroColonne);
+  if (!failure.failed()) failure = ReadColumnNumber(in, &param->NumeroColonne);
+  if (failure.failed()) return failure;
   DropReceivedInput(in);
-  return Question(in, "\nTexte d'entete : ", &param->TexteEntete, err) &&
-         Question(in, "Nom icone 1: ", &param->NomIcone1, err) &&
-         Question(in, "Nom icone 2: ", &param->NomIcone2, err) &&
-         Question(in, "Nom de la MAP: ", &param->NomMap, err) &&
-         Question(in, "Nom Fichier pour le lien : ", &param->NomFichierLien,
-                  err);
+  failure = Question(in, kPromptTexteEntete, &param->TexteEntete);
+  if (!failure.failed()) {
+    failure = Question(in, kPromptNomIcone1, &param->NomIcone1);
+  }
+  if (!failure.failed()) {
+    failure = Question(in, kPromptNomIcone2, &param->NomIcone2);
+  }
+  if (!failure.failed()) failure = Question(in, kPromptNomMap, &param->NomMap);
+  if (!failure.failed()) {
+    failure = Question(in, kPromptNomFichierLien, &param->NomFichierLien);
+  }
+  return failure;
 }

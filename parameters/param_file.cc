@@ -38,12 +38,11 @@ LineRead ReadLine(TextReader* reader, std::size_t limit, Line* line) {
   }
 }
 
-// The problem of a line that could not be read.
-bool LineFailed(LineRead read, TextReader& reader, ParamError* err) {
-  err->problem = read == LineRead::kError ? ParamProblem::kFileReadError
-                                          : ParamProblem::kFileIncomplete;
-  if (read == LineRead::kError) err->system_error = reader.file().error();
-  return false;
+// The failure of a line of |path| that could not be read.
+Failure LineFailed(LineRead read, TextReader& reader, const std::string& path) {
+  return read == LineRead::kError
+             ? FailureOf(FailedStep::kRead, path, reader.file().error())
+             : FailureOf(FailedStep::kParamIncomplete);
 }
 
 // The first line: leading blanks, then the number; the rest of the line is
@@ -69,25 +68,25 @@ LineRead ReadNumberLine(TextReader* reader, ParsedNumber* number) {
 }
 
 template <std::size_t N>
-bool ReadTextLine(TextReader* reader, int line_number, FixedText<N>* text,
-                  ParamError* err) {
+Failure ReadTextLine(TextReader* reader, const std::string& path,
+                     int line_number, FixedText<N>* text) {
   Line line;
   LineRead read = ReadLine(reader, N, &line);
-  if (read != LineRead::kLine) return LineFailed(read, *reader, err);
+  if (read != LineRead::kLine) return LineFailed(read, *reader, path);
   if (line.size > N || !Assign(text, line.value)) {
-    err->problem = ParamProblem::kLineTooLong;
-    err->line = line_number;
-    err->capacity = static_cast<int>(N);
-    return false;
+    Failure failure = FailureOf(FailedStep::kParamLineTooLong);
+    failure.line = line_number;
+    failure.capacity = static_cast<int>(N);
+    return failure;
   }
-  return true;
+  return {};
 }
 
 // The start of the file. An editor may begin a UTF-8 file with a byte-order
 // mark: one is passed over, so that the first line's number is still read;
 // every later byte, another mark included, is part of the lines. A file that
 // starts with a UTF-16 mark would give lines of NULs: it is refused.
-bool PassByteOrderMark(TextReader* reader, ParamError* err) {
+Failure PassByteOrderMark(TextReader* reader, const std::string& path) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
   constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
   constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
@@ -95,58 +94,59 @@ bool PassByteOrderMark(TextReader* reader, ParamError* err) {
   while (read && reader->View().size() < kUtf8Mark.size() && !reader->AtEnd()) {
     read = reader->ReadMore();
   }
-  if (!read) {
-    err->problem = ParamProblem::kFileReadError;
-    err->system_error = reader->file().error();
-    return false;
-  }
+  if (!read) return FailureOf(FailedStep::kRead, path, reader->file().error());
   const std::string_view start = reader->View();
   if (start.starts_with(kUtf16LittleMark) || start.starts_with(kUtf16BigMark)) {
-    err->problem = ParamProblem::kFileUtf16;
-    return false;
+    return FailureOf(FailedStep::kParamUtf16);
   }
   if (start.starts_with(kUtf8Mark)) {
     reader->PassTo(reader->Position() + kUtf8Mark.size(), nullptr);
   }
-  return true;
+  return {};
 }
 
-// Fills |param| from the first six lines that |reader| delivers.
-bool ReadParamLines(TextReader* reader, ParamColonne* param, ParamError* err) {
+// Fills |param| from the first six lines that |reader| delivers from
+// |path|.
+Failure ReadParamLines(TextReader* reader, const std::string& path,
+                       ParamColonne* param) {
   ParsedNumber number;
   LineRead read = ReadNumberLine(reader, &number);
-  if (read != LineRead::kLine) return LineFailed(read, *reader, err);
-  if (number.too_large) {
-    err->problem = ParamProblem::kNumberOutOfRange;
-    return false;
-  }
+  if (read != LineRead::kLine) return LineFailed(read, *reader, path);
+  if (number.too_large) return FailureOf(FailedStep::kNumberOutOfRange);
   param->NumeroColonne = number.digit_seen ? SignedValue(number) : 0;
-  return ReadTextLine(reader, 2, &param->TexteEntete, err) &&
-         ReadTextLine(reader, 3, &param->NomIcone1, err) &&
-         ReadTextLine(reader, 4, &param->NomIcone2, err) &&
-         ReadTextLine(reader, 5, &param->NomMap, err) &&
-         ReadTextLine(reader, 6, &param->NomFichierLien, err);
+  Failure failure = ReadTextLine(reader, path, 2, &param->TexteEntete);
+  if (!failure.failed()) {
+    failure = ReadTextLine(reader, path, 3, &param->NomIcone1);
+  }
+  if (!failure.failed()) {
+    failure = ReadTextLine(reader, path, 4, &param->NomIcone2);
+  }
+  if (!failure.failed())
+    failure = ReadTextLine(reader, path, 5, &param->NomMap);
+  if (!failure.failed()) {
+    failure = ReadTextLine(reader, path, 6, &param->NomFichierLien);
+  }
+  return failure;
 }
 
 }  // namespace
 
-bool ReadParamFile(const std::string& path, ParamColonne* param,
-                   ParamError* err) {
+// Whatever keeps param.txt from opening, it reads "le fichier n'existe
+// pas"; a folder in its place is a read error, as reading it would be.
+Failure ReadParamFile(const std::string& path, ParamColonne* param) {
   File file;
-  OpenReadResult opened = OpenForReading(path, &file);
-  switch (opened) {
+  switch (OpenForReading(path, &file)) {
     case OpenReadResult::kOk:
       break;
     case OpenReadResult::kCannotOpen:
-      err->problem = ParamProblem::kFileMissing;
-      return false;
+      return FailureOf(FailedStep::kOpen, path, file.error());
     case OpenReadResult::kIsDirectory:
-      err->problem = ParamProblem::kFileReadError;
-      return false;
+      return FailureOf(FailedStep::kRead, path);
     case OpenReadResult::kNotRegular:
-      err->problem = ParamProblem::kFileNotRegular;
-      return false;
+      return FailureOf(FailedStep::kNotRegular, path);
   }
   TextReader reader(std::move(file), 4096);
-  return PassByteOrderMark(&reader, err) && ReadParamLines(&reader, param, err);
+  Failure failure = PassByteOrderMark(&reader, path);
+  if (!failure.failed()) failure = ReadParamLines(&reader, path, param);
+  return failure;
 }

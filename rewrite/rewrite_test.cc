@@ -73,7 +73,7 @@ class RewriteTest : public ::testing::Test {
       EXPECT_EQ(
           RewriteTable(&reader, &writer, param, name_length, &state_, rule),
           TextEnd::kOk);
-      EXPECT_TRUE(writer.Flush());
+      EXPECT_TRUE(writer.WriteOutBuffer());
     }
     EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
     EXPECT_EQ(pages[2], pages[0]) << "read seven bytes at a time";
@@ -591,7 +591,7 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
           RewriteTable(&reader, &writer, param, name_length, &state,
                        link_folder ? LinkRule::kFolder : LinkRule::kNameLength),
           TextEnd::kOk);
-      ASSERT_TRUE(writer.Flush());
+      ASSERT_TRUE(writer.WriteOutBuffer());
       ASSERT_EQ(FirstDifference(rewritten, expected), "")
           << (link_folder ? "--link-folder, " : "") << "round " << round << ", "
           << backup.size() << " bytes, column " << a.column << ", reads of "

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "run/messages.h"
-
 namespace {
 
 // Whether |nom_sauvegarde| belongs to another user in a folder where only a
@@ -22,34 +20,36 @@ bool HeldByAnother(const std::string& nom_sauvegarde) {
 // Opens a second handle on the page for its reader, and starts the
 // backup's file beside its name, with the page's owner, group, permissions
 // and attributes.
-bool Start(Page* page, const std::string& nom_sauvegarde, Replacement* backup,
-           File* source, std::string* err) {
-  if (!SecondHandle(page, source, err)) return false;
+Failure Start(Page* page, const std::string& nom_sauvegarde,
+              Replacement* backup, File* source) {
+  const Failure failure = SecondHandle(page, source);
+  if (failure.failed()) return failure;
   if (!StartReplacement(nom_sauvegarde, page->info, &page->file, backup)) {
-    *err = MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
-    return false;
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, backup->error);
   }
-  return true;
+  return {};
 }
 
 // Ends the backup once the page has been read to its end (|read| false on a
 // read error): finished on the disk and renamed over the earlier one.
-bool Finish(Page* page, const std::string& nom_sauvegarde, bool read,
-            TextReader* reader, Replacement* backup, std::string* err) {
+Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
+               TextReader* reader, Replacement* backup) {
   if (backup->writer.failed()) {
-    *err = MsgBackupWriteError(nom_sauvegarde, KindOf(backup->writer.error()));
-  } else if (!read) {
-    *err = MsgPageReadError(page->name, KindOf(reader->file().error()));
-  } else if (!FinishReplacement(backup)) {
-    *err = MsgBackupWriteError(nom_sauvegarde, KindOf(backup->error));
-  } else if (!PutInPlace(backup)) {
-    *err = HeldByAnother(nom_sauvegarde)
-               ? MsgBackupHeldByAnother(nom_sauvegarde, page->name)
-               : MsgBackupNotCreated(nom_sauvegarde, KindOf(backup->error));
-  } else {
-    return true;
+    return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde,
+                     backup->writer.error());
   }
-  return false;
+  if (!read)
+    return FailureOf(FailedStep::kRead, page->name, reader->file().error());
+  if (!FinishReplacement(backup)) {
+    return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde, backup->error);
+  }
+  if (!PutInPlace(backup)) {
+    if (HeldByAnother(nom_sauvegarde)) {
+      return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
+    }
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, backup->error);
+  }
+  return {};
 }
 
 }  // namespace
@@ -58,29 +58,29 @@ std::string BackupNameOf(const std::string& nom_du_fichier) {
   return nom_du_fichier + ".orig";
 }
 
-bool BackUpPage(Page* page, const std::string& nom_sauvegarde,
-                Replacement* backup, std::string* err) {
+Failure BackUpPage(Page* page, const std::string& nom_sauvegarde,
+                   Replacement* backup) {
   File source;
-  if (!Start(page, nom_sauvegarde, backup, &source, err)) return false;
+  const Failure failure = Start(page, nom_sauvegarde, backup, &source);
+  if (failure.failed()) return failure;
   TextReader reader(std::move(source));
   const bool read = reader.CopyText(&backup->writer) != TextEnd::kReadError;
-  return Finish(page, nom_sauvegarde, read, &reader, backup, err);
+  return Finish(page, nom_sauvegarde, read, &reader, backup);
 }
 
-bool BackUpAndRebuildPage(Page* page, const std::string& nom_sauvegarde,
-                          const ParamColonne& param, Replacement* backup,
-                          Replacement* fresh, std::string* err) {
+Failure BackUpAndRebuildPage(Page* page, const std::string& nom_sauvegarde,
+                             const ParamColonne& param, Replacement* backup,
+                             Replacement* fresh) {
   File source;
-  if (!Start(page, nom_sauvegarde, backup, &source, err)) return false;
+  Failure failure = Start(page, nom_sauvegarde, backup, &source);
+  if (failure.failed()) return failure;
   TextReader reader(std::move(source));
   reader.CopyWhileReading(&backup->writer);
   // When the new page cannot be written, the page is still read to its end
   // so that the backup is complete.
-  const Rebuilt rebuilt = Rebuild(&reader, *page, param, fresh);
-  const bool read = rebuilt != Rebuilt::kReadError && reader.SkipToEnd();
+  const Failure rebuilt = Rebuild(&reader, *page, param, fresh);
+  const bool read = rebuilt.step != FailedStep::kRead && reader.SkipToEnd();
   reader.CopyWhileReading(nullptr);
-  if (!Finish(page, nom_sauvegarde, read, &reader, backup, err)) return false;
-  if (rebuilt == Rebuilt::kOk) return true;
-  *err = MsgRebuildError(rebuilt, &reader, *page, *fresh);
-  return false;
+  failure = Finish(page, nom_sauvegarde, read, &reader, backup);
+  return failure.failed() ? failure : rebuilt;
 }

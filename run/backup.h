@@ -9,22 +9,22 @@
 #include "parameters/param_colonne.h"
 #include "run/page.h"
 #include "run/replacement.h"
+#include "text/failure.h"
 
 /// The backup name: the page name as typed, followed by ".orig".
 std::string BackupNameOf(const std::string& nom_du_fichier);
 
 /// Reads the page from its start and writes its text to |backup|, put in
-/// place as |nom_sauvegarde|. Returns false with the message in |err|; the
-/// earlier backup then stays as it was.
-bool BackUpPage(Page* page, const std::string& nom_sauvegarde,
-                Replacement* backup, std::string* err);
+/// place as |nom_sauvegarde|. When it fails, the earlier backup stays as it
+/// was.
+Failure BackUpPage(Page* page, const std::string& nom_sauvegarde,
+                   Replacement* backup);
 
 /// The same, and in the same reading of the page, rebuilds it into |fresh|
 /// with the column |param|. Should the new page fail, the page is still
-/// read to its end and the backup put in place. Returns false with the
-/// message in |err|.
-bool BackUpAndRebuildPage(Page* page, const std::string& nom_sauvegarde,
-                          const ParamColonne& param, Replacement* backup,
-                          Replacement* fresh, std::string* err);
+/// read to its end and the backup put in place.
+Failure BackUpAndRebuildPage(Page* page, const std::string& nom_sauvegarde,
+                             const ParamColonne& param, Replacement* backup,
+                             Replacement* fresh);
 
 #endif  // BRANTIX_RUN_BACKUP_H_

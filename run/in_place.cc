@@ -1,10 +1,11 @@
 #include "run/in_place.h"
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 
 #include "run/checksum.h"
-#include "run/messages.h"
+#include "run/process.h"
 #include "text/interrupt.h"
 #include "text/text_file.h"
 
@@ -27,16 +28,10 @@ std::string Hex(std::uint64_t value) {
 }
 
 bool ParseHex(const std::string& text, std::size_t at, std::uint64_t* value) {
-  *value = 0;
-  for (std::size_t i = at; i < at + 16; ++i) {
-    const char c = text[i];
-    const int digit = c >= '0' && c <= '9'   ? c - '0'
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                             : -1;
-    if (digit < 0) return false;
-    *value = *value << 4 | static_cast<std::uint64_t>(digit);
-  }
-  return true;
+  const char* end = text.data() + at + 16;
+  const auto [stop, problem] =
+      std::from_chars(text.data() + at, end, *value, 16);
+  return problem == std::errc() && stop == end;
 }
 
 std::uint64_t SumOfText(const std::string& text) {
@@ -105,8 +100,9 @@ int ErrorOf(const File& a, const File& b) {
 }
 
 // Copies the page's bytes into a new file of the program's own beside the
-// name the run was given, and gives its name in |kept|. On failure,
-// |error| holds the error of the copy or of the page.
+// name the run was given, on the disk with its folder entry before the
+// page is touched, and gives its name in |kept|. On failure, |error| holds
+// the error of the copy, of its folder or of the page, and no copy stays.
 bool KeepAside(Page* page, std::string* kept, int* error) {
   File copy;
   FileInfo now;
@@ -118,12 +114,13 @@ bool KeepAside(Page* page, std::string* kept, int* error) {
     *error = copy.error();
     return false;
   }
+  NameResult flushed;
   if (CopyRange(&page->file, 0, &copy, 0, now.size) && FlushToDisk(&copy) &&
       CloseFile(&copy)) {
-    (void)FlushFolderOf(*kept);
-    return true;
+    flushed = FlushFolderOf(*kept);
+    if (flushed) return true;
   }
-  *error = ErrorOf(copy, page->file);
+  *error = flushed.error != 0 ? flushed.error : ErrorOf(copy, page->file);
   CloseFile(&copy);
   (void)RemoveFile(*kept);
   return false;
@@ -156,19 +153,23 @@ Cut CutTo(Page* page, const InPlaceRecord& r, std::uint64_t length,
   return edited ? Cut::kEdited : Cut::kOk;
 }
 
-// The message of a cut that did not end with kOk: |finishing| once the new
+// The failure of a cut that did not end with kOk: |finishing| once the new
 // text is over the start, |edit| where an edit was kept.
-std::string MsgCutFailed(const Page& page, Cut cut, bool finishing,
-                         const std::string& edit, int error) {
+Failure CutFailure(Cut cut, bool finishing, const std::string& edit,
+                   int error) {
   switch (cut) {
     case Cut::kEdited:
-      return MsgEditedDuringWrite(page.name, edit);
+      return FailureOf(FailedStep::kEditedDuringWrite, edit);
     case Cut::kEditedNotKept:
-      return MsgEditNotKept(page.name, KindOf(error));
+      return FailureOf(FailedStep::kEditNotKept, "", error);
     case Cut::kNotFlushed:
-      return MsgCutNotFlushed(page.name, KindOf(error), finishing);
+      return FailureOf(finishing ? FailedStep::kInPlaceNotFlushedNew
+                                 : FailedStep::kInPlaceNotFlushedOld,
+                       "", error);
     default:
-      return MsgInPlaceLeft(page.name, KindOf(error), finishing);
+      return FailureOf(finishing ? FailedStep::kInPlaceLeftToFinish
+                                 : FailedStep::kInPlaceLeftToUndo,
+                       "", error);
   }
 }
 
@@ -254,56 +255,45 @@ bool FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
   return true;
 }
 
-Recovery RecoverInterruptedRun(Page* page, std::string* err) {
+Failure RecoverInterruptedRun(Page* page) {
   Pending pending = Pending::kNone;
   InPlaceRecord r;
   if (!FindUnfinishedWrite(&page->file, page->info.size, &pending, &r)) {
-    *err = MsgRecoveryReadError(page->name, KindOf(page->file.error()));
-    return Recovery::kRefused;
+    return FailureOf(FailedStep::kRecoveryRead, "", page->file.error());
   }
   switch (pending) {
     case Pending::kNone:
-      return Recovery::kNone;
+      return Failure();
     case Pending::kEdited:
-      *err = MsgEditedSince(page->name);
-      return Recovery::kRefused;
+      return FailureOf(FailedStep::kEditedSince);
     case Pending::kFinish:
     case Pending::kUndo:
       break;
   }
   if (!page->writable) {
-    *err = MsgNotRecovered(page->name, FailureKind::kRefused);
-    return Recovery::kRefused;
+    return FailureOf(FailedStep::kNotRecovered, "", AccessRefusedError());
   }
   // Whatever the page holds now is kept before anything is written.
   std::string kept, edit;
   int error = 0;
   if (!KeepAside(page, &kept, &error)) {
-    *err = MsgNotKept(page->name, KindOf(error));
-    return Recovery::kRefused;
+    return FailureOf(FailedStep::kNotKept, "", error);
   }
   HoldInterruptions();
   const bool finish = pending == Pending::kFinish;
   if (finish &&
       (!CopyRange(&page->file, r.new_at, &page->file, 0, r.new_size) ||
        !FlushToDisk(&page->file))) {
-    *err = MsgNotRecovered(page->name, KindOf(page->file.error())) +
-           MsgKeptIn(kept);
-    return Recovery::kRefused;
+    return FailureOf(FailedStep::kNotRecovered, kept, page->file.error());
   }
   const Cut cut =
       CutTo(page, r, finish ? r.new_size : r.old_size, &edit, &error);
   if (cut == Cut::kFailed || cut == Cut::kNotFlushed) {
-    *err = MsgNotRecovered(page->name, KindOf(error)) + MsgKeptIn(kept);
-    return Recovery::kRefused;
+    return FailureOf(FailedStep::kNotRecovered, kept, error);
   }
-  if (cut != Cut::kOk) {
-    *err = MsgCutFailed(*page, cut, finish, edit, error);
-    return Recovery::kRefused;
-  }
-  *err = finish ? MsgWriteFinished(page->name, kept)
-                : MsgWriteUndone(page->name, kept);
-  return Recovery::kDone;
+  if (cut != Cut::kOk) return CutFailure(cut, finish, edit, error);
+  return FailureOf(
+      finish ? FailedStep::kWriteFinished : FailedStep::kWriteUndone, kept);
 }
 
 namespace {
@@ -311,12 +301,11 @@ namespace {
 // Writes the finished |fresh| over the page: its record, the new text past
 // the old end, the new text over the start, each flushed before the next
 // begins, then the cut.
-bool WriteInPlace(Page* page, Replacement* fresh, std::string* err) {
+Failure WriteInPlace(Page* page, Replacement* fresh) {
   InPlaceRecord r;
   r.old_size = page->info.size;
   if (!SumOf(&fresh->reread, &r.new_sum, &r.new_size)) {
-    *err = MsgPageWriteError(page->name, KindOf(fresh->reread.error()));
-    return false;
+    return FailureOf(FailedStep::kPageWrite, "", fresh->reread.error());
   }
   r.new_at = std::max(r.old_size, r.new_size);
   File* file = &page->file;
@@ -325,51 +314,45 @@ bool WriteInPlace(Page* page, Replacement* fresh, std::string* err) {
   // From the first byte written to the page until the write is done or
   // undone, an interruption waits.
   HoldInterruptions();
+  std::string edit;
+  int error = 0;
   if (!SeekTo(file, RecordAt(r)) ||
       !WriteAll(file, record.data(), record.size()) || !FlushToDisk(file) ||
       !WriteZeros(file, r.old_size, r.new_at) ||
       !CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size) ||
       !FlushToDisk(file)) {
     // The old text is untouched: the page is cut back to it.
-    const int error = ErrorOf(*file, fresh->reread);
-    std::string edit;
-    int cut_error = 0;
-    const Cut cut = CutTo(page, r, r.old_size, &edit, &cut_error);
-    *err = cut == Cut::kOk
-               ? MsgPageWriteError(page->name, KindOf(error))
-               : MsgCutFailed(*page, cut, false, edit,
-                              cut == Cut::kFailed ? error : cut_error);
-    return false;
+    const int write_error = ErrorOf(*file, fresh->reread);
+    const Cut cut = CutTo(page, r, r.old_size, &edit, &error);
+    if (cut == Cut::kOk) {
+      return FailureOf(FailedStep::kPageWrite, "", write_error);
+    }
+    return CutFailure(cut, false, edit,
+                      cut == Cut::kFailed ? write_error : error);
   }
   if (!CopyRange(&fresh->reread, 0, file, 0, r.new_size) ||
       !FlushToDisk(file)) {
-    *err =
-        MsgInPlaceLeft(page->name, KindOf(ErrorOf(*file, fresh->reread)), true);
-    return false;
+    return FailureOf(FailedStep::kInPlaceLeftToFinish, "",
+                     ErrorOf(*file, fresh->reread));
   }
-  std::string edit;
-  int error = 0;
   const Cut cut = CutTo(page, r, r.new_size, &edit, &error);
-  if (cut == Cut::kOk) return true;
-  *err = MsgCutFailed(*page, cut, true, edit, error);
-  return false;
+  return cut == Cut::kOk ? Failure() : CutFailure(cut, true, edit, error);
 }
 
 }  // namespace
 
-bool ReplacePage(Page* page, Replacement* fresh, std::string* err) {
-  if (!StillTheSamePage(page, err)) return false;
+Failure ReplacePage(Page* page, Replacement* fresh) {
+  const Failure changed = StillTheSamePage(page);
+  if (changed.failed()) return changed;
   // A rename gives the page the new file's owner, group, attributes and
   // one name: only when they are the page's own does it keep the page as
   // it was.
   if (fresh->same_owner && fresh->same_attributes && page->info.links == 1) {
-    if (PutInPlace(fresh, &page->file)) return true;
-    if (Interrupted() || !ReopenPage(page)) {
-      *err = Interrupted()
-                 ? MsgInterruption(page->name)
-                 : MsgPageWriteError(page->name, KindOf(fresh->error));
-      return false;
+    if (PutInPlace(fresh, &page->file)) return Failure();
+    if (Interrupted()) return FailureOf(FailedStep::kInterrupted);
+    if (!ReopenPage(page)) {
+      return FailureOf(FailedStep::kPageWrite, "", fresh->error);
     }
   }
-  return WriteInPlace(page, fresh, err);
+  return WriteInPlace(page, fresh);
 }

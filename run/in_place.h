@@ -29,6 +29,7 @@
 
 #include "run/page.h"
 #include "run/replacement.h"
+#include "text/failure.h"
 
 /// The record of a write in place, at the end of the page.
 struct InPlaceRecord {
@@ -68,22 +69,16 @@ Pending Decide(std::uint64_t size, const std::optional<InPlaceRecord>& record,
 bool FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
                          InPlaceRecord* record);
 
-/// What a run found of an earlier run's unfinished write on its page.
-enum class Recovery {
-  kNone,     ///< No unfinished write: the run goes on.
-  kDone,     ///< The write was finished or undone; |err| says which.
-  kRefused,  ///< Nothing was changed; |err| says why.
-};
-
 /// Finishes or undoes an unfinished write found on |page|, once its bytes
-/// are kept in a new file beside it.
-Recovery RecoverInterruptedRun(Page* page, std::string* err);
+/// are kept in a new file beside it. A failure of step kNone when there is
+/// none; otherwise the run stops there, with what was done or why not.
+Failure RecoverInterruptedRun(Page* page);
 
 /// Puts the finished |fresh| in place of the page, unless the run has been
 /// interrupted or the page has changed since it was opened: by a rename
 /// when that keeps the page's owner, group, attributes and links;
-/// otherwise written over the page, as above. Returns false with the
-/// message in |err|, which says what the page holds then.
-bool ReplacePage(Page* page, Replacement* fresh, std::string* err);
+/// otherwise written over the page, as above. The failure says what the
+/// page holds then.
+Failure ReplacePage(Page* page, Replacement* fresh);
 
 #endif  // BRANTIX_RUN_IN_PLACE_H_

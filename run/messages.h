@@ -1,20 +1,22 @@
-// Every message the program prints, in one place. Messages are French, plain
-// ASCII, and carry no line end; only the texts of --help and --version,
-// printed by a run that then ends normally, end with one.
+// Every message the program prints, in one place: the texts here, the
+// message of a Failure in messages.cc, the last lines of --help in
+// messages_posix.cc and messages_win32.cc; only the six questions of the
+// dialogue are in parameters/prompts.h, as parameters/ does not use run/.
+// Messages are French, plain ASCII, and carry no line end; only the texts
+// of --help and --version, printed by a run that then ends normally, end
+// with one.
 #ifndef BRANTIX_RUN_MESSAGES_H_
 #define BRANTIX_RUN_MESSAGES_H_
 
 #include <string>
 
-#include "parameters/param_error.h"
-#include "run/process.h"
-#include "text/file.h"
+#include "text/failure.h"
 
 inline const char kMsgUsage[] =
     "type : brantix \"NomDuFichier\" -1:Utilise le fichier param.txt";
 // The texts of --help (the usage, quoted whole in the manual page) and
-// --version. The last line of --help, where to read more, depends on the
-// platform: help_posix.cc, help_win32.cc.
+// --version. The last lines of --help, where to read more, depend on the
+// platform: messages_posix.cc, messages_win32.cc.
 extern const char kMsgHelpMore[];
 inline const std::string kMsgHelp =
     std::string(
@@ -36,204 +38,28 @@ inline const std::string kMsgHelp =
 inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";
 }
-inline const char kMsgNoSuchFile[] = "le fichier n'existe pas";
-inline const char kMsgStopped[] = "Vous avez ARRETE";
-inline const char kMsgNameTooLong[] =
-    "nom de fichier trop long (250 caracteres au plus)";
+inline const char kMsgConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
 
-/// What the system said, for the messages of failures that have a system
-/// error number: the user's advice depends on it.
-inline std::string Cause(FailureKind kind) {
-  switch (kind) {
-    case FailureKind::kNoSpace:
-      return " (disque plein ou quota atteint)";
-    case FailureKind::kRefused:
-      return " (acces refuse)";
-    case FailureKind::kTooManyFiles:
-      return " (trop de fichiers ouverts)";
-    case FailureKind::kOther:
-      return " (erreur d'entree-sortie)";
-    case FailureKind::kNone:
-      break;
-  }
-  return "";
-}
+/// The message of |failure|, in a run on the page |nom_du_fichier|; empty
+/// for a failure that no message can be shown for.
+std::string MessageOf(const Failure& failure,
+                      const std::string& nom_du_fichier);
 
-// Backup.
-inline std::string MsgBackupNotCreated(const std::string& backup,
-                                       FailureKind kind = FailureKind::kNone) {
-  return "impossible de creer la sauvegarde " + backup + Cause(kind);
-}
-inline std::string MsgBackupWriteError(const std::string& backup,
-                                       FailureKind kind = FailureKind::kNone) {
-  return "erreur d'ecriture de la sauvegarde " + backup + Cause(kind);
-}
-inline std::string MsgPageReadError(const std::string& page,
-                                    FailureKind kind = FailureKind::kNone) {
-  return "erreur de lecture du fichier " + page + Cause(kind);
-}
+/// The cause that the system's error number |error| gives, in brackets
+/// after a blank; empty for 0.
+std::string CauseWords(int error);
 
-// Column parameters.
-inline const char kMsgParamReadError[] =
-    "erreur de lecture du fichier param.txt";
-inline const char kMsgParamUtf16[] =
-    "param.txt est en UTF-16 : enregistrez-le en UTF-8 ou en ANSI";
-inline const char kMsgParamIncomplete[] =
-    "param.txt incomplet : il faut six lignes";
-inline std::string MsgParamLineTooLong(int line, int capacity) {
-  return "param.txt : ligne " + std::to_string(line) + " trop longue (" +
-         std::to_string(capacity) + " caracteres au plus)";
+// The messages of the preview, which words its own failures, and those
+// MessageOf() shares: each |error| is a system's error number, 0 for none.
+inline std::string MsgPageReadError(const std::string& page, int error = 0) {
+  return "erreur de lecture du fichier " + page + CauseWords(error);
 }
-inline std::string MsgAnswerTooLong(int capacity) {
-  return "reponse trop longue (" + std::to_string(capacity) +
-         " caracteres au plus)";
-}
-inline const char kMsgNumberOutOfRange[] = "numero de colonne hors limites";
-inline const char kMsgNumberInvalid[] = "numero de colonne invalide";
-inline const char kMsgInputEnded[] =
-    "fin de la saisie avant la derniere reponse";
-
-// The page's checks, before anything is written.
-inline std::string MsgNotAFile(const std::string& name) {
-  return "le fichier " + name + " n'est pas un fichier ordinaire";
-}
-
-/// The message for a file that OpenForReading() did not open: |name| is
-/// missing, a folder (|read_error| is the message then), or not a file.
-inline std::string MsgNotOpened(OpenReadResult result, const std::string& name,
-                                const std::string& read_error) {
-  switch (result) {
-    case OpenReadResult::kIsDirectory:
-      return read_error;
-    case OpenReadResult::kNotRegular:
-      return MsgNotAFile(name);
-    default:
-      return kMsgNoSuchFile;
-  }
-}
-
-/// The message for a page that could not be opened: missing, not to be
-/// read by this user, a folder or not a file, as MsgNotOpened() says; a
-/// disk that failed, or too many open files, is a read error with its
-/// cause. |error| is the system's error number of the failed open.
-inline std::string MsgPageNotOpened(OpenReadResult result,
-                                    const std::string& page, int error) {
-  if (result == OpenReadResult::kCannotOpen && SystemFailed(error)) {
-    return MsgPageReadError(page, KindOf(error));
-  }
-  return MsgNotOpened(result, page, MsgPageReadError(page));
-}
-
-inline std::string MsgPageLocked(const std::string& page) {
-  return "le fichier " + page +
-         " est deja en cours de modification par un autre brantix";
-}
-inline std::string MsgPageIsItsBackup(const std::string& page,
-                                      const std::string& backup) {
-  return "le fichier " + page + " et sa sauvegarde " + backup +
-         " sont le meme fichier";
-}
-
-// Rewrite and replacement of the page. Until the new page is renamed into
-// place, the page keeps its old text: every message says so.
-inline std::string MsgPageNotWritable(const std::string& page) {
-  return "impossible d'ecrire le fichier " + page +
+inline std::string MsgPageWriteError(const std::string& page, int error = 0) {
+  return "erreur d'ecriture du fichier " + page + CauseWords(error) +
          " : le fichier n'a pas ete modifie";
-}
-inline std::string MsgFolderNotWritable(const std::string& folder,
-                                        const std::string& page,
-                                        FailureKind kind) {
-  return "impossible de creer un fichier dans le dossier " + folder +
-         Cause(kind) + " : le fichier " + page + " n'a pas ete modifie";
-}
-inline std::string MsgPageWriteError(const std::string& page,
-                                     FailureKind kind = FailureKind::kNone) {
-  return "erreur d'ecriture du fichier " + page + Cause(kind) +
-         " : le fichier n'a pas ete modifie";
-}
-inline std::string MsgPageChanged(const std::string& page) {
-  return "le fichier " + page +
-         " a ete modifie pendant l'execution : la nouvelle version n'a pas "
-         "ete enregistree";
 }
 inline std::string MsgInterruption(const std::string& page) {
   return "interruption : le fichier " + page + " n'a pas ete modifie";
-}
-
-// Writing the page in place, and what a later run does with a write that
-// was stopped: every message says what the page holds then.
-inline std::string MsgInPlaceLeft(const std::string& page, FailureKind kind,
-                                  bool finishing) {
-  return "erreur d'ecriture du fichier " + page + Cause(kind) +
-         " : la prochaine execution de brantix " +
-         (finishing ? "achevera son ecriture" : "le remettra tel qu'il etait");
-}
-inline std::string MsgCutNotFlushed(const std::string& page, FailureKind kind,
-                                    bool finishing) {
-  return "erreur d'ecriture du fichier " + page + Cause(kind) + " : il a " +
-         (finishing ? "sa nouvelle colonne" : "son ancien texte") +
-         ", qui n'est peut-etre pas encore sur le disque";
-}
-inline std::string MsgEditedDuringWrite(const std::string& page,
-                                        const std::string& kept) {
-  return "le fichier " + page +
-         " a ete modifie par un autre programme pendant son ecriture : ce "
-         "qu'il contenait alors est garde dans " +
-         kept + ", verifiez-le";
-}
-inline std::string MsgEditNotKept(const std::string& page, FailureKind kind) {
-  return "le fichier " + page +
-         " a ete modifie par un autre programme pendant son ecriture, et il "
-         "est impossible d'en garder une copie" +
-         Cause(kind) + " : rien n'en a ete retire, verifiez-le";
-}
-inline std::string MsgBackupHeldByAnother(const std::string& backup,
-                                          const std::string& page) {
-  return "la sauvegarde " + backup +
-         " appartient a un autre utilisateur, dans un dossier ou lui seul "
-         "peut la remplacer : demandez-lui de la supprimer ; le fichier " +
-         page + " n'a pas ete modifie";
-}
-
-inline std::string EarlierRunStopped(const std::string& page) {
-  return "une execution precedente a ete interrompue pendant l'ecriture du "
-         "fichier " +
-         page;
-}
-inline std::string MsgKeptIn(const std::string& kept) {
-  return " (ce qu'il contenait est garde dans " + kept + ")";
-}
-inline std::string MsgWriteFinished(const std::string& page,
-                                    const std::string& kept) {
-  return EarlierRunStopped(page) +
-         " : son ecriture a ete achevee, il a la colonne qu'elle ajoutait" +
-         MsgKeptIn(kept) + " ; relancez brantix pour en ajouter une autre";
-}
-inline std::string MsgWriteUndone(const std::string& page,
-                                  const std::string& kept) {
-  return EarlierRunStopped(page) + " : il a ete remis tel qu'il etait" +
-         MsgKeptIn(kept) + ", relancez brantix";
-}
-inline std::string MsgNotRecovered(const std::string& page, FailureKind kind) {
-  return EarlierRunStopped(page) + " : impossible de le remettre en etat" +
-         Cause(kind) +
-         ", la prochaine execution de brantix par un utilisateur qui peut "
-         "l'ecrire le fera";
-}
-inline std::string MsgNotKept(const std::string& page, FailureKind kind) {
-  return EarlierRunStopped(page) +
-         " : impossible d'en garder une copie avant de le remettre en etat" +
-         Cause(kind) + ", rien n'a ete change";
-}
-inline std::string MsgRecoveryReadError(const std::string& page,
-                                        FailureKind kind) {
-  return EarlierRunStopped(page) + " : erreur de lecture" + Cause(kind) +
-         ", rien n'a ete change";
-}
-inline std::string MsgEditedSince(const std::string& page) {
-  return EarlierRunStopped(page) +
-         ", qui a ete modifie depuis : rien n'a ete change ; verifiez-le, "
-         "puis retirez sa fin, depuis la ligne \"<!-- brantix-en-cours\"";
 }
 
 // The preview (--dry-run): one line per cell, then the warnings, the
@@ -361,36 +187,5 @@ inline std::string MsgNoteBackupReplaced(const std::string& backup) {
 }
 inline const char kMsgNoteLoneLf[] =
     "les fins de ligne LF seules deviendraient CR LF";
-
-/// The message of a problem met while the column parameters were read;
-/// empty when none can be shown.
-inline std::string MsgParamError(const ParamError& error) {
-  switch (error.problem) {
-    case ParamProblem::kNone:
-    case ParamProblem::kNoOutput:
-      return "";
-    case ParamProblem::kInputEnded:
-      return kMsgInputEnded;
-    case ParamProblem::kNumberInvalid:
-      return kMsgNumberInvalid;
-    case ParamProblem::kNumberOutOfRange:
-      return kMsgNumberOutOfRange;
-    case ParamProblem::kAnswerTooLong:
-      return MsgAnswerTooLong(error.capacity);
-    case ParamProblem::kFileMissing:
-      return kMsgNoSuchFile;
-    case ParamProblem::kFileNotRegular:
-      return MsgNotAFile("param.txt");
-    case ParamProblem::kFileReadError:
-      return kMsgParamReadError + Cause(KindOf(error.system_error));
-    case ParamProblem::kFileUtf16:
-      return kMsgParamUtf16;
-    case ParamProblem::kFileIncomplete:
-      return kMsgParamIncomplete;
-    case ParamProblem::kLineTooLong:
-      return MsgParamLineTooLong(error.line, error.capacity);
-  }
-  return "";
-}
 
 #endif  // BRANTIX_RUN_MESSAGES_H_

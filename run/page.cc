@@ -5,26 +5,23 @@
 
 #include "rewrite/rewrite.h"
 #include "run/checksum.h"
-#include "run/messages.h"
 #include "run/process.h"
 #include "text/interrupt.h"
 #include "text/text_file.h"
 
 namespace {
 
-bool CheckBackupName(const Page& page, const std::string& nom_sauvegarde,
-                     std::string* err) {
+Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde) {
   FileInfo backup;
   bool exists = false;
-  if (!GetNameInfo(nom_sauvegarde, &backup, &exists)) {
-    *err = MsgBackupNotCreated(nom_sauvegarde);
-    return false;
+  const NameResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
+  if (!looked) {
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, looked.error);
   }
   if (exists && SameFile(page.info, backup)) {
-    *err = MsgPageIsItsBackup(page.name, nom_sauvegarde);
-    return false;
+    return FailureOf(FailedStep::kPageIsItsBackup, nom_sauvegarde);
   }
-  return true;
+  return {};
 }
 
 // Whether an edit made to the page right after |opened_at| could keep the
@@ -39,13 +36,14 @@ bool TimesMayHideAnEdit(const FileInfo& info, std::int64_t opened_at) {
   return opened_at - std::max(info.modified, info.changed) < step;
 }
 
-enum class Same { kYes, kNo, kReadError };
-
-// Whether the page still holds the bytes it held when it was opened.
-Same SameBytes(Page* page) {
+// Fails when the page no longer holds the bytes it held when it was opened.
+Failure SameBytes(Page* page) {
   std::uint64_t sum = 0, size = 0;
-  if (!SumOf(&page->file, &sum, &size)) return Same::kReadError;
-  return sum == page->sum && size == page->info.size ? Same::kYes : Same::kNo;
+  if (!SumOf(&page->file, &sum, &size)) {
+    return FailureOf(FailedStep::kRead, page->name, page->file.error());
+  }
+  if (sum == page->sum && size == page->info.size) return {};
+  return FailureOf(FailedStep::kPageChanged, page->name);
 }
 
 }  // namespace
@@ -56,125 +54,123 @@ std::string FolderName(const std::string& path) {
   return folder.empty() ? "." : folder;
 }
 
-bool OpenPage(const std::string& nom_du_fichier,
-              const std::string& nom_sauvegarde, Page* page, std::string* err) {
+Failure PageNotOpened(OpenReadResult result, const std::string& nom_du_fichier,
+                      int error) {
+  switch (result) {
+    case OpenReadResult::kIsDirectory:
+      return FailureOf(FailedStep::kRead, nom_du_fichier);
+    case OpenReadResult::kNotRegular:
+      return FailureOf(FailedStep::kNotRegular, nom_du_fichier);
+    default:
+      return FailureOf(
+          SystemFailed(error) ? FailedStep::kRead : FailedStep::kOpen,
+          nom_du_fichier, error);
+  }
+}
+
+Failure OpenPage(const std::string& nom_du_fichier,
+                 const std::string& nom_sauvegarde, Page* page) {
   page->name = nom_du_fichier;
-  OpenReadResult opened =
-      OpenForUpdate(nom_du_fichier, &page->file, &page->writable);
+  const OpenReadResult opened =
+      OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
   if (opened != OpenReadResult::kOk) {
-    *err = MsgPageNotOpened(opened, nom_du_fichier, page->file.error());
-    return false;
+    return PageNotOpened(opened, nom_du_fichier, page->file.error());
   }
   // A lock that the file system cannot give does not stop the run: only
   // another brantix holding it does.
   if (LockExclusive(page->file) == LockResult::kBusy) {
-    *err = MsgPageLocked(nom_du_fichier);
-    return false;
+    return FailureOf(FailedStep::kPageLocked, nom_du_fichier);
   }
   const std::int64_t opened_at = TimeNow();
-  std::uint64_t size = 0;
   const NameResult real = RealName(nom_du_fichier, &page->real_name);
-  if (!real) page->file.NoteError(real.error);
-  if (!real || !GetFileInfo(&page->file, &page->info) ||
-      ((page->recent = TimesMayHideAnEdit(page->info, opened_at)) &&
-       !SumOf(&page->file, &page->sum, &size))) {
-    *err = MsgPageReadError(nom_du_fichier, KindOf(page->file.error()));
-    return false;
+  if (!real) return FailureOf(FailedStep::kRead, nom_du_fichier, real.error);
+  if (!GetFileInfo(&page->file, &page->info)) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
   }
-  return CheckBackupName(*page, nom_sauvegarde, err);
+  std::uint64_t size = 0;
+  page->recent = TimesMayHideAnEdit(page->info, opened_at);
+  if (page->recent && !SumOf(&page->file, &page->sum, &size)) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
+  }
+  return CheckBackupName(*page, nom_sauvegarde);
 }
 
-bool PrepareNewPage(Page* page, Replacement* fresh, std::string* err) {
-  if (!page->writable) {
-    *err = MsgPageNotWritable(page->name);
-    return false;
-  }
+Failure PrepareNewPage(Page* page, Replacement* fresh) {
+  if (!page->writable)
+    return FailureOf(FailedStep::kPageNotWritable, page->name);
   if (StartReplacement(page->real_name, page->info, &page->file, fresh)) {
-    return true;
+    return {};
   }
-  const FailureKind kind = KindOf(fresh->error);
-  *err =
-      fresh->temporary.empty()
-          ? MsgFolderNotWritable(FolderName(page->real_name), page->name, kind)
-          : MsgPageWriteError(page->name, kind);
-  return false;
+  // No temporary name: no file could be created in the folder.
+  if (fresh->temporary.empty()) {
+    return FailureOf(FailedStep::kFolderClosed, FolderName(page->real_name),
+                     fresh->error);
+  }
+  return FailureOf(FailedStep::kPageWrite, page->name, fresh->error);
 }
 
-Rebuilt Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
                 Replacement* fresh) {
   EtatReecriture state;
   switch (RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
                        &state, page.link_rule)) {
     case TextEnd::kOk:
-      return FinishReplacement(fresh) ? Rebuilt::kOk : Rebuilt::kWriteError;
+      if (FinishReplacement(fresh)) return {};
+      return FailureOf(FailedStep::kPageWrite, page.name, fresh->error);
     case TextEnd::kReadError:
-      return Rebuilt::kReadError;
+      return FailureOf(FailedStep::kRead, page.name, reader->file().error());
     case TextEnd::kWriteError:
-      fresh->error = fresh->writer.error();
-      return Rebuilt::kWriteError;
+      break;
   }
-  return Rebuilt::kWriteError;
+  return FailureOf(FailedStep::kPageWrite, page.name, fresh->writer.error());
 }
 
-std::string MsgRebuildError(Rebuilt rebuilt, TextReader* reader,
-                            const Page& page, const Replacement& fresh) {
-  return rebuilt == Rebuilt::kReadError
-             ? MsgPageReadError(page.name, KindOf(reader->file().error()))
-             : MsgPageWriteError(page.name, KindOf(fresh.error));
+Failure SecondHandle(Page* page, File* source) {
+  if (!RewindFile(&page->file)) {
+    return FailureOf(FailedStep::kRead, page->name, page->file.error());
+  }
+  if (!Duplicate(page->file, source)) {
+    return FailureOf(FailedStep::kRead, page->name, source->error());
+  }
+  return {};
 }
 
-bool SecondHandle(Page* page, File* source, std::string* err) {
-  if (RewindFile(&page->file) && Duplicate(page->file, source)) return true;
-  *err = MsgPageReadError(
-      page->name,
-      KindOf(page->file.error() != 0 ? page->file.error() : source->error()));
-  return false;
-}
-
-bool RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh,
-                 std::string* err) {
+Failure RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh) {
   File source;
-  if (!SecondHandle(page, &source, err)) return false;
+  const Failure failure = SecondHandle(page, &source);
+  if (failure.failed()) return failure;
   TextReader reader(std::move(source));
-  const Rebuilt rebuilt = Rebuild(&reader, *page, param, fresh);
-  if (rebuilt == Rebuilt::kOk) return true;
-  *err = MsgRebuildError(rebuilt, &reader, *page, *fresh);
-  return false;
+  return Rebuild(&reader, *page, param, fresh);
 }
 
-bool StillTheSamePage(Page* page, std::string* err) {
-  if (Interrupted()) {
-    *err = MsgInterruption(page->name);
-    return false;
-  }
+Failure StillTheSamePage(Page* page) {
+  if (Interrupted()) return FailureOf(FailedStep::kInterrupted, page->name);
   FileInfo now, named;
   bool exists = false;
-  Same same = Same::kYes;
-  if (!GetFileInfo(&page->file, &now) ||
-      !GetNameInfo(page->real_name, &named, &exists)) {
-    same = Same::kReadError;
+  Failure failure;
+  NameResult looked;
+  if (!GetFileInfo(&page->file, &now)) {
+    failure = FailureOf(FailedStep::kRead, page->name, page->file.error());
+  } else if (!(looked = GetNameInfo(page->real_name, &named, &exists))) {
+    failure = FailureOf(FailedStep::kRead, page->name, looked.error);
   } else if (!Unchanged(page->info, now) || !exists ||
              !SameFile(page->info, named)) {
-    same = Same::kNo;
+    failure = FailureOf(FailedStep::kPageChanged, page->name);
   } else if (page->recent) {
-    same = SameBytes(page);
+    failure = SameBytes(page);
   }
-  if (same == Same::kYes) return true;
-  if (Interrupted()) {
-    *err = MsgInterruption(page->name);
-  } else if (same == Same::kReadError) {
-    *err = MsgPageReadError(page->name, KindOf(page->file.error()));
-  } else {
-    *err = MsgPageChanged(page->name);
+  // An interruption during the checks is the cause of their failure.
+  if (failure.failed() && Interrupted()) {
+    return FailureOf(FailedStep::kInterrupted, page->name);
   }
-  return false;
+  return failure;
 }
 
 bool ReopenPage(Page* page) {
   if (page->file.is_open()) return true;
   bool writable = false;
   FileInfo now;
-  return OpenForUpdate(page->real_name, &page->file, &writable) ==
+  return OpenWritableIfAllowed(page->real_name, &page->file, &writable) ==
              OpenReadResult::kOk &&
          writable && LockExclusive(page->file) != LockResult::kBusy &&
          GetFileInfo(&page->file, &now) && Unchanged(page->info, now);

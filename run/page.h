@@ -11,6 +11,7 @@
 #include "parameters/param_colonne.h"
 #include "rewrite/rewrite.h"
 #include "run/replacement.h"
+#include "text/failure.h"
 #include "text/file.h"
 #include "text/text_file.h"
 
@@ -31,48 +32,45 @@ struct Page {
 
 /// Opens the page |nom_du_fichier| and locks it against another brantix.
 /// Refuses a page that is not a regular file, that is locked, or that is
-/// the same file as its backup |nom_sauvegarde|. Returns false with the
-/// message in |err|; nothing has been created or changed then.
-bool OpenPage(const std::string& nom_du_fichier,
-              const std::string& nom_sauvegarde, Page* page, std::string* err);
+/// the same file as its backup |nom_sauvegarde|. Nothing has been created
+/// or changed when it fails.
+Failure OpenPage(const std::string& nom_du_fichier,
+                 const std::string& nom_sauvegarde, Page* page);
+
+/// The failure of the page |nom_du_fichier| that OpenForReading() or
+/// OpenWritableIfAllowed() did not open (|result|), with the system's error
+/// number |error| of the open: missing or refused, it is not there for the
+/// program; a folder, or a failure of the system, is a read error.
+Failure PageNotOpened(OpenReadResult result, const std::string& nom_du_fichier,
+                      int error);
 
 /// Starts |fresh|, the new page's file beside the page, before anything is
 /// written: a page that this user may not write, or a folder where no file
-/// can be created, is refused here. Returns false with the message in
-/// |err|.
-bool PrepareNewPage(Page* page, Replacement* fresh, std::string* err);
+/// can be created, is refused here.
+Failure PrepareNewPage(Page* page, Replacement* fresh);
 
 /// The folder of |path| as a user would name it: "." for none.
 std::string FolderName(const std::string& path);
 
 /// Opens a second handle on the page, at its start, in |source|, for a
 /// reader: the run keeps its own, and with it the lock.
-bool SecondHandle(Page* page, File* source, std::string* err);
-
-/// How a rebuild of the page into its new file ended.
-enum class Rebuilt { kOk, kReadError, kWriteError };
+Failure SecondHandle(Page* page, File* source);
 
 /// Rebuilds the page, read by |reader|, into |fresh| with the column
-/// |param|, and leaves |fresh| complete on the disk. A write error is in
-/// |fresh|'s error, a read error in the reader's file.
-Rebuilt Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+/// |param|, and leaves |fresh| complete on the disk. Fails with a read
+/// error of the page or a write error of the new page.
+Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
                 Replacement* fresh);
 
-/// The message of a rebuild that did not end with kOk.
-std::string MsgRebuildError(Rebuilt rebuilt, TextReader* reader,
-                            const Page& page, const Replacement& fresh);
-
 /// Reads the page again from its start and rebuilds it into |fresh|, once
-/// the column was asked at the console. Returns false with the message in
-/// |err|; the page keeps its old text.
-bool RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh,
-                 std::string* err);
+/// the column was asked at the console. The page keeps its old text when it
+/// fails.
+Failure RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh);
 
 /// The page's last checks, just before it is replaced: no interruption
 /// came, and it is still the file the run read, with the same size and
-/// times (and bytes, where its times are too recent to tell). Returns false
-/// with the message in |err|.
-bool StillTheSamePage(Page* page, std::string* err);
+/// times (and bytes, where its times are too recent to tell).
+Failure StillTheSamePage(Page* page);
 
 /// Where a refused rename had to let the page go (Windows), opens it again,
 /// locked, and only if it is still the file the run read.

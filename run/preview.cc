@@ -236,6 +236,10 @@ class Follower {
   /// Follows the rest of the page, once the rewrite has ended. Returns
   /// false on a read error or an output that could not be written.
   bool Finish(PageFacts* facts);
+  /// Whether the output could not be written; otherwise, the system's
+  /// error number of a failed read.
+  bool output_failed() const { return output_failed_; }
+  int read_error() { return reader_.file().error(); }
 
   /// The cells told so far.
   struct Counts {
@@ -548,37 +552,29 @@ struct PreviewedPage {
   FileInfo info;
 };
 
-// Ends the preview on its own error: prints |message|, or the interruption
-// when one came, since it is then the cause.
-int Fail(const std::string& nom_du_fichier, const std::string& message) {
-  ConsoleWrite(Interrupted() ? MsgInterruption(nom_du_fichier) : message);
+// Ends the preview on its own error: prints its message, or the
+// interruption when one came, since it is then the cause.
+int Fail(const std::string& nom_du_fichier, const Failure& failure) {
+  ConsoleWrite(
+      MessageOf(Interrupted() ? FailureOf(FailedStep::kInterrupted) : failure,
+                nom_du_fichier));
   return -1;
 }
 
-bool OpenToPreview(const std::string& nom_du_fichier, PreviewedPage* page,
-                   std::string* err) {
+Failure OpenToPreview(const std::string& nom_du_fichier, PreviewedPage* page) {
   const OpenReadResult opened =
-      OpenForUpdate(nom_du_fichier, &page->file, &page->writable);
+      OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
   if (opened != OpenReadResult::kOk) {
-    *err = MsgPageNotOpened(opened, nom_du_fichier, page->file.error());
-    return false;
+    return PageNotOpened(opened, nom_du_fichier, page->file.error());
   }
   const NameResult named = RealName(nom_du_fichier, &page->real_name);
-  if (!named) page->file.NoteError(named.error);
-  if (named && GetFileInfo(&page->file, &page->info)) return true;
-  *err = MsgPageReadError(nom_du_fichier, KindOf(page->file.error()));
-  return false;
-}
-
-bool TakeColumn(bool from_file, ConsoleInput* input, ParamColonne* param,
-                std::string* err) {
-  ParamError problem;
-  if (from_file ? ReadParamFile(kParamFileName, param, &problem)
-                : AskParameters(input, param, &problem)) {
-    return true;
+  if (!named) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, named.error);
   }
-  *err = MsgParamError(problem);
-  return false;
+  if (!GetFileInfo(&page->file, &page->info)) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
+  }
+  return Failure();
 }
 
 // What a run would refuse before writing anything: a page this user may
@@ -597,20 +593,19 @@ void Refusals(const std::string& nom_du_fichier, const PreviewedPage& page,
 
 // Runs the rewrite over the page, writing nowhere, and prints each cell as
 // it tells of it; the follower reads the page a second time beside it.
-bool ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
-               const ParamColonne& param, LinkRule link_rule,
-               Warnings* warnings, Follower::Counts* counts, PageFacts* facts,
-               std::string* err) {
+Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
+                  const ParamColonne& param, LinkRule link_rule,
+                  Warnings* warnings, Follower::Counts* counts,
+                  PageFacts* facts) {
   File again, own;
-  if (!Duplicate(page->file, &again) || !RewindFile(&page->file)) {
-    *err = MsgPageReadError(
-        nom_du_fichier,
-        KindOf(page->file.error() != 0 ? page->file.error() : again.error()));
-    return false;
+  if (!RewindFile(&page->file)) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
+  }
+  if (!Duplicate(page->file, &again)) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, again.error());
   }
   if (OpenForReading(nom_du_fichier, &own) != OpenReadResult::kOk) {
-    *err = MsgPageReadError(nom_du_fichier, KindOf(own.error()));
-    return false;
+    return FailureOf(FailedStep::kRead, nom_du_fichier, own.error());
   }
   TextReader reader(std::move(again));
   TextWriter nowhere;
@@ -622,9 +617,16 @@ bool ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
                                               &state, &follower, link_rule);
   const bool followed = follower.Finish(facts);
   *counts = follower.counts;
-  if (walked == TextEnd::kOk && followed) return true;
-  *err = MsgPageReadError(nom_du_fichier, KindOf(reader.file().error()));
-  return false;
+  if (walked != TextEnd::kOk) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, reader.file().error());
+  }
+  if (!followed) {
+    return follower.output_failed()
+               ? FailureOf(FailedStep::kNoOutput)
+               : FailureOf(FailedStep::kRead, nom_du_fichier,
+                           follower.read_error());
+  }
+  return Failure();
 }
 
 // The warnings, the notes and the total, once the cells are shown.
@@ -652,11 +654,12 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
             LinkRule link_rule, ConsoleInput* input) {
   PreviewedPage page;
   ParamColonne param;
-  std::string err;
-  if (!OpenToPreview(nom_du_fichier, &page, &err) ||
-      !TakeColumn(from_file, input, &param, &err)) {
-    return Fail(nom_du_fichier, err);
+  Failure failure = OpenToPreview(nom_du_fichier, &page);
+  if (!failure.failed()) {
+    failure = from_file ? ReadParamFile(kParamFileName, &param)
+                        : AskParameters(input, &param);
   }
+  if (failure.failed()) return Fail(nom_du_fichier, failure);
   Warnings warnings;
   Follower::Counts counts;
   PageFacts facts;
@@ -664,8 +667,8 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   Pending pending = Pending::kNone;
   InPlaceRecord record;
   if (!FindUnfinishedWrite(&page.file, page.info.size, &pending, &record)) {
-    return Fail(nom_du_fichier,
-                MsgPageReadError(nom_du_fichier, KindOf(page.file.error())));
+    return Fail(nom_du_fichier, FailureOf(FailedStep::kRead, nom_du_fichier,
+                                          page.file.error()));
   }
   if (pending != Pending::kNone) {
     // A run would first finish or undo that write, or refuse a page
@@ -676,10 +679,9 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
                          : MsgWarnUnfinished(Escaped(nom_du_fichier)));
   } else {
     Refusals(nom_du_fichier, page, &warnings);
-    if (!ShowCells(nom_du_fichier, &page, param, link_rule, &warnings, &counts,
-                   &facts, &err)) {
-      return Fail(nom_du_fichier, err);
-    }
+    failure = ShowCells(nom_du_fichier, &page, param, link_rule, &warnings,
+                        &counts, &facts);
+    if (failure.failed()) return Fail(nom_du_fichier, failure);
     if (counts.headings + counts.maps + counts.dashes == 0) {
       warnings.General(Kind::kNoCell,
                        std::string(kMsgWarnNoCell) +

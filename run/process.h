@@ -1,7 +1,7 @@
 // What differs between platforms around a run: the process set up for it,
-// the options it recognises, and the advice that a system's error number
-// calls for. Two implementations, chosen by the build: process_posix.cc and
-// process_win32.cc, which also hold the last line of --help.
+// the options it recognises, and what a system's error number says
+// happened. Two implementations, chosen by the build: process_posix.cc and
+// process_win32.cc.
 #ifndef BRANTIX_RUN_PROCESS_H_
 #define BRANTIX_RUN_PROCESS_H_
 
@@ -26,25 +26,42 @@ bool AsksForHelp(std::string_view argument);
 /// any other name, its characters as typed, a surrogate pair counting once.
 std::size_t TypedLength(const std::string& nom_du_fichier);
 
-/// What kind of failure a system's error number stands for, as far as the
-/// advice given to the user goes.
-enum class FailureKind {
-  kNone,          ///< No error number: an interruption, or a check.
+/// What a system's error number says happened: each has its own words in
+/// the messages. POSIX numbers and Windows errors map to the same causes.
+enum class Cause {
+  kNone,          ///< No error number: the step alone is the reason.
+  kRefused,       ///< Access refused.
   kNoSpace,       ///< The disk or the user's quota is full.
-  kRefused,       ///< Access refused, or a read-only file system.
+  kTooLarge,      ///< The file would pass a file size limit.
+  kNameTooLong,   ///< A name, or a part of it, is too long.
+  kInvalidName,   ///< A name the file system does not take (Windows).
+  kLinkLoop,      ///< Too many symbolic links to follow.
+  kTooManyLinks,  ///< A file or folder with too many links.
   kTooManyFiles,  ///< Too many open files.
-  kOther,         ///< Any other input/output error.
+  kReadOnly,      ///< A read-only file system.
+  kInputOutput,   ///< An input-output error of the disk.
+  kMissing,       ///< No such file or folder.
+  kFolder,        ///< The name is a folder.
+  kNotFolder,     ///< A part of the path is not a folder.
+  kNameTaken,     ///< The name is taken.
+  kOther,         ///< Any other: the message gives the number itself.
 };
 
-/// The kind of the system's error number |error| (0 gives kNone).
-FailureKind KindOf(int error);
+/// The cause of the system's error number |error| (0 gives kNone).
+Cause CauseOf(int error);
+
+/// The system's error number of an access refused, for a refusal that the
+/// program sees before the system gives it.
+int AccessRefusedError();
 
 /// Whether a failed open with the system's error number |error| is the
-/// system's failure (a disk, too many open files) rather than the name's
-/// (missing, refused, a link): an error to report, not a file to miss.
+/// system's failure (a disk, too many open files, anything unforeseen)
+/// rather than the name's (missing, refused, a link): an error to report,
+/// not a file to miss.
 inline bool SystemFailed(int error) {
-  const FailureKind kind = KindOf(error);
-  return kind == FailureKind::kOther || kind == FailureKind::kTooManyFiles;
+  const Cause cause = CauseOf(error);
+  return cause == Cause::kInputOutput || cause == Cause::kTooManyFiles ||
+         cause == Cause::kOther;
 }
 
 #endif  // BRANTIX_RUN_PROCESS_H_

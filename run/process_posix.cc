@@ -1,17 +1,13 @@
 // A run on Linux and other POSIX systems: the process set up, the help
-// option, the advice for an error number, and the last line of --help (the
-// manual page comes with the Debian package).
+// option, and the cause of an error number.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include "run/messages.h"
 #include "run/process.h"
 #include "text/interrupt.h"
 #include "text/os_calls.h"
-
-extern const char kMsgHelpMore[] = "Plus de details : man brantix\n";
 
 // A standard stream that is closed is given /dev/null, opened so that it
 // cannot be used: otherwise the next file the program opens would take its
@@ -49,30 +45,42 @@ std::size_t TypedLength(const std::string& nom_du_fichier) {
   return nom_du_fichier.size();
 }
 
-FailureKind KindOf(int error) {
+Cause CauseOf(int error) {
   switch (error) {
     case 0:
-    // A name that is a folder, missing or taken: the message says enough.
-    case EISDIR:
-    case ENOTDIR:
-    case ENOTEMPTY:
-    case EEXIST:
-    case ENOENT:
-    case ELOOP:
-    case ENAMETOOLONG:
-      return FailureKind::kNone;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return FailureKind::kNoSpace;
+      return Cause::kNone;
     case EACCES:
     case EPERM:
-    case EROFS:
-      return FailureKind::kRefused;
+      return Cause::kRefused;
+    case ENOSPC:
+    case EDQUOT:
+      return Cause::kNoSpace;
+    case EFBIG:
+      return Cause::kTooLarge;
+    case ENAMETOOLONG:
+      return Cause::kNameTooLong;
+    case ELOOP:
+      return Cause::kLinkLoop;
+    case EMLINK:
+      return Cause::kTooManyLinks;
     case EMFILE:
     case ENFILE:
-      return FailureKind::kTooManyFiles;
+      return Cause::kTooManyFiles;
+    case EROFS:
+      return Cause::kReadOnly;
+    case EIO:
+      return Cause::kInputOutput;
+    case ENOENT:
+      return Cause::kMissing;
+    case EISDIR:
+      return Cause::kFolder;
+    case ENOTDIR:
+      return Cause::kNotFolder;
+    case EEXIST:
+      return Cause::kNameTaken;
     default:
-      return FailureKind::kOther;
+      return Cause::kOther;
   }
 }
+
+int AccessRefusedError() { return EACCES; }

@@ -25,24 +25,25 @@ constexpr std::size_t kMaxNameLength = 250;
 // Takes each map's link path as the folder of its "..///" path.
 constexpr std::string_view kLinkFolderOption = "--link-folder";
 
-// Ends the run early: prints |message| (the interruption's, when one has
-// arrived, since it is then the cause) and gives the status -1.
-int Stop(const std::string& nom_du_fichier, const std::string& message) {
-  ConsoleWrite(Interrupted() ? MsgInterruption(nom_du_fichier) : message);
+// Ends the run early: prints the message of |failure| (the interruption's,
+// when one has arrived, since it is then the cause) and gives the status -1.
+int Stop(const std::string& nom_du_fichier, const Failure& failure) {
+  ConsoleWrite(MessageOf(
+      Interrupted() ? FailureOf(FailedStep::kInterrupted, nom_du_fichier)
+                    : failure,
+      nom_du_fichier));
   return -1;
 }
 
-enum class Answer { kYes, kNo, kNoOutput };
-
 // Asks "Voulez vous continuer": only a first byte "N" or "n" says no; any
 // other byte, an empty line or the end of input says yes.
-Answer Confirm(ConsoleInput* input) {
-  if (Interrupted() ||
-      !ConsoleWrite("Voulez vous continuer [O|N] (Par defaut O):")) {
-    return Answer::kNoOutput;
+Failure Confirm(ConsoleInput* input) {
+  if (Interrupted() || !ConsoleWrite(kMsgConfirm)) {
+    return FailureOf(FailedStep::kNoOutput);
   }
   int answer = NextInputByte(input);
-  return answer == 'N' || answer == 'n' ? Answer::kNo : Answer::kYes;
+  return answer == 'N' || answer == 'n' ? FailureOf(FailedStep::kStopped)
+                                        : Failure{};
 }
 
 // Writes the backup and the new page, and asks for the column where the
@@ -50,28 +51,22 @@ Answer Confirm(ConsoleInput* input) {
 // reading of the page writes the backup and the new page side by side (a
 // param.txt refused still leaves a fresh backup); at the console between
 // the backup and the new page, which then reads the page a second time.
-bool BackUpAndRebuild(bool from_file, Page* page,
-                      const std::string& nom_sauvegarde, ConsoleInput* input,
-                      Replacement* backup, Replacement* fresh,
-                      std::string* err) {
+Failure BackUpAndRebuild(bool from_file, Page* page,
+                         const std::string& nom_sauvegarde, ConsoleInput* input,
+                         Replacement* backup, Replacement* fresh) {
   ParamColonne param;
-  ParamError problem;
   if (from_file) {
-    if (ReadParamFile(kParamFileName, &param, &problem)) {
-      return BackUpAndRebuildPage(page, nom_sauvegarde, param, backup, fresh,
-                                  err);
+    const Failure problem = ReadParamFile(kParamFileName, &param);
+    if (!problem.failed()) {
+      return BackUpAndRebuildPage(page, nom_sauvegarde, param, backup, fresh);
     }
-    if (BackUpPage(page, nom_sauvegarde, backup, err)) {
-      *err = MsgParamError(problem);
-    }
-    return false;
+    const Failure backed_up = BackUpPage(page, nom_sauvegarde, backup);
+    return backed_up.failed() ? backed_up : problem;
   }
-  if (!BackUpPage(page, nom_sauvegarde, backup, err)) return false;
-  if (!AskParameters(input, &param, &problem)) {
-    *err = MsgParamError(problem);
-    return false;
-  }
-  return RebuildPage(page, param, fresh, err);
+  Failure failure = BackUpPage(page, nom_sauvegarde, backup);
+  if (!failure.failed()) failure = AskParameters(input, &param);
+  if (!failure.failed()) failure = RebuildPage(page, param, fresh);
+  return failure;
 }
 
 }  // namespace
@@ -105,7 +100,8 @@ int RealMain(int argc, char** argv) {
   }
   const std::string nom_du_fichier = args[0];
   if (TypedLength(nom_du_fichier) > kMaxNameLength) {
-    return Stop(nom_du_fichier, kMsgNameTooLong);
+    return Stop(nom_du_fichier,
+                FailureOf(FailedStep::kNameTooLong, nom_du_fichier));
   }
   const std::string nom_sauvegarde = BackupNameOf(nom_du_fichier);
   const bool from_file = args.size() > 1 && args[1] == "-1";
@@ -116,35 +112,21 @@ int RealMain(int argc, char** argv) {
 
   // The page is opened and locked, an earlier run's half-written page put
   // back, and the new page's file created, before anything is written.
-  std::string err;
   Page page;
   page.link_rule = link_rule;
   Replacement fresh, backup;
-  if (!OpenPage(nom_du_fichier, nom_sauvegarde, &page, &err)) {
-    return Stop(nom_du_fichier, err);
-  }
-  if (RecoverInterruptedRun(&page, &err) != Recovery::kNone ||
-      !PrepareNewPage(&page, &fresh, &err)) {
-    return Stop(nom_du_fichier, err);
-  }
+  Failure failure = OpenPage(nom_du_fichier, nom_sauvegarde, &page);
+  if (!failure.failed()) failure = RecoverInterruptedRun(&page);
+  if (failure.failed()) return Stop(nom_du_fichier, failure);
+  failure = PrepareNewPage(&page, &fresh);
+  if (failure.failed()) return Stop(nom_du_fichier, failure);
 
   ConsoleInput input;
-  if (!BackUpAndRebuild(from_file, &page, nom_sauvegarde, &input, &backup,
-                        &fresh, &err)) {
-    return Stop(nom_du_fichier, err);
-  }
-
+  failure = BackUpAndRebuild(from_file, &page, nom_sauvegarde, &input, &backup,
+                             &fresh);
   // A question that cannot be shown is not answered: the run stops.
-  switch (Confirm(&input)) {
-    case Answer::kYes:
-      break;
-    case Answer::kNo:
-      return Stop(nom_du_fichier, kMsgStopped);
-    case Answer::kNoOutput:
-      return Stop(nom_du_fichier, "");
-  }
-  if (!ReplacePage(&page, &fresh, &err)) {
-    return Stop(nom_du_fichier, err);
-  }
+  if (!failure.failed()) failure = Confirm(&input);
+  if (!failure.failed()) failure = ReplacePage(&page, &fresh);
+  if (failure.failed()) return Stop(nom_du_fichier, failure);
   return 0;
 }

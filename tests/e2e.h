@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -108,5 +111,54 @@ class SmallTableTest : public E2eTest {
   /// What a completed run prints before the confirmation.
   std::string printed_;
 };
+
+// The checksum of the new text in the record of a write in place, typed
+// out here: 64-bit little-endian words, each mixed in FNV fashion, then a
+// last word of the zero to seven bytes left, then the count of bytes.
+inline std::uint64_t RecordSum(const std::string& bytes) {
+  std::uint64_t state = 0xCBF29CE484222325ULL;
+  auto mix = [&state](std::uint64_t word) {
+    state = (state ^ word) * 0x100000001B3ULL;
+    state ^= state >> 29;
+  };
+  auto word_at = [&bytes](std::size_t at) {
+    std::uint64_t word = 0;
+    for (std::size_t k = 0; k < 8 && at + k < bytes.size(); ++k) {
+      word |=
+          static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + k]))
+          << (8 * k);
+    }
+    return word;
+  };
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) mix(word_at(i));
+  mix(word_at(i));  // The rest, zero to seven bytes.
+  return state ^ bytes.size();
+}
+
+// What a write in place of |fresh| over |old| leaves when stopped once the
+// first |head| bytes of the new text are over the old ones, typed out: the
+// new text past the old end, then the record at the next 4096-byte
+// boundary. |tail| bytes of the new text past the old end are written.
+inline std::string LeftByAWrite(const std::string& old,
+                                const std::string& fresh, std::size_t head,
+                                std::size_t tail) {
+  const std::size_t at = std::max(old.size(), fresh.size());
+  const std::size_t record_at = (at + fresh.size() + 4095) / 4096 * 4096;
+  auto hex = [](std::uint64_t v) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx",
+                  static_cast<unsigned long long>(v));
+    return std::string(text);
+  };
+  const std::string fields = "\n<!-- brantix-en-cours " + hex(old.size()) +
+                             " " + hex(at) + " " + hex(fresh.size()) + " " +
+                             hex(RecordSum(fresh)) + " ";
+  std::string page = old;
+  page.resize(record_at, '\0');
+  page.replace(at, tail, fresh, 0, tail);
+  page.replace(0, head, fresh, 0, head);
+  return page + fields + hex(RecordSum(fields)) + " -->\n";
+}
 
 #endif  // BRANTIX_TESTS_E2E_H_

@@ -109,8 +109,8 @@ TEST_F(E2eTest, FileSizeLimitDuringTheRewrite) {
   RunResult r =
       Run({"page.htm", "-1"}, "\n", static_cast<long long>(page.size()));
   EXPECT_EQ(r.output,
-            "erreur d'ecriture du fichier page.htm (disque plein ou quota "
-            "atteint) : le fichier n'a pas ete modifie");
+            "erreur d'ecriture du fichier page.htm (fichier trop grand pour "
+            "la limite de taille) : le fichier n'a pas ete modifie");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Get("page.htm"), page);
   EXPECT_EQ(Get("page.htm.orig"), page);

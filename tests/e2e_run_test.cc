@@ -129,9 +129,9 @@ TEST_F(E2eTest, BackupNameTakenByAFolder) {
   std::filesystem::create_directory(dir_.path / "page.htm.orig");
   RunResult r = Run({"page.htm", "-1"}, "\n");
   // Windows refuses to rename a file over a folder as it refuses access.
-  EXPECT_EQ(r.output, std::string("impossible de creer la sauvegarde "
-                                  "page.htm.orig") +
-                          (Windows() ? " (acces refuse)" : ""));
+  EXPECT_EQ(r.output,
+            std::string("impossible de creer la sauvegarde page.htm.orig") +
+                (Windows() ? " (acces refuse)" : " (c'est un dossier)"));
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Get("page.htm"), kPage);
   EXPECT_EQ(Listing(), Names({"page.htm", "page.htm.orig", "param.txt"}));

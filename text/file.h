@@ -9,10 +9,10 @@
 #include <string>
 
 /// An open file. Move-only; the destructor closes it best-effort, while
-/// CloseFile() reports whether the close succeeded. It keeps the system's
-/// error number of its last failed operation, for the message that tells
-/// the user why: every operation on a file, its opening and creation
-/// included, records its failure there.
+/// CloseFile() reports whether the close succeeded. An operation on it that
+/// fails, its opening and creation included, records the system's error
+/// number there: that is how the cause leaves the call, and it is read
+/// right after the call that failed, never later.
 class File {
  public:
   File() = default;
@@ -58,8 +58,8 @@ OpenReadResult OpenForReading(const std::string& path, File* file,
 
 /// Like OpenForReading(), but for reading and writing when the user may
 /// write the file; |writable| tells which. Nothing is changed in the file.
-OpenReadResult OpenForUpdate(const std::string& path, File* file,
-                             bool* writable);
+OpenReadResult OpenWritableIfAllowed(const std::string& path, File* file,
+                                     bool* writable);
 
 /// Creates a file that must not exist yet, never through a link, for
 /// reading and writing, readable and writable by its owner only. Returns
@@ -179,10 +179,10 @@ NameResult RenameReplacing(const std::string& from, const std::string& to,
 NameResult RemoveFile(const std::string& path);
 
 /// Writes the entries of the folder of |path| to the disk, so that a file
-/// created, renamed or removed there survives a power loss. Returns false
-/// when the flush failed; most callers take it as best-effort, as some file
-/// systems cannot flush a folder.
-bool FlushFolderOf(const std::string& path);
+/// created, renamed or removed there survives a power loss. Fails when the
+/// folder cannot be opened or flushed; succeeds where the file system
+/// cannot flush a folder at all.
+NameResult FlushFolderOf(const std::string& path);
 
 /// The name of the file |path| designates, every link followed, so that
 /// replacing that file keeps the links.
@@ -191,7 +191,6 @@ NameResult RealName(const std::string& path, std::string* real);
 /// The folder part of |path|, up to and including its last separator;
 /// empty when |path| has none.
 std::string FolderPart(const std::string& path);
-
 
 /// Whether this user may create a file in the folder |folder| (a path with
 /// its last separator, or empty for the current folder), asked without

@@ -63,6 +63,7 @@ static void FillInfo(const struct stat& status, FileInfo* info) {
 static OpenReadResult KeepIfRegular(File opened, File* file) {
   struct stat status;
   if (OsFstat(Descriptor(opened), &status) != 0) {
+    file->NoteError(errno);
     return OpenReadResult::kCannotOpen;
   }
   if (S_ISDIR(status.st_mode)) return OpenReadResult::kIsDirectory;
@@ -90,13 +91,18 @@ OpenReadResult OpenForReading(const std::string& path, File* file,
   return KeepIfRegular(std::move(opened), file);
 }
 
-OpenReadResult OpenForUpdate(const std::string& path, File* file,
-                             bool* writable) {
+OpenReadResult OpenWritableIfAllowed(const std::string& path, File* file,
+                                     bool* writable) {
   File opened;
   *writable = OpenWith(path, O_RDWR | O_NONBLOCK, 0, &opened);
   if (!*writable) {
-    // A folder, or a file this user may only read.
+    // A folder, or a file this user may only read; any other failure, of
+    // the disk say, is the open's.
     if (errno == EISDIR) return OpenReadResult::kIsDirectory;
+    if (errno != EACCES && errno != EPERM && errno != EROFS &&
+        errno != ETXTBSY) {
+      return OpenFailure(file);
+    }
     if (!OpenWith(path, O_RDONLY | O_NONBLOCK, 0, &opened)) {
       return OpenFailure(file);
     }
@@ -305,12 +311,20 @@ bool CloseFile(File* file) {
   return Failed(file);
 }
 
-bool FlushFolderOf(const std::string& path) {
+NameResult FlushFolderOf(const std::string& path) {
   std::string folder = FolderPart(path);
   File handle;
-  return OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
-                  &handle) &&
-         FlushToDisk(&handle);
+  if (!OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
+                &handle)) {
+    return NameResult{errno};
+  }
+  // A file system that cannot flush a folder says so with EINVAL: there is
+  // nothing more to do there.
+  if (!FlushToDisk(&handle) && handle.error() != EINVAL &&
+      handle.error() != ENOTSUP && handle.error() != EOPNOTSUPP) {
+    return NameResult{handle.error()};
+  }
+  return {};
 }
 
 NameResult RenameReplacing(const std::string& from, const std::string& to,

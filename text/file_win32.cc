@@ -115,14 +115,24 @@ OpenReadResult OpenForReading(const std::string& path, File* file, Links) {
   return KeepIfRegular(std::move(opened), path, file);
 }
 
-OpenReadResult OpenForUpdate(const std::string& path, File* file,
-                             bool* writable) {
+OpenReadResult OpenWritableIfAllowed(const std::string& path, File* file,
+                                     bool* writable) {
   File opened;
   *writable = OpenWith(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, &opened);
-  if (!*writable && !OpenWith(path, GENERIC_READ, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, &opened)) {
-    return OpenFailure(path, file);
+  if (!*writable) {
+    // A file this user may only read, or one that another program keeps
+    // from being written; any other failure, of the disk say, is the
+    // open's.
+    const DWORD error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+        error != ERROR_LOCK_VIOLATION && error != ERROR_WRITE_PROTECT) {
+      return OpenFailure(path, file);
+    }
+    if (!OpenWith(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                  &opened)) {
+      return OpenFailure(path, file);
+    }
   }
   return KeepIfRegular(std::move(opened), path, file);
 }
@@ -280,7 +290,7 @@ bool CloseFile(File* file) {
 }
 
 // Windows writes a folder's entries on its own.
-bool FlushFolderOf(const std::string&) { return true; }
+NameResult FlushFolderOf(const std::string&) { return {}; }
 
 NameResult RenameReplacing(const std::string& from, const std::string& to,
                            File* open_target) {

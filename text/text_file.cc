@@ -123,7 +123,7 @@ bool TextWriter::WriteStraight(std::string_view bytes) {
   return Drain() && (bytes.empty() || WriteOut(bytes.data(), bytes.size()));
 }
 
-bool TextWriter::Flush() { return Drain(); }
+bool TextWriter::WriteOutBuffer() { return Drain(); }
 
 bool TextWriter::FinishToDisk() {
   bool ok = Drain() && (sink_ != nullptr || FlushToDisk(&file_));

@@ -101,8 +101,10 @@ class TextWriter {
   /// The system's error number of the file's last failed operation.
   int error() const { return file_.error(); }
 
-  /// Writes out what the buffer holds. Returns false when a write failed.
-  bool Flush();
+  /// Writes out what the buffer holds, without finishing the file: for a
+  /// writer into a string, whose text is then whole. Returns false when a
+  /// write failed. The program's files end with FinishToDisk().
+  bool WriteOutBuffer();
 
   /// Writes out the buffer, writes the file to the disk and closes it, so
   /// that it can replace another without risk. Returns false when a write,
@@ -163,9 +165,6 @@ class TextReader {
 
   /// The file being read.
   File& file() { return file_; }
-
-  /// Closes the file. Returns false when the close failed.
-  bool Close() { return CloseFile(&file_); }
 
   /// From now on, every byte read is also written to |copy| (nullptr: no
   /// more), as read: reading to the end copies the file as text.

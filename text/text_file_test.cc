@@ -38,7 +38,7 @@ class TextFileTest : public ::testing::Test {
     std::string out;
     TextWriter writer(&out, capacity);
     for (const std::string& t : texts) EXPECT_TRUE(writer.WriteText(t));
-    EXPECT_TRUE(writer.Flush());
+    EXPECT_TRUE(writer.WriteOutBuffer());
     return out;
   }
   ScratchDir dir_;
@@ -144,8 +144,8 @@ TEST_F(TextFileTest, CopyTextMatchesPiecesWrittenBack) {
       }
     }
     ASSERT_EQ(reader.CopyText(&writer), TextEnd::kOk);
-    ASSERT_TRUE(writer.Flush());
-    ASSERT_TRUE(copy.Flush());
+    ASSERT_TRUE(writer.WriteOutBuffer());
+    ASSERT_TRUE(copy.WriteOutBuffer());
     ASSERT_EQ(out, LoneLfToCrLf(raw)) << round;
     ASSERT_EQ(copied, LoneLfToCrLf(raw)) << round;
   }
@@ -171,7 +171,8 @@ TEST_F(TextFileTest, LongTextsPassTheBufferWhole) {
   WriteBytes(dir_ / "big", "");
   File file;
   bool writable = false;
-  ASSERT_EQ(OpenForUpdate(dir_ / "big", &file, &writable), OpenReadResult::kOk);
+  ASSERT_EQ(OpenWritableIfAllowed(dir_ / "big", &file, &writable),
+            OpenReadResult::kOk);
   ASSERT_TRUE(writable);
   TextWriter writer(std::move(file));
   writer.FlushBehind();

@@ -9,6 +9,7 @@
 // run's temporary files, named after brantix. System calls interrupted
 // (EINTR) or coming up short change nothing at all. Kills may also be
 // power cuts, which take back what was not flushed.
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -284,8 +285,8 @@ class FaultSweep : public ::testing::Test {
     // earlier one, and the message says why.
     if (mode == Mode::kLimit && !backup_complete) {
       EXPECT_EQ(message,
-                "erreur d'ecriture de la sauvegarde page.htm.orig (disque "
-                "plein ou quota atteint)");
+                "erreur d'ecriture de la sauvegarde page.htm.orig (fichier "
+                "trop grand pour la limite de taille)");
     }
     // Only a run whose standard output failed may stop without a message.
     EXPECT_TRUE(!message.empty() || mute_) << "stopped without a message";
@@ -584,10 +585,12 @@ TEST_F(FaultSweep, BackupNameTakenByAFolder) {
     SCOPED_TRACE("limit " + std::to_string(limit));
     EXPECT_EQ(r.status, 255);
     // Below the page's size the copy fails first; above, the rename does.
-    EXPECT_TRUE(r.output == "impossible de creer la sauvegarde page.htm.orig" ||
+    EXPECT_TRUE(r.output ==
+                    "impossible de creer la sauvegarde page.htm.orig (c'est "
+                    "un dossier)" ||
                 r.output ==
-                    "erreur d'ecriture de la sauvegarde page.htm.orig (disque "
-                    "plein ou quota atteint)")
+                    "erreur d'ecriture de la sauvegarde page.htm.orig (fichier "
+                    "trop grand pour la limite de taille)")
         << r.output;
     EXPECT_TRUE(ReadBytes(Path(kPageName)) == page);
     EXPECT_EQ(ReadBytes(Path(kBackupName) + "/dedans.txt"), "garde");
@@ -657,6 +660,108 @@ TEST_F(FaultSweep, PowerCutsWhileWritingInPlace) {
     if (HasFailure()) break;
   }
   std::printf("power cuts: %d runs\n", runs);
+}
+
+// Each error number, given by a call that matters, reads as its cause in
+// the message, and the page stays as it was. A page that cannot be opened
+// is "le fichier n'existe pas" whatever the reason, unless the system
+// failed; a page this user may only read is refused without a cause.
+TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
+  const char* faulty = getenv("BRANTIX_FAULTY");
+  ASSERT_NE(faulty, nullptr) << "BRANTIX_FAULTY is not set";
+  const std::string folder = fs::canonical(dir_.path).string();
+  const std::string missing = "le fichier n'existe pas";
+  auto read = [](const std::string& cause) {
+    return "erreur de lecture du fichier page.htm (" + cause + ")";
+  };
+  auto create = [&](const std::string& cause) {
+    return "impossible de creer un fichier dans le dossier " + folder + " (" +
+           cause + ") : le fichier page.htm n'a pas ete modifie";
+  };
+  auto backup = [](const std::string& cause) {
+    return "erreur d'ecriture de la sauvegarde page.htm.orig (" + cause + ")";
+  };
+  auto write = [](const std::string& cause) {
+    return "erreur d'ecriture du fichier page.htm (" + cause +
+           ") : le fichier n'a pas ete modifie";
+  };
+  // The folder of the copy a recovery keeps, flushed before the page is
+  // touched.
+  auto flush = [](const std::string& cause) {
+    return "une execution precedente a ete interrompue pendant l'ecriture du "
+           "fichier page.htm : impossible d'en garder une copie avant de le "
+           "remettre en etat (" +
+           cause + "), rien n'a ete change";
+  };
+  const std::string refused = "acces refuse", full =
+                                                  "disque plein ou quota "
+                                                  "atteint";
+  const std::string other = "erreur systeme " + std::to_string(ESTALE);
+  struct Row {
+    const char* call;  // The name of the call, and which of them fails.
+    int nth;
+    int error;
+    std::string message;
+  };
+  const Row rows[] = {
+      // The page's open.
+      {"open", 1, ENOENT, missing},
+      {"open", 1, ELOOP, missing},
+      {"open", 1, ENAMETOOLONG, missing},
+      {"open", 1, EACCES,
+       "impossible d'ecrire le fichier page.htm : le fichier n'a pas ete "
+       "modifie"},
+      {"open", 1, EMFILE, read("trop de fichiers ouverts")},
+      {"open", 1, ENFILE, read("trop de fichiers ouverts")},
+      {"open", 1, EIO, read("erreur d'entree-sortie")},
+      {"open", 1, ESTALE, read(other)},
+      // The new page's file, created beside it.
+      {"open", 2, EACCES, create(refused)},
+      {"open", 2, EPERM, create(refused)},
+      {"open", 2, ENOSPC, create(full)},
+      {"open", 2, EDQUOT, create(full)},
+      {"open", 2, EROFS, create("systeme de fichiers en lecture seule")},
+      {"open", 2, EMLINK, create("trop de liens")},
+      {"open", 2, ENAMETOOLONG, create("nom trop long")},
+      {"open", 2, ELOOP, create("trop de liens symboliques")},
+      // The backup's first write, then the new page's.
+      {"write", 1, EFBIG,
+       backup("fichier trop grand pour la limite de taille")},
+      {"write", 1, ENOSPC, backup(full)},
+      {"write", 1, EDQUOT, backup(full)},
+      {"write", 2, EIO, write("erreur d'entree-sortie")},
+      {"write", 2, ESTALE, write(other)},
+      // The first folder flush of a run that finds a write in place left
+      // midway.
+      {"fsync-folder", 1, EACCES, flush(refused)},
+      {"fsync-folder", 1, EIO, flush("erreur d'entree-sortie")},
+      {"fsync-folder", 1, ESTALE, flush(other)},
+  };
+  const std::string page = SamplePage(6);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.call) + " " + std::to_string(row.nth) +
+                 " with errno " + std::to_string(row.error));
+    // A page left by a write in place: its recovery flushes the folder of
+    // its copy before the page is touched.
+    const bool left = std::string(row.call) == "fsync-folder";
+    Scene s;
+    s.page = left ? LeftByAWrite(page, page + "<!-- neuf -->", 0, 200) : page;
+    Prepare(s);
+    Environment env;
+    env.Set("BRANTIX_PROGRAM", faulty);
+    env.Set("BRANTIX_FAULT_CALL", row.call);
+    env.Set("BRANTIX_FAULT_AT", std::to_string(row.nth));
+    env.Set("BRANTIX_FAULT_ERRNO", std::to_string(row.error));
+    RunResult r = Run();
+    std::string message = r.output;
+    if (message.starts_with(kConfirm)) message.erase(0, sizeof kConfirm - 1);
+    EXPECT_EQ(message, row.message);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_TRUE(ReadBytes(Path(kPageName)) == s.page) << "the page changed";
+    for (const auto& e : fs::directory_iterator(dir_.path)) {
+      EXPECT_NE(e.path().extension(), ".avant") << "a copy is left";
+    }
+  }
 }
 
 // The console dialogue reads the page twice, for the backup and, after the

@@ -18,6 +18,10 @@
 // BRANTIX_FAULT_NO_ATTRIBUTES=1 makes every extended-attribute call fail
 // with ENOTSUP, as on a file system without them (vfat, NFSv3, an older
 // tmpfs).
+// BRANTIX_FAULT_ERRNO=E gives the failing call the error number E instead
+// of its usual one, and BRANTIX_FAULT_CALL=name counts only the calls of
+// that name for BRANTIX_FAULT_AT: "open", "write", "fsync", and
+// "fsync-folder" for the flush of a folder.
 // BRANTIX_FAULT_POWER=all|half|blocks|cuts, with BRANTIX_FAULT_CRASH=1,
 // makes the kill a power cut, as SQLite's crash-test file system does:
 // before it, what the run wrote or cut since the file's last flush is
@@ -52,7 +56,10 @@ struct Injection {
   bool no_attributes = false;
   std::string power;  // Empty: a kill keeps everything written.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
+  int error = 0;     // 0: each call's usual error number.
+  std::string call;  // Empty: every call counts for |at|.
   long long calls = 0;
+  long long named_calls = 0;  // Calls of the name |call|.
   long long failures = 0;
   bool console_failed = false;
   const char* log = nullptr;
@@ -69,6 +76,8 @@ Injection& State() {
     }
     s.log = getenv("BRANTIX_FAULT_LOG");
     if (const char* p = getenv("BRANTIX_FAULT_POWER")) s.power = p;
+    if (const char* e = getenv("BRANTIX_FAULT_ERRNO")) s.error = atoi(e);
+    if (const char* c = getenv("BRANTIX_FAULT_CALL")) s.call = c;
     if (const char* k = getenv("BRANTIX_FAULT_KIND")) {
       std::string kind = k;
       if (kind == "eintr") s.kind = Injection::Kind::kEintr;
@@ -209,19 +218,26 @@ void CutThePower() {
   }
 }
 
-// Counts one call; whether it is one chosen for a fault.
-bool Chosen() {
+// Counts one call, named |name|; whether it is one chosen for a fault.
+bool Chosen(const char* name = "") {
   Injection& s = State();
   if (s.calls == 0 && s.log != nullptr) atexit(WriteLog);
   ++s.calls;
-  return s.at > 0 && (s.calls == s.at || (s.persist && s.calls > s.at));
+  long long count = s.calls;
+  if (!s.call.empty()) {
+    if (s.call != name) return false;
+    count = ++s.named_calls;
+  }
+  return s.at > 0 && (count == s.at || (s.persist && count > s.at));
 }
 
-// Counts one call; true when this one must fail, with |error| in errno.
-// With BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
-bool Fail(int error, bool may_take_eintr = false) {
+// Counts one call, named |name|; true when this one must fail, with
+// |error| (or the one BRANTIX_FAULT_ERRNO gives) in errno. With
+// BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
+bool Fail(int error, bool may_take_eintr = false, const char* name = "") {
   Injection& s = State();
-  bool fail = Chosen();
+  bool fail = Chosen(name);
+  if (s.error != 0) error = s.error;
   if (s.kind != Injection::Kind::kFail) {
     if (!fail || s.kind != Injection::Kind::kEintr || !may_take_eintr) {
       return false;
@@ -257,7 +273,7 @@ size_t Shortened(size_t size) {
 }
 
 int OsOpen(const char* path, int flags, mode_t mode) {
-  if (Fail(EIO, true)) return -1;
+  if (Fail(EIO, true, "open")) return -1;
   return open(path, flags, mode);
 }
 
@@ -267,7 +283,8 @@ ssize_t OsRead(int fd, void* data, size_t size) {
 }
 
 ssize_t OsWrite(int fd, const void* data, size_t size) {
-  if (Fail(fd == STDOUT_FILENO ? EIO : ENOSPC, true)) {
+  if (Fail(fd == STDOUT_FILENO ? EIO : ENOSPC, true,
+           fd == STDOUT_FILENO ? "console" : "write")) {
     if (fd == STDOUT_FILENO && errno != EINTR) State().console_failed = true;
     return -1;
   }
@@ -287,7 +304,7 @@ int OsDup(int fd) {
 int OsClose(int fd) {
   if (Fail(EIO)) {
     close(fd);
-    errno = EIO;
+    errno = State().error != 0 ? State().error : EIO;
     return -1;
   }
   return close(fd);
@@ -319,7 +336,9 @@ int OsFlock(int fd, int operation) {
 }
 
 int OsFsync(int fd) {
-  if (Fail(EIO)) return -1;
+  struct stat status;
+  const bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+  if (Fail(EIO, false, folder ? "fsync-folder" : "fsync")) return -1;
   const int done = fsync(fd);
   if (done == 0) NoteFlush(fd);
   return done;

@@ -11,11 +11,10 @@ import subprocess
 import sys
 from pathlib import Path
 
-# Where the program's console texts live: every literal of messages.h and
-# of the Linux end of --help, and the prompts written by the dialogue and
-# the run sequence.
-MESSAGES = ("run/messages.h", "run/process_posix.cc")
-PROMPTS = ("parameters/dialogue.cc", "run/run.cc")
+# Where the program's console texts live: every literal of the message
+# files, the Linux end of --help and the dialogue's questions.
+MESSAGES = ("run/messages.h", "run/messages.cc", "run/messages_posix.cc",
+            "parameters/prompts.h")
 LITERAL = r'"((?:[^"\\]|\\.)*)"'
 
 
@@ -28,10 +27,6 @@ def console_texts(source):
     for name in MESSAGES:
         code = re.sub(r'(?m)^#include .*$', '', (source / name).read_text())
         texts += [unescape(m) for m in re.findall(LITERAL, code)]
-    for name in PROMPTS:
-        code = (source / name).read_text()
-        texts += [unescape(m) for m in re.findall(
-            r'(?:ConsoleWrite|Question)\((?:\s*in,)?\s*' + LITERAL, code)]
     # Fragments of the messages built around a file name or a number.
     texts = [" ".join(t.split()) for t in texts]
     return sorted({t for t in texts if t and t != "<string>"})
