@@ -79,21 +79,6 @@ bool CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
   return true;
 }
 
-// Writes zeros over [from, to) of |file|, so that the new text copied
-// there later needs no room the disk may not have.
-bool WriteZeros(File* file, std::uint64_t from, std::uint64_t to) {
-  if (from >= to) return true;
-  if (!SeekTo(file, from)) return false;
-  const std::string zeros(kBlock, '\0');
-  for (std::uint64_t at = from; at < to;) {
-    const auto n =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, to - at));
-    if (!WriteAll(file, zeros.data(), n)) return false;
-    at += n;
-  }
-  return true;
-}
-
 // The system's error number of the first of |a| and |b| that has one.
 int ErrorOf(const File& a, const File& b) {
   return a.error() != 0 ? a.error() : b.error();
@@ -318,7 +303,6 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   int error = 0;
   if (!SeekTo(file, RecordAt(r)) ||
       !WriteAll(file, record.data(), record.size()) || !FlushToDisk(file) ||
-      !WriteZeros(file, r.old_size, r.new_at) ||
       !CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size) ||
       !FlushToDisk(file)) {
     // The old text is untouched: the page is cut back to it.
@@ -347,7 +331,7 @@ Failure ReplacePage(Page* page, Replacement* fresh) {
   // A rename gives the page the new file's owner, group, attributes and
   // one name: only when they are the page's own does it keep the page as
   // it was.
-  if (fresh->same_owner && fresh->same_attributes && page->info.links == 1) {
+  if (fresh->renamed) {
     if (PutInPlace(fresh, &page->file)) return Failure();
     if (Interrupted()) return FailureOf(FailedStep::kInterrupted);
     if (!ReopenPage(page)) {

@@ -66,7 +66,7 @@ std::vector<Step> WriteSteps(const std::string& old, const std::string& fresh) {
   InPlaceRecord r{old.size(), std::max(old.size(), fresh.size()), fresh.size(),
                   Sum(fresh)};
   return {{RecordAt(r), RecordText(r), false, true},
-          {old.size(), std::string(r.new_at - old.size(), '\0') + fresh},
+          {r.new_at, fresh},
           {0, fresh},
           {fresh.size(), "", true}};
 }

@@ -95,10 +95,15 @@ Failure OpenPage(const std::string& nom_du_fichier,
   return CheckBackupName(*page, nom_sauvegarde);
 }
 
+bool RenameKeepsThePage(const Page& page, const Replacement& fresh) {
+  return fresh.same_owner && fresh.same_attributes && page.info.links == 1;
+}
+
 Failure PrepareNewPage(Page* page, Replacement* fresh) {
   if (!page->writable)
     return FailureOf(FailedStep::kPageNotWritable, page->name);
   if (StartReplacement(page->real_name, page->info, &page->file, fresh)) {
+    fresh->renamed = RenameKeepsThePage(*page, *fresh);
     return {};
   }
   // No temporary name: no file could be created in the folder.

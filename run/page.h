@@ -49,6 +49,12 @@ Failure PageNotOpened(OpenReadResult result, const std::string& nom_du_fichier,
 /// can be created, is refused here.
 Failure PrepareNewPage(Page* page, Replacement* fresh);
 
+/// Whether renaming |fresh| over the page keeps it as it was: it gets the
+/// page's owner, group and attributes, and the page has one name. The new
+/// page is otherwise written over the page itself (in_place.h), and its
+/// file, only copied from, is not flushed to the disk.
+bool RenameKeepsThePage(const Page& page, const Replacement& fresh);
+
 /// The folder of |path| as a user would name it: "." for none.
 std::string FolderName(const std::string& path);
 

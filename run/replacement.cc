@@ -78,7 +78,7 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
 }
 
 bool FinishReplacement(Replacement* replacement) {
-  if (replacement->writer.FinishToDisk()) return true;
+  if (replacement->writer.FinishToDisk(replacement->renamed)) return true;
   replacement->error = replacement->writer.error();
   return false;
 }

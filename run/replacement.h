@@ -18,6 +18,9 @@ struct Replacement {
   File reread;  ///< A second handle on the same file, to read it back.
   bool same_owner = false;       ///< It has the owner and group it copies.
   bool same_attributes = false;  ///< And its extended attributes.
+  /// It will be renamed into place: finished, it is flushed to the disk
+  /// first. A file only copied from need not be.
+  bool renamed = true;
   int error = 0;  ///< The system's error number of the step that failed.
 
   Replacement() = default;

@@ -125,8 +125,8 @@ bool TextWriter::WriteStraight(std::string_view bytes) {
 
 bool TextWriter::WriteOutBuffer() { return Drain(); }
 
-bool TextWriter::FinishToDisk() {
-  bool ok = Drain() && (sink_ != nullptr || FlushToDisk(&file_));
+bool TextWriter::FinishToDisk(bool to_disk) {
+  bool ok = Drain() && (sink_ != nullptr || !to_disk || FlushToDisk(&file_));
   if (sink_ == nullptr && !CloseFile(&file_)) ok = false;
   return ok;
 }

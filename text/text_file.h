@@ -108,8 +108,9 @@ class TextWriter {
 
   /// Writes out the buffer, writes the file to the disk and closes it, so
   /// that it can replace another without risk. Returns false when a write,
-  /// the flush or the close failed.
-  bool FinishToDisk();
+  /// the flush or the close failed. Without |to_disk|, the file is only
+  /// written out and closed: for a file that is read back, never renamed.
+  bool FinishToDisk(bool to_disk = true);
 
   /// Closes the file without writing the buffer out, best-effort.
   void Close();
