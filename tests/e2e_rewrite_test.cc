@@ -137,6 +137,12 @@ std::string Table(const std::vector<std::string>& rows,
 const std::string kChanson =
     "<td>\n<img src=\"son.gif\"> <a href=\"..///media/chansons/"
     "non_je_ne_regrette_rien.htm\">Piaf</a>\n</td>\n";
+// The warning of the link that kChanson gives a page named liste.htm.
+const std::string kCutInAName =
+    "attention : ligne 11 : le lien pris sur cette ligne, "
+    "..///media/chansons/non_je_ne_relien.htm dans la carte carte1, a un "
+    "chemin qui ne finit pas par / : la coupure tombe dans un nom, "
+    "--link-folder donne le dossier";
 
 const std::string kFilmCell =
     "<td>\n<img src=\"son.gif\"> <a href=\"..///films/suspense/vertigo/"
@@ -265,10 +271,7 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
       {"a link path cut inside a file name, mended by --link-folder",
        Table({kChanson}),
        kParams,
-       "attention : ligne 11 : le lien pris sur cette ligne, "
-       "..///media/chansons/non_je_ne_relien.htm dans la carte carte1, a "
-       "un chemin qui ne finit pas par / : la coupure tombe dans un nom, "
-       "--link-folder donne le dossier",
+       kCutInAName,
        Table({kChanson}),
        kParams,
        true,
@@ -277,10 +280,7 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
       {"a link path cut at a '/' by a name of the right length",
        Table({kChanson}),
        kParams,
-       "attention : ligne 11 : le lien pris sur cette ligne, "
-       "..///media/chansons/non_je_ne_relien.htm dans la carte carte1, a "
-       "un chemin qui ne finit pas par / : la coupure tombe dans un nom, "
-       "--link-folder donne le dossier",
+       kCutInAName,
        Table({"<td>\n<img src=\"son.gif\"> <a href=\"..///media/chansons/"
               "non_je_ne_r/rien.htm\">Piaf</a>\n</td>\n"}),
        kParams,

@@ -486,6 +486,23 @@ TEST_F(SafetyTest, PageWithASecondNameKeepsIt) {
       fs::remove(Folder() / left);
     }
   }
+  // A page of a 245-byte name in a folder whose path is some 1,800 bytes
+  // long: the record of its write holds no name, so it fits anywhere.
+  if (Windows()) return;
+  fs::path deep = Folder();
+  for (int i = 0; i < 7; ++i) deep /= std::string(250, 'a' + i);
+  fs::create_directories(deep);
+  const std::string name = std::string(241, 'p') + ".htm";
+  WriteBytes(deep / name, kPage);
+  WriteBytes(deep / "param.txt", kParams);
+  fs::create_hard_link(deep / name, deep / "lien.htm");
+  RunOptions options;
+  options.folder = deep.string();
+  options.input = "\n";
+  RunResult r = RunProgram({name, "-1"}, options);
+  EXPECT_EQ(r.output, kConfirm);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(ReadBytes(deep / "lien.htm"), NewPage());
 }
 
 // A page that a write in place left, under a name outside the ANSI code

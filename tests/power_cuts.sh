@@ -1,7 +1,8 @@
 #!/bin/sh
 # The full power-cut sweep of a page written in place: every kind of cut at
 # every call of the write, and a second cut of every kind at every call of
-# each recovery that follows. check.sh runs a sample that reaches every
+# each recovery that follows (on the large page, one second cut per
+# recovery, in turn). check.sh runs a sample that reaches every
 # call once. Needs the default build: cmake --preset default, then
 # cmake --build --preset default.
 set -eu

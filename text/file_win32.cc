@@ -28,12 +28,12 @@ static bool Failed(File* file) {
 // network share). GetFullPathNameW() first applies the current folder,
 // ".", "..", "/" and the trailing dots and blanks the way every Win32 call
 // does, so that the long form names the file the short one would. Every
-// name derived from the page's (its backup, temporary files, journal) goes
+// name derived from the page's (its backup, temporary files, copies) goes
 // through here, so all take the same full form beside the page.
 static std::wstring WideName(const std::string& path) {
   std::wstring name;
-  // A name that is not UTF-8 cannot come from the command line (a journal
-  // may hold anything): each of its bytes is taken for one character.
+  // A name that is not UTF-8 cannot come from the command line; should one
+  // come, each of its bytes is taken for one character.
   if (!Utf16Of(path, &name)) {
     name.clear();
     for (char c : path)
