@@ -141,10 +141,11 @@ std::string Text(std::size_t size, char seed) {
 }
 
 TEST(InPlace, EveryStopOfTheWriteAndOfItsRecoveryIsHealed) {
-  // Longer and shorter than the old text, equal, empty, and around a block.
-  const std::size_t sizes[][2] = {{0, 5},     {5, 0},     {37, 37},
-                                  {100, 230}, {230, 100}, {4090, 4100},
-                                  {1, 4096}};
+  // Longer and shorter than the old text, equal, empty, and with the new
+  // text ending at a block's end, or one byte past it.
+  const std::size_t sizes[][2] = {{0, 5},       {5, 0},     {37, 37},
+                                  {100, 230},   {230, 100}, {2000, 2048},
+                                  {2049, 2048}, {1, 4096}};
   for (const auto& size : sizes) {
     SCOPED_TRACE(std::to_string(size[0]) + " -> " + std::to_string(size[1]));
     ExpectHealed(Text(size[0], 'a'), Text(size[1], 'b'));
