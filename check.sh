@@ -33,6 +33,15 @@ clang_major=$(clang -dumpversion | cut -d. -f1)
 tools/install-packages.sh $(missing_of "libclang-rt-$clang_major-dev")
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# One Wine server for the whole check, its prefix and services started
+# first with no output to hold: a server that ends between two programs
+# (by default three seconds after the last) resets the connection of a
+# program starting just then, and fails a test for nothing.
+mkdir -p "${WINEPREFIX:-$HOME/.wine}"
+if wineserver -p 2>/dev/null; then
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
 jobs=$(nproc 2>/dev/null || echo 2)
 # The presets show warnings; here, as in CI, a warning fails the build.
 configure="-DBRANTIX_WERROR=ON -DBUILD_TESTING=ON"
