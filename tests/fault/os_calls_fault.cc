@@ -22,11 +22,12 @@
 // of its usual one, and BRANTIX_FAULT_CALL=name counts only the calls of
 // that name for BRANTIX_FAULT_AT: "open", "write", "fsync", and
 // "fsync-folder" for the flush of a folder.
-// BRANTIX_FAULT_POWER=all|half|blocks|cuts, with BRANTIX_FAULT_CRASH=1,
+// BRANTIX_FAULT_POWER=all|half|first|blocks|cuts, with BRANTIX_FAULT_CRASH=1,
 // makes the kill a power cut, as SQLite's crash-test file system does:
 // before it, what the run wrote or cut since the file's last flush is
-// taken back: all of it; the later half of the changes; every other 4 KiB
-// block of each write over bytes the file already had; or the cuts only.
+// taken back: all of it; the later half of the changes; the earlier half,
+// as a disk that writes out of order may lose; every other 4 KiB block of
+// each write over bytes the file already had; or the cuts only.
 // The size of a file follows the data that stays: an extension is lost
 // with its bytes, never kept as zeros.
 #include <errno.h>
@@ -173,17 +174,24 @@ void NoteFlush(int fd) {
   }
 }
 
-// Takes a change back whole.
-void TakeBack(int fd, const Change& c) {
+// Takes a change back whole. A write past the file's old end is lost with
+// the size it gave the file; with |keep_size|, as when a later change
+// stays, its bytes read as zeros instead.
+void TakeBack(int fd, const Change& c, bool keep_size) {
   if (c.cut) {
     if (ftruncate(fd, c.old_size) != 0) return;
     if (!c.old.empty()) (void)!pwrite(fd, c.old.data(), c.old.size(), c.offset);
     return;
   }
   if (!c.old.empty()) (void)!pwrite(fd, c.old.data(), c.old.size(), c.offset);
+  const off_t past = c.offset + static_cast<off_t>(c.old.size());
   struct stat st;
-  if (fstat(fd, &st) == 0 && st.st_size > c.old_size &&
-      c.offset + c.length >= st.st_size) {
+  if (keep_size) {
+    const std::string zeros(
+        static_cast<std::size_t>(c.offset + c.length - past), '\0');
+    (void)!pwrite(fd, zeros.data(), zeros.size(), past);
+  } else if (fstat(fd, &st) == 0 && st.st_size > c.old_size &&
+             c.offset + c.length >= st.st_size) {
     (void)!ftruncate(fd, c.old_size);
   }
 }
@@ -209,8 +217,8 @@ void CutThePower() {
     for (std::size_t i = n; i-- > 0;) {
       const Change& c = u.changes[i];
       if (how == "all" || (how == "half" && i >= n / 2) ||
-          (how == "cuts" && c.cut)) {
-        TakeBack(u.fd, c);
+          (how == "first" && i < n / 2) || (how == "cuts" && c.cut)) {
+        TakeBack(u.fd, c, how == "first");
       } else if (how == "blocks" && !c.cut) {
         TakeBackOddBlocks(u.fd, c);
       }
