@@ -111,6 +111,24 @@ bool KeepAside(Page* page, std::string* kept, int* error) {
   return false;
 }
 
+// Whether [from, to) of |file| holds only zero bytes, in |empty|.
+bool OnlyZeros(File* file, std::uint64_t from, std::uint64_t to, bool* empty) {
+  auto buffer = std::make_unique<char[]>(kTextBufferSize);
+  *empty = true;
+  if (!SeekTo(file, from)) return false;
+  for (std::uint64_t left = to - from; left > 0 && *empty;) {
+    const auto want = static_cast<std::size_t>(
+        std::min<std::uint64_t>(kTextBufferSize, left));
+    const std::int64_t got = ReadFull(file, buffer.get(), want);
+    if (got < 0) return false;
+    if (got == 0) break;
+    *empty = std::all_of(buffer.get(), buffer.get() + got,
+                         [](char c) { return c == '\0'; });
+    left -= static_cast<std::uint64_t>(got);
+  }
+  return true;
+}
+
 // How cutting the page to end a write, or to undo one, went.
 enum class Cut { kOk, kFailed, kNotFlushed, kEdited, kEditedNotKept };
 
@@ -160,6 +178,10 @@ Failure CutFailure(Cut cut, bool finishing, const std::string& edit,
 
 }  // namespace
 
+std::uint64_t NewTextAt(std::uint64_t old_size, std::uint64_t new_size) {
+  return std::max(old_size, new_size) + kBlock;
+}
+
 std::uint64_t RecordSize() {
   return Fields(InPlaceRecord{}).size() + 16 + sizeof kRecordEnd - 1;
 }
@@ -192,7 +214,7 @@ std::optional<InPlaceRecord> ParseRecord(const std::string& text) {
   if (!ParseHex(text, start + 68, &check) ||
       check != SumOfText(text.substr(0, start + 68)) ||
       r.old_size >= kMaxSize || r.new_size >= kMaxSize ||
-      r.new_at != std::max(r.old_size, r.new_size)) {
+      r.new_at != NewTextAt(r.old_size, r.new_size)) {
     return std::nullopt;
   }
   return r;
@@ -292,8 +314,15 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   if (!SumOf(&fresh->reread, &r.new_sum, &r.new_size)) {
     return FailureOf(FailedStep::kPageWrite, "", fresh->reread.error());
   }
-  r.new_at = std::max(r.old_size, r.new_size);
+  r.new_at = NewTextAt(r.old_size, r.new_size);
   File* file = &page->file;
+  // The last look before the first byte is written: an edit made since the
+  // page was checked would lie where the new text goes.
+  FileInfo now;
+  if (!GetFileInfo(file, &now)) {
+    return FailureOf(FailedStep::kRead, page->name, file->error());
+  }
+  if (now.size != r.old_size) return FailureOf(FailedStep::kPageChanged);
   const std::string record = RecordText(r);
 
   // From the first byte written to the page until the write is done or
@@ -313,6 +342,22 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
     }
     return CutFailure(cut, false, edit,
                       cut == Cut::kFailed ? write_error : error);
+  }
+  // Bytes in the gap past the old end are another program's, appended
+  // as the write began: they are kept, and the page cut back to its old
+  // text, before anything is written over the start.
+  bool empty = false;
+  if (!OnlyZeros(file, r.old_size, r.new_at, &empty) || !empty) {
+    const int read_error = file->error();
+    if (empty || KeepAside(page, &edit, &error)) {
+      const Cut cut = CutTo(page, r, r.old_size, &edit, &error);
+      if (cut == Cut::kOk) {
+        return empty ? FailureOf(FailedStep::kPageWrite, "", read_error)
+                     : FailureOf(FailedStep::kEditedDuringWrite, edit);
+      }
+      return CutFailure(cut, false, edit, error);
+    }
+    return FailureOf(FailedStep::kEditNotKept, "", error);
   }
   if (!CopyRange(&fresh->reread, 0, file, 0, r.new_size) ||
       !FlushToDisk(file)) {

@@ -8,7 +8,9 @@
 // new text, past its old end:
 //
 //   [0, S)      the old text, then the new text as it is copied over it
-//   [X, X + N)  the new text, X = max(S, N), so that the two never overlap
+//   [S, X)      a gap of at least 4096 bytes that stays empty
+//   [X, X + N)  the new text, X = max(S, N) + 4096, so that it never
+//               overlaps the new text over the start
 //   [P, P + T)  the record: S, X, N and the new text's checksum, at P, the
 //               first 4096-byte boundary after X + N
 //
@@ -18,8 +20,11 @@
 // the size the write gives it, finishes the write when the new text past
 // the old end is whole, and otherwise cuts the page back to S: the start
 // is only written once the new text is whole on the disk. Either can be
-// cut and done again. Nothing is read from or written to any other file
-// but the copy of the page that a recovery keeps first.
+// cut and done again. Another program's edit made while the write begins
+// lands past the old end: in the gap, which is checked before the start is
+// written, or past the record, which changes the page's size. Nothing is read
+// from or written to any other file but the copy of the page that a recovery
+// keeps first.
 #ifndef BRANTIX_RUN_IN_PLACE_H_
 #define BRANTIX_RUN_IN_PLACE_H_
 
@@ -39,6 +44,9 @@ struct InPlaceRecord {
   std::uint64_t new_sum = 0;   ///< The new text's checksum.
 };
 
+/// Where a write of |new_size| bytes over a page of |old_size| puts the
+/// new text past the old end.
+std::uint64_t NewTextAt(std::uint64_t old_size, std::uint64_t new_size);
 /// The record's size in bytes.
 std::uint64_t RecordSize();
 /// The record as the page holds it.

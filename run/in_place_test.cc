@@ -63,7 +63,7 @@ std::uint64_t Length(const std::vector<Step>& steps) {
 
 // The write's steps, from old to fresh.
 std::vector<Step> WriteSteps(const std::string& old, const std::string& fresh) {
-  InPlaceRecord r{old.size(), std::max(old.size(), fresh.size()), fresh.size(),
+  InPlaceRecord r{old.size(), NewTextAt(old.size(), fresh.size()), fresh.size(),
                   Sum(fresh)};
   return {{RecordAt(r), RecordText(r), false, true},
           {r.new_at, fresh},

@@ -143,7 +143,7 @@ inline std::uint64_t RecordSum(const std::string& bytes) {
 inline std::string LeftByAWrite(const std::string& old,
                                 const std::string& fresh, std::size_t head,
                                 std::size_t tail) {
-  const std::size_t at = std::max(old.size(), fresh.size());
+  const std::size_t at = std::max(old.size(), fresh.size()) + 4096;
   const std::size_t record_at = (at + fresh.size() + 4095) / 4096 * 4096;
   auto hex = [](std::uint64_t v) {
     char text[17];

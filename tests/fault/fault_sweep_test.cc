@@ -711,6 +711,62 @@ TEST_F(FaultSweep, PowerCutsWhileWritingInPlace) {
   std::printf("power cuts: %d runs\n", runs);
 }
 
+// Another program appends to a page written in place just before each call
+// of the run in turn: its line is never lost, but stays in the page or in
+// the copy kept beside it, also after the next run.
+TEST_F(FaultSweep, AnEditByAnotherProgramAtEachCall) {
+  const char* faulty = getenv("BRANTIX_FAULTY");
+  ASSERT_NE(faulty, nullptr) << "BRANTIX_FAULTY is not set";
+  Scene s = MakeScene(SamplePage(14), true, true);
+  ASSERT_FALSE(HasFailure());
+  ScratchDir logs;
+  const std::string log = logs / "calls";
+  const std::string edit = "<!-- ajout -->";
+  auto kept = [&] {
+    if (ReadBytes(Path(kPageName)).find(edit) != std::string::npos) {
+      return true;
+    }
+    for (const auto& e : fs::directory_iterator(dir_.path)) {
+      if (e.path().extension() == ".avant" &&
+          ReadBytes(e.path()).find(edit) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+  int runs = 0;
+  for (long long n = 1; n < 100000; ++n) {
+    SCOPED_TRACE("edit before call " + std::to_string(n));
+    Prepare(s);
+    Environment env;
+    env.Set("BRANTIX_PROGRAM", faulty);
+    env.Set("BRANTIX_FAULT_AT", std::to_string(n));
+    env.Set("BRANTIX_FAULT_APPEND", fs::absolute(Path(kPageName)).string());
+    env.Set("BRANTIX_FAULT_LOG", log);
+    std::remove(log.c_str());
+    RunResult r = Run();
+    ++runs;
+    long long calls = 0, edits = 0;
+    if (std::FILE* f = std::fopen(log.c_str(), "r")) {
+      if (std::fscanf(f, "%lld %lld", &calls, &edits) != 2) calls = 0;
+      std::fclose(f);
+    }
+    if (calls < n) break;
+    // A call that cannot fail is counted, but makes no edit.
+    if (edits == 0) continue;
+    EXPECT_TRUE(r.status == 0 || r.status == 255) << r.output;
+    EXPECT_TRUE(kept()) << r.output;
+    if (RecordLeft()) {
+      env.Set("BRANTIX_FAULT_AT", "0");
+      RunResult again = Run();
+      ++runs;
+      EXPECT_TRUE(kept()) << again.output;
+    }
+    if (HasFailure()) break;
+  }
+  std::printf("an edit before each call of a write in place: %d runs\n", runs);
+}
+
 // Each error number, given by a call that matters, reads as its cause in
 // the message, and the page stays as it was. A page that cannot be opened
 // is "le fichier n'existe pas" whatever the reason, unless the system

@@ -22,6 +22,9 @@
 // of its usual one, and BRANTIX_FAULT_CALL=name counts only the calls of
 // that name for BRANTIX_FAULT_AT: "open", "write", "fsync", and
 // "fsync-folder" for the flush of a folder.
+// BRANTIX_FAULT_APPEND=path makes the chosen call append a line to that
+// file first (a cut: just after), as another program editing the page
+// would, and go through.
 // BRANTIX_FAULT_POWER=all|half|first|blocks|cuts, with BRANTIX_FAULT_CRASH=1,
 // makes the kill a power cut, as SQLite's crash-test file system does:
 // before it, what the run wrote or cut since the file's last flush is
@@ -55,7 +58,8 @@ struct Injection {
   bool persist = false;
   bool crash = false;
   bool no_attributes = false;
-  std::string power;  // Empty: a kill keeps everything written.
+  std::string power;   // Empty: a kill keeps everything written.
+  std::string append;  // A file another program appends to.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   int error = 0;     // 0: each call's usual error number.
   std::string call;  // Empty: every call counts for |at|.
@@ -77,6 +81,7 @@ Injection& State() {
     }
     s.log = getenv("BRANTIX_FAULT_LOG");
     if (const char* p = getenv("BRANTIX_FAULT_POWER")) s.power = p;
+    if (const char* a = getenv("BRANTIX_FAULT_APPEND")) s.append = a;
     if (const char* e = getenv("BRANTIX_FAULT_ERRNO")) s.error = atoi(e);
     if (const char* c = getenv("BRANTIX_FAULT_CALL")) s.call = c;
     if (const char* k = getenv("BRANTIX_FAULT_KIND")) {
@@ -239,12 +244,31 @@ bool Chosen(const char* name = "") {
   return s.at > 0 && (count == s.at || (s.persist && count > s.at));
 }
 
+// Appends a line to the file of BRANTIX_FAULT_APPEND, as another program
+// would, with the system's own calls.
+void AppendEdit() {
+  Injection& s = State();
+  const int fd = open(s.append.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd >= 0) {
+    static const char kEdit[] = "<!-- ajout -->\n";
+    (void)!write(fd, kEdit, sizeof kEdit - 1);
+    close(fd);
+  }
+  ++s.failures;
+}
+
 // Counts one call, named |name|; true when this one must fail, with
 // |error| (or the one BRANTIX_FAULT_ERRNO gives) in errno. With
 // BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
 bool Fail(int error, bool may_take_eintr = false, const char* name = "") {
   Injection& s = State();
   bool fail = Chosen(name);
+  if (fail && !s.append.empty()) {
+    // Another program's edit, made just before the chosen call, which then
+    // goes through.
+    AppendEdit();
+    return false;
+  }
   if (s.error != 0) error = s.error;
   if (s.kind != Injection::Kind::kFail) {
     if (!fail || s.kind != Injection::Kind::kEintr || !may_take_eintr) {
@@ -363,6 +387,14 @@ off_t OsLseek(int fd, off_t offset, int whence) {
 }
 
 int OsFtruncate(int fd, off_t length) {
+  // An edit just before a cut, after the size was last looked at, cannot be
+  // told from the page's own bytes: it is made just after the cut instead.
+  if (!State().append.empty()) {
+    const bool chosen = Chosen();
+    const int done = ftruncate(fd, length);
+    if (chosen) AppendEdit();
+    return done;
+  }
   if (Fail(EIO, true)) return -1;
   NoteChange(fd, true, 0, length);
   return ftruncate(fd, length);
