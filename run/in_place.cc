@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "run/checksum.h"
 #include "run/process.h"
@@ -16,9 +18,14 @@ namespace {
 // and the checksum of all that before it.
 constexpr char kRecordStart[] = "\n<!-- brantix-en-cours ";
 constexpr char kRecordEnd[] = " -->\n";
+constexpr std::size_t kStartLength = sizeof kRecordStart - 1;
 constexpr std::uint64_t kBlock = 4096;
 // Larger numbers are no write's: the sums below cannot overflow.
 constexpr std::uint64_t kMaxSize = std::uint64_t{1} << 60;
+// The numbers of a record, and of an earlier version's, without the old
+// text's checksum.
+constexpr std::size_t kFields = 5;
+constexpr std::size_t kEarlierFields = 4;
 
 std::string Hex(std::uint64_t value) {
   static const char kDigits[] = "0123456789abcdef";
@@ -27,153 +34,327 @@ std::string Hex(std::uint64_t value) {
   return text;
 }
 
-bool ParseHex(const std::string& text, std::size_t at, std::uint64_t* value) {
+bool ParseHex(std::string_view text, std::size_t at, std::uint64_t* value) {
+  if (at + 16 > text.size()) return false;
   const char* end = text.data() + at + 16;
   const auto [stop, problem] =
       std::from_chars(text.data() + at, end, *value, 16);
   return problem == std::errc() && stop == end;
 }
 
-std::uint64_t SumOfText(const std::string& text) {
+std::uint64_t SumOfText(std::string_view text) {
   Checksum checksum;
   checksum.Add(text.data(), text.size());
   return checksum.Value();
 }
 
 std::string Fields(const InPlaceRecord& r) {
-  return kRecordStart + Hex(r.old_size) + ' ' + Hex(r.new_at) + ' ' +
-         Hex(r.new_size) + ' ' + Hex(r.new_sum) + ' ';
+  std::string text = kRecordStart + Hex(r.old_size) + ' ' + Hex(r.new_at) +
+                     ' ' + Hex(r.new_size) + ' ' + Hex(r.new_sum) + ' ';
+  if (r.old_known) text += Hex(r.old_sum) + ' ';
+  return text;
 }
 
-// Reads up to |size| bytes, fewer only at the end of the file; -1 on a
-// read error.
-std::int64_t ReadFull(File* file, char* data, std::size_t size) {
-  std::size_t got = 0;
-  while (got < size) {
-    std::int64_t n = ReadSome(file, data + got, size - got);
-    if (n < 0) return -1;
+// The page's calls, each giving 0 or the system's error number of the
+// call that failed, read right after it.
+
+// Reads up to |size| bytes at |at|, fewer only at the end of the file.
+int ReadAt(File* file, std::uint64_t at, char* data, std::size_t size,
+           std::size_t* got) {
+  *got = 0;
+  if (!SeekTo(file, at)) return file->error();
+  while (*got < size) {
+    const std::int64_t n = ReadSome(file, data + *got, size - *got);
+    if (n < 0) return file->error() != 0 ? file->error() : InputOutputError();
     if (n == 0) break;
-    got += static_cast<std::size_t>(n);
+    *got += static_cast<std::size_t>(n);
   }
-  return static_cast<std::int64_t>(got);
+  return 0;
+}
+
+int WriteAt(File* file, std::uint64_t at, const char* data, std::size_t size) {
+  if (!SeekTo(file, at) || !WriteAll(file, data, size)) return file->error();
+  return 0;
+}
+
+int Flush(File* file) { return FlushToDisk(file) ? 0 : file->error(); }
+
+int CutAt(File* file, std::uint64_t length) {
+  return SetLength(file, length) ? 0 : file->error();
+}
+
+int SizeOf(File* file, std::uint64_t* size) {
+  FileInfo now;
+  if (!GetFileInfo(file, &now)) return file->error();
+  *size = now.size;
+  return 0;
+}
+
+// A part of the page, [from, to).
+struct Range {
+  std::uint64_t from = 0;
+  std::uint64_t to = 0;
+};
+
+// Reads [from, to) of |file| in blocks of kBlock and more: |on_block| is
+// given each part read, with its offset, and says whether to go on.
+template <typename OnBlock>
+int ReadRange(File* file, std::uint64_t from, std::uint64_t to,
+              OnBlock on_block) {
+  auto buffer = std::make_unique<char[]>(kTextBufferSize);
+  for (std::uint64_t at = from; at < to;) {
+    const auto want = static_cast<std::size_t>(
+        std::min<std::uint64_t>(kTextBufferSize, to - at));
+    std::size_t got = 0;
+    if (const int e = ReadAt(file, at, buffer.get(), want, &got)) return e;
+    if (got == 0) break;
+    if (!on_block(at, std::string_view(buffer.get(), got))) break;
+    at += got;
+  }
+  return 0;
+}
+
+// The checksum of [from, to) in |sum|; a range past the end sums what is.
+int SumRange(File* file, std::uint64_t from, std::uint64_t to,
+             std::uint64_t* sum, std::uint64_t* length = nullptr) {
+  Checksum checksum;
+  std::uint64_t read = 0;
+  const int e =
+      ReadRange(file, from, to, [&](std::uint64_t, std::string_view b) {
+        checksum.Add(b.data(), b.size());
+        read += b.size();
+        return true;
+      });
+  *sum = checksum.Value();
+  if (length != nullptr) *length = read;
+  return e;
+}
+
+bool AllZeros(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(),
+                     [](char c) { return c == '\0'; });
+}
+
+// Adds to |keep| the blocks of [from, to) that are not zeros.
+int NonZeroBlocks(File* file, std::uint64_t from, std::uint64_t to,
+                  std::vector<Range>* keep) {
+  return ReadRange(file, from, to, [&](std::uint64_t at, std::string_view b) {
+    for (std::size_t i = 0; i < b.size(); i += kBlock) {
+      const std::string_view block = b.substr(i, kBlock);
+      if (AllZeros(block)) continue;
+      const std::uint64_t start = at + i, end = start + block.size();
+      if (!keep->empty() && keep->back().to == start) {
+        keep->back().to = end;
+      } else {
+        keep->push_back({start, end});
+      }
+    }
+    return true;
+  });
+}
+
+// The record that a lost or torn write of it may leave: each byte a zero,
+// or the byte of a record there (a digit where the numbers go).
+bool RecordShaped(std::string_view tail) {
+  const std::string shape = Fields(InPlaceRecord{}) + Hex(0) + kRecordEnd;
+  if (tail.size() > shape.size()) return false;
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    const char c = tail[i];
+    const bool digit = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    if (c != '\0' && c != shape[i] && !(shape[i] == '0' && digit)) return false;
+  }
+  return true;
+}
+
+// The records of a write: the first, written before anything else, with
+// no checksum of the new text yet, and the last, once the new text is past
+// the old end; an earlier version's has only the one.
+std::string FirstRecordText(InPlaceRecord r) {
+  if (r.old_known) r.new_sum = 0;
+  return RecordText(r);
+}
+
+// Where the page of a write under |r| ends until the write is done.
+std::uint64_t WriteEnd(const InPlaceRecord& r) {
+  return RecordAt(r) + (r.old_known ? kBlock : 0) + RecordSize();
+}
+
+// Adds to |keep| what, in [from, size) of a page written in place under
+// |r|, is not the write's: bytes in its gaps, records other than its own
+// (or the zeros or part of one that a power cut leaves), and whatever
+// follows them.
+int ForeignBytes(File* file, const InPlaceRecord& r, std::uint64_t from,
+                 std::uint64_t size, std::vector<Range>* keep) {
+  const std::uint64_t x = r.new_at, p = RecordAt(r), end = WriteEnd(r);
+  const Range empty[] = {
+      {std::max(from, r.old_size), x},
+      {std::max(from, x + r.new_size), p},
+      {std::max(from, p + RecordSize()), end - RecordSize()}};
+  for (const Range& gap : empty) {
+    if (gap.from >= std::min(gap.to, size)) continue;
+    if (const int e =
+            NonZeroBlocks(file, gap.from, std::min(gap.to, size), keep)) {
+      return e;
+    }
+  }
+  const std::pair<std::uint64_t, std::string> records[] = {
+      {p, FirstRecordText(r)}, {end - RecordSize(), RecordText(r)}};
+  for (const auto& [at, ours] : records) {
+    if (at < from || at >= size) continue;
+    std::string bytes(std::min(size, at + ours.size()) - at, '\0');
+    std::size_t got = 0;
+    if (const int e = ReadAt(file, at, bytes.data(), bytes.size(), &got)) {
+      return e;
+    }
+    bytes.resize(got);
+    if (ours.compare(0, got, bytes) != 0 && !RecordShaped(bytes)) {
+      keep->push_back({at, at + got});
+    }
+  }
+  if (size > end) return NonZeroBlocks(file, std::max(from, end), size, keep);
+  return 0;
 }
 
 // Copies |length| bytes of |from| at |from_at| to |to| at |to_at|; |from|
-// may be |to| when the ranges do not overlap. Fails at a read that comes
-// short.
-bool CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
-               std::uint64_t length) {
-  auto buffer = std::make_unique<char[]>(kTextBufferSize);
-  for (std::uint64_t done = 0; done < length;) {
-    const auto want = static_cast<std::size_t>(
-        std::min<std::uint64_t>(kTextBufferSize, length - done));
-    if (!SeekTo(from, from_at + done)) return false;
-    if (ReadFull(from, buffer.get(), want) != static_cast<std::int64_t>(want)) {
-      return false;
-    }
-    if (!SeekTo(to, to_at + done) || !WriteAll(to, buffer.get(), want)) {
-      return false;
-    }
-    done += want;
-  }
-  return true;
+// may be |to| when the ranges do not overlap. A read that comes short is
+// an input-output error. Adds the bytes to |checksum| if not nullptr.
+int CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
+              std::uint64_t length, Checksum* checksum = nullptr) {
+  int write_error = 0;
+  std::uint64_t copied = 0;
+  const int e = ReadRange(from, from_at, from_at + length,
+                          [&](std::uint64_t at, std::string_view b) {
+                            if (checksum != nullptr) {
+                              checksum->Add(b.data(), b.size());
+                            }
+                            write_error = WriteAt(to, to_at + (at - from_at),
+                                                  b.data(), b.size());
+                            copied += b.size();
+                            return write_error == 0;
+                          });
+  if (e != 0) return e;
+  if (write_error != 0) return write_error;
+  return copied == length ? 0 : InputOutputError();
 }
 
-// The system's error number of the first of |a| and |b| that has one.
-int ErrorOf(const File& a, const File& b) {
-  return a.error() != 0 ? a.error() : b.error();
-}
-
-// Copies the page's bytes into a new file of the program's own beside the
-// name the run was given, on the disk with its folder entry before the
-// page is touched, and gives its name in |kept|. On failure, |error| holds
-// the error of the copy, of its folder or of the page, and no copy stays.
-bool KeepAside(Page* page, std::string* kept, int* error) {
+// Keeps the parts |keep| of the page in a new file beside the name the run
+// was given, each at its own offset, holes between them, the whole the
+// page's |size|: on the disk with its folder entry before the page is
+// touched. Its name in |kept|; no copy stays when it fails.
+int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
+              std::string* kept) {
   File copy;
-  FileInfo now;
-  if (!GetFileInfo(&page->file, &now)) {
-    *error = page->file.error();
-    return false;
-  }
   if (!CreateTemporary(FolderPart(page->name), ".avant", kept, &copy)) {
-    *error = copy.error();
-    return false;
+    return copy.error();
   }
-  NameResult flushed;
-  if (CopyRange(&page->file, 0, &copy, 0, now.size) && FlushToDisk(&copy) &&
-      CloseFile(&copy)) {
-    flushed = FlushFolderOf(*kept);
-    if (flushed) return true;
+  int e = 0;
+  for (const Range& part : keep) {
+    e = CopyRange(&page->file, part.from, &copy, part.from,
+                  part.to - part.from);
+    if (e != 0) break;
   }
-  *error = flushed.error != 0 ? flushed.error : ErrorOf(copy, page->file);
+  if (e == 0) e = CutAt(&copy, size);
+  if (e == 0) e = Flush(&copy);
+  if (e == 0 && !CloseFile(&copy)) e = copy.error();
+  if (e == 0) {
+    const NameResult flushed = FlushFolderOf(*kept);
+    if (flushed) return 0;
+    e = flushed.error;
+  }
   CloseFile(&copy);
   (void)RemoveFile(*kept);
-  return false;
+  kept->clear();
+  return e;
 }
 
-// Whether [from, to) of |file| holds only zero bytes, in |empty|.
-bool OnlyZeros(File* file, std::uint64_t from, std::uint64_t to, bool* empty) {
-  auto buffer = std::make_unique<char[]>(kTextBufferSize);
-  *empty = true;
-  if (!SeekTo(file, from)) return false;
-  for (std::uint64_t left = to - from; left > 0 && *empty;) {
-    const auto want = static_cast<std::size_t>(
-        std::min<std::uint64_t>(kTextBufferSize, left));
-    const std::int64_t got = ReadFull(file, buffer.get(), want);
-    if (got < 0) return false;
-    if (got == 0) break;
-    *empty = std::all_of(buffer.get(), buffer.get() + got,
-                         [](char c) { return c == '\0'; });
-    left -= static_cast<std::uint64_t>(got);
-  }
-  return true;
+// Keeps |keep| aside when it is not empty. 0 or the copy's error.
+int KeepIfAny(Page* page, const std::vector<Range>& keep, std::uint64_t size,
+              std::string* kept) {
+  return keep.empty() ? 0 : KeepAside(page, keep, size, kept);
 }
 
-// How cutting the page to end a write, or to undo one, went.
-enum class Cut { kOk, kFailed, kNotFlushed, kEdited, kEditedNotKept };
-
-// Cuts the page to |length| and flushes it, once its size shows that
-// nobody else changed it since the write or the recovery began; otherwise
-// keeps what it holds in |kept| first, so that the other program's bytes
-// are not lost.
-Cut CutTo(Page* page, const InPlaceRecord& r, std::uint64_t length,
-          std::string* kept, int* error) {
-  FileInfo now;
-  if (!GetFileInfo(&page->file, &now)) {
-    *error = page->file.error();
-    return Cut::kFailed;
+// Whether the page ends as a write whose record never reached the disk
+// leaves it: from the last block's start, zeros or part of a record, after
+// a whole block of zeros. Then |lost_end| is where the zeros start.
+int FindLostRecord(File* file, std::uint64_t size, bool* lost,
+                   std::uint64_t* lost_end) {
+  *lost = false;
+  if (size <= kBlock) return 0;
+  const std::uint64_t last = (size - 1) / kBlock * kBlock;
+  if (size - last > RecordSize()) return 0;
+  std::string end(size - last + kBlock, '\0');
+  std::size_t got = 0;
+  if (const int e = ReadAt(file, last - kBlock, end.data(), end.size(), &got)) {
+    return e;
   }
-  const bool edited = now.size != RecordAt(r) + RecordSize();
-  if (edited && !KeepAside(page, kept, error)) return Cut::kEditedNotKept;
-  if (!SetLength(&page->file, length)) {
-    *error = page->file.error();
-    return Cut::kFailed;
+  const std::string_view bytes(end.data(), got);
+  if (got != end.size() || !AllZeros(bytes.substr(0, kBlock)) ||
+      !RecordShaped(bytes.substr(kBlock))) {
+    return 0;
   }
-  if (!FlushToDisk(&page->file)) {
-    *error = page->file.error();
-    return Cut::kNotFlushed;
+  // The old text ends at the last byte that is not a zero.
+  std::uint64_t stop = last - kBlock;
+  while (stop > 0) {
+    const std::uint64_t from =
+        stop > kTextBufferSize ? stop - kTextBufferSize : 0;
+    std::string part(stop - from, '\0');
+    if (const int e = ReadAt(file, from, part.data(), part.size(), &got)) {
+      return e;
+    }
+    const std::size_t at = part.find_last_not_of('\0', got);
+    if (at != std::string::npos && at < got) {
+      stop = from + at + 1;
+      break;
+    }
+    stop = from;
   }
-  return edited ? Cut::kEdited : Cut::kOk;
+  *lost = true;
+  *lost_end = stop;
+  return 0;
 }
 
-// The failure of a cut that did not end with kOk: |finishing| once the new
-// text is over the start, |edit| where an edit was kept.
-Failure CutFailure(Cut cut, bool finishing, const std::string& edit,
-                   int error) {
-  switch (cut) {
-    case Cut::kEdited:
-      return FailureOf(FailedStep::kEditedDuringWrite, edit);
-    case Cut::kEditedNotKept:
-      return FailureOf(FailedStep::kEditNotKept, "", error);
-    case Cut::kNotFlushed:
-      return FailureOf(finishing ? FailedStep::kInPlaceNotFlushedNew
-                                 : FailedStep::kInPlaceNotFlushedOld,
-                       "", error);
-    default:
-      return FailureOf(finishing ? FailedStep::kInPlaceLeftToFinish
-                                 : FailedStep::kInPlaceLeftToUndo,
-                       "", error);
-  }
+// Whether [from, from + length) of |file| has the checksum |sum|.
+int HoldsText(File* file, std::uint64_t size, std::uint64_t from,
+              std::uint64_t length, std::uint64_t sum, bool* holds) {
+  *holds = false;
+  if (from + length > size) return 0;
+  std::uint64_t found = 0;
+  if (const int e = SumRange(file, from, from + length, &found)) return e;
+  *holds = found == sum;
+  return 0;
+}
+
+// The blocks of [0, N) that a finishing copy would overwrite with other
+// bytes than they hold, where they are another program's: below S only
+// when the start is not the old text, past S (zeros until then) when they
+// are not zeros.
+int OverwrittenBytes(File* file, const InPlaceRecord& r, bool start_old,
+                     std::vector<Range>* keep) {
+  auto fresh = std::make_unique<char[]>(kTextBufferSize);
+  return ReadRange(
+      file, 0, r.new_size, [&](std::uint64_t at, std::string_view b) {
+        std::size_t got = 0;
+        if (ReadAt(file, r.new_at + at, fresh.get(), b.size(), &got) != 0 ||
+            got != b.size()) {
+          keep->push_back({at, r.new_size});
+          return false;
+        }
+        for (std::size_t i = 0; i < b.size(); i += kBlock) {
+          const std::string_view block = b.substr(i, kBlock);
+          const std::uint64_t start = at + i, end = start + block.size();
+          const bool same =
+              block == std::string_view(fresh.get() + i, block.size());
+          const bool theirs =
+              start < r.old_size ? !start_old : !AllZeros(block);
+          if (same || !theirs) continue;
+          if (!keep->empty() && keep->back().to == start) {
+            keep->back().to = end;
+          } else {
+            keep->push_back({start, end});
+          }
+        }
+        return true;
+      });
 }
 
 }  // namespace
@@ -195,177 +376,377 @@ std::uint64_t RecordAt(const InPlaceRecord& r) {
   return (r.new_at + r.new_size + kBlock - 1) / kBlock * kBlock;
 }
 
-std::optional<InPlaceRecord> ParseRecord(const std::string& text) {
-  const std::size_t start = sizeof kRecordStart - 1;
-  if (text.size() != RecordSize() ||
-      text.compare(0, start, kRecordStart) != 0 ||
-      !text.ends_with(kRecordEnd)) {
+std::optional<InPlaceRecord> ParseRecord(const std::string& text,
+                                         std::size_t at, std::size_t* length) {
+  // The line end before the comment, LF or CR LF.
+  std::size_t start = at;
+  if (text.compare(start, 2, "\r\n") == 0) ++start;
+  if (text.compare(start, kStartLength, kRecordStart) != 0) {
     return std::nullopt;
   }
-  InPlaceRecord r;
-  std::uint64_t* fields[] = {&r.old_size, &r.new_at, &r.new_size, &r.new_sum};
-  std::uint64_t check = 0;
-  for (std::size_t i = 0; i < 4; ++i) {
-    if (!ParseHex(text, start + 17 * i, fields[i]) ||
-        text[start + 17 * i + 16] != ' ') {
-      return std::nullopt;
-    }
+  const std::size_t numbers = start + kStartLength;
+  std::uint64_t values[kFields + 1] = {};
+  std::size_t count = 0;
+  while (count <= kFields &&
+         ParseHex(text, numbers + 17 * count, &values[count]) &&
+         text.compare(numbers + 17 * count + 16, 1, " ") == 0) {
+    ++count;
   }
-  if (!ParseHex(text, start + 68, &check) ||
-      check != SumOfText(text.substr(0, start + 68)) ||
-      r.old_size >= kMaxSize || r.new_size >= kMaxSize ||
-      r.new_at != NewTextAt(r.old_size, r.new_size)) {
+  // The last number is the checksum of the fields before it, then the end.
+  if (count != kFields + 1 && count != kEarlierFields + 1) return std::nullopt;
+  std::size_t stop = numbers + 17 * count - 1;
+  if (text.compare(stop, 4, " -->") != 0) return std::nullopt;
+  stop += 4;
+  if (text.compare(stop, 1, "\r") == 0) ++stop;
+  if (text.compare(stop, 1, "\n") != 0) return std::nullopt;
+  InPlaceRecord r{values[0],
+                  values[1],
+                  values[2],
+                  values[3],
+                  count == kFields + 1 ? values[4] : 0,
+                  count == kFields + 1};
+  if (values[count - 1] != SumOfText(Fields(r)) || r.old_size >= kMaxSize ||
+      r.new_size >= kMaxSize || r.new_at != NewTextAt(r.old_size, r.new_size)) {
     return std::nullopt;
   }
+  if (length != nullptr) *length = stop + 1 - at;
   return r;
 }
 
-Pending Decide(std::uint64_t size, const std::optional<InPlaceRecord>& record,
-               bool new_text_whole) {
-  if (!record) return Pending::kNone;
-  // Every state of a write or of a recovery keeps the page at this size
-  // until the cut that ends it, which takes the record away.
-  if (size != RecordAt(*record) + RecordSize()) return Pending::kEdited;
-  return new_text_whole ? Pending::kFinish : Pending::kUndo;
+Pending Decide(const WriteEvidence& e) {
+  if (!e.record) return e.lost ? Pending::kLost : Pending::kNone;
+  // Moved, or its line ends converted: its numbers no longer say where
+  // anything lies.
+  if (!e.in_place) return Pending::kEdited;
+  if (e.new_whole) return Pending::kFinish;
+  if (e.start_new) return Pending::kCut;
+  // An earlier version wrote the start only once the new text was whole:
+  // without the old text's checksum, its start is the old text.
+  if (e.start_old || !e.old_known) return Pending::kUndo;
+  return Pending::kEdited;
 }
 
-bool FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
-                         InPlaceRecord* record) {
-  *pending = Pending::kNone;
-  const std::uint64_t record_size = RecordSize();
-  if (size < record_size) return true;
-  std::string text(record_size, '\0');
-  if (!SeekTo(file, size - record_size) ||
-      ReadFull(file, text.data(), text.size()) < 0) {
-    return false;
+int FindUnfinishedWrite(File* file, std::uint64_t size,
+                        UnfinishedWrite* found) {
+  *found = UnfinishedWrite();
+  const std::uint64_t base = size > kTailWindow ? size - kTailWindow : 0;
+  std::string tail(size - base, '\0');
+  std::size_t got = 0;
+  if (const int e = ReadAt(file, base, tail.data(), tail.size(), &got)) {
+    return e;
   }
-  const std::optional<InPlaceRecord> found = ParseRecord(text);
-  bool whole = false;
-  if (found && size == RecordAt(*found) + record_size) {
-    // The new text past the old end, read and summed in blocks.
-    auto buffer = std::make_unique<char[]>(kTextBufferSize);
-    Checksum checksum;
-    if (!SeekTo(file, found->new_at)) return false;
-    for (std::uint64_t left = found->new_size; left > 0;) {
-      const auto want = static_cast<std::size_t>(
-          std::min<std::uint64_t>(kTextBufferSize, left));
-      const std::int64_t got = ReadFull(file, buffer.get(), want);
-      if (got < 0) return false;
-      if (got == 0) break;
-      checksum.Add(buffer.get(), static_cast<std::size_t>(got));
-      left -= static_cast<std::uint64_t>(got);
+  tail.resize(got);
+  WriteEvidence evidence;
+  // The last valid record in the window.
+  InPlaceRecord r;
+  std::size_t at = tail.size();
+  while (!evidence.record && at > 0) {
+    at = tail.rfind(kRecordStart + 1, at - 1);
+    if (at == std::string::npos || at == 0) break;
+    for (std::size_t from : {at - 1, at >= 2 ? at - 2 : at - 1}) {
+      std::size_t length = 0;
+      if (const auto parsed = ParseRecord(tail, from, &length)) {
+        r = *parsed;
+        evidence.record = true;
+        evidence.old_known = r.old_known;
+        // The first record, or the last one a block after it.
+        const std::uint64_t place = base + from;
+        evidence.in_place =
+            (place == RecordAt(r) &&
+             tail.compare(from, length, FirstRecordText(r)) == 0) ||
+            (place == WriteEnd(r) - RecordSize() &&
+             tail.compare(from, length, RecordText(r)) == 0);
+        break;
+      }
     }
-    whole = checksum.Value() == found->new_sum;
   }
-  *pending = Decide(size, found, whole);
-  if (found) *record = *found;
-  return true;
+  if (!evidence.record) {
+    if (const int e =
+            FindLostRecord(file, size, &evidence.lost, &found->lost_end)) {
+      return e;
+    }
+  } else if (evidence.in_place) {
+    int e = HoldsText(file, size, r.new_at, r.new_size, r.new_sum,
+                      &evidence.new_whole);
+    if (e == 0 && !evidence.new_whole) {
+      e = HoldsText(file, size, 0, r.new_size, r.new_sum, &evidence.start_new);
+    }
+    if (e == 0 && !evidence.new_whole && !evidence.start_new && r.old_known) {
+      e = HoldsText(file, size, 0, r.old_size, r.old_sum, &evidence.start_old);
+    }
+    if (e != 0) return e;
+  }
+  found->pending = Decide(evidence);
+  if (evidence.record) found->record = r;
+  return 0;
 }
+
+namespace {
+
+// What the recovery of |w| keeps of the page before it acts: another
+// program's bytes among what it cuts away or overwrites. Also the page's
+// checksum, checked again before each step.
+int PlanRecovery(Page* page, const UnfinishedWrite& w, std::uint64_t size,
+                 std::vector<Range>* keep) {
+  const InPlaceRecord& r = w.record;
+  switch (w.pending) {
+    case Pending::kFinish: {
+      bool start_old = false;
+      int e = r.old_known ? HoldsText(&page->file, size, 0, r.old_size,
+                                      r.old_sum, &start_old)
+                          : 0;
+      if (e == 0) e = OverwrittenBytes(&page->file, r, start_old, keep);
+      if (e == 0) e = ForeignBytes(&page->file, r, r.new_size, size, keep);
+      return e;
+    }
+    case Pending::kCut:
+      return ForeignBytes(&page->file, r, r.new_size, size, keep);
+    case Pending::kUndo:
+      return ForeignBytes(&page->file, r, r.old_size, size, keep);
+    default:
+      return 0;
+  }
+}
+
+// Whether the page still has |size| bytes of checksum |sum|.
+int StillAsVerified(Page* page, std::uint64_t size, std::uint64_t sum,
+                    bool* same) {
+  std::uint64_t now = 0, now_sum = 0;
+  *same = false;
+  if (const int e = SizeOf(&page->file, &now)) return e;
+  if (now != size) return 0;
+  if (const int e = SumRange(&page->file, 0, size, &now_sum)) return e;
+  *same = now_sum == sum;
+  return 0;
+}
+
+}  // namespace
 
 Failure RecoverInterruptedRun(Page* page) {
-  Pending pending = Pending::kNone;
-  InPlaceRecord r;
-  if (!FindUnfinishedWrite(&page->file, page->info.size, &pending, &r)) {
-    return FailureOf(FailedStep::kRecoveryRead, "", page->file.error());
+  UnfinishedWrite w;
+  const std::uint64_t size = page->info.size;
+  if (const int e = FindUnfinishedWrite(&page->file, size, &w)) {
+    return FailureOf(FailedStep::kRecoveryRead, "", e);
   }
-  switch (pending) {
+  const InPlaceRecord& r = w.record;
+  switch (w.pending) {
     case Pending::kNone:
       return Failure();
     case Pending::kEdited:
       return FailureOf(FailedStep::kEditedSince);
-    case Pending::kFinish:
-    case Pending::kUndo:
+    default:
       break;
   }
   if (!page->writable) {
     return FailureOf(FailedStep::kNotRecovered, "", AccessRefusedError());
   }
-  // Whatever the page holds now is kept before anything is written.
-  std::string kept, edit;
-  int error = 0;
-  if (!KeepAside(page, &kept, &error)) {
-    return FailureOf(FailedStep::kNotKept, "", error);
+  // Another program's bytes that the recovery would cut away or overwrite
+  // are kept first; the page's own bytes, verified, are not.
+  std::vector<Range> keep;
+  std::string kept;
+  std::uint64_t sum = 0;
+  int e = PlanRecovery(page, w, size, &keep);
+  if (e == 0) e = SumRange(&page->file, 0, size, &sum);
+  if (e != 0) return FailureOf(FailedStep::kRecoveryRead, "", e);
+  if (const int k = KeepIfAny(page, keep, size, &kept)) {
+    return FailureOf(FailedStep::kNotKept, "", k);
   }
   HoldInterruptions();
-  const bool finish = pending == Pending::kFinish;
-  if (finish &&
-      (!CopyRange(&page->file, r.new_at, &page->file, 0, r.new_size) ||
-       !FlushToDisk(&page->file))) {
-    return FailureOf(FailedStep::kNotRecovered, kept, page->file.error());
+  // The last look before anything is written: changed since it was read,
+  // the page is left as it is.
+  bool same = false;
+  if ((e = StillAsVerified(page, size, sum, &same)) != 0) {
+    return FailureOf(FailedStep::kNotRecovered, kept, e);
   }
-  const Cut cut =
-      CutTo(page, r, finish ? r.new_size : r.old_size, &edit, &error);
-  if (cut == Cut::kFailed || cut == Cut::kNotFlushed) {
-    return FailureOf(FailedStep::kNotRecovered, kept, error);
+  if (!same) {
+    if (!kept.empty()) (void)RemoveFile(kept);
+    return FailureOf(FailedStep::kEditedSince);
   }
-  if (cut != Cut::kOk) return CutFailure(cut, finish, edit, error);
-  return FailureOf(
-      finish ? FailedStep::kWriteFinished : FailedStep::kWriteUndone, kept);
+  std::uint64_t length = 0;
+  switch (w.pending) {
+    case Pending::kFinish:
+      length = r.new_size;
+      if (r.new_size > r.old_size &&
+          !ReserveSpace(&page->file, r.old_size, r.new_size - r.old_size)) {
+        e = page->file.error();
+      }
+      if (e == 0) {
+        e = CopyRange(&page->file, r.new_at, &page->file, 0, r.new_size);
+      }
+      if (e == 0) e = Flush(&page->file);
+      if (e == 0) {
+        // The start now holds the new text: the bytes cut away must still
+        // be the ones verified.
+        std::uint64_t now = 0;
+        e = SizeOf(&page->file, &now);
+        if (e == 0 && now != size) {
+          return FailureOf(FailedStep::kNotRecovered, kept, 0);
+        }
+      }
+      break;
+    case Pending::kCut:
+      length = r.new_size;
+      break;
+    case Pending::kUndo:
+      length = r.old_size;
+      break;
+    default:
+      length = w.lost_end;
+      break;
+  }
+  if (e == 0) e = CutAt(&page->file, length);
+  if (e != 0) return FailureOf(FailedStep::kNotRecovered, kept, e);
+  if ((e = Flush(&page->file)) != 0) {
+    return FailureOf(w.pending == Pending::kUndo
+                         ? FailedStep::kInPlaceNotFlushedOld
+                         : FailedStep::kInPlaceNotFlushedNew,
+                     "", e);
+  }
+  switch (w.pending) {
+    case Pending::kUndo:
+      return FailureOf(FailedStep::kWriteUndone, kept);
+    case Pending::kLost:
+      return FailureOf(FailedStep::kWriteNotBegun);
+    default:
+      return FailureOf(FailedStep::kWriteFinished, kept);
+  }
 }
 
 namespace {
+
+// Stops a write in place that failed with |error| before the start was
+// written: the page is cut back to its old text, once another program's
+// bytes past it, if any, are kept.
+Failure BackOut(Page* page, const InPlaceRecord& r, int error) {
+  std::uint64_t size = 0;
+  std::vector<Range> keep;
+  std::string kept;
+  int e = SizeOf(&page->file, &size);
+  if (e == 0) e = ForeignBytes(&page->file, r, r.old_size, size, &keep);
+  if (e == 0 && (e = KeepIfAny(page, keep, size, &kept)) != 0) {
+    return FailureOf(FailedStep::kEditNotKept, "", e);
+  }
+  // Cut short by another program, it is left as it is.
+  if (e == 0 && size < r.old_size) return FailureOf(FailedStep::kPageChanged);
+  if (e == 0) e = CutAt(&page->file, r.old_size);
+  if (e != 0) return FailureOf(FailedStep::kInPlaceLeftToUndo, "", e);
+  if ((e = Flush(&page->file)) != 0) {
+    return FailureOf(FailedStep::kInPlaceNotFlushedOld, "", e);
+  }
+  if (!kept.empty()) return FailureOf(FailedStep::kEditedDuringWrite, kept);
+  return FailureOf(FailedStep::kPageWrite, "", error);
+}
+
+// Whether the page is as the write left it before it overwrites or cuts:
+// its size, the old text where it still lies below |from|, and nothing but
+// the write's own bytes from |from| on.
+int AsWritten(Page* page, const InPlaceRecord& r, std::uint64_t from,
+              bool* as_written) {
+  std::uint64_t size = 0;
+  std::vector<Range> foreign;
+  *as_written = false;
+  if (const int e = SizeOf(&page->file, &size)) return e;
+  if (size != WriteEnd(r)) return 0;
+  if (const int e = ForeignBytes(&page->file, r, from, size, &foreign)) {
+    return e;
+  }
+  if (!foreign.empty()) return 0;
+  bool holds = false;
+  if (from == r.old_size) {
+    return HoldsText(&page->file, size, 0, r.old_size, r.old_sum, as_written);
+  }
+  if (const int e = HoldsText(&page->file, size, r.new_at, r.new_size,
+                              r.new_sum, &holds)) {
+    return e;
+  }
+  *as_written = holds;
+  return 0;
+}
 
 // Writes the finished |fresh| over the page: its record, the new text past
 // the old end, the new text over the start, each flushed before the next
 // begins, then the cut.
 Failure WriteInPlace(Page* page, Replacement* fresh) {
+  File* file = &page->file;
   InPlaceRecord r;
   r.old_size = page->info.size;
-  if (!SumOf(&fresh->reread, &r.new_sum, &r.new_size)) {
+  FileInfo made;
+  if (!GetFileInfo(&fresh->reread, &made)) {
     return FailureOf(FailedStep::kPageWrite, "", fresh->reread.error());
   }
+  r.new_size = made.size;
   r.new_at = NewTextAt(r.old_size, r.new_size);
-  File* file = &page->file;
-  // The last look before the first byte is written: an edit made since the
-  // page was checked would lie where the new text goes.
-  FileInfo now;
-  if (!GetFileInfo(file, &now)) {
-    return FailureOf(FailedStep::kRead, page->name, file->error());
+  // The old text as it is now, checked again before its start is written:
+  // an edit made since it was read lies there.
+  std::uint64_t now = 0, read = 0;
+  int e = SumRange(file, 0, r.old_size, &r.old_sum, &read);
+  if (e == 0) e = SizeOf(file, &now);
+  if (e != 0) return FailureOf(FailedStep::kRead, page->name, e);
+  if (now != r.old_size || read != r.old_size) {
+    return FailureOf(FailedStep::kPageChanged);
   }
-  if (now.size != r.old_size) return FailureOf(FailedStep::kPageChanged);
-  const std::string record = RecordText(r);
 
   // From the first byte written to the page until the write is done or
   // undone, an interruption waits.
   HoldInterruptions();
-  std::string edit;
-  int error = 0;
-  if (!SeekTo(file, RecordAt(r)) ||
-      !WriteAll(file, record.data(), record.size()) || !FlushToDisk(file) ||
-      !CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size) ||
-      !FlushToDisk(file)) {
-    // The old text is untouched: the page is cut back to it.
-    const int write_error = ErrorOf(*file, fresh->reread);
-    const Cut cut = CutTo(page, r, r.old_size, &edit, &error);
-    if (cut == Cut::kOk) {
-      return FailureOf(FailedStep::kPageWrite, "", write_error);
-    }
-    return CutFailure(cut, false, edit,
-                      cut == Cut::kFailed ? write_error : error);
+  const std::string first = FirstRecordText(r);
+  e = WriteAt(file, RecordAt(r), first.data(), first.size());
+  if (e == 0) e = Flush(file);
+  // The new text past the old end, summed as it goes, then the record that
+  // holds its checksum, flushed together.
+  Checksum checksum;
+  if (e == 0) {
+    e = CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size, &checksum);
   }
-  // Bytes in the gap past the old end are another program's, appended
-  // as the write began: they are kept, and the page cut back to its old
-  // text, before anything is written over the start.
-  bool empty = false;
-  if (!OnlyZeros(file, r.old_size, r.new_at, &empty) || !empty) {
-    const int read_error = file->error();
-    if (empty || KeepAside(page, &edit, &error)) {
-      const Cut cut = CutTo(page, r, r.old_size, &edit, &error);
-      if (cut == Cut::kOk) {
-        return empty ? FailureOf(FailedStep::kPageWrite, "", read_error)
-                     : FailureOf(FailedStep::kEditedDuringWrite, edit);
-      }
-      return CutFailure(cut, false, edit, error);
-    }
-    return FailureOf(FailedStep::kEditNotKept, "", error);
+  r.new_sum = checksum.Value();
+  const std::string last = RecordText(r);
+  if (e == 0) {
+    e = WriteAt(file, WriteEnd(r) - last.size(), last.data(), last.size());
   }
-  if (!CopyRange(&fresh->reread, 0, file, 0, r.new_size) ||
-      !FlushToDisk(file)) {
-    return FailureOf(FailedStep::kInPlaceLeftToFinish, "",
-                     ErrorOf(*file, fresh->reread));
+  // The blocks that the new text will fill past the old end are taken
+  // now, while a full disk still leaves the old text whole.
+  if (e == 0 && r.new_size > r.old_size &&
+      !ReserveSpace(file, r.old_size, r.new_size - r.old_size)) {
+    e = file->error();
   }
-  const Cut cut = CutTo(page, r, r.new_size, &edit, &error);
-  return cut == Cut::kOk ? Failure() : CutFailure(cut, true, edit, error);
+  if (e == 0) e = Flush(file);
+  if (e != 0) return BackOut(page, r, e);
+  bool as_written = false;
+  if ((e = AsWritten(page, r, r.old_size, &as_written)) != 0) {
+    return BackOut(page, r, e);
+  }
+  if (!as_written) {
+    // Another program's edit: past the old end, it is kept aside; in the
+    // old text, it stays there.
+    const Failure backed = BackOut(page, r, 0);
+    if (backed.step != FailedStep::kPageWrite) return backed;
+    return FailureOf(FailedStep::kEditedDuringWrite);
+  }
+  e = CopyRange(&fresh->reread, 0, file, 0, r.new_size);
+  if (e == 0) e = Flush(file);
+  if (e != 0) return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
+  // The new text is over the start: what the cut takes away must still be
+  // the write's own.
+  if ((e = AsWritten(page, r, r.new_size, &as_written)) != 0) {
+    return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
+  }
+  std::string kept;
+  if (!as_written) {
+    std::uint64_t size = 0;
+    std::vector<Range> keep;
+    e = SizeOf(file, &size);
+    if (e == 0) e = ForeignBytes(file, r, r.new_size, size, &keep);
+    if (e == 0) e = KeepIfAny(page, keep, size, &kept);
+    if (e != 0) return FailureOf(FailedStep::kEditNotKept, "", e);
+  }
+  if ((e = CutAt(file, r.new_size)) != 0) {
+    return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
+  }
+  if ((e = Flush(file)) != 0) {
+    return FailureOf(FailedStep::kInPlaceNotFlushedNew, "", e);
+  }
+  if (!as_written) return FailureOf(FailedStep::kEditedDuringWrite, kept);
+  return Failure();
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "run/checksum.h"
+#include "tests/test_util.h"
 
 namespace {
 
@@ -61,73 +63,116 @@ std::uint64_t Length(const std::vector<Step>& steps) {
   return total;
 }
 
-// The write's steps, from old to fresh.
+// The write's steps, from old to fresh: the first record, the new text
+// past the old end and the last record (the space that the start will
+// fill taken, which changes no byte), the start, the cut.
 std::vector<Step> WriteSteps(const std::string& old, const std::string& fresh) {
   InPlaceRecord r{old.size(), NewTextAt(old.size(), fresh.size()), fresh.size(),
-                  Sum(fresh)};
-  return {{RecordAt(r), RecordText(r), false, true},
+                  0, Sum(old)};
+  const std::string first = RecordText(r);
+  r.new_sum = Sum(fresh);
+  return {{RecordAt(r), first, false, true},
           {r.new_at, fresh},
+          {RecordAt(r) + 4096, RecordText(r), false, true},
           {0, fresh},
           {fresh.size(), "", true}};
 }
 
-// What the next run decides about |page|, as FindUnfinishedWrite() reads it.
-Pending DecideOn(const std::string& page, InPlaceRecord* record) {
-  std::optional<InPlaceRecord> found;
-  if (page.size() >= RecordSize()) {
-    found = ParseRecord(page.substr(page.size() - RecordSize()));
-  }
-  bool whole = false;
-  if (found && found->new_at + found->new_size <= page.size()) {
-    whole = Sum(page.substr(found->new_at, found->new_size)) == found->new_sum;
-  }
-  if (found) *record = *found;
-  return Decide(page.size(), found, whole);
+// What the next run decides about |page|, as it reads it from a file.
+Pending DecideOn(const std::string& page, UnfinishedWrite* found) {
+  static const ScratchDir dir;
+  WriteBytes(dir.path / "page.htm", page);
+  File file;
+  EXPECT_EQ(OpenForReading(dir.path / "page.htm", &file), OpenReadResult::kOk);
+  EXPECT_EQ(FindUnfinishedWrite(&file, page.size(), found), 0);
+  return found->pending;
 }
 
-// The recovery's steps for a page with |r|.
-std::vector<Step> RecoverySteps(const std::string& page, Pending pending,
-                                const InPlaceRecord& r) {
-  if (pending == Pending::kUndo) return {{r.old_size, "", true}};
-  return {{0, page.substr(r.new_at, r.new_size)}, {r.new_size, "", true}};
+// The recovery's steps for a page.
+std::vector<Step> RecoverySteps(const std::string& page,
+                                const UnfinishedWrite& w) {
+  const InPlaceRecord& r = w.record;
+  switch (w.pending) {
+    case Pending::kFinish:
+      return {{0, page.substr(r.new_at, r.new_size)}, {r.new_size, "", true}};
+    case Pending::kCut:
+      return {{r.new_size, "", true}};
+    case Pending::kUndo:
+      return {{r.old_size, "", true}};
+    default:
+      return {{w.lost_end, "", true}};
+  }
 }
 
-// Every stop of the write, then every stop of the recovery that follows.
+// A power cut that keeps a file's new size but not its new bytes: the
+// write stopped after |done| units, and the rest of the step that it
+// stopped in reads as zeros, the size it gives the file kept.
+std::string ApplyWithZeros(const std::string& old,
+                           const std::vector<Step>& steps, std::uint64_t done) {
+  std::string page = Apply(old, steps, done);
+  std::uint64_t units = 0;
+  for (const Step& s : steps) {
+    units += s.cut || s.whole ? 1 : s.bytes.size();
+    if (units <= done || s.cut) continue;
+    if (page.size() < s.at + s.bytes.size()) {
+      page.resize(s.at + s.bytes.size(), '\0');
+    }
+    break;
+  }
+  return page;
+}
+
+// Every stop of the write, plain or leaving zeros, then every stop of the
+// recovery that follows: the page ends as its old or its new text.
 void ExpectHealed(const std::string& old, const std::string& fresh) {
   const std::vector<Step> write = WriteSteps(old, fresh);
-  const std::uint64_t length = Length(write);
-  for (std::uint64_t done = 0; done <= length; ++done) {
-    const std::string left = Apply(old, write, done);
-    InPlaceRecord r;
-    const Pending pending = DecideOn(left, &r);
-    SCOPED_TRACE("write stopped after " + std::to_string(done) + " bytes");
-    if (pending == Pending::kNone) {
-      ASSERT_TRUE(left == old || left == fresh);
-      continue;
+  // Around the start and the end of each step, every stop; between them,
+  // one in 53.
+  std::set<std::uint64_t> stops;
+  std::uint64_t edge = 0;
+  for (const Step& step : write) {
+    const std::uint64_t next =
+        edge + (step.cut || step.whole ? 1 : step.bytes.size());
+    for (std::uint64_t at = edge; at <= next; ++at) {
+      if (at < edge + 9 || at + 9 > next || at % 53 == 0) stops.insert(at);
     }
-    ASSERT_NE(pending, Pending::kEdited);
-    const std::vector<Step> recovery = RecoverySteps(left, pending, r);
-    const std::uint64_t recovery_length = Length(recovery);
-    // Every stop of a short recovery; some eight of a long one, the last
-    // ones included.
-    const std::uint64_t stride =
-        std::max<std::uint64_t>(1, recovery_length / 8);
-    for (std::uint64_t again = 0; again <= recovery_length;
-         again += again + stride > recovery_length && again < recovery_length
-                      ? recovery_length - again
-                      : stride) {
-      const std::string healed = Apply(left, recovery, again);
-      InPlaceRecord r2;
-      const Pending second = DecideOn(healed, &r2);
-      if (second == Pending::kNone) {
-        ASSERT_TRUE(healed == (pending == Pending::kFinish ? fresh : old));
+    edge = next;
+  }
+  for (std::uint64_t done : stops) {
+    for (bool zeros : {false, true}) {
+      const std::string left =
+          zeros ? ApplyWithZeros(old, write, done) : Apply(old, write, done);
+      UnfinishedWrite w;
+      const Pending pending = DecideOn(left, &w);
+      SCOPED_TRACE("write stopped after " + std::to_string(done) + " bytes" +
+                   (zeros ? ", zeros kept" : ""));
+      if (pending == Pending::kNone) {
+        ASSERT_TRUE(left == old || left == fresh);
         continue;
       }
-      // Stopped inside the recovery: the next run takes the same way.
-      ASSERT_EQ(second, pending);
-      const std::vector<Step> rest = RecoverySteps(healed, second, r2);
-      const std::string end = Apply(healed, rest, Length(rest));
-      ASSERT_TRUE(end == (pending == Pending::kFinish ? fresh : old));
+      ASSERT_NE(pending, Pending::kEdited);
+      const bool forward =
+          pending == Pending::kFinish || pending == Pending::kCut;
+      const std::vector<Step> recovery = RecoverySteps(left, w);
+      const std::uint64_t recovery_length = Length(recovery);
+      const std::uint64_t stride =
+          std::max<std::uint64_t>(1, recovery_length / 8);
+      for (std::uint64_t again = 0; again <= recovery_length;
+           again += again + stride > recovery_length && again < recovery_length
+                        ? recovery_length - again
+                        : stride) {
+        const std::string healed = Apply(left, recovery, again);
+        UnfinishedWrite w2;
+        const Pending second = DecideOn(healed, &w2);
+        if (second == Pending::kNone) {
+          ASSERT_TRUE(healed == (forward ? fresh : old));
+          continue;
+        }
+        // Stopped inside the recovery: the next run ends the same way.
+        const std::vector<Step> rest = RecoverySteps(healed, w2);
+        const std::string end = Apply(healed, rest, Length(rest));
+        ASSERT_TRUE(end == (forward ? fresh : old));
+      }
     }
   }
 }
@@ -155,25 +200,41 @@ TEST(InPlace, EveryStopOfTheWriteAndOfItsRecoveryIsHealed) {
 
 TEST(InPlace, ARecordOnlyCountsWhereTheWriteLeavesIt) {
   const std::string old = Text(300, 'a'), fresh = Text(400, 'b');
-  const std::string left = Apply(old, WriteSteps(old, fresh), 501);
-  InPlaceRecord r;
-  ASSERT_EQ(DecideOn(left, &r), Pending::kFinish);
-  // Text added after the record, or the page cut short: changed since.
-  EXPECT_EQ(DecideOn(left + "<p>ajout</p>\r\n", &r), Pending::kNone);
-  EXPECT_EQ(Decide(left.size() + 1, r, true), Pending::kEdited);
-  EXPECT_EQ(Decide(left.size() - 1, r, true), Pending::kEdited);
-  // Any byte of the record changed: no record.
-  std::string record = RecordText(r);
+  const std::vector<Step> write = WriteSteps(old, fresh);
+  const std::string left = Apply(old, write, 1 + 400 + 1);
+  UnfinishedWrite w;
+  ASSERT_EQ(DecideOn(left, &w), Pending::kFinish);
+  // A line appended after the record: still finished, the line kept aside.
+  EXPECT_EQ(DecideOn(left + "<p>ajout</p>\r\n", &w), Pending::kFinish);
+  // Its line ends converted, or a byte taken out before it: refused.
+  std::string converted;
+  for (char c : left)
+    converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(DecideOn(converted, &w), Pending::kEdited);
+  EXPECT_EQ(DecideOn(left.substr(1), &w), Pending::kEdited);
+  // The new text past the old end changed, the start then changed too.
+  std::string damaged = left;
+  damaged[w.record.new_at + 7] ^= 1;
+  EXPECT_EQ(DecideOn(damaged, &w), Pending::kUndo);
+  damaged[3] ^= 1;
+  EXPECT_EQ(DecideOn(damaged, &w), Pending::kEdited);
+  // Any byte of the record changed: no record, and no lost one either.
+  const std::string record = RecordText(w.record);
   for (std::size_t i = 0; i < record.size(); ++i) {
     std::string changed = record;
     changed[i] = changed[i] == '0' ? '1' : '0';
     EXPECT_FALSE(ParseRecord(changed).has_value()) << "byte " << i;
   }
   // A well-formed record whose numbers are not a write's.
-  InPlaceRecord odd = r;
-  odd.new_at = r.new_at + 1;
+  InPlaceRecord odd = w.record;
+  odd.new_at = w.record.new_at + 1;
   EXPECT_FALSE(ParseRecord(RecordText(odd)).has_value());
-  EXPECT_EQ(ParseRecord(record)->new_sum, r.new_sum);
+  // An earlier version's record, without the old text's checksum.
+  InPlaceRecord earlier = w.record;
+  earlier.old_known = false;
+  EXPECT_FALSE(ParseRecord(RecordText(earlier))->old_known);
+  // A page that merely ends in zeros is a page.
+  EXPECT_EQ(DecideOn(old + std::string(4000, '\0'), &w), Pending::kNone);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the system gives.
 #include "run/messages.h"
 
+#include "run/backup.h"
 #include "run/process.h"
 
 std::string CauseWords(int error) {
@@ -67,8 +68,11 @@ std::string EarlierRunStopped(const std::string& page) {
          page;
 }
 
+// Where the bytes of another program that a recovery took away are kept.
 std::string KeptIn(const std::string& kept) {
-  return " (ce qu'il contenait est garde dans " + kept + ")";
+  if (kept.empty()) return "";
+  return " (ce qu'un autre programme y avait ecrit est garde dans " + kept +
+         ")";
 }
 
 }  // namespace
@@ -123,6 +127,12 @@ std::string MessageOf(const Failure& f, const std::string& nom_du_fichier) {
                   : "son ancien texte") +
              ", qui n'est peut-etre pas encore sur le disque";
     case FailedStep::kEditedDuringWrite:
+      if (f.name.empty()) {
+        return "le fichier " + page +
+               " a ete modifie par un autre programme pendant son ecriture : "
+               "il garde cette modification, sans la nouvelle colonne ; "
+               "verifiez-le, puis relancez brantix";
+      }
       return "le fichier " + page +
              " a ete modifie par un autre programme pendant son ecriture : "
              "ce qu'il contenait alors est garde dans " +
@@ -140,6 +150,10 @@ std::string MessageOf(const Failure& f, const std::string& nom_du_fichier) {
     case FailedStep::kWriteUndone:
       return EarlierRunStopped(page) + " : il a ete remis tel qu'il etait" +
              KeptIn(f.name) + ", relancez brantix";
+    case FailedStep::kWriteNotBegun:
+      return EarlierRunStopped(page) +
+             ", avant d'en ecrire le texte : les octets nuls qu'elle avait "
+             "ajoutes a sa fin ont ete retires, relancez brantix";
     case FailedStep::kNotRecovered:
       return EarlierRunStopped(page) + " : impossible de le remettre en etat" +
              cause +
@@ -156,8 +170,9 @@ std::string MessageOf(const Failure& f, const std::string& nom_du_fichier) {
              ", rien n'a ete change";
     case FailedStep::kEditedSince:
       return EarlierRunStopped(page) +
-             ", qui a ete modifie depuis : rien n'a ete change ; verifiez-le, "
-             "puis retirez sa fin, depuis la ligne \"<!-- brantix-en-cours\"";
+             ", qui a ete modifie depuis : rien n'a ete change ; remplacez-le "
+             "par sa sauvegarde " +
+             BackupNameOf(page) + ", qui a son texte d'avant l'execution interrompue";
     case FailedStep::kBackupCreate:
       return "impossible de creer la sauvegarde " + f.name + cause;
     case FailedStep::kBackupWrite:

@@ -102,6 +102,9 @@ bool RenameKeepsThePage(const Page& page, const Replacement& fresh) {
 Failure PrepareNewPage(Page* page, Replacement* fresh) {
   if (!page->writable)
     return FailureOf(FailedStep::kPageNotWritable, page->name);
+  // Known from the page alone, before the file is started: a page with
+  // several names is written in place.
+  fresh->renamed = page->info.links == 1;
   if (StartReplacement(page->real_name, page->info, &page->file, fresh)) {
     fresh->renamed = RenameKeepsThePage(*page, *fresh);
     return {};

@@ -664,12 +664,13 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   Follower::Counts counts;
   PageFacts facts;
   // What a run would decide first about an unfinished write in place.
-  Pending pending = Pending::kNone;
-  InPlaceRecord record;
-  if (!FindUnfinishedWrite(&page.file, page.info.size, &pending, &record)) {
-    return Fail(nom_du_fichier, FailureOf(FailedStep::kRead, nom_du_fichier,
-                                          page.file.error()));
+  UnfinishedWrite unfinished;
+  if (const int e =
+          FindUnfinishedWrite(&page.file, page.info.size, &unfinished)) {
+    return Fail(nom_du_fichier,
+                FailureOf(FailedStep::kRead, nom_du_fichier, e));
   }
+  const Pending pending = unfinished.pending;
   if (pending != Pending::kNone) {
     // A run would first finish or undo that write, or refuse a page
     // changed since: the page's cells now are not the ones it would insert.

@@ -54,6 +54,10 @@ Cause CauseOf(int error);
 /// program sees before the system gives it.
 int AccessRefusedError();
 
+/// The system's error number of an input-output error, for a file that
+/// comes short of the bytes the program wrote to it.
+int InputOutputError();
+
 /// Whether a failed open with the system's error number |error| is the
 /// system's failure (a disk, too many open files, anything unforeseen)
 /// rather than the name's (missing, refused, a link): an error to report,

@@ -84,3 +84,5 @@ Cause CauseOf(int error) {
 }
 
 int AccessRefusedError() { return EACCES; }
+
+int InputOutputError() { return EIO; }

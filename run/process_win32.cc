@@ -72,3 +72,5 @@ Cause CauseOf(int error) {
 }
 
 int AccessRefusedError() { return static_cast<int>(ERROR_ACCESS_DENIED); }
+
+int InputOutputError() { return static_cast<int>(ERROR_READ_FAULT); }

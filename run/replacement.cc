@@ -72,8 +72,9 @@ bool StartReplacement(const std::string& target, const FileInfo& like,
   if (!ok) replacement->error = file.error();
   replacement->writer.Start(std::move(file));
   // It is flushed to the disk before its rename: start early, while the
-  // program still has work to do.
-  replacement->writer.FlushBehind();
+  // program still has work to do. A file only copied from never goes to
+  // the disk (RenameKeepsThePage()).
+  if (replacement->renamed) replacement->writer.FlushBehind();
   return ok;
 }
 

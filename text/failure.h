@@ -30,10 +30,13 @@ enum class FailedStep {
   kInPlaceLeftToUndo,     ///< Stopped before: the next run cuts it back.
   kInPlaceNotFlushedNew,  ///< Cut to its new text, whose flush failed.
   kInPlaceNotFlushedOld,  ///< Cut back to its old text, whose flush failed.
-  kEditedDuringWrite,     ///< Another program changed its size: kept.
+  kEditedDuringWrite,     ///< Another program changed it: its bytes are
+                          ///< kept in |name|, or, without one, in the page.
   kEditNotKept,           ///< The same, and no copy could be kept.
   kWriteFinished,         ///< An earlier run's write was finished.
   kWriteUndone,           ///< An earlier run's write was undone.
+  kWriteNotBegun,         ///< Its record never reached the disk: the
+                          ///< zeros it had added were cut away.
   kNotRecovered,          ///< Finishing or undoing it failed, or refused.
   kNotKept,               ///< No copy could be kept before the recovery.
   kRecoveryRead,          ///< Reading it for the recovery failed.

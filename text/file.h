@@ -156,6 +156,14 @@ inline bool RewindFile(File* file) { return SeekTo(file, 0); }
 /// Cuts or extends the file to |length| bytes. Returns false on failure.
 bool SetLength(File* file, std::uint64_t length);
 
+/// Takes the disk's blocks for [offset, offset + length) of |file|, inside
+/// its size, so that writing there later cannot find the disk full.
+/// Returns false on failure: the disk is full, or the file would pass a
+/// size limit. Where the system cannot take blocks ahead, writes zeros
+/// there; where a file's blocks are all taken when it grows (Windows),
+/// does nothing.
+bool ReserveSpace(File* file, std::uint64_t offset, std::uint64_t length);
+
 /// Reads up to |size| bytes. Returns the count read, 0 at the end of the
 /// file, -1 on a read error or once the run has been interrupted.
 std::int64_t ReadSome(File* file, char* data, std::size_t size);

@@ -7,6 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -277,6 +278,26 @@ bool SetLength(File* file, std::uint64_t length) {
     result = OsFtruncate(Descriptor(*file), static_cast<off_t>(length));
   } while (result != 0 && errno == EINTR);
   return result == 0 || Failed(file);
+}
+
+bool ReserveSpace(File* file, std::uint64_t offset, std::uint64_t length) {
+  int result;
+  do {
+    result = OsFallocate(Descriptor(*file), static_cast<off_t>(offset),
+                         static_cast<off_t>(length));
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) return true;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return Failed(file);
+  // A file system without the call: zeros take the blocks as well.
+  const std::vector<char> zeros(64 * 1024, '\0');
+  if (!SeekTo(file, offset)) return false;
+  for (std::uint64_t left = length; left > 0;) {
+    const std::size_t part =
+        static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
+    if (!WriteAll(file, zeros.data(), part)) return false;
+    left -= part;
+  }
+  return true;
 }
 
 std::int64_t ReadSome(File* file, char* data, std::size_t size) {

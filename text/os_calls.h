@@ -29,6 +29,9 @@ int OsFsync(int fd);
 int OsStartWriteBack(int fd, off_t offset, off_t length);
 off_t OsLseek(int fd, off_t offset, int whence);
 int OsFtruncate(int fd, off_t length);
+/// fallocate(fd, 0, offset, length) on Linux; elsewhere it fails with
+/// EOPNOTSUPP.
+int OsFallocate(int fd, off_t offset, off_t length);
 int OsFchmod(int fd, mode_t mode);
 int OsFchown(int fd, uid_t owner, gid_t group);
 /// The extended attributes of an open file (Linux; elsewhere there are

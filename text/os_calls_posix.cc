@@ -38,6 +38,15 @@ off_t OsLseek(int fd, off_t offset, int whence) {
   return lseek(fd, offset, whence);
 }
 int OsFtruncate(int fd, off_t length) { return ftruncate(fd, length); }
+int OsFallocate(int fd, off_t offset, off_t length) {
+#if defined(__linux__)
+  return fallocate(fd, 0, offset, length);
+#else
+  (void)fd, (void)offset, (void)length;
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
+}
 int OsFchmod(int fd, mode_t mode) { return fchmod(fd, mode); }
 int OsFchown(int fd, uid_t owner, gid_t group) {
   return fchown(fd, owner, group);

@@ -400,6 +400,11 @@ int OsFtruncate(int fd, off_t length) {
   return ftruncate(fd, length);
 }
 
+int OsFallocate(int fd, off_t offset, off_t length) {
+  if (Fail(ENOSPC, true)) return -1;
+  return fallocate(fd, 0, offset, length);
+}
+
 // Counts an extended-attribute call; true when it must fail, with errno
 // set: the chosen fault, or ENOTSUP where there are no attributes.
 static bool FailAttribute(int error) {
