@@ -71,8 +71,8 @@ std::string EarlierRunStopped(const std::string& page) {
 // Where the bytes of another program that a recovery took away are kept.
 std::string KeptIn(const std::string& kept) {
   if (kept.empty()) return "";
-  return " (ce qu'un autre programme y avait ecrit est garde dans " + kept +
-         ")";
+  return " (ce qu'elle a retire et qui n'etait pas a elle est garde dans " +
+         kept + ")";
 }
 
 }  // namespace

@@ -138,8 +138,9 @@ inline std::uint64_t RecordSum(const std::string& bytes) {
 
 // What a write in place of |fresh| over |old| leaves when stopped once the
 // first |head| bytes of the new text are over the old ones, typed out: the
-// new text past the old end, then the record at the next 4096-byte
-// boundary. |tail| bytes of the new text past the old end are written.
+// new text past the old end, then the first record at the next 4096-byte
+// boundary, and once the new text is whole (|tail| bytes of it are
+// written), the last record a block further.
 inline std::string LeftByAWrite(const std::string& old,
                                 const std::string& fresh, std::size_t head,
                                 std::size_t tail) {
@@ -151,14 +152,21 @@ inline std::string LeftByAWrite(const std::string& old,
                   static_cast<unsigned long long>(v));
     return std::string(text);
   };
-  const std::string fields = "\n<!-- brantix-en-cours " + hex(old.size()) +
-                             " " + hex(at) + " " + hex(fresh.size()) + " " +
-                             hex(RecordSum(fresh)) + " ";
+  auto record = [&](std::uint64_t new_sum) {
+    const std::string fields =
+        "\n<!-- brantix-en-cours " + hex(old.size()) + " " + hex(at) + " " +
+        hex(fresh.size()) + " " + hex(new_sum) + " " + hex(RecordSum(old)) +
+        " ";
+    return fields + hex(RecordSum(fields)) + " -->\n";
+  };
   std::string page = old;
   page.resize(record_at, '\0');
   page.replace(at, tail, fresh, 0, tail);
   page.replace(0, head, fresh, 0, head);
-  return page + fields + hex(RecordSum(fields)) + " -->\n";
+  page += record(0);
+  if (tail < fresh.size()) return page;
+  page.resize(record_at + 4096, '\0');
+  return page + record(RecordSum(fresh));
 }
 
 #endif  // BRANTIX_TESTS_E2E_H_
