@@ -652,14 +652,15 @@ int AsWritten(Page* page, const InPlaceRecord& r, std::uint64_t from,
   }
   if (!foreign.empty()) return 0;
   bool holds = false;
-  if (from == r.old_size) {
-    return HoldsText(&page->file, size, 0, r.old_size, r.old_sum, as_written);
-  }
-  if (const int e = HoldsText(&page->file, size, r.new_at, r.new_size,
-                              r.new_sum, &holds)) {
-    return e;
-  }
-  *as_written = holds;
+  const int e = from == r.old_size ? HoldsText(&page->file, size, 0, r.old_size,
+                                               r.old_sum, &holds)
+                                   : HoldsText(&page->file, size, r.new_at,
+                                               r.new_size, r.new_sum, &holds);
+  if (e != 0 || !holds) return e;
+  // The size once more, last: an append made while the bytes were read.
+  std::uint64_t now = 0;
+  if (const int e2 = SizeOf(&page->file, &now)) return e2;
+  *as_written = now == size;
   return 0;
 }
 

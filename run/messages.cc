@@ -172,7 +172,8 @@ std::string MessageOf(const Failure& f, const std::string& nom_du_fichier) {
       return EarlierRunStopped(page) +
              ", qui a ete modifie depuis : rien n'a ete change ; remplacez-le "
              "par sa sauvegarde " +
-             BackupNameOf(page) + ", qui a son texte d'avant l'execution interrompue";
+             BackupNameOf(page) +
+             ", qui a son texte d'avant l'execution interrompue";
     case FailedStep::kBackupCreate:
       return "impossible de creer la sauvegarde " + f.name + cause;
     case FailedStep::kBackupWrite:

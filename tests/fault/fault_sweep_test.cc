@@ -112,7 +112,8 @@ bool SmallSweep() {
 const char kRecordStart[] = "\n<!-- brantix-en-cours ";
 
 // The kinds of power cut of the faulty program (BRANTIX_FAULT_POWER).
-const char* const kPowerCuts[] = {"all", "half", "first", "blocks", "cuts"};
+const char* const kPowerCuts[] = {"all",  "half",  "first", "blocks",
+                                  "cuts", "zeros", "torn"};
 constexpr std::size_t kCutKinds = std::size(kPowerCuts);
 
 // Whether every power cut is tried at every kill point, and a second one at
@@ -141,11 +142,14 @@ class FaultSweep : public ::testing::Test {
     if (s.hard_link) fs::create_hard_link(Path(kPageName), Path(kLinkName));
   }
 
-  // Whether the page still ends with the record of a write in place.
+  // Whether the page still ends with the record of a write in place, or
+  // with the zeros and part of a record that a power cut leaves of it.
   bool RecordLeft() {
     const std::string page = ReadBytes(Path(kPageName));
-    const std::size_t at = page.rfind(kRecordStart);
-    return at != std::string::npos && page.size() - at < 200;
+    const std::string tail =
+        page.substr(page.size() > 300 ? page.size() - 300 : 0);
+    return tail.find(kRecordStart) != std::string::npos ||
+           tail.find('\0') != std::string::npos;
   }
 
   RunResult Run(long long limit = -1) {
@@ -420,23 +424,46 @@ class FaultSweep : public ::testing::Test {
     SCOPED_TRACE("recovery: " + r.output);
     EXPECT_EQ(r.status, 255);
     const std::string page = ReadBytes(Path(kPageName));
-    const bool finished =
-        r.output.find("son ecriture a ete achevee") != std::string::npos;
-    const bool undone =
-        r.output.find("il a ete remis tel qu'il etait") != std::string::npos;
-    EXPECT_TRUE((finished && page == s.expected_page) ||
-                (undone && page == s.page))
-        << page.size() << " bytes";
-    EXPECT_FALSE(RecordLeft());
-    bool kept = false;
+    // A copy only of what the bytes cannot tell, at its own offsets: each
+    // block the page's or zeros; and named.
+    std::string named;
     for (const auto& e : fs::directory_iterator(dir_.path)) {
       const std::string name = e.path().filename().string();
-      if (name.ends_with(".avant")) {
-        kept = kept || ReadBytes(e.path()) == before;
-        fs::remove(e.path());
+      if (!name.ends_with(".avant")) continue;
+      const std::string copy = ReadBytes(e.path());
+      EXPECT_EQ(copy.size(), before.size());
+      for (std::size_t at = 0; at < copy.size(); at += 4096) {
+        const std::string block = copy.substr(at, 4096);
+        EXPECT_TRUE(block == before.substr(at, 4096) ||
+                    block.find_first_not_of('\0') == std::string::npos)
+            << "block at " << at;
       }
+      EXPECT_TRUE(named.empty()) << "a second copy";
+      named =
+          " (ce qu'elle a retire et qui n'etait pas a elle est garde dans " +
+          name + ")";
+      fs::remove(e.path());
     }
-    EXPECT_TRUE(kept) << "what the page held is not kept";
+    const std::string stopped =
+        "une execution precedente a ete interrompue pendant l'ecriture du "
+        "fichier page.htm";
+    EXPECT_TRUE(
+        (r.output == stopped +
+                         " : son ecriture a ete achevee, il a la colonne "
+                         "qu'elle ajoutait" +
+                         named +
+                         " ; relancez brantix pour en ajouter une autre" &&
+         page == s.expected_page) ||
+        (r.output == stopped + " : il a ete remis tel qu'il etait" + named +
+                         ", relancez brantix" &&
+         page == s.page) ||
+        (r.output == stopped +
+                         ", avant d'en ecrire le texte : les octets nuls "
+                         "qu'elle avait ajoutes a sa fin ont ete retires, "
+                         "relancez brantix" &&
+         named.empty() && page == s.page))
+        << page.size() << " bytes";
+    EXPECT_FALSE(RecordLeft());
     return 1;
   }
 
@@ -807,6 +834,7 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
     int nth;
     int error;
     std::string message;
+    bool in_place = false;  // The page has a second name: written in place.
   };
   const Row rows[] = {
       // The page's open.
@@ -841,6 +869,12 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
       {"fsync-folder", 1, EACCES, flush(refused)},
       {"fsync-folder", 1, EIO, flush("erreur d'entree-sortie")},
       {"fsync-folder", 1, ESTALE, flush(other)},
+      // Written in place: the disk full as the space of the start is taken,
+      // or as the first record is flushed; nobody else touched the page.
+      {"fallocate", 1, ENOSPC, write(full), true},
+      {"fallocate", 1, EFBIG,
+       write("fichier trop grand pour la limite de taille"), true},
+      {"fsync", 2, ENOSPC, write(full), true},
   };
   const std::string page = SamplePage(6);
   for (const Row& row : rows) {
@@ -850,7 +884,11 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
     // its copy before the page is touched.
     const bool left = std::string(row.call) == "fsync-folder";
     Scene s;
-    s.page = left ? LeftByAWrite(page, page + "<!-- neuf -->", 0, 200) : page;
+    // A line appended after it: the one thing the recovery must keep.
+    s.page = left ? LeftByAWrite(page, page + "<!-- neuf -->", 0, 200) +
+                        "<p>ajout</p>\n"
+                  : page;
+    s.hard_link = row.in_place;
     Prepare(s);
     Environment env;
     env.Set("BRANTIX_PROGRAM", faulty);

@@ -25,14 +25,16 @@
 // BRANTIX_FAULT_APPEND=path makes the chosen call append a line to that
 // file first (a cut: just after), as another program editing the page
 // would, and go through.
-// BRANTIX_FAULT_POWER=all|half|first|blocks|cuts, with BRANTIX_FAULT_CRASH=1,
-// makes the kill a power cut, as SQLite's crash-test file system does:
-// before it, what the run wrote or cut since the file's last flush is
-// taken back: all of it; the later half of the changes; the earlier half,
-// as a disk that writes out of order may lose; every other 4 KiB block of
-// each write over bytes the file already had; or the cuts only.
-// The size of a file follows the data that stays: an extension is lost
-// with its bytes, never kept as zeros.
+// BRANTIX_FAULT_POWER=all|half|first|blocks|cuts|zeros|torn, with
+// BRANTIX_FAULT_CRASH=1, makes the kill a power cut, as SQLite's crash-test
+// file system does: before it, what the run wrote or cut since the file's
+// last flush is taken back: all of it; the later half of the changes; the
+// earlier half, as a disk that writes out of order may lose; every other
+// 4 KiB block of each write over bytes the file already had; or the cuts
+// only. In these the size of a file follows the data that stays: an
+// extension is lost with its bytes. The last two keep the sizes, as NTFS,
+// FAT or ext4 with data=writeback may: each write taken back whole, or
+// from its middle on (a torn write), its extension read as zeros.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -201,6 +203,23 @@ void TakeBack(int fd, const Change& c, bool keep_size) {
   }
 }
 
+// Takes back a write from its |keep|th byte on, the size it gave the file
+// kept: its bytes past the file's old end read as zeros, as a file system
+// that writes a file's size before its data leaves it.
+void TakeBackKeepingSize(int fd, const Change& c, off_t keep) {
+  const off_t old_length = static_cast<off_t>(c.old.size());
+  if (old_length > keep) {
+    (void)!pwrite(fd, c.old.data() + keep, c.old.size() - keep,
+                  c.offset + keep);
+  }
+  const off_t past = c.offset + std::max(keep, old_length);
+  if (c.offset + c.length > past) {
+    const std::string zeros(
+        static_cast<std::size_t>(c.offset + c.length - past), '\0');
+    (void)!pwrite(fd, zeros.data(), zeros.size(), past);
+  }
+}
+
 // Takes back every other 4 KiB block of a write over bytes the file had.
 void TakeBackOddBlocks(int fd, const Change& c) {
   constexpr off_t kBlock = 4096;
@@ -226,6 +245,8 @@ void CutThePower() {
         TakeBack(u.fd, c, how == "first");
       } else if (how == "blocks" && !c.cut) {
         TakeBackOddBlocks(u.fd, c);
+      } else if ((how == "zeros" || how == "torn") && !c.cut) {
+        TakeBackKeepingSize(u.fd, c, how == "torn" ? c.length / 2 : 0);
       }
     }
   }
@@ -401,7 +422,7 @@ int OsFtruncate(int fd, off_t length) {
 }
 
 int OsFallocate(int fd, off_t offset, off_t length) {
-  if (Fail(ENOSPC, true)) return -1;
+  if (Fail(ENOSPC, false, "fallocate")) return -1;
   return fallocate(fd, 0, offset, length);
 }
 
