@@ -24,8 +24,10 @@ Failure Start(Page* page, const std::string& nom_sauvegarde,
               Replacement* backup, File* source) {
   const Failure failure = SecondHandle(page, source);
   if (failure.failed()) return failure;
-  if (!StartReplacement(nom_sauvegarde, page->info, &page->file, backup)) {
-    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, backup->error);
+  const CallResult started =
+      StartReplacement(nom_sauvegarde, page->info, &page->file, backup);
+  if (!started) {
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, started.error);
   }
   return {};
 }
@@ -38,16 +40,17 @@ Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
     return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde,
                      backup->writer.error());
   }
-  if (!read)
-    return FailureOf(FailedStep::kRead, page->name, reader->file().error());
-  if (!FinishReplacement(backup)) {
-    return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde, backup->error);
+  if (!read) return FailureOf(FailedStep::kRead, page->name, reader->error());
+  const CallResult finished = FinishReplacement(backup);
+  if (!finished) {
+    return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde, finished.error);
   }
-  if (!PutInPlace(backup)) {
+  const CallResult renamed = PutInPlace(backup);
+  if (!renamed) {
     if (HeldByAnother(nom_sauvegarde)) {
       return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
     }
-    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, backup->error);
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, renamed.error);
   }
   return {};
 }

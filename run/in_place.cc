@@ -45,43 +45,39 @@ std::string Fields(const InPlaceRecord& r) {
          Hex(r.new_size) + ' ' + Hex(r.new_sum) + ' ';
 }
 
-// Reads up to |size| bytes, fewer only at the end of the file; -1 on a
-// read error.
-std::int64_t ReadFull(File* file, char* data, std::size_t size) {
+// Reads up to |size| bytes, fewer only at the end of the file; a count of
+// -1 on a read error.
+ReadResult ReadFull(File* file, char* data, std::size_t size) {
   std::size_t got = 0;
   while (got < size) {
-    std::int64_t n = ReadSome(file, data + got, size - got);
-    if (n < 0) return -1;
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
+    const ReadResult n = ReadSome(file, data + got, size - got);
+    if (n.count < 0) return n;
+    if (n.count == 0) break;
+    got += static_cast<std::size_t>(n.count);
   }
-  return static_cast<std::int64_t>(got);
+  return {static_cast<std::int64_t>(got), 0};
 }
 
 // Copies |length| bytes of |from| at |from_at| to |to| at |to_at|; |from|
 // may be |to| when the ranges do not overlap. Fails at a read that comes
-// short.
-bool CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
-               std::uint64_t length) {
+// short, with no error number of the system.
+CallResult CopyRange(File* from, std::uint64_t from_at, File* to,
+                     std::uint64_t to_at, std::uint64_t length) {
   auto buffer = std::make_unique<char[]>(kTextBufferSize);
   for (std::uint64_t done = 0; done < length;) {
     const auto want = static_cast<std::size_t>(
         std::min<std::uint64_t>(kTextBufferSize, length - done));
-    if (!SeekTo(from, from_at + done)) return false;
-    if (ReadFull(from, buffer.get(), want) != static_cast<std::int64_t>(want)) {
-      return false;
-    }
-    if (!SeekTo(to, to_at + done) || !WriteAll(to, buffer.get(), want)) {
-      return false;
-    }
+    CallResult result = SeekTo(from, from_at + done);
+    if (!result) return result;
+    const ReadResult read = ReadFull(from, buffer.get(), want);
+    if (read.count < 0) return CallFailed(read.error);
+    if (read.count != static_cast<std::int64_t>(want)) return CallFailed(0);
+    result = SeekTo(to, to_at + done);
+    if (result) result = WriteAll(to, buffer.get(), want);
+    if (!result) return result;
     done += want;
   }
-  return true;
-}
-
-// The system's error number of the first of |a| and |b| that has one.
-int ErrorOf(const File& a, const File& b) {
-  return a.error() != 0 ? a.error() : b.error();
+  return {};
 }
 
 // Copies the page's bytes into a new file of the program's own beside the
@@ -91,42 +87,42 @@ int ErrorOf(const File& a, const File& b) {
 bool KeepAside(Page* page, std::string* kept, int* error) {
   File copy;
   FileInfo now;
-  if (!GetFileInfo(&page->file, &now)) {
-    *error = page->file.error();
+  CallResult result = GetFileInfo(&page->file, &now);
+  if (result)
+    result = CreateTemporary(FolderPart(page->name), ".avant", kept, &copy);
+  if (!result) {
+    *error = result.error;
     return false;
   }
-  if (!CreateTemporary(FolderPart(page->name), ".avant", kept, &copy)) {
-    *error = copy.error();
-    return false;
-  }
-  NameResult flushed;
-  if (CopyRange(&page->file, 0, &copy, 0, now.size) && FlushToDisk(&copy) &&
-      CloseFile(&copy)) {
-    flushed = FlushFolderOf(*kept);
-    if (flushed) return true;
-  }
-  *error = flushed.error != 0 ? flushed.error : ErrorOf(copy, page->file);
+  result = CopyRange(&page->file, 0, &copy, 0, now.size);
+  if (result) result = FlushToDisk(&copy);
+  if (result) result = CloseFile(&copy);
+  if (result) result = FlushFolderOf(*kept);
+  if (result) return true;
+  *error = result.error;
   CloseFile(&copy);
   (void)RemoveFile(*kept);
   return false;
 }
 
 // Whether [from, to) of |file| holds only zero bytes, in |empty|.
-bool OnlyZeros(File* file, std::uint64_t from, std::uint64_t to, bool* empty) {
+CallResult OnlyZeros(File* file, std::uint64_t from, std::uint64_t to,
+                     bool* empty) {
   auto buffer = std::make_unique<char[]>(kTextBufferSize);
   *empty = true;
-  if (!SeekTo(file, from)) return false;
+  const CallResult sought = SeekTo(file, from);
+  if (!sought) return sought;
   for (std::uint64_t left = to - from; left > 0 && *empty;) {
     const auto want = static_cast<std::size_t>(
         std::min<std::uint64_t>(kTextBufferSize, left));
-    const std::int64_t got = ReadFull(file, buffer.get(), want);
-    if (got < 0) return false;
-    if (got == 0) break;
-    *empty = std::all_of(buffer.get(), buffer.get() + got,
+    const ReadResult got = ReadFull(file, buffer.get(), want);
+    if (got.count < 0) return CallFailed(got.error);
+    if (got.count == 0) break;
+    *empty = std::all_of(buffer.get(), buffer.get() + got.count,
                          [](char c) { return c == '\0'; });
-    left -= static_cast<std::uint64_t>(got);
+    left -= static_cast<std::uint64_t>(got.count);
   }
-  return true;
+  return {};
 }
 
 // How cutting the page to end a write, or to undo one, went.
@@ -139,18 +135,21 @@ enum class Cut { kOk, kFailed, kNotFlushed, kEdited, kEditedNotKept };
 Cut CutTo(Page* page, const InPlaceRecord& r, std::uint64_t length,
           std::string* kept, int* error) {
   FileInfo now;
-  if (!GetFileInfo(&page->file, &now)) {
-    *error = page->file.error();
+  CallResult result = GetFileInfo(&page->file, &now);
+  if (!result) {
+    *error = result.error;
     return Cut::kFailed;
   }
   const bool edited = now.size != RecordAt(r) + RecordSize();
   if (edited && !KeepAside(page, kept, error)) return Cut::kEditedNotKept;
-  if (!SetLength(&page->file, length)) {
-    *error = page->file.error();
+  result = SetLength(&page->file, length);
+  if (!result) {
+    *error = result.error;
     return Cut::kFailed;
   }
-  if (!FlushToDisk(&page->file)) {
-    *error = page->file.error();
+  result = FlushToDisk(&page->file);
+  if (!result) {
+    *error = result.error;
     return Cut::kNotFlushed;
   }
   return edited ? Cut::kEdited : Cut::kOk;
@@ -229,45 +228,46 @@ Pending Decide(std::uint64_t size, const std::optional<InPlaceRecord>& record,
   return new_text_whole ? Pending::kFinish : Pending::kUndo;
 }
 
-bool FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
-                         InPlaceRecord* record) {
+CallResult FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
+                               InPlaceRecord* record) {
   *pending = Pending::kNone;
   const std::uint64_t record_size = RecordSize();
-  if (size < record_size) return true;
+  if (size < record_size) return {};
   std::string text(record_size, '\0');
-  if (!SeekTo(file, size - record_size) ||
-      ReadFull(file, text.data(), text.size()) < 0) {
-    return false;
-  }
+  CallResult result = SeekTo(file, size - record_size);
+  if (!result) return result;
+  const ReadResult tail = ReadFull(file, text.data(), text.size());
+  if (tail.count < 0) return CallFailed(tail.error);
   const std::optional<InPlaceRecord> found = ParseRecord(text);
   bool whole = false;
   if (found && size == RecordAt(*found) + record_size) {
     // The new text past the old end, read and summed in blocks.
     auto buffer = std::make_unique<char[]>(kTextBufferSize);
     Checksum checksum;
-    if (!SeekTo(file, found->new_at)) return false;
+    result = SeekTo(file, found->new_at);
+    if (!result) return result;
     for (std::uint64_t left = found->new_size; left > 0;) {
       const auto want = static_cast<std::size_t>(
           std::min<std::uint64_t>(kTextBufferSize, left));
-      const std::int64_t got = ReadFull(file, buffer.get(), want);
-      if (got < 0) return false;
-      if (got == 0) break;
-      checksum.Add(buffer.get(), static_cast<std::size_t>(got));
-      left -= static_cast<std::uint64_t>(got);
+      const ReadResult got = ReadFull(file, buffer.get(), want);
+      if (got.count < 0) return CallFailed(got.error);
+      if (got.count == 0) break;
+      checksum.Add(buffer.get(), static_cast<std::size_t>(got.count));
+      left -= static_cast<std::uint64_t>(got.count);
     }
     whole = checksum.Value() == found->new_sum;
   }
   *pending = Decide(size, found, whole);
   if (found) *record = *found;
-  return true;
+  return {};
 }
 
 Failure RecoverInterruptedRun(Page* page) {
   Pending pending = Pending::kNone;
   InPlaceRecord r;
-  if (!FindUnfinishedWrite(&page->file, page->info.size, &pending, &r)) {
-    return FailureOf(FailedStep::kRecoveryRead, "", page->file.error());
-  }
+  const CallResult looked =
+      FindUnfinishedWrite(&page->file, page->info.size, &pending, &r);
+  if (!looked) return FailureOf(FailedStep::kRecoveryRead, "", looked.error);
   switch (pending) {
     case Pending::kNone:
       return Failure();
@@ -288,11 +288,11 @@ Failure RecoverInterruptedRun(Page* page) {
   }
   HoldInterruptions();
   const bool finish = pending == Pending::kFinish;
-  if (finish &&
-      (!CopyRange(&page->file, r.new_at, &page->file, 0, r.new_size) ||
-       !FlushToDisk(&page->file))) {
-    return FailureOf(FailedStep::kNotRecovered, kept, page->file.error());
-  }
+  CallResult copied;
+  if (finish)
+    copied = CopyRange(&page->file, r.new_at, &page->file, 0, r.new_size);
+  if (finish && copied) copied = FlushToDisk(&page->file);
+  if (!copied) return FailureOf(FailedStep::kNotRecovered, kept, copied.error);
   const Cut cut =
       CutTo(page, r, finish ? r.new_size : r.old_size, &edit, &error);
   if (cut == Cut::kFailed || cut == Cut::kNotFlushed) {
@@ -311,17 +311,15 @@ namespace {
 Failure WriteInPlace(Page* page, Replacement* fresh) {
   InPlaceRecord r;
   r.old_size = page->info.size;
-  if (!SumOf(&fresh->reread, &r.new_sum, &r.new_size)) {
-    return FailureOf(FailedStep::kPageWrite, "", fresh->reread.error());
-  }
+  const CallResult summed = SumOf(&fresh->reread, &r.new_sum, &r.new_size);
+  if (!summed) return FailureOf(FailedStep::kPageWrite, "", summed.error);
   r.new_at = NewTextAt(r.old_size, r.new_size);
   File* file = &page->file;
   // The last look before the first byte is written: an edit made since the
   // page was checked would lie where the new text goes.
   FileInfo now;
-  if (!GetFileInfo(file, &now)) {
-    return FailureOf(FailedStep::kRead, page->name, file->error());
-  }
+  const CallResult looked = GetFileInfo(file, &now);
+  if (!looked) return FailureOf(FailedStep::kRead, page->name, looked.error);
   if (now.size != r.old_size) return FailureOf(FailedStep::kPageChanged);
   const std::string record = RecordText(r);
 
@@ -330,12 +328,15 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   HoldInterruptions();
   std::string edit;
   int error = 0;
-  if (!SeekTo(file, RecordAt(r)) ||
-      !WriteAll(file, record.data(), record.size()) || !FlushToDisk(file) ||
-      !CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size) ||
-      !FlushToDisk(file)) {
+  CallResult written = SeekTo(file, RecordAt(r));
+  if (written) written = WriteAll(file, record.data(), record.size());
+  if (written) written = FlushToDisk(file);
+  if (written)
+    written = CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size);
+  if (written) written = FlushToDisk(file);
+  if (!written) {
     // The old text is untouched: the page is cut back to it.
-    const int write_error = ErrorOf(*file, fresh->reread);
+    const int write_error = written.error;
     const Cut cut = CutTo(page, r, r.old_size, &edit, &error);
     if (cut == Cut::kOk) {
       return FailureOf(FailedStep::kPageWrite, "", write_error);
@@ -347,8 +348,9 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   // as the write began: they are kept, and the page cut back to its old
   // text, before anything is written over the start.
   bool empty = false;
-  if (!OnlyZeros(file, r.old_size, r.new_at, &empty) || !empty) {
-    const int read_error = file->error();
+  const CallResult gap = OnlyZeros(file, r.old_size, r.new_at, &empty);
+  if (!gap || !empty) {
+    const int read_error = gap.error;
     if (empty || KeepAside(page, &edit, &error)) {
       const Cut cut = CutTo(page, r, r.old_size, &edit, &error);
       if (cut == Cut::kOk) {
@@ -359,10 +361,10 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
     }
     return FailureOf(FailedStep::kEditNotKept, "", error);
   }
-  if (!CopyRange(&fresh->reread, 0, file, 0, r.new_size) ||
-      !FlushToDisk(file)) {
-    return FailureOf(FailedStep::kInPlaceLeftToFinish, "",
-                     ErrorOf(*file, fresh->reread));
+  written = CopyRange(&fresh->reread, 0, file, 0, r.new_size);
+  if (written) written = FlushToDisk(file);
+  if (!written) {
+    return FailureOf(FailedStep::kInPlaceLeftToFinish, "", written.error);
   }
   const Cut cut = CutTo(page, r, r.new_size, &edit, &error);
   return cut == Cut::kOk ? Failure() : CutFailure(cut, true, edit, error);
@@ -377,10 +379,11 @@ Failure ReplacePage(Page* page, Replacement* fresh) {
   // one name: only when they are the page's own does it keep the page as
   // it was.
   if (fresh->renamed) {
-    if (PutInPlace(fresh, &page->file)) return Failure();
+    const CallResult renamed = PutInPlace(fresh, &page->file);
+    if (renamed) return Failure();
     if (Interrupted()) return FailureOf(FailedStep::kInterrupted);
     if (!ReopenPage(page)) {
-      return FailureOf(FailedStep::kPageWrite, "", fresh->error);
+      return FailureOf(FailedStep::kPageWrite, "", renamed.error);
     }
   }
   return WriteInPlace(page, fresh);

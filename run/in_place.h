@@ -72,10 +72,9 @@ Pending Decide(std::uint64_t size, const std::optional<InPlaceRecord>& record,
                bool new_text_whole);
 
 /// Reads the end of the page, open in |file| with |size| bytes, and the
-/// new text that its record names, and decides. Returns false on a read
-/// error, noted in |file|.
-bool FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
-                         InPlaceRecord* record);
+/// new text that its record names, and decides. Fails on a read error.
+CallResult FindUnfinishedWrite(File* file, std::uint64_t size, Pending* pending,
+                               InPlaceRecord* record);
 
 /// Finishes or undoes an unfinished write found on |page|, once its bytes
 /// are kept in a new file beside it. A failure of step kNone when there is

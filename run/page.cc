@@ -14,7 +14,7 @@ namespace {
 Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde) {
   FileInfo backup;
   bool exists = false;
-  const NameResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
+  const CallResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
   if (!looked) {
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, looked.error);
   }
@@ -39,9 +39,8 @@ bool TimesMayHideAnEdit(const FileInfo& info, std::int64_t opened_at) {
 // Fails when the page no longer holds the bytes it held when it was opened.
 Failure SameBytes(Page* page) {
   std::uint64_t sum = 0, size = 0;
-  if (!SumOf(&page->file, &sum, &size)) {
-    return FailureOf(FailedStep::kRead, page->name, page->file.error());
-  }
+  const CallResult read = SumOf(&page->file, &sum, &size);
+  if (!read) return FailureOf(FailedStep::kRead, page->name, read.error);
   if (sum == page->sum && size == page->info.size) return {};
   return FailureOf(FailedStep::kPageChanged, page->name);
 }
@@ -71,27 +70,22 @@ Failure PageNotOpened(OpenReadResult result, const std::string& nom_du_fichier,
 Failure OpenPage(const std::string& nom_du_fichier,
                  const std::string& nom_sauvegarde, Page* page) {
   page->name = nom_du_fichier;
-  const OpenReadResult opened =
+  const OpenResult opened =
       OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
-  if (opened != OpenReadResult::kOk) {
-    return PageNotOpened(opened, nom_du_fichier, page->file.error());
-  }
+  if (!opened) return PageNotOpened(opened.kind, nom_du_fichier, opened.error);
   // A lock that the file system cannot give does not stop the run: only
   // another brantix holding it does.
   if (LockExclusive(page->file) == LockResult::kBusy) {
     return FailureOf(FailedStep::kPageLocked, nom_du_fichier);
   }
   const std::int64_t opened_at = TimeNow();
-  const NameResult real = RealName(nom_du_fichier, &page->real_name);
-  if (!real) return FailureOf(FailedStep::kRead, nom_du_fichier, real.error);
-  if (!GetFileInfo(&page->file, &page->info)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
-  }
+  CallResult result = RealName(nom_du_fichier, &page->real_name);
+  if (result) result = GetFileInfo(&page->file, &page->info);
   std::uint64_t size = 0;
-  page->recent = TimesMayHideAnEdit(page->info, opened_at);
-  if (page->recent && !SumOf(&page->file, &page->sum, &size)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
-  }
+  page->recent = result && TimesMayHideAnEdit(page->info, opened_at);
+  if (page->recent) result = SumOf(&page->file, &page->sum, &size);
+  if (!result)
+    return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
   return CheckBackupName(*page, nom_sauvegarde);
 }
 
@@ -102,16 +96,18 @@ bool RenameKeepsThePage(const Page& page, const Replacement& fresh) {
 Failure PrepareNewPage(Page* page, Replacement* fresh) {
   if (!page->writable)
     return FailureOf(FailedStep::kPageNotWritable, page->name);
-  if (StartReplacement(page->real_name, page->info, &page->file, fresh)) {
+  const CallResult started =
+      StartReplacement(page->real_name, page->info, &page->file, fresh);
+  if (started) {
     fresh->renamed = RenameKeepsThePage(*page, *fresh);
     return {};
   }
   // No temporary name: no file could be created in the folder.
   if (fresh->temporary.empty()) {
     return FailureOf(FailedStep::kFolderClosed, FolderName(page->real_name),
-                     fresh->error);
+                     started.error);
   }
-  return FailureOf(FailedStep::kPageWrite, page->name, fresh->error);
+  return FailureOf(FailedStep::kPageWrite, page->name, started.error);
 }
 
 Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
@@ -119,11 +115,13 @@ Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
   EtatReecriture state;
   switch (RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
                        &state, page.link_rule)) {
-    case TextEnd::kOk:
-      if (FinishReplacement(fresh)) return {};
-      return FailureOf(FailedStep::kPageWrite, page.name, fresh->error);
+    case TextEnd::kOk: {
+      const CallResult finished = FinishReplacement(fresh);
+      if (finished) return {};
+      return FailureOf(FailedStep::kPageWrite, page.name, finished.error);
+    }
     case TextEnd::kReadError:
-      return FailureOf(FailedStep::kRead, page.name, reader->file().error());
+      return FailureOf(FailedStep::kRead, page.name, reader->error());
     case TextEnd::kWriteError:
       break;
   }
@@ -131,12 +129,9 @@ Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
 }
 
 Failure SecondHandle(Page* page, File* source) {
-  if (!RewindFile(&page->file)) {
-    return FailureOf(FailedStep::kRead, page->name, page->file.error());
-  }
-  if (!Duplicate(page->file, source)) {
-    return FailureOf(FailedStep::kRead, page->name, source->error());
-  }
+  CallResult result = RewindFile(&page->file);
+  if (result) result = Duplicate(page->file, source);
+  if (!result) return FailureOf(FailedStep::kRead, page->name, result.error);
   return {};
 }
 
@@ -153,10 +148,9 @@ Failure StillTheSamePage(Page* page) {
   FileInfo now, named;
   bool exists = false;
   Failure failure;
-  NameResult looked;
-  if (!GetFileInfo(&page->file, &now)) {
-    failure = FailureOf(FailedStep::kRead, page->name, page->file.error());
-  } else if (!(looked = GetNameInfo(page->real_name, &named, &exists))) {
+  CallResult looked = GetFileInfo(&page->file, &now);
+  if (looked) looked = GetNameInfo(page->real_name, &named, &exists);
+  if (!looked) {
     failure = FailureOf(FailedStep::kRead, page->name, looked.error);
   } else if (!Unchanged(page->info, now) || !exists ||
              !SameFile(page->info, named)) {
@@ -175,8 +169,7 @@ bool ReopenPage(Page* page) {
   if (page->file.is_open()) return true;
   bool writable = false;
   FileInfo now;
-  return OpenWritableIfAllowed(page->real_name, &page->file, &writable) ==
-             OpenReadResult::kOk &&
+  return OpenWritableIfAllowed(page->real_name, &page->file, &writable) &&
          writable && LockExclusive(page->file) != LockResult::kBusy &&
          GetFileInfo(&page->file, &now) && Unchanged(page->info, now);
 }

@@ -239,7 +239,7 @@ class Follower {
   /// Whether the output could not be written; otherwise, the system's
   /// error number of a failed read.
   bool output_failed() const { return output_failed_; }
-  int read_error() { return reader_.file().error(); }
+  int read_error() const { return reader_.error(); }
 
   /// The cells told so far.
   struct Counts {
@@ -562,18 +562,13 @@ int Fail(const std::string& nom_du_fichier, const Failure& failure) {
 }
 
 Failure OpenToPreview(const std::string& nom_du_fichier, PreviewedPage* page) {
-  const OpenReadResult opened =
+  const OpenResult opened =
       OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
-  if (opened != OpenReadResult::kOk) {
-    return PageNotOpened(opened, nom_du_fichier, page->file.error());
-  }
-  const NameResult named = RealName(nom_du_fichier, &page->real_name);
-  if (!named) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, named.error);
-  }
-  if (!GetFileInfo(&page->file, &page->info)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
-  }
+  if (!opened) return PageNotOpened(opened.kind, nom_du_fichier, opened.error);
+  CallResult result = RealName(nom_du_fichier, &page->real_name);
+  if (result) result = GetFileInfo(&page->file, &page->info);
+  if (!result)
+    return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
   return Failure();
 }
 
@@ -598,15 +593,13 @@ Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
                   Warnings* warnings, Follower::Counts* counts,
                   PageFacts* facts) {
   File again, own;
-  if (!RewindFile(&page->file)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
-  }
-  if (!Duplicate(page->file, &again)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, again.error());
-  }
-  if (OpenForReading(nom_du_fichier, &own) != OpenReadResult::kOk) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, own.error());
-  }
+  CallResult result = RewindFile(&page->file);
+  if (result) result = Duplicate(page->file, &again);
+  if (!result)
+    return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
+  const OpenResult opened = OpenForReading(nom_du_fichier, &own);
+  if (!opened)
+    return FailureOf(FailedStep::kRead, nom_du_fichier, opened.error);
   TextReader reader(std::move(again));
   TextWriter nowhere;
   nowhere.Discard();
@@ -618,7 +611,7 @@ Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
   const bool followed = follower.Finish(facts);
   *counts = follower.counts;
   if (walked != TextEnd::kOk) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, reader.file().error());
+    return FailureOf(FailedStep::kRead, nom_du_fichier, reader.error());
   }
   if (!followed) {
     return follower.output_failed()
@@ -666,9 +659,11 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   // What a run would decide first about an unfinished write in place.
   Pending pending = Pending::kNone;
   InPlaceRecord record;
-  if (!FindUnfinishedWrite(&page.file, page.info.size, &pending, &record)) {
-    return Fail(nom_du_fichier, FailureOf(FailedStep::kRead, nom_du_fichier,
-                                          page.file.error()));
+  const CallResult looked =
+      FindUnfinishedWrite(&page.file, page.info.size, &pending, &record);
+  if (!looked) {
+    return Fail(nom_du_fichier,
+                FailureOf(FailedStep::kRead, nom_du_fichier, looked.error));
   }
   if (pending != Pending::kNone) {
     // A run would first finish or undo that write, or refuse a page
