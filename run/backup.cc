@@ -4,19 +4,6 @@
 
 namespace {
 
-// Whether |nom_sauvegarde| belongs to another user in a folder where only a
-// file's owner may replace it (the sticky bit, as in /tmp): a rename over
-// it is then refused to this user whatever the folder's permissions.
-bool HeldByAnother(const std::string& nom_sauvegarde) {
-  FileInfo backup, folder;
-  bool exists = false, folder_exists = false;
-  return FilesHaveOwners() && GetNameInfo(nom_sauvegarde, &backup, &exists) &&
-         exists && backup.owner != CurrentUser() &&
-         GetNameInfo(FolderName(nom_sauvegarde), &folder, &folder_exists) &&
-         folder_exists && (folder.mode & 01000) != 0 &&
-         folder.owner != CurrentUser();
-}
-
 // Opens a second handle on the page for its reader, and starts the
 // backup's file beside its name, with the page's owner, group, permissions
 // and attributes.
@@ -47,9 +34,9 @@ Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
   }
   const CallResult renamed = PutInPlace(backup);
   if (!renamed) {
-    if (HeldByAnother(nom_sauvegarde)) {
-      return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
-    }
+    // A rename refused over another user's backup: that is the reason.
+    const Failure held = CheckBackupHeld(nom_sauvegarde);
+    if (held.failed()) return held;
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, renamed.error);
   }
   return {};

@@ -11,19 +11,6 @@
 
 namespace {
 
-Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde) {
-  FileInfo backup;
-  bool exists = false;
-  const CallResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
-  if (!looked) {
-    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, looked.error);
-  }
-  if (exists && SameFile(page.info, backup)) {
-    return FailureOf(FailedStep::kPageIsItsBackup, nom_sauvegarde);
-  }
-  return {};
-}
-
 // Whether an edit made to the page right after |opened_at| could keep the
 // times |info| holds: file systems stamp times in steps, of a few
 // milliseconds, or of one or two seconds where times are whole seconds.
@@ -67,25 +54,117 @@ Failure PageNotOpened(OpenReadResult result, const std::string& nom_du_fichier,
   }
 }
 
-Failure OpenPage(const std::string& nom_du_fichier,
-                 const std::string& nom_sauvegarde, Page* page) {
+Failure CheckLock(Page* page, LockUse lock) {
+  // A lock that the file system cannot give does not stop the run: only
+  // another brantix holding it does.
+  File probe;
+  File* file = &page->file;
+  if (lock == LockUse::kTry) {
+    if (!OpenForReading(page->name, &probe)) return {};
+    file = &probe;
+  }
+  if (LockExclusive(*file) == LockResult::kBusy) {
+    return FailureOf(FailedStep::kPageLocked, page->name);
+  }
+  return {};
+}
+
+Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde) {
+  FileInfo backup;
+  bool exists = false;
+  const CallResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
+  if (!looked) {
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, looked.error);
+  }
+  if (exists && SameFile(page.info, backup)) {
+    return FailureOf(FailedStep::kPageIsItsBackup, nom_sauvegarde);
+  }
+  return {};
+}
+
+Failure CheckWritable(const Page& page) {
+  if (page.writable) return {};
+  return FailureOf(FailedStep::kPageNotWritable, page.name);
+}
+
+Failure CheckFolder(const Page& page) {
+  const CallResult may = MayCreateIn(FolderPart(page.real_name));
+  const Cause cause = CauseOf(may.error);
+  if (may || (cause != Cause::kRefused && cause != Cause::kReadOnly)) {
+    return {};
+  }
+  return FailureOf(FailedStep::kFolderClosed, FolderName(page.real_name),
+                   may.error);
+}
+
+Failure CheckBackupHeld(const std::string& nom_sauvegarde) {
+  // Root may replace any file; where files have no owner, nobody holds one.
+  FileInfo backup, folder;
+  bool exists = false, folder_exists = false;
+  if (FilesHaveOwners() && CurrentUser() != 0 &&
+      GetNameInfo(nom_sauvegarde, &backup, &exists) && exists &&
+      backup.owner != CurrentUser() &&
+      GetNameInfo(FolderName(nom_sauvegarde), &folder, &folder_exists) &&
+      folder_exists && (folder.mode & 01000) != 0 &&
+      folder.owner != CurrentUser()) {
+    return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
+  }
+  return {};
+}
+
+std::vector<Failure> RunRefusals(Page* page,
+                                 const std::string& nom_sauvegarde) {
+  std::vector<Failure> found;
+  for (const Failure& failure :
+       {CheckLock(page, LockUse::kTry), CheckBackupName(*page, nom_sauvegarde),
+        CheckWritable(*page), CheckFolder(*page),
+        CheckBackupHeld(nom_sauvegarde)}) {
+    if (failure.failed()) found.push_back(failure);
+  }
+  return found;
+}
+
+bool IsRefusal(const Failure& failure) {
+  switch (failure.step) {
+    case FailedStep::kNotRegular:
+    case FailedStep::kPageLocked:
+    case FailedStep::kPageIsItsBackup:
+    case FailedStep::kPageNotWritable:
+    case FailedStep::kFolderClosed:
+    case FailedStep::kBackupHeldByAnother:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Failure OpenPageFile(const std::string& nom_du_fichier, Page* page,
+                     LockUse lock) {
   page->name = nom_du_fichier;
   const OpenResult opened =
       OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
   if (!opened) return PageNotOpened(opened.kind, nom_du_fichier, opened.error);
-  // A lock that the file system cannot give does not stop the run: only
-  // another brantix holding it does.
-  if (LockExclusive(page->file) == LockResult::kBusy) {
-    return FailureOf(FailedStep::kPageLocked, nom_du_fichier);
+  if (lock == LockUse::kTake) {
+    const Failure locked = CheckLock(page, lock);
+    if (locked.failed()) return locked;
   }
   const std::int64_t opened_at = TimeNow();
   CallResult result = RealName(nom_du_fichier, &page->real_name);
   if (result) result = GetFileInfo(&page->file, &page->info);
   std::uint64_t size = 0;
-  page->recent = result && TimesMayHideAnEdit(page->info, opened_at);
+  page->recent = result && lock == LockUse::kTake &&
+                 TimesMayHideAnEdit(page->info, opened_at);
   if (page->recent) result = SumOf(&page->file, &page->sum, &size);
-  if (!result)
+  if (!result) {
     return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
+  }
+  return {};
+}
+
+Failure OpenPage(const std::string& nom_du_fichier,
+                 const std::string& nom_sauvegarde, Page* page) {
+  const Failure failure = OpenPageFile(nom_du_fichier, page, LockUse::kTake);
+  if (failure.failed()) return failure;
   return CheckBackupName(*page, nom_sauvegarde);
 }
 
@@ -94,8 +173,9 @@ bool RenameKeepsThePage(const Page& page, const Replacement& fresh) {
 }
 
 Failure PrepareNewPage(Page* page, Replacement* fresh) {
-  if (!page->writable)
-    return FailureOf(FailedStep::kPageNotWritable, page->name);
+  Failure refused = CheckWritable(*page);
+  if (!refused.failed()) refused = CheckFolder(*page);
+  if (refused.failed()) return refused;
   const CallResult started =
       StartReplacement(page->real_name, page->info, &page->file, fresh);
   if (started) {

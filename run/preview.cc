@@ -543,15 +543,6 @@ bool AsksForPreview(const std::string& argument) {
 
 namespace {
 
-// The page as the preview opens it: as a run opens it, so that whether it
-// may be written is the run's own answer, but never locked.
-struct PreviewedPage {
-  File file;
-  bool writable = false;
-  std::string real_name;
-  FileInfo info;
-};
-
 // Ends the preview on its own error: prints its message, or the
 // interruption when one came, since it is then the cause.
 int Fail(const std::string& nom_du_fichier, const Failure& failure) {
@@ -561,45 +552,49 @@ int Fail(const std::string& nom_du_fichier, const Failure& failure) {
   return -1;
 }
 
-Failure OpenToPreview(const std::string& nom_du_fichier, PreviewedPage* page) {
-  const OpenResult opened =
-      OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
-  if (!opened) return PageNotOpened(opened.kind, nom_du_fichier, opened.error);
-  CallResult result = RealName(nom_du_fichier, &page->real_name);
-  if (result) result = GetFileInfo(&page->file, &page->info);
-  if (!result)
-    return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
-  return Failure();
+// The warning of a refusal of a run, |refusal|, in the run's own words.
+std::string RefusalWarning(const std::string& nom_du_fichier,
+                           const Failure& refusal) {
+  switch (refusal.step) {
+    case FailedStep::kPageNotWritable:
+      return MsgWarnNotWritable(Escaped(nom_du_fichier));
+    case FailedStep::kFolderClosed:
+      return MsgWarnFolderClosed(Escaped(refusal.name));
+    default: {
+      Failure shown = refusal;
+      shown.name = Escaped(refusal.name);
+      return MsgWarnRefused(MessageOf(shown, Escaped(nom_du_fichier)));
+    }
+  }
 }
 
-// What a run would refuse before writing anything: a page this user may
-// not write, a folder where no file can be created.
-void Refusals(const std::string& nom_du_fichier, const PreviewedPage& page,
-              Warnings* warnings) {
-  if (!page.writable) {
-    warnings->General(Kind::kRefused,
-                      MsgWarnNotWritable(Escaped(nom_du_fichier)));
+// Each refusal of a run on the open |page| as a warning. Fails when a
+// check could not be made.
+Failure WarnOfRefusals(const std::string& nom_du_fichier, Page* page,
+                       Warnings* warnings) {
+  for (const Failure& f : RunRefusals(page, BackupNameOf(nom_du_fichier))) {
+    if (!IsRefusal(f)) return f;
+    warnings->General(Kind::kRefused, RefusalWarning(nom_du_fichier, f));
   }
-  if (!MayCreateIn(FolderPart(page.real_name))) {
-    warnings->General(Kind::kRefused,
-                      MsgWarnFolderClosed(Escaped(FolderName(page.real_name))));
-  }
+  return Failure();
 }
 
 // Runs the rewrite over the page, writing nowhere, and prints each cell as
 // it tells of it; the follower reads the page a second time beside it.
-Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
+Failure ShowCells(const std::string& nom_du_fichier, Page* page,
                   const ParamColonne& param, LinkRule link_rule,
                   Warnings* warnings, Follower::Counts* counts,
                   PageFacts* facts) {
   File again, own;
   CallResult result = RewindFile(&page->file);
   if (result) result = Duplicate(page->file, &again);
-  if (!result)
+  if (!result) {
     return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
+  }
   const OpenResult opened = OpenForReading(nom_du_fichier, &own);
-  if (!opened)
+  if (!opened) {
     return FailureOf(FailedStep::kRead, nom_du_fichier, opened.error);
+  }
   TextReader reader(std::move(again));
   TextWriter nowhere;
   nowhere.Discard();
@@ -623,7 +618,7 @@ Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
 }
 
 // The warnings, the notes and the total, once the cells are shown.
-bool ShowSummary(const std::string& nom_du_fichier, const PreviewedPage& page,
+bool ShowSummary(const std::string& nom_du_fichier, const Page& page,
                  const Follower::Counts& counts, const PageFacts& facts,
                  Warnings* warnings) {
   std::string out = warnings->Lines();
@@ -645,17 +640,22 @@ bool ShowSummary(const std::string& nom_du_fichier, const PreviewedPage& page,
 
 int Preview(const std::string& nom_du_fichier, bool from_file,
             LinkRule link_rule, ConsoleInput* input) {
-  PreviewedPage page;
+  Page page;
   ParamColonne param;
-  Failure failure = OpenToPreview(nom_du_fichier, &page);
+  Warnings warnings;
+  Follower::Counts counts;
+  PageFacts facts;
+  Failure failure = OpenPageFile(nom_du_fichier, &page, LockUse::kTry);
+  // A page that a run refuses as it opens it, a FIFO say, is not read.
+  if (IsRefusal(failure)) {
+    warnings.General(Kind::kRefused, RefusalWarning(nom_du_fichier, failure));
+    return ShowSummary(nom_du_fichier, page, counts, facts, &warnings) ? 2 : -1;
+  }
   if (!failure.failed()) {
     failure = from_file ? ReadParamFile(kParamFileName, &param)
                         : AskParameters(input, &param);
   }
   if (failure.failed()) return Fail(nom_du_fichier, failure);
-  Warnings warnings;
-  Follower::Counts counts;
-  PageFacts facts;
   // What a run would decide first about an unfinished write in place.
   Pending pending = Pending::kNone;
   InPlaceRecord record;
@@ -673,9 +673,11 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
                          ? MsgWarnUnfinishedEdited(Escaped(nom_du_fichier))
                          : MsgWarnUnfinished(Escaped(nom_du_fichier)));
   } else {
-    Refusals(nom_du_fichier, page, &warnings);
-    failure = ShowCells(nom_du_fichier, &page, param, link_rule, &warnings,
-                        &counts, &facts);
+    failure = WarnOfRefusals(nom_du_fichier, &page, &warnings);
+    if (!failure.failed()) {
+      failure = ShowCells(nom_du_fichier, &page, param, link_rule, &warnings,
+                          &counts, &facts);
+    }
     if (failure.failed()) return Fail(nom_du_fichier, failure);
     if (counts.headings + counts.maps + counts.dashes == 0) {
       warnings.General(Kind::kNoCell,

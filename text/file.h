@@ -206,8 +206,9 @@ std::string FolderPart(const std::string& path);
 
 /// Whether this user may create a file in the folder |folder| (a path with
 /// its last separator, or empty for the current folder), asked without
-/// creating one.
-bool MayCreateIn(const std::string& folder);
+/// creating one: fails with the system's refusal, or with the error that
+/// kept it from telling.
+CallResult MayCreateIn(const std::string& folder);
 
 /// The user the program runs as (POSIX; 0 on Windows).
 std::uint32_t CurrentUser();

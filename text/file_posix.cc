@@ -364,6 +364,6 @@ bool FilesHaveOwners() { return true; }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(OsGetpid()); }
 
-bool MayCreateIn(const std::string& folder) {
-  return OsAccess(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+CallResult MayCreateIn(const std::string& folder) {
+  return Named(OsAccess(folder.empty() ? "." : folder.c_str(), W_OK | X_OK));
 }

@@ -325,4 +325,4 @@ bool FilesHaveOwners() { return false; }
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 
-bool MayCreateIn(const std::string&) { return true; }
+CallResult MayCreateIn(const std::string&) { return {}; }
