@@ -48,7 +48,7 @@ const PageFile& Page(bool crlf) {
 
 void OpenPage(const std::string& path, TextReader* reader) {
   File file;
-  if (OpenForReading(path, &file) != OpenReadResult::kOk) std::abort();
+  if (!OpenForReading(path, &file)) std::abort();
   reader->Start(std::move(file));
 }
 

@@ -41,7 +41,7 @@ LineRead ReadLine(TextReader* reader, std::size_t limit, Line* line) {
 // The failure of a line of |path| that could not be read.
 Failure LineFailed(LineRead read, TextReader& reader, const std::string& path) {
   return read == LineRead::kError
-             ? FailureOf(FailedStep::kRead, path, reader.file().error())
+             ? FailureOf(FailedStep::kRead, path, reader.error())
              : FailureOf(FailedStep::kParamIncomplete);
 }
 
@@ -94,7 +94,7 @@ Failure PassByteOrderMark(TextReader* reader, const std::string& path) {
   while (read && reader->View().size() < kUtf8Mark.size() && !reader->AtEnd()) {
     read = reader->ReadMore();
   }
-  if (!read) return FailureOf(FailedStep::kRead, path, reader->file().error());
+  if (!read) return FailureOf(FailedStep::kRead, path, reader->error());
   const std::string_view start = reader->View();
   if (start.starts_with(kUtf16LittleMark) || start.starts_with(kUtf16BigMark)) {
     return FailureOf(FailedStep::kParamUtf16);
@@ -135,11 +135,12 @@ Failure ReadParamLines(TextReader* reader, const std::string& path,
 // pas"; a folder in its place is a read error, as reading it would be.
 Failure ReadParamFile(const std::string& path, ParamColonne* param) {
   File file;
-  switch (OpenForReading(path, &file)) {
+  const OpenResult opened = OpenForReading(path, &file);
+  switch (opened.kind) {
     case OpenReadResult::kOk:
       break;
     case OpenReadResult::kCannotOpen:
-      return FailureOf(FailedStep::kOpen, path, file.error());
+      return FailureOf(FailedStep::kOpen, path, opened.error);
     case OpenReadResult::kIsDirectory:
       return FailureOf(FailedStep::kRead, path);
     case OpenReadResult::kNotRegular:

@@ -4,19 +4,6 @@
 
 namespace {
 
-// Whether |nom_sauvegarde| belongs to another user in a folder where only a
-// file's owner may replace it (the sticky bit, as in /tmp): a rename over
-// it is then refused to this user whatever the folder's permissions.
-bool HeldByAnother(const std::string& nom_sauvegarde) {
-  FileInfo backup, folder;
-  bool exists = false, folder_exists = false;
-  return FilesHaveOwners() && GetNameInfo(nom_sauvegarde, &backup, &exists) &&
-         exists && backup.owner != CurrentUser() &&
-         GetNameInfo(FolderName(nom_sauvegarde), &folder, &folder_exists) &&
-         folder_exists && (folder.mode & 01000) != 0 &&
-         folder.owner != CurrentUser();
-}
-
 // Opens a second handle on the page for its reader, and starts the
 // backup's file beside its name, with the page's owner, group, permissions
 // and attributes.
@@ -24,8 +11,10 @@ Failure Start(Page* page, const std::string& nom_sauvegarde,
               Replacement* backup, File* source) {
   const Failure failure = SecondHandle(page, source);
   if (failure.failed()) return failure;
-  if (!StartReplacement(nom_sauvegarde, page->info, &page->file, backup)) {
-    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, backup->error);
+  const CallResult started =
+      StartReplacement(nom_sauvegarde, page->info, &page->file, backup);
+  if (!started) {
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, started.error);
   }
   return {};
 }
@@ -38,16 +27,17 @@ Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
     return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde,
                      backup->writer.error());
   }
-  if (!read)
-    return FailureOf(FailedStep::kRead, page->name, reader->file().error());
-  if (!FinishReplacement(backup)) {
-    return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde, backup->error);
+  if (!read) return FailureOf(FailedStep::kRead, page->name, reader->error());
+  const CallResult finished = FinishReplacement(backup);
+  if (!finished) {
+    return FailureOf(FailedStep::kBackupWrite, nom_sauvegarde, finished.error);
   }
-  if (!PutInPlace(backup)) {
-    if (HeldByAnother(nom_sauvegarde)) {
-      return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
-    }
-    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, backup->error);
+  const CallResult renamed = PutInPlace(backup);
+  if (!renamed) {
+    // A rename refused over another user's backup: that is the reason.
+    const Failure held = CheckBackupHeld(nom_sauvegarde);
+    if (held.failed()) return held;
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, renamed.error);
   }
   return {};
 }

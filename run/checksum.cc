@@ -34,18 +34,19 @@ void Checksum::Mix() {
   filled_ = 0;
 }
 
-bool SumOf(File* file, std::uint64_t* sum, std::uint64_t* size) {
-  if (!RewindFile(file)) return false;
+CallResult SumOf(File* file, std::uint64_t* sum, std::uint64_t* size) {
+  const CallResult rewound = RewindFile(file);
+  if (!rewound) return rewound;
   auto buffer = std::make_unique<char[]>(kTextBufferSize);
   Checksum checksum;
   *size = 0;
   for (;;) {
-    std::int64_t got = ReadSome(file, buffer.get(), kTextBufferSize);
-    if (got < 0) return false;
-    if (got == 0) break;
-    checksum.Add(buffer.get(), static_cast<std::size_t>(got));
-    *size += static_cast<std::uint64_t>(got);
+    const ReadResult got = ReadSome(file, buffer.get(), kTextBufferSize);
+    if (got.count < 0) return CallFailed(got.error);
+    if (got.count == 0) break;
+    checksum.Add(buffer.get(), static_cast<std::size_t>(got.count));
+    *size += static_cast<std::uint64_t>(got.count);
   }
   *sum = checksum.Value();
-  return true;
+  return {};
 }

@@ -27,7 +27,7 @@ class Checksum {
 };
 
 /// Reads |file| from its start to its end and gives the checksum of its
-/// bytes in |sum| and their count in |size|. Returns false on a read error.
-bool SumOf(File* file, std::uint64_t* sum, std::uint64_t* size);
+/// bytes in |sum| and their count in |size|. Fails on a read error.
+CallResult SumOf(File* file, std::uint64_t* sum, std::uint64_t* size);
 
 #endif  // BRANTIX_RUN_CHECKSUM_H_

@@ -56,36 +56,44 @@ std::string Fields(const InPlaceRecord& r) {
 }
 
 // The page's calls, each giving 0 or the system's error number of the
-// call that failed, read right after it.
+// call that failed. A call that fails with none, as an interruption makes
+// one fail before the write holds them, gives kNoCause: the run words the
+// interruption then.
+constexpr int kNoCause = -1;
+
+int ErrorOf(const CallResult& result) {
+  if (result) return 0;
+  return result.error != 0 ? result.error : kNoCause;
+}
 
 // Reads up to |size| bytes at |at|, fewer only at the end of the file.
 int ReadAt(File* file, std::uint64_t at, char* data, std::size_t size,
            std::size_t* got) {
   *got = 0;
-  if (!SeekTo(file, at)) return file->error();
+  if (const int e = ErrorOf(SeekTo(file, at))) return e;
   while (*got < size) {
-    const std::int64_t n = ReadSome(file, data + *got, size - *got);
-    if (n < 0) return file->error() != 0 ? file->error() : InputOutputError();
-    if (n == 0) break;
-    *got += static_cast<std::size_t>(n);
+    const ReadResult n = ReadSome(file, data + *got, size - *got);
+    if (n.count < 0) return n.error != 0 ? n.error : kNoCause;
+    if (n.count == 0) break;
+    *got += static_cast<std::size_t>(n.count);
   }
   return 0;
 }
 
 int WriteAt(File* file, std::uint64_t at, const char* data, std::size_t size) {
-  if (!SeekTo(file, at) || !WriteAll(file, data, size)) return file->error();
-  return 0;
+  if (const int e = ErrorOf(SeekTo(file, at))) return e;
+  return ErrorOf(WriteAll(file, data, size));
 }
 
-int Flush(File* file) { return FlushToDisk(file) ? 0 : file->error(); }
+int Flush(File* file) { return ErrorOf(FlushToDisk(file)); }
 
 int CutAt(File* file, std::uint64_t length) {
-  return SetLength(file, length) ? 0 : file->error();
+  return ErrorOf(SetLength(file, length));
 }
 
 int SizeOf(File* file, std::uint64_t* size) {
   FileInfo now;
-  if (!GetFileInfo(file, &now)) return file->error();
+  if (const int e = ErrorOf(GetFileInfo(file, &now))) return e;
   *size = now.size;
   return 0;
 }
@@ -244,8 +252,9 @@ int CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
 int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
               std::string* kept) {
   File copy;
-  if (!CreateTemporary(FolderPart(page->name), ".avant", kept, &copy)) {
-    return copy.error();
+  if (const int e = ErrorOf(
+          CreateTemporary(FolderPart(page->name), ".avant", kept, &copy))) {
+    return e;
   }
   int e = 0;
   for (const Range& part : keep) {
@@ -255,12 +264,9 @@ int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
   }
   if (e == 0) e = CutAt(&copy, size);
   if (e == 0) e = Flush(&copy);
-  if (e == 0 && !CloseFile(&copy)) e = copy.error();
-  if (e == 0) {
-    const NameResult flushed = FlushFolderOf(*kept);
-    if (flushed) return 0;
-    e = flushed.error;
-  }
+  if (e == 0) e = ErrorOf(CloseFile(&copy));
+  if (e == 0) e = ErrorOf(FlushFolderOf(*kept));
+  if (e == 0) return 0;
   CloseFile(&copy);
   (void)RemoveFile(*kept);
   kept->clear();
@@ -566,9 +572,9 @@ Failure RecoverInterruptedRun(Page* page) {
   switch (w.pending) {
     case Pending::kFinish:
       length = r.new_size;
-      if (r.new_size > r.old_size &&
-          !ReserveSpace(&page->file, r.old_size, r.new_size - r.old_size)) {
-        e = page->file.error();
+      if (r.new_size > r.old_size) {
+        e = ErrorOf(
+            ReserveSpace(&page->file, r.old_size, r.new_size - r.old_size));
       }
       if (e == 0) {
         e = CopyRange(&page->file, r.new_at, &page->file, 0, r.new_size);
@@ -671,11 +677,9 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   File* file = &page->file;
   InPlaceRecord r;
   r.old_size = page->info.size;
-  FileInfo made;
-  if (!GetFileInfo(&fresh->reread, &made)) {
-    return FailureOf(FailedStep::kPageWrite, "", fresh->reread.error());
+  if (const int e = SizeOf(&fresh->reread, &r.new_size)) {
+    return FailureOf(FailedStep::kPageWrite, "", e);
   }
-  r.new_size = made.size;
   r.new_at = NewTextAt(r.old_size, r.new_size);
   // The old text as it is now, checked again before its start is written:
   // an edit made since it was read lies there.
@@ -706,9 +710,8 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   }
   // The blocks that the new text will fill past the old end are taken
   // now, while a full disk still leaves the old text whole.
-  if (e == 0 && r.new_size > r.old_size &&
-      !ReserveSpace(file, r.old_size, r.new_size - r.old_size)) {
-    e = file->error();
+  if (e == 0 && r.new_size > r.old_size) {
+    e = ErrorOf(ReserveSpace(file, r.old_size, r.new_size - r.old_size));
   }
   if (e == 0) e = Flush(file);
   if (e != 0) return BackOut(page, r, e);
@@ -759,10 +762,11 @@ Failure ReplacePage(Page* page, Replacement* fresh) {
   // one name: only when they are the page's own does it keep the page as
   // it was.
   if (fresh->renamed) {
-    if (PutInPlace(fresh, &page->file)) return Failure();
+    const CallResult renamed = PutInPlace(fresh, &page->file);
+    if (renamed) return Failure();
     if (Interrupted()) return FailureOf(FailedStep::kInterrupted);
     if (!ReopenPage(page)) {
-      return FailureOf(FailedStep::kPageWrite, "", fresh->error);
+      return FailureOf(FailedStep::kPageWrite, "", renamed.error);
     }
   }
   return WriteInPlace(page, fresh);

@@ -83,7 +83,7 @@ Pending DecideOn(const std::string& page, UnfinishedWrite* found) {
   static const ScratchDir dir;
   WriteBytes(dir.path / "page.htm", page);
   File file;
-  EXPECT_EQ(OpenForReading(dir.path / "page.htm", &file), OpenReadResult::kOk);
+  EXPECT_TRUE(OpenForReading(dir.path / "page.htm", &file));
   EXPECT_EQ(FindUnfinishedWrite(&file, page.size(), found), 0);
   return found->pending;
 }

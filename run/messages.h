@@ -182,6 +182,9 @@ inline std::string MsgWarnUnfinishedEdited(const std::string& page) {
          " porte la trace d'une ecriture sur place inachevee, mais a ete "
          "modifie depuis";
 }
+inline std::string MsgWarnRefused(const std::string& message) {
+  return "brantix refuserait : " + message;
+}
 inline std::string MsgNoteBackupReplaced(const std::string& backup) {
   return "la sauvegarde " + backup + " existe et serait remplacee";
 }

@@ -11,19 +11,6 @@
 
 namespace {
 
-Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde) {
-  FileInfo backup;
-  bool exists = false;
-  const NameResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
-  if (!looked) {
-    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, looked.error);
-  }
-  if (exists && SameFile(page.info, backup)) {
-    return FailureOf(FailedStep::kPageIsItsBackup, nom_sauvegarde);
-  }
-  return {};
-}
-
 // Whether an edit made to the page right after |opened_at| could keep the
 // times |info| holds: file systems stamp times in steps, of a few
 // milliseconds, or of one or two seconds where times are whole seconds.
@@ -39,9 +26,8 @@ bool TimesMayHideAnEdit(const FileInfo& info, std::int64_t opened_at) {
 // Fails when the page no longer holds the bytes it held when it was opened.
 Failure SameBytes(Page* page) {
   std::uint64_t sum = 0, size = 0;
-  if (!SumOf(&page->file, &sum, &size)) {
-    return FailureOf(FailedStep::kRead, page->name, page->file.error());
-  }
+  const CallResult read = SumOf(&page->file, &sum, &size);
+  if (!read) return FailureOf(FailedStep::kRead, page->name, read.error);
   if (sum == page->sum && size == page->info.size) return {};
   return FailureOf(FailedStep::kPageChanged, page->name);
 }
@@ -68,30 +54,117 @@ Failure PageNotOpened(OpenReadResult result, const std::string& nom_du_fichier,
   }
 }
 
-Failure OpenPage(const std::string& nom_du_fichier,
-                 const std::string& nom_sauvegarde, Page* page) {
-  page->name = nom_du_fichier;
-  const OpenReadResult opened =
-      OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
-  if (opened != OpenReadResult::kOk) {
-    return PageNotOpened(opened, nom_du_fichier, page->file.error());
-  }
+Failure CheckLock(Page* page, LockUse lock) {
   // A lock that the file system cannot give does not stop the run: only
   // another brantix holding it does.
-  if (LockExclusive(page->file) == LockResult::kBusy) {
-    return FailureOf(FailedStep::kPageLocked, nom_du_fichier);
+  File probe;
+  File* file = &page->file;
+  if (lock == LockUse::kTry) {
+    if (!OpenForReading(page->name, &probe)) return {};
+    file = &probe;
+  }
+  if (LockExclusive(*file) == LockResult::kBusy) {
+    return FailureOf(FailedStep::kPageLocked, page->name);
+  }
+  return {};
+}
+
+Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde) {
+  FileInfo backup;
+  bool exists = false;
+  const CallResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
+  if (!looked) {
+    return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, looked.error);
+  }
+  if (exists && SameFile(page.info, backup)) {
+    return FailureOf(FailedStep::kPageIsItsBackup, nom_sauvegarde);
+  }
+  return {};
+}
+
+Failure CheckWritable(const Page& page) {
+  if (page.writable) return {};
+  return FailureOf(FailedStep::kPageNotWritable, page.name);
+}
+
+Failure CheckFolder(const Page& page) {
+  const CallResult may = MayCreateIn(FolderPart(page.real_name));
+  const Cause cause = CauseOf(may.error);
+  if (may || (cause != Cause::kRefused && cause != Cause::kReadOnly)) {
+    return {};
+  }
+  return FailureOf(FailedStep::kFolderClosed, FolderName(page.real_name),
+                   may.error);
+}
+
+Failure CheckBackupHeld(const std::string& nom_sauvegarde) {
+  // Root may replace any file; where files have no owner, nobody holds one.
+  FileInfo backup, folder;
+  bool exists = false, folder_exists = false;
+  if (FilesHaveOwners() && CurrentUser() != 0 &&
+      GetNameInfo(nom_sauvegarde, &backup, &exists) && exists &&
+      backup.owner != CurrentUser() &&
+      GetNameInfo(FolderName(nom_sauvegarde), &folder, &folder_exists) &&
+      folder_exists && (folder.mode & 01000) != 0 &&
+      folder.owner != CurrentUser()) {
+    return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
+  }
+  return {};
+}
+
+std::vector<Failure> RunRefusals(Page* page,
+                                 const std::string& nom_sauvegarde) {
+  std::vector<Failure> found;
+  for (const Failure& failure :
+       {CheckLock(page, LockUse::kTry), CheckBackupName(*page, nom_sauvegarde),
+        CheckWritable(*page), CheckFolder(*page),
+        CheckBackupHeld(nom_sauvegarde)}) {
+    if (failure.failed()) found.push_back(failure);
+  }
+  return found;
+}
+
+bool IsRefusal(const Failure& failure) {
+  switch (failure.step) {
+    case FailedStep::kNotRegular:
+    case FailedStep::kPageLocked:
+    case FailedStep::kPageIsItsBackup:
+    case FailedStep::kPageNotWritable:
+    case FailedStep::kFolderClosed:
+    case FailedStep::kBackupHeldByAnother:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Failure OpenPageFile(const std::string& nom_du_fichier, Page* page,
+                     LockUse lock) {
+  page->name = nom_du_fichier;
+  const OpenResult opened =
+      OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
+  if (!opened) return PageNotOpened(opened.kind, nom_du_fichier, opened.error);
+  if (lock == LockUse::kTake) {
+    const Failure locked = CheckLock(page, lock);
+    if (locked.failed()) return locked;
   }
   const std::int64_t opened_at = TimeNow();
-  const NameResult real = RealName(nom_du_fichier, &page->real_name);
-  if (!real) return FailureOf(FailedStep::kRead, nom_du_fichier, real.error);
-  if (!GetFileInfo(&page->file, &page->info)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
-  }
+  CallResult result = RealName(nom_du_fichier, &page->real_name);
+  if (result) result = GetFileInfo(&page->file, &page->info);
   std::uint64_t size = 0;
-  page->recent = TimesMayHideAnEdit(page->info, opened_at);
-  if (page->recent && !SumOf(&page->file, &page->sum, &size)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
+  page->recent = result && lock == LockUse::kTake &&
+                 TimesMayHideAnEdit(page->info, opened_at);
+  if (page->recent) result = SumOf(&page->file, &page->sum, &size);
+  if (!result) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
   }
+  return {};
+}
+
+Failure OpenPage(const std::string& nom_du_fichier,
+                 const std::string& nom_sauvegarde, Page* page) {
+  const Failure failure = OpenPageFile(nom_du_fichier, page, LockUse::kTake);
+  if (failure.failed()) return failure;
   return CheckBackupName(*page, nom_sauvegarde);
 }
 
@@ -100,21 +173,25 @@ bool RenameKeepsThePage(const Page& page, const Replacement& fresh) {
 }
 
 Failure PrepareNewPage(Page* page, Replacement* fresh) {
-  if (!page->writable)
-    return FailureOf(FailedStep::kPageNotWritable, page->name);
+  Failure refused = CheckWritable(*page);
+  if (!refused.failed()) refused = CheckFolder(*page);
+  if (refused.failed()) return refused;
   // Known from the page alone, before the file is started: a page with
-  // several names is written in place.
+  // several names is written in place, and its new file, only copied
+  // from, is not flushed.
   fresh->renamed = page->info.links == 1;
-  if (StartReplacement(page->real_name, page->info, &page->file, fresh)) {
+  const CallResult started =
+      StartReplacement(page->real_name, page->info, &page->file, fresh);
+  if (started) {
     fresh->renamed = RenameKeepsThePage(*page, *fresh);
     return {};
   }
   // No temporary name: no file could be created in the folder.
   if (fresh->temporary.empty()) {
     return FailureOf(FailedStep::kFolderClosed, FolderName(page->real_name),
-                     fresh->error);
+                     started.error);
   }
-  return FailureOf(FailedStep::kPageWrite, page->name, fresh->error);
+  return FailureOf(FailedStep::kPageWrite, page->name, started.error);
 }
 
 Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
@@ -122,11 +199,13 @@ Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
   EtatReecriture state;
   switch (RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
                        &state, page.link_rule)) {
-    case TextEnd::kOk:
-      if (FinishReplacement(fresh)) return {};
-      return FailureOf(FailedStep::kPageWrite, page.name, fresh->error);
+    case TextEnd::kOk: {
+      const CallResult finished = FinishReplacement(fresh);
+      if (finished) return {};
+      return FailureOf(FailedStep::kPageWrite, page.name, finished.error);
+    }
     case TextEnd::kReadError:
-      return FailureOf(FailedStep::kRead, page.name, reader->file().error());
+      return FailureOf(FailedStep::kRead, page.name, reader->error());
     case TextEnd::kWriteError:
       break;
   }
@@ -134,12 +213,9 @@ Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
 }
 
 Failure SecondHandle(Page* page, File* source) {
-  if (!RewindFile(&page->file)) {
-    return FailureOf(FailedStep::kRead, page->name, page->file.error());
-  }
-  if (!Duplicate(page->file, source)) {
-    return FailureOf(FailedStep::kRead, page->name, source->error());
-  }
+  CallResult result = RewindFile(&page->file);
+  if (result) result = Duplicate(page->file, source);
+  if (!result) return FailureOf(FailedStep::kRead, page->name, result.error);
   return {};
 }
 
@@ -156,10 +232,9 @@ Failure StillTheSamePage(Page* page) {
   FileInfo now, named;
   bool exists = false;
   Failure failure;
-  NameResult looked;
-  if (!GetFileInfo(&page->file, &now)) {
-    failure = FailureOf(FailedStep::kRead, page->name, page->file.error());
-  } else if (!(looked = GetNameInfo(page->real_name, &named, &exists))) {
+  CallResult looked = GetFileInfo(&page->file, &now);
+  if (looked) looked = GetNameInfo(page->real_name, &named, &exists);
+  if (!looked) {
     failure = FailureOf(FailedStep::kRead, page->name, looked.error);
   } else if (!Unchanged(page->info, now) || !exists ||
              !SameFile(page->info, named)) {
@@ -178,8 +253,7 @@ bool ReopenPage(Page* page) {
   if (page->file.is_open()) return true;
   bool writable = false;
   FileInfo now;
-  return OpenWritableIfAllowed(page->real_name, &page->file, &writable) ==
-             OpenReadResult::kOk &&
+  return OpenWritableIfAllowed(page->real_name, &page->file, &writable) &&
          writable && LockExclusive(page->file) != LockResult::kBusy &&
          GetFileInfo(&page->file, &now) && Unchanged(page->info, now);
 }

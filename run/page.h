@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "parameters/param_colonne.h"
 #include "rewrite/rewrite.h"
@@ -30,12 +31,53 @@ struct Page {
   LinkRule link_rule = LinkRule::kNameLength;
 };
 
-/// Opens the page |nom_du_fichier| and locks it against another brantix.
-/// Refuses a page that is not a regular file, that is locked, or that is
-/// the same file as its backup |nom_sauvegarde|. Nothing has been created
-/// or changed when it fails.
+/// What a check does with the page's lock.
+enum class LockUse {
+  kTake,  ///< A run takes it on the page's handle and keeps it.
+  kTry,   ///< A preview tries it on a handle of its own and lets it go.
+};
+
+/// Opens the page |nom_du_fichier|, gives |page| its real name and its
+/// information, and, for a run (kTake), locks it against another brantix and
+/// sums its bytes where its times are too recent. Refuses a page that is
+/// not a regular file, and, for a run, one that is locked.
+Failure OpenPageFile(const std::string& nom_du_fichier, Page* page,
+                     LockUse lock);
+
+/// OpenPageFile() for a run, which also refuses a page that is the same
+/// file as its backup |nom_sauvegarde|. Nothing has been created or changed
+/// when it fails.
 Failure OpenPage(const std::string& nom_du_fichier,
                  const std::string& nom_sauvegarde, Page* page);
+
+// The checks that make a run refuse the page before anything is written.
+// A run makes each where it acts on it; a preview makes them all
+// (RunRefusals()) to say what a run would refuse. Each gives a failure
+// whose step alone is the reason (IsRefusal()), or none.
+
+/// Whether another brantix holds the page's lock (kPageLocked).
+Failure CheckLock(Page* page, LockUse lock);
+/// Whether the page and its backup |nom_sauvegarde| are one file
+/// (kPageIsItsBackup); a failure of the system when it cannot be told.
+Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde);
+/// Whether this user may write the page (kPageNotWritable).
+Failure CheckWritable(const Page& page);
+/// Whether the system refuses this user a new file in the page's folder
+/// (kFolderClosed); a failure to ask is left to the creation itself.
+Failure CheckFolder(const Page& page);
+/// Whether |nom_sauvegarde| belongs to another user in a folder where
+/// only a file's owner may replace it, as /tmp (kBackupHeldByAnother): a
+/// rename over it is then refused to this user.
+Failure CheckBackupHeld(const std::string& nom_sauvegarde);
+
+/// Every refusal of a run that the checks above find on the opened |page|,
+/// in the order a run meets them, and the failures of the system that kept
+/// one from being made.
+std::vector<Failure> RunRefusals(Page* page, const std::string& nom_sauvegarde);
+
+/// Whether |failure| is a refusal of the program's own: a run refuses the
+/// page there, before anything is written.
+bool IsRefusal(const Failure& failure);
 
 /// The failure of the page |nom_du_fichier| that OpenForReading() or
 /// OpenWritableIfAllowed() did not open (|result|), with the system's error

@@ -239,7 +239,7 @@ class Follower {
   /// Whether the output could not be written; otherwise, the system's
   /// error number of a failed read.
   bool output_failed() const { return output_failed_; }
-  int read_error() { return reader_.file().error(); }
+  int read_error() const { return reader_.error(); }
 
   /// The cells told so far.
   struct Counts {
@@ -543,15 +543,6 @@ bool AsksForPreview(const std::string& argument) {
 
 namespace {
 
-// The page as the preview opens it: as a run opens it, so that whether it
-// may be written is the run's own answer, but never locked.
-struct PreviewedPage {
-  File file;
-  bool writable = false;
-  std::string real_name;
-  FileInfo info;
-};
-
 // Ends the preview on its own error: prints its message, or the
 // interruption when one came, since it is then the cause.
 int Fail(const std::string& nom_du_fichier, const Failure& failure) {
@@ -561,51 +552,48 @@ int Fail(const std::string& nom_du_fichier, const Failure& failure) {
   return -1;
 }
 
-Failure OpenToPreview(const std::string& nom_du_fichier, PreviewedPage* page) {
-  const OpenReadResult opened =
-      OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
-  if (opened != OpenReadResult::kOk) {
-    return PageNotOpened(opened, nom_du_fichier, page->file.error());
+// The warning of a refusal of a run, |refusal|, in the run's own words.
+std::string RefusalWarning(const std::string& nom_du_fichier,
+                           const Failure& refusal) {
+  switch (refusal.step) {
+    case FailedStep::kPageNotWritable:
+      return MsgWarnNotWritable(Escaped(nom_du_fichier));
+    case FailedStep::kFolderClosed:
+      return MsgWarnFolderClosed(Escaped(refusal.name));
+    default: {
+      Failure shown = refusal;
+      shown.name = Escaped(refusal.name);
+      return MsgWarnRefused(MessageOf(shown, Escaped(nom_du_fichier)));
+    }
   }
-  const NameResult named = RealName(nom_du_fichier, &page->real_name);
-  if (!named) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, named.error);
-  }
-  if (!GetFileInfo(&page->file, &page->info)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
+}
+
+// Each refusal of a run on the open |page| as a warning. Fails when a
+// check could not be made.
+Failure WarnOfRefusals(const std::string& nom_du_fichier, Page* page,
+                       Warnings* warnings) {
+  for (const Failure& f : RunRefusals(page, BackupNameOf(nom_du_fichier))) {
+    if (!IsRefusal(f)) return f;
+    warnings->General(Kind::kRefused, RefusalWarning(nom_du_fichier, f));
   }
   return Failure();
 }
 
-// What a run would refuse before writing anything: a page this user may
-// not write, a folder where no file can be created.
-void Refusals(const std::string& nom_du_fichier, const PreviewedPage& page,
-              Warnings* warnings) {
-  if (!page.writable) {
-    warnings->General(Kind::kRefused,
-                      MsgWarnNotWritable(Escaped(nom_du_fichier)));
-  }
-  if (!MayCreateIn(FolderPart(page.real_name))) {
-    warnings->General(Kind::kRefused,
-                      MsgWarnFolderClosed(Escaped(FolderName(page.real_name))));
-  }
-}
-
 // Runs the rewrite over the page, writing nowhere, and prints each cell as
 // it tells of it; the follower reads the page a second time beside it.
-Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
+Failure ShowCells(const std::string& nom_du_fichier, Page* page,
                   const ParamColonne& param, LinkRule link_rule,
                   Warnings* warnings, Follower::Counts* counts,
                   PageFacts* facts) {
   File again, own;
-  if (!RewindFile(&page->file)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
+  CallResult result = RewindFile(&page->file);
+  if (result) result = Duplicate(page->file, &again);
+  if (!result) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
   }
-  if (!Duplicate(page->file, &again)) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, again.error());
-  }
-  if (OpenForReading(nom_du_fichier, &own) != OpenReadResult::kOk) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, own.error());
+  const OpenResult opened = OpenForReading(nom_du_fichier, &own);
+  if (!opened) {
+    return FailureOf(FailedStep::kRead, nom_du_fichier, opened.error);
   }
   TextReader reader(std::move(again));
   TextWriter nowhere;
@@ -618,7 +606,7 @@ Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
   const bool followed = follower.Finish(facts);
   *counts = follower.counts;
   if (walked != TextEnd::kOk) {
-    return FailureOf(FailedStep::kRead, nom_du_fichier, reader.file().error());
+    return FailureOf(FailedStep::kRead, nom_du_fichier, reader.error());
   }
   if (!followed) {
     return follower.output_failed()
@@ -630,7 +618,7 @@ Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
 }
 
 // The warnings, the notes and the total, once the cells are shown.
-bool ShowSummary(const std::string& nom_du_fichier, const PreviewedPage& page,
+bool ShowSummary(const std::string& nom_du_fichier, const Page& page,
                  const Follower::Counts& counts, const PageFacts& facts,
                  Warnings* warnings) {
   std::string out = warnings->Lines();
@@ -652,17 +640,22 @@ bool ShowSummary(const std::string& nom_du_fichier, const PreviewedPage& page,
 
 int Preview(const std::string& nom_du_fichier, bool from_file,
             LinkRule link_rule, ConsoleInput* input) {
-  PreviewedPage page;
+  Page page;
   ParamColonne param;
-  Failure failure = OpenToPreview(nom_du_fichier, &page);
+  Warnings warnings;
+  Follower::Counts counts;
+  PageFacts facts;
+  Failure failure = OpenPageFile(nom_du_fichier, &page, LockUse::kTry);
+  // A page that a run refuses as it opens it, a FIFO say, is not read.
+  if (IsRefusal(failure)) {
+    warnings.General(Kind::kRefused, RefusalWarning(nom_du_fichier, failure));
+    return ShowSummary(nom_du_fichier, page, counts, facts, &warnings) ? 2 : -1;
+  }
   if (!failure.failed()) {
     failure = from_file ? ReadParamFile(kParamFileName, &param)
                         : AskParameters(input, &param);
   }
   if (failure.failed()) return Fail(nom_du_fichier, failure);
-  Warnings warnings;
-  Follower::Counts counts;
-  PageFacts facts;
   // What a run would decide first about an unfinished write in place.
   UnfinishedWrite unfinished;
   if (const int e =
@@ -679,9 +672,11 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
                          ? MsgWarnUnfinishedEdited(Escaped(nom_du_fichier))
                          : MsgWarnUnfinished(Escaped(nom_du_fichier)));
   } else {
-    Refusals(nom_du_fichier, page, &warnings);
-    failure = ShowCells(nom_du_fichier, &page, param, link_rule, &warnings,
-                        &counts, &facts);
+    failure = WarnOfRefusals(nom_du_fichier, &page, &warnings);
+    if (!failure.failed()) {
+      failure = ShowCells(nom_du_fichier, &page, param, link_rule, &warnings,
+                          &counts, &facts);
+    }
     if (failure.failed()) return Fail(nom_du_fichier, failure);
     if (counts.headings + counts.maps + counts.dashes == 0) {
       warnings.General(Kind::kNoCell,

@@ -1,7 +1,8 @@
 // The preview (--dry-run, -n): what a run would insert where, and the traps
 // it would fall into, shown before anything is written. The cells come from
-// the rewrite itself, told to report them; the page is only read, without
-// its lock, and no file is created, changed or removed.
+// the rewrite itself, told to report them; the page is only read, its lock
+// only tried, and no file is created, changed or removed. What a run would
+// refuse is found by the run's own checks.
 #ifndef BRANTIX_RUN_PREVIEW_H_
 #define BRANTIX_RUN_PREVIEW_H_
 

@@ -34,15 +34,17 @@ std::string RandomPart() {
 // whose name is as long as allowed, and says where it comes from should the
 // process be killed before it is renamed or removed. A name taken, by a
 // leftover of a killed run say, is only a reason to draw again.
-bool CreateTemporary(const std::string& folder, const char* suffix,
-                     std::string* name, File* file) {
+CallResult CreateTemporary(const std::string& folder, const char* suffix,
+                           std::string* name, File* file) {
+  CallResult created;
   for (int attempt = 0; attempt < 1000; ++attempt) {
     *name = folder + "brantix-" + RandomPart() + suffix;
-    if (CreateExclusive(*name, file)) return true;
-    if (!NameTaken(file->error())) break;
+    created = CreateExclusive(*name, file);
+    if (created) return created;
+    if (!NameTaken(created.error)) break;
   }
   name->clear();
-  return false;
+  return created;
 }
 
 Replacement::~Replacement() {
@@ -52,45 +54,34 @@ Replacement::~Replacement() {
   (void)RemoveFile(temporary);
 }
 
-bool StartReplacement(const std::string& target, const FileInfo& like,
-                      File* like_file, Replacement* replacement) {
+CallResult StartReplacement(const std::string& target, const FileInfo& like,
+                            File* like_file, Replacement* replacement) {
   File file;
   replacement->target = target;
-  if (!CreateTemporary(FolderPart(target), ".tmp", &replacement->temporary,
-                       &file)) {
-    replacement->error = file.error();
-    return false;
+  CallResult result = CreateTemporary(FolderPart(target), ".tmp",
+                                      &replacement->temporary, &file);
+  if (!result) return result;
+  result = CopyOwnerAndMode(like, &file, &replacement->same_owner);
+  if (result) result = Duplicate(file, &replacement->reread);
+  // Attributes that cannot be copied only keep the page from a rename.
+  if (result && like_file != nullptr) {
+    replacement->same_attributes = bool(CopyAttributes(like_file, &file));
   }
-  bool ok = CopyOwnerAndMode(like, &file, &replacement->same_owner);
-  if (ok && !Duplicate(file, &replacement->reread)) {
-    file.NoteError(replacement->reread.error());
-    ok = false;
-  }
-  if (ok && like_file != nullptr) {
-    replacement->same_attributes = CopyAttributes(like_file, &file);
-  }
-  if (!ok) replacement->error = file.error();
   replacement->writer.Start(std::move(file));
   // It is flushed to the disk before its rename: start early, while the
   // program still has work to do. A file only copied from never goes to
   // the disk (RenameKeepsThePage()).
   if (replacement->renamed) replacement->writer.FlushBehind();
-  return ok;
+  return result;
 }
 
-bool FinishReplacement(Replacement* replacement) {
-  if (replacement->writer.FinishToDisk(replacement->renamed)) return true;
-  replacement->error = replacement->writer.error();
-  return false;
+CallResult FinishReplacement(Replacement* replacement) {
+  return replacement->writer.FinishToDisk(replacement->renamed);
 }
 
-bool PutInPlace(Replacement* replacement, File* open_target) {
-  const NameResult renamed =
+CallResult PutInPlace(Replacement* replacement, File* open_target) {
+  const CallResult renamed =
       RenameReplacing(replacement->temporary, replacement->target, open_target);
-  if (!renamed) {
-    replacement->error = renamed.error;
-    return false;
-  }
-  replacement->temporary.clear();
-  return true;
+  if (renamed) replacement->temporary.clear();
+  return renamed;
 }

@@ -21,7 +21,6 @@ struct Replacement {
   /// It will be renamed into place: finished, it is flushed to the disk
   /// first. A file only copied from need not be.
   bool renamed = true;
-  int error = 0;  ///< The system's error number of the step that failed.
 
   Replacement() = default;
   Replacement(const Replacement&) = delete;
@@ -31,26 +30,29 @@ struct Replacement {
 
 /// Creates a file of the program's own in |folder| (its path with its last
 /// separator, or empty), under the fresh name "brantix-", 12 random letters
-/// and digits, then |suffix|, exclusively and never through a link. Returns
-/// false when it cannot, the system's error number in |file|.
-bool CreateTemporary(const std::string& folder, const char* suffix,
-                     std::string* name, File* file);
+/// and digits, then |suffix|, exclusively and never through a link. Fails
+/// with the error of the creation that failed, |name| then empty.
+CallResult CreateTemporary(const std::string& folder, const char* suffix,
+                           std::string* name, File* file);
 
 /// Creates the temporary file in the folder of |target| under a name of its
 /// own, gives it the owner, group and permissions of |like|, and the
 /// extended attributes of |like_file| when not nullptr, and starts writing
-/// it. Returns false when it cannot be created or given those permissions.
-bool StartReplacement(const std::string& target, const FileInfo& like,
-                      File* like_file, Replacement* replacement);
+/// it. Fails when it cannot be created or given those permissions, or when
+/// its second handle cannot be opened; |temporary| is empty when it could
+/// not be created. A failure to copy the attributes only leaves
+/// |same_attributes| false.
+CallResult StartReplacement(const std::string& target, const FileInfo& like,
+                            File* like_file, Replacement* replacement);
 
 /// Writes out the buffer, flushes the file to the disk and closes the
-/// writer's handle. Returns false when a write, the flush or the close
-/// failed.
-bool FinishReplacement(Replacement* replacement);
+/// writer's handle. Fails with the error of the write, the flush or the
+/// close that failed.
+CallResult FinishReplacement(Replacement* replacement);
 
 /// Renames the finished file over |target|. |open_target| is the program's
-/// own handle on the target, or nullptr. Returns false when the rename
-/// failed; the target then keeps its old text.
-bool PutInPlace(Replacement* replacement, File* open_target = nullptr);
+/// own handle on the target, or nullptr. When the rename fails, the target
+/// keeps its old text.
+CallResult PutInPlace(Replacement* replacement, File* open_target = nullptr);
 
 #endif  // BRANTIX_RUN_REPLACEMENT_H_

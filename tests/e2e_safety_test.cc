@@ -89,6 +89,13 @@ TEST_F(SafetyTest, RefusedBeforeAnythingIsWritten) {
     RunResult result = RunOn(r.page);
     EXPECT_EQ(result.output, r.message);
     EXPECT_EQ(result.status, 255);
+    // The preview finds the same refusal, and says that a run would refuse.
+    RunResult preview = Run({r.page, "-1", "-n"});
+    EXPECT_NE(preview.output.find(
+                  "attention : brantix refuserait : " + r.message + "\n"),
+              std::string::npos)
+        << preview.output;
+    EXPECT_EQ(preview.status, 2);
     EXPECT_EQ(Listing(), before);
   }
   EXPECT_EQ(fs::exists("/dev/null.orig"), device_backup);
@@ -107,6 +114,10 @@ TEST_F(SafetyTest, SecondRunOnTheSamePageStopsAtOnce) {
             "le fichier page.htm est deja en cours de modification par un "
             "autre brantix");
   EXPECT_EQ(second.status, 255);
+  RunResult preview = Run({"page.htm", "-n", "-1"});
+  EXPECT_NE(preview.output.find("refuserait : " + second.output + "\n"),
+            std::string::npos);
+  EXPECT_EQ(preview.status, 2);
   // The first run goes on and completes.
   for (const char* answer :
        {"1\n", "Entete\n", "v.gif\n", "s.gif\n", "carte\n", "lien.htm\n"}) {

@@ -2,14 +2,12 @@
 // CloseFile() of the platform's file_*.cc.
 #include "text/file.h"
 
-File::File(File&& other) noexcept
-    : handle_(other.Release()), error_(other.error_) {}
+File::File(File&& other) noexcept : handle_(other.Release()) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     CloseFile(this);
     handle_ = other.Release();
-    error_ = other.error_;
   }
   return *this;
 }

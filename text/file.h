@@ -9,10 +9,8 @@
 #include <string>
 
 /// An open file. Move-only; the destructor closes it best-effort, while
-/// CloseFile() reports whether the close succeeded. An operation on it that
-/// fails, its opening and creation included, records the system's error
-/// number there: that is how the cause leaves the call, and it is read
-/// right after the call that failed, never later.
+/// CloseFile() reports whether the close succeeded. The file keeps no error:
+/// each call on it returns its own.
 class File {
  public:
   File() = default;
@@ -30,15 +28,23 @@ class File {
   void Adopt(std::intptr_t handle) { handle_ = handle; }
   /// Gives the handle up without closing it.
   std::intptr_t Release();
-  /// The system's error number of the last failed operation, 0 if none.
-  int error() const { return error_; }
-  /// Notes the system's error number of a failed operation.
-  void NoteError(int error) { error_ = error; }
 
  private:
   std::intptr_t handle_ = -1;
-  int error_ = 0;
 };
+
+/// The outcome of a call that can fail: the system's error number of that
+/// very call when it failed, 0 when it succeeded. It tests as true on
+/// success. A failure with no system cause (an interruption) has error
+/// number 0 and |failed| set.
+struct CallResult {
+  int error = 0;
+  bool failed = false;
+  explicit operator bool() const { return error == 0 && !failed; }
+};
+
+/// The failure of a call, with the system's error number |error|.
+inline CallResult CallFailed(int error) { return CallResult{error, true}; }
 
 /// How an attempt to open a file for reading ended.
 enum class OpenReadResult {
@@ -48,37 +54,37 @@ enum class OpenReadResult {
   kNotRegular,   ///< A FIFO, a device or a socket: refused, left unread.
 };
 
+/// How an open ended, with the system's error number of the call that
+/// failed (0 for kOk, and where the kind alone is the reason).
+struct OpenResult {
+  OpenReadResult kind = OpenReadResult::kOk;
+  int error = 0;
+  explicit operator bool() const { return kind == OpenReadResult::kOk; }
+};
+
 /// Whether the last component of a name may be a symbolic link.
 enum class Links { kFollow, kRefuse };
 
 /// Opens an existing regular file for reading. Never waits: a FIFO or a
 /// device is opened without blocking, seen for what it is, and closed.
-OpenReadResult OpenForReading(const std::string& path, File* file,
-                              Links links = Links::kFollow);
+OpenResult OpenForReading(const std::string& path, File* file,
+                          Links links = Links::kFollow);
 
 /// Like OpenForReading(), but for reading and writing when the user may
 /// write the file; |writable| tells which. Nothing is changed in the file.
-OpenReadResult OpenWritableIfAllowed(const std::string& path, File* file,
-                                     bool* writable);
+OpenResult OpenWritableIfAllowed(const std::string& path, File* file,
+                                 bool* writable);
 
 /// Creates a file that must not exist yet, never through a link, for
-/// reading and writing, readable and writable by its owner only. Returns
-/// false on failure, including when the name is taken.
-bool CreateExclusive(const std::string& path, File* file);
+/// reading and writing, readable and writable by its owner only. Fails,
+/// among others, when the name is taken (NameTaken()).
+CallResult CreateExclusive(const std::string& path, File* file);
 
 /// Whether the system's error number |error| says that a name is taken.
 bool NameTaken(int error);
 
 /// A second handle on the same open file, in |copy|.
-bool Duplicate(const File& file, File* copy);
-
-/// The outcome of an operation on a name rather than on an open file: the
-/// system's error number when it failed, 0 when it succeeded. It tests as
-/// true on success.
-struct NameResult {
-  int error = 0;
-  explicit operator bool() const { return error == 0; }
-};
+CallResult Duplicate(const File& file, File* copy);
 
 /// What the program needs to know of a file: which file it is, its size,
 /// when it last changed, and who may use it.
@@ -95,12 +101,12 @@ struct FileInfo {
   std::uint32_t group = 0;
 };
 
-/// The information of an open file. Returns false on failure.
-bool GetFileInfo(File* file, FileInfo* info);
+/// The information of an open file.
+CallResult GetFileInfo(File* file, FileInfo* info);
 
 /// The information of the file |path| names, links followed. Sets |exists|
 /// to false, and succeeds, when there is no such file.
-NameResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists);
+CallResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists);
 
 /// Whether two infos describe the same file.
 inline bool SameFile(const FileInfo& a, const FileInfo& b) {
@@ -126,18 +132,18 @@ LockResult LockExclusive(const File& file);
 
 /// Gives |to| the owner and the group of |like|, each where the system
 /// allows it, then its permission bits. Sets |same_owner| to whether |to|
-/// now has both the owner and the group of |like|. Returns false when the
+/// now has both the owner and the group of |like|. Fails when the
 /// permissions could not be set. Where files carry no owner or mode
 /// (Windows), does nothing and says the owner is the same.
-bool CopyOwnerAndMode(const FileInfo& like, File* to, bool* same_owner);
+CallResult CopyOwnerAndMode(const FileInfo& like, File* to, bool* same_owner);
 
 /// Gives |to| every extended attribute of |from| (access-control lists
-/// included) and removes those |from| does not have. Returns false when
-/// any of them could not be copied or removed.
-bool CopyAttributes(File* from, File* to);
+/// included) and removes those |from| does not have. Fails when any of
+/// them could not be copied or removed.
+CallResult CopyAttributes(File* from, File* to);
 
 /// Writes what the system holds of |file| to the disk.
-bool FlushToDisk(File* file);
+CallResult FlushToDisk(File* file);
 
 /// Asks the system to start writing |length| bytes of |file| from |offset|
 /// to the disk, without waiting, so that FlushToDisk() at the end has less
@@ -146,55 +152,61 @@ bool FlushToDisk(File* file);
 void StartFlushing(const File& file, std::uint64_t offset,
                    std::uint64_t length);
 
-/// Moves the file's position to |offset| from its start. Returns false on
-/// failure.
-bool SeekTo(File* file, std::uint64_t offset);
+/// Moves the file's position to |offset| from its start.
+CallResult SeekTo(File* file, std::uint64_t offset);
 
-/// Moves the file's position back to its start. Returns false on failure.
-inline bool RewindFile(File* file) { return SeekTo(file, 0); }
+/// Moves the file's position back to its start.
+inline CallResult RewindFile(File* file) { return SeekTo(file, 0); }
 
-/// Cuts or extends the file to |length| bytes. Returns false on failure.
-bool SetLength(File* file, std::uint64_t length);
+/// Cuts or extends the file to |length| bytes.
+CallResult SetLength(File* file, std::uint64_t length);
 
 /// Takes the disk's blocks for [offset, offset + length) of |file|, inside
 /// its size, so that writing there later cannot find the disk full.
-/// Returns false on failure: the disk is full, or the file would pass a
+/// Fails when the disk is full, or the file would pass a
 /// size limit. Where the system cannot take blocks ahead, writes zeros
 /// there; where a file's blocks are all taken when it grows (Windows),
 /// does nothing.
-bool ReserveSpace(File* file, std::uint64_t offset, std::uint64_t length);
+CallResult ReserveSpace(File* file, std::uint64_t offset, std::uint64_t length);
 
-/// Reads up to |size| bytes. Returns the count read, 0 at the end of the
-/// file, -1 on a read error or once the run has been interrupted.
-std::int64_t ReadSome(File* file, char* data, std::size_t size);
+/// How a read ended: the count read, 0 at the end of the file, -1 on a read
+/// error, with its error number, or once the run has been interrupted
+/// (error number 0).
+struct ReadResult {
+  std::int64_t count = 0;
+  int error = 0;
+};
 
-/// Writes all |size| bytes. Returns false on a write error or once the run
-/// has been interrupted.
-bool WriteAll(File* file, const char* data, std::size_t size);
+/// Reads up to |size| bytes.
+ReadResult ReadSome(File* file, char* data, std::size_t size);
 
-/// Closes the file. Returns false when the close reports an error; the file
-/// is closed either way.
-bool CloseFile(File* file);
+/// Writes all |size| bytes. Fails on a write error or, with error number 0,
+/// once the run has been interrupted.
+CallResult WriteAll(File* file, const char* data, std::size_t size);
+
+/// Closes the file. Fails when the close reports an error; the file is
+/// closed either way.
+CallResult CloseFile(File* file);
 
 /// Renames |from| to |to|, replacing |to| when it is a file, and writes the
 /// change of the folder to the disk. |open_target| is a handle the program
 /// holds on |to|, or nullptr: where the system cannot replace an open file
 /// (Windows) it is closed first.
-NameResult RenameReplacing(const std::string& from, const std::string& to,
+CallResult RenameReplacing(const std::string& from, const std::string& to,
                            File* open_target);
 
 /// Removes a file.
-NameResult RemoveFile(const std::string& path);
+CallResult RemoveFile(const std::string& path);
 
 /// Writes the entries of the folder of |path| to the disk, so that a file
 /// created, renamed or removed there survives a power loss. Fails when the
 /// folder cannot be opened or flushed; succeeds where the file system
 /// cannot flush a folder at all.
-NameResult FlushFolderOf(const std::string& path);
+CallResult FlushFolderOf(const std::string& path);
 
 /// The name of the file |path| designates, every link followed, so that
 /// replacing that file keeps the links.
-NameResult RealName(const std::string& path, std::string* real);
+CallResult RealName(const std::string& path, std::string* real);
 
 /// The folder part of |path|, up to and including its last separator;
 /// empty when |path| has none.
@@ -202,8 +214,9 @@ std::string FolderPart(const std::string& path);
 
 /// Whether this user may create a file in the folder |folder| (a path with
 /// its last separator, or empty for the current folder), asked without
-/// creating one.
-bool MayCreateIn(const std::string& folder);
+/// creating one: fails with the system's refusal, or with the error that
+/// kept it from telling.
+CallResult MayCreateIn(const std::string& folder);
 
 /// The user the program runs as (POSIX; 0 on Windows).
 std::uint32_t CurrentUser();

@@ -25,11 +25,8 @@ static int Descriptor(const File& file) {
   return static_cast<int>(file.handle());
 }
 
-// Notes errno in |file| and returns false, for the failures of its calls.
-static bool Failed(File* file) {
-  file->NoteError(errno);
-  return false;
-}
+// The failure of the call that just failed, from errno.
+static CallResult Failed() { return CallFailed(errno); }
 
 // Opens |path|; on failure returns false with errno as the system left it.
 static bool OpenWith(const std::string& path, int flags, mode_t mode,
@@ -61,86 +58,82 @@ static void FillInfo(const struct stat& status, FileInfo* info) {
 }
 
 // Keeps |opened| in |file| when it is a regular file.
-static OpenReadResult KeepIfRegular(File opened, File* file) {
+static OpenResult KeepIfRegular(File opened, File* file) {
   struct stat status;
   if (OsFstat(Descriptor(opened), &status) != 0) {
-    file->NoteError(errno);
-    return OpenReadResult::kCannotOpen;
+    return {OpenReadResult::kCannotOpen, errno};
   }
-  if (S_ISDIR(status.st_mode)) return OpenReadResult::kIsDirectory;
-  if (!S_ISREG(status.st_mode)) return OpenReadResult::kNotRegular;
+  if (S_ISDIR(status.st_mode)) return {OpenReadResult::kIsDirectory, 0};
+  if (!S_ISREG(status.st_mode)) return {OpenReadResult::kNotRegular, 0};
   *file = std::move(opened);
-  return OpenReadResult::kOk;
+  return {};
 }
 
-// The result of a failed open, its error number noted in |file| for the
-// message.
-static OpenReadResult OpenFailure(File* file) {
-  file->NoteError(errno);
-  return errno == EISDIR ? OpenReadResult::kIsDirectory
-                         : OpenReadResult::kCannotOpen;
+// The result of the open that just failed, with its error number.
+static OpenResult OpenFailure() {
+  return {errno == EISDIR ? OpenReadResult::kIsDirectory
+                          : OpenReadResult::kCannotOpen,
+          errno};
 }
 
-OpenReadResult OpenForReading(const std::string& path, File* file,
-                              Links links) {
+OpenResult OpenForReading(const std::string& path, File* file, Links links) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer. It changes
   // nothing for a regular file.
   int flags = O_RDONLY | O_NONBLOCK;
   if (links == Links::kRefuse) flags |= O_NOFOLLOW;
   File opened;
-  if (!OpenWith(path, flags, 0, &opened)) return OpenFailure(file);
+  if (!OpenWith(path, flags, 0, &opened)) return OpenFailure();
   return KeepIfRegular(std::move(opened), file);
 }
 
-OpenReadResult OpenWritableIfAllowed(const std::string& path, File* file,
-                                     bool* writable) {
+OpenResult OpenWritableIfAllowed(const std::string& path, File* file,
+                                 bool* writable) {
   File opened;
   *writable = OpenWith(path, O_RDWR | O_NONBLOCK, 0, &opened);
   if (!*writable) {
     // A folder, or a file this user may only read; any other failure, of
     // the disk say, is the open's.
-    if (errno == EISDIR) return OpenReadResult::kIsDirectory;
     if (errno != EACCES && errno != EPERM && errno != EROFS &&
         errno != ETXTBSY) {
-      return OpenFailure(file);
+      return OpenFailure();
     }
     if (!OpenWith(path, O_RDONLY | O_NONBLOCK, 0, &opened)) {
-      return OpenFailure(file);
+      return OpenFailure();
     }
   }
   return KeepIfRegular(std::move(opened), file);
 }
 
-bool CreateExclusive(const std::string& path, File* file) {
+CallResult CreateExclusive(const std::string& path, File* file) {
   if (OpenWith(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600, file)) {
-    return true;
+    return {};
   }
-  return Failed(file);
+  return Failed();
 }
 
 bool NameTaken(int error) { return error == EEXIST; }
 
-bool Duplicate(const File& file, File* copy) {
+CallResult Duplicate(const File& file, File* copy) {
   int fd = OsDup(Descriptor(file));
-  if (fd < 0) return Failed(copy);
+  if (fd < 0) return Failed();
   *copy = File();
   copy->Adopt(fd);
-  return true;
+  return {};
 }
 
-bool GetFileInfo(File* file, FileInfo* info) {
+CallResult GetFileInfo(File* file, FileInfo* info) {
   struct stat status;
-  if (OsFstat(Descriptor(*file), &status) != 0) return Failed(file);
+  if (OsFstat(Descriptor(*file), &status) != 0) return Failed();
   FillInfo(status, info);
-  return true;
+  return {};
 }
 
 // The result of a call on a name that returned |result|.
-static NameResult Named(int result) {
-  return NameResult{result == 0 ? 0 : errno};
+static CallResult Named(int result) {
+  return result == 0 ? CallResult{} : Failed();
 }
 
-NameResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
+CallResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
   struct stat status;
   *exists = OsStat(path.c_str(), &status) == 0;
   if (*exists) {
@@ -166,7 +159,7 @@ LockResult LockExclusive(const File& file) {
   return errno == EWOULDBLOCK ? LockResult::kBusy : LockResult::kUnsupported;
 }
 
-bool CopyOwnerAndMode(const FileInfo& like, File* to, bool* same_owner) {
+CallResult CopyOwnerAndMode(const FileInfo& like, File* to, bool* same_owner) {
   // Only root may give a file away; an owner may give it a group of its
   // own. When the owner cannot be set, the group alone still may.
   const int fd = Descriptor(*to);
@@ -175,43 +168,52 @@ bool CopyOwnerAndMode(const FileInfo& like, File* to, bool* same_owner) {
     (void)OsFchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(like.group));
   }
   // After the owner, which may clear the set-user-ID bits.
-  if (OsFchmod(fd, static_cast<mode_t>(like.mode)) != 0) return Failed(to);
+  if (OsFchmod(fd, static_cast<mode_t>(like.mode)) != 0) return Failed();
   FileInfo now;
-  if (!GetFileInfo(to, &now)) return false;
+  const CallResult looked = GetFileInfo(to, &now);
+  if (!looked) return looked;
   *same_owner = now.owner == like.owner && now.group == like.group;
-  return true;
+  return {};
 }
 
-// The names of |file|'s extended attributes, each ended by a NUL, or false.
-static bool AttributeNames(File* file, std::string* names) {
+// The names of |file|'s extended attributes, each ended by a NUL. Should
+// they keep growing between the calls, fails with ERANGE.
+static CallResult AttributeNames(File* file, std::string* names) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     ssize_t size = OsFlistxattr(Descriptor(*file), nullptr, 0);
     if (size < 0) {
       // A file system without extended attributes has none to keep.
-      if (errno == ENOTSUP) return names->clear(), true;
-      return Failed(file);
+      if (errno == ENOTSUP) return names->clear(), CallResult{};
+      return Failed();
     }
     names->assign(static_cast<std::size_t>(size), '\0');
-    if (size == 0) return true;
+    if (size == 0) return {};
     ssize_t got = OsFlistxattr(Descriptor(*file), names->data(), names->size());
-    if (got >= 0) return names->resize(static_cast<std::size_t>(got)), true;
-    if (errno != ERANGE) return Failed(file);
+    if (got >= 0) {
+      names->resize(static_cast<std::size_t>(got));
+      return {};
+    }
+    if (errno != ERANGE) return Failed();
   }
-  return false;
+  return CallFailed(ERANGE);
 }
 
-// The value of attribute |name| of |file|, or false (with errno).
-static bool AttributeValue(File* file, const char* name, std::string* value) {
+// The value of attribute |name| of |file|.
+static CallResult AttributeValue(File* file, const char* name,
+                                 std::string* value) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     ssize_t size = OsFgetxattr(Descriptor(*file), name, nullptr, 0);
-    if (size < 0) return false;
+    if (size < 0) return Failed();
     value->assign(static_cast<std::size_t>(size), '\0');
     ssize_t got =
         OsFgetxattr(Descriptor(*file), name, value->data(), value->size());
-    if (got >= 0) return value->resize(static_cast<std::size_t>(got)), true;
-    if (errno != ERANGE) return false;
+    if (got >= 0) {
+      value->resize(static_cast<std::size_t>(got));
+      return {};
+    }
+    if (errno != ERANGE) return Failed();
   }
-  return false;
+  return CallFailed(ERANGE);
 }
 
 static std::vector<std::string> Split(const std::string& names) {
@@ -225,11 +227,11 @@ static std::vector<std::string> Split(const std::string& names) {
   return list;
 }
 
-bool CopyAttributes(File* from, File* to) {
+CallResult CopyAttributes(File* from, File* to) {
   std::string from_names, to_names;
-  if (!AttributeNames(from, &from_names) || !AttributeNames(to, &to_names)) {
-    return false;
-  }
+  CallResult result = AttributeNames(from, &from_names);
+  if (result) result = AttributeNames(to, &to_names);
+  if (!result) return result;
   const std::vector<std::string> wanted = Split(from_names);
   // An attribute the new file got from its folder (a default access list)
   // and the old one did not have would change who may use it.
@@ -237,27 +239,28 @@ bool CopyAttributes(File* from, File* to) {
     bool keep = false;
     for (const std::string& w : wanted) keep = keep || w == name;
     if (!keep && OsFremovexattr(Descriptor(*to), name.c_str()) != 0) {
-      return Failed(to);
+      return Failed();
     }
   }
   std::string value, present;
   for (const std::string& name : wanted) {
-    if (!AttributeValue(from, name.c_str(), &value)) return Failed(from);
+    result = AttributeValue(from, name.c_str(), &value);
+    if (!result) return result;
     // Already there with the same value (a label given by the system).
     if (AttributeValue(to, name.c_str(), &present) && present == value) {
       continue;
     }
     if (OsFsetxattr(Descriptor(*to), name.c_str(), value.data(),
                     value.size()) != 0) {
-      return Failed(to);
+      return Failed();
     }
   }
-  return true;
+  return {};
 }
 
-bool FlushToDisk(File* file) {
-  if (OsFsync(Descriptor(*file)) == 0) return true;
-  return Failed(file);
+CallResult FlushToDisk(File* file) {
+  if (OsFsync(Descriptor(*file)) == 0) return {};
+  return Failed();
 }
 
 void StartFlushing(const File& file, std::uint64_t offset,
@@ -266,102 +269,108 @@ void StartFlushing(const File& file, std::uint64_t offset,
                          static_cast<off_t>(length));
 }
 
-bool SeekTo(File* file, std::uint64_t offset) {
+CallResult SeekTo(File* file, std::uint64_t offset) {
   const off_t at = static_cast<off_t>(offset);
-  if (OsLseek(Descriptor(*file), at, SEEK_SET) == at) return true;
-  return Failed(file);
+  const off_t now = OsLseek(Descriptor(*file), at, SEEK_SET);
+  if (now == at) return {};
+  // A position other than the one asked is no error of the system's.
+  return now < 0 ? Failed() : CallFailed(EIO);
 }
 
-bool SetLength(File* file, std::uint64_t length) {
+CallResult SetLength(File* file, std::uint64_t length) {
   int result;
   do {
     result = OsFtruncate(Descriptor(*file), static_cast<off_t>(length));
   } while (result != 0 && errno == EINTR);
-  return result == 0 || Failed(file);
+  return result == 0 ? CallResult{} : Failed();
 }
 
-bool ReserveSpace(File* file, std::uint64_t offset, std::uint64_t length) {
+CallResult ReserveSpace(File* file, std::uint64_t offset,
+                        std::uint64_t length) {
   int result;
   do {
     result = OsFallocate(Descriptor(*file), static_cast<off_t>(offset),
                          static_cast<off_t>(length));
   } while (result != 0 && errno == EINTR);
-  if (result == 0) return true;
-  if (errno != EOPNOTSUPP && errno != ENOSYS) return Failed(file);
+  if (result == 0) return {};
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return Failed();
   // A file system without the call: zeros take the blocks as well.
   const std::vector<char> zeros(64 * 1024, '\0');
-  if (!SeekTo(file, offset)) return false;
+  if (const CallResult sought = SeekTo(file, offset); !sought) return sought;
   for (std::uint64_t left = length; left > 0;) {
     const std::size_t part =
         static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
-    if (!WriteAll(file, zeros.data(), part)) return false;
-    left -= part;
-  }
-  return true;
-}
-
-std::int64_t ReadSome(File* file, char* data, std::size_t size) {
-  for (;;) {
-    if (Interrupted()) return -1;
-    ssize_t got = OsRead(Descriptor(*file), data, size);
-    if (got >= 0) return got;
-    if (errno != EINTR) return Failed(file), -1;
-  }
-}
-
-bool WriteAll(File* file, const char* data, std::size_t size) {
-  while (size > 0) {
-    if (Interrupted()) return false;
-    ssize_t put = OsWrite(Descriptor(*file), data, size);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return Failed(file);
+    if (const CallResult wrote = WriteAll(file, zeros.data(), part); !wrote) {
+      return wrote;
     }
-    if (put == 0) return file->NoteError(EIO), false;
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
-bool CloseFile(File* file) {
-  if (!file->is_open()) return true;
-  int fd = static_cast<int>(file->Release());
-  // After EINTR the descriptor is already released on Linux: never retry.
-  if (OsClose(fd) == 0) return true;
-  return Failed(file);
-}
-
-NameResult FlushFolderOf(const std::string& path) {
-  std::string folder = FolderPart(path);
-  File handle;
-  if (!OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
-                &handle)) {
-    return NameResult{errno};
-  }
-  // A file system that cannot flush a folder says so with EINVAL: there is
-  // nothing more to do there.
-  if (!FlushToDisk(&handle) && handle.error() != EINVAL &&
-      handle.error() != ENOTSUP && handle.error() != EOPNOTSUPP) {
-    return NameResult{handle.error()};
+    left -= part;
   }
   return {};
 }
 
-NameResult RenameReplacing(const std::string& from, const std::string& to,
+ReadResult ReadSome(File* file, char* data, std::size_t size) {
+  for (;;) {
+    if (Interrupted()) return {-1, 0};
+    ssize_t got = OsRead(Descriptor(*file), data, size);
+    if (got >= 0) return {got, 0};
+    if (errno != EINTR) return {-1, errno};
+  }
+}
+
+CallResult WriteAll(File* file, const char* data, std::size_t size) {
+  while (size > 0) {
+    if (Interrupted()) return CallFailed(0);
+    ssize_t put = OsWrite(Descriptor(*file), data, size);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return Failed();
+    }
+    if (put == 0) return CallFailed(EIO);
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return {};
+}
+
+CallResult CloseFile(File* file) {
+  if (!file->is_open()) return {};
+  int fd = static_cast<int>(file->Release());
+  // After EINTR the descriptor is already released on Linux: never retry.
+  if (OsClose(fd) == 0) return {};
+  return Failed();
+}
+
+CallResult FlushFolderOf(const std::string& path) {
+  std::string folder = FolderPart(path);
+  File handle;
+  if (!OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
+                &handle)) {
+    return Failed();
+  }
+  // A file system that cannot flush a folder says so with EINVAL: there is
+  // nothing more to do there.
+  const CallResult flushed = FlushToDisk(&handle);
+  if (!flushed && flushed.error != EINVAL && flushed.error != ENOTSUP &&
+      flushed.error != EOPNOTSUPP) {
+    return flushed;
+  }
+  return {};
+}
+
+CallResult RenameReplacing(const std::string& from, const std::string& to,
                            File*) {
   // A file open here can be replaced: the lock stays with the old file
   // until the end of the run.
-  NameResult renamed = Named(OsRename(from.c_str(), to.c_str()));
+  CallResult renamed = Named(OsRename(from.c_str(), to.c_str()));
   if (renamed) (void)FlushFolderOf(to);
   return renamed;
 }
 
-NameResult RemoveFile(const std::string& path) {
+CallResult RemoveFile(const std::string& path) {
   return Named(OsUnlink(path.c_str()));
 }
 
-NameResult RealName(const std::string& path, std::string* real) {
+CallResult RealName(const std::string& path, std::string* real) {
   char resolved[PATH_MAX];
   if (OsRealpath(path.c_str(), resolved) == nullptr) return Named(-1);
   *real = resolved;
@@ -379,6 +388,6 @@ bool FilesHaveOwners() { return true; }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(OsGetpid()); }
 
-bool MayCreateIn(const std::string& folder) {
-  return OsAccess(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
+CallResult MayCreateIn(const std::string& folder) {
+  return Named(OsAccess(folder.empty() ? "." : folder.c_str(), W_OK | X_OK));
 }

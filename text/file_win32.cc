@@ -16,10 +16,9 @@ static HANDLE AsHandle(const File& file) {
   return reinterpret_cast<HANDLE>(file.handle());
 }
 
-// Notes the last error in |file| and returns false.
-static bool Failed(File* file) {
-  file->NoteError(static_cast<int>(GetLastError()));
-  return false;
+// The failure of the call that just failed, from its last error.
+static CallResult Failed() {
+  return CallFailed(static_cast<int>(GetLastError()));
 }
 
 // |path| as the "W" calls take it: in UTF-16; and when its full path is
@@ -82,41 +81,43 @@ static bool IsDeviceName(const std::string& path) {
          base[3] >= '1' && base[3] <= '9';
 }
 
-// What a name that did not open is: a folder, a device or nothing.
-static OpenReadResult OpenFailure(const std::string& path, File* file) {
-  file->NoteError(static_cast<int>(GetLastError()));
+// What a name that did not open is: a folder, a device or nothing, with
+// the error of the open.
+static OpenResult OpenFailure(const std::string& path) {
+  const int error = static_cast<int>(GetLastError());
   // A folder cannot be opened as a file on Windows; report it the way
   // POSIX does, as a read error, rather than as a missing file.
   DWORD attributes = GetFileAttributesW(WideName(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return OpenReadResult::kIsDirectory;
+    return {OpenReadResult::kIsDirectory, error};
   }
-  return IsDeviceName(path) ? OpenReadResult::kNotRegular
-                            : OpenReadResult::kCannotOpen;
+  return {IsDeviceName(path) ? OpenReadResult::kNotRegular
+                             : OpenReadResult::kCannotOpen,
+          error};
 }
 
-static OpenReadResult KeepIfRegular(File opened, const std::string& path,
-                                    File* file) {
+static OpenResult KeepIfRegular(File opened, const std::string& path,
+                                File* file) {
   // A device name opens a device, not a file.
   if (IsDeviceName(path) || GetFileType(AsHandle(opened)) != FILE_TYPE_DISK) {
-    return OpenReadResult::kNotRegular;
+    return {OpenReadResult::kNotRegular, 0};
   }
   *file = std::move(opened);
-  return OpenReadResult::kOk;
+  return {};
 }
 
-OpenReadResult OpenForReading(const std::string& path, File* file, Links) {
+OpenResult OpenForReading(const std::string& path, File* file, Links) {
   File opened;
   if (!OpenWith(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                 &opened)) {
-    return OpenFailure(path, file);
+    return OpenFailure(path);
   }
   return KeepIfRegular(std::move(opened), path, file);
 }
 
-OpenReadResult OpenWritableIfAllowed(const std::string& path, File* file,
-                                     bool* writable) {
+OpenResult OpenWritableIfAllowed(const std::string& path, File* file,
+                                 bool* writable) {
   File opened;
   *writable = OpenWith(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, &opened);
@@ -127,22 +128,22 @@ OpenReadResult OpenWritableIfAllowed(const std::string& path, File* file,
     const DWORD error = GetLastError();
     if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
         error != ERROR_LOCK_VIOLATION && error != ERROR_WRITE_PROTECT) {
-      return OpenFailure(path, file);
+      return OpenFailure(path);
     }
     if (!OpenWith(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                   &opened)) {
-      return OpenFailure(path, file);
+      return OpenFailure(path);
     }
   }
   return KeepIfRegular(std::move(opened), path, file);
 }
 
-bool CreateExclusive(const std::string& path, File* file) {
+CallResult CreateExclusive(const std::string& path, File* file) {
   if (OpenWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
                FILE_ATTRIBUTE_NORMAL, file)) {
-    return true;
+    return {};
   }
-  return Failed(file);
+  return Failed();
 }
 
 bool NameTaken(int error) {
@@ -150,24 +151,24 @@ bool NameTaken(int error) {
          static_cast<DWORD>(error) == ERROR_ALREADY_EXISTS;
 }
 
-bool Duplicate(const File& file, File* copy) {
+CallResult Duplicate(const File& file, File* copy) {
   HANDLE h = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), AsHandle(file), GetCurrentProcess(),
                        &h, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    return Failed(copy);
+    return Failed();
   }
   *copy = File();
   copy->Adopt(reinterpret_cast<std::intptr_t>(h));
-  return true;
+  return {};
 }
 
 static std::uint64_t Join(DWORD high, DWORD low) {
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
-bool GetFileInfo(File* file, FileInfo* info) {
+CallResult GetFileInfo(File* file, FileInfo* info) {
   BY_HANDLE_FILE_INFORMATION data;
-  if (!GetFileInformationByHandle(AsHandle(*file), &data)) return Failed(file);
+  if (!GetFileInformationByHandle(AsHandle(*file), &data)) return Failed();
   // Every file the program compares lies in one folder, so on one volume:
   // the file index alone tells them apart. The volume's serial number is
   // left out, as Wine gives 0 for a file created through a handle and the
@@ -181,15 +182,13 @@ bool GetFileInfo(File* file, FileInfo* info) {
       100;
   info->changed = info->modified;
   info->links = data.nNumberOfLinks;
-  return true;
+  return {};
 }
 
 // The result of a call on a name: |done|, or the last error.
-static NameResult Named(bool done) {
-  return NameResult{done ? 0 : static_cast<int>(GetLastError())};
-}
+static CallResult Named(bool done) { return done ? CallResult{} : Failed(); }
 
-NameResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
+CallResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
   File handle;
   // No access asked: enough to read the information, also of a folder.
   if (!OpenWith(path, 0, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, &handle)) {
@@ -199,8 +198,7 @@ NameResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
                  error == ERROR_PATH_NOT_FOUND);
   }
   *exists = true;
-  if (GetFileInfo(&handle, info)) return {};
-  return NameResult{handle.error()};
+  return GetFileInfo(&handle, info);
 }
 
 std::int64_t TimeNow() {
@@ -227,76 +225,79 @@ LockResult LockExclusive(const File& file) {
 }
 
 // Windows files carry access lists inherited from their folder, not a mode.
-bool CopyOwnerAndMode(const FileInfo&, File*, bool* same_owner) {
+CallResult CopyOwnerAndMode(const FileInfo&, File*, bool* same_owner) {
   *same_owner = true;
-  return true;
+  return {};
 }
 
-bool CopyAttributes(File*, File*) { return true; }
+CallResult CopyAttributes(File*, File*) { return {}; }
 
-bool FlushToDisk(File* file) {
-  return FlushFileBuffers(AsHandle(*file)) != 0 || Failed(file);
+CallResult FlushToDisk(File* file) {
+  return FlushFileBuffers(AsHandle(*file)) != 0 ? CallResult{} : Failed();
 }
 
 // The write-back starts on its own; FlushFileBuffers() waits for the rest.
 void StartFlushing(const File&, std::uint64_t, std::uint64_t) {}
 
-bool SeekTo(File* file, std::uint64_t offset) {
+CallResult SeekTo(File* file, std::uint64_t offset) {
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(offset);
-  return SetFilePointerEx(AsHandle(*file), at, nullptr, FILE_BEGIN) != 0 ||
-         Failed(file);
+  return SetFilePointerEx(AsHandle(*file), at, nullptr, FILE_BEGIN) != 0
+             ? CallResult{}
+             : Failed();
 }
 
 // A file that grows has its blocks taken at once: there is nothing left to
 // take.
-bool ReserveSpace(File*, std::uint64_t, std::uint64_t) { return true; }
+CallResult ReserveSpace(File*, std::uint64_t, std::uint64_t) { return {}; }
 
-bool SetLength(File* file, std::uint64_t length) {
+CallResult SetLength(File* file, std::uint64_t length) {
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(length);
-  return (SetFilePointerEx(AsHandle(*file), at, nullptr, FILE_BEGIN) != 0 &&
-          SetEndOfFile(AsHandle(*file)) != 0) ||
-         Failed(file);
+  return SetFilePointerEx(AsHandle(*file), at, nullptr, FILE_BEGIN) != 0 &&
+                 SetEndOfFile(AsHandle(*file)) != 0
+             ? CallResult{}
+             : Failed();
 }
 
-std::int64_t ReadSome(File* file, char* data, std::size_t size) {
-  if (Interrupted()) return -1;
+ReadResult ReadSome(File* file, char* data, std::size_t size) {
+  if (Interrupted()) return {-1, 0};
   DWORD got = 0;
   DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
   if (!ReadFile(AsHandle(*file), data, want, &got, nullptr)) {
     // A pipe whose writer has gone is an ordinary end of input.
-    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
-    return Failed(file), -1;
+    const DWORD error = GetLastError();
+    if (error == ERROR_BROKEN_PIPE) return {0, 0};
+    return {-1, static_cast<int>(error)};
   }
-  return got;
+  return {got, 0};
 }
 
-bool WriteAll(File* file, const char* data, std::size_t size) {
+CallResult WriteAll(File* file, const char* data, std::size_t size) {
   while (size > 0) {
-    if (Interrupted()) return false;
+    if (Interrupted()) return CallFailed(0);
     DWORD want = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
     DWORD put = 0;
     if (!WriteFile(AsHandle(*file), data, want, &put, nullptr)) {
-      return Failed(file);
+      return Failed();
     }
-    if (put == 0) return file->NoteError(ERROR_WRITE_FAULT), false;
+    if (put == 0) return CallFailed(ERROR_WRITE_FAULT);
     data += put;
     size -= put;
   }
-  return true;
+  return {};
 }
 
-bool CloseFile(File* file) {
-  if (!file->is_open()) return true;
+CallResult CloseFile(File* file) {
+  if (!file->is_open()) return {};
   HANDLE h = reinterpret_cast<HANDLE>(file->Release());
-  return CloseHandle(h) != 0 || Failed(file);
+  return CloseHandle(h) != 0 ? CallResult{} : Failed();
 }
 
 // Windows writes a folder's entries on its own.
-NameResult FlushFolderOf(const std::string&) { return {}; }
+CallResult FlushFolderOf(const std::string&) { return {}; }
 
-NameResult RenameReplacing(const std::string& from, const std::string& to,
+CallResult RenameReplacing(const std::string& from, const std::string& to,
                            File* open_target) {
   // A file that is open cannot always be replaced: let it go first. The
   // run checks that the page is still the file it read just before this,
@@ -307,12 +308,12 @@ NameResult RenameReplacing(const std::string& from, const std::string& to,
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
 }
 
-NameResult RemoveFile(const std::string& path) {
+CallResult RemoveFile(const std::string& path) {
   return Named(DeleteFileW(WideName(path).c_str()) != 0);
 }
 
 // Links are rare on Windows and the name is used as typed.
-NameResult RealName(const std::string& path, std::string* real) {
+CallResult RealName(const std::string& path, std::string* real) {
   *real = path;
   return {};
 }
@@ -328,4 +329,4 @@ bool FilesHaveOwners() { return false; }
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 
-bool MayCreateIn(const std::string&) { return true; }
+CallResult MayCreateIn(const std::string&) { return {}; }

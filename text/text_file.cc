@@ -28,6 +28,7 @@ void TextWriter::Start(File file, std::size_t capacity) {
   used_ = 0;
   written_ = 0;
   failed_ = false;
+  error_ = 0;
   flush_behind_ = false;
 }
 
@@ -38,8 +39,9 @@ bool TextWriter::WriteOut(const char* data, std::size_t size) {
     // Counted, kept nowhere.
   } else if (sink_ != nullptr) {
     sink_->append(data, size);
-  } else if (!WriteAll(&file_, data, size)) {
+  } else if (const CallResult put = WriteAll(&file_, data, size); !put) {
     failed_ = true;
+    error_ = put.error;
     return false;
   }
   const std::uint64_t before = written_;
@@ -123,12 +125,18 @@ bool TextWriter::WriteStraight(std::string_view bytes) {
   return Drain() && (bytes.empty() || WriteOut(bytes.data(), bytes.size()));
 }
 
-bool TextWriter::WriteOutBuffer() { return Drain(); }
+CallResult TextWriter::WriteOutBuffer() {
+  return Drain() ? CallResult{} : CallFailed(error_);
+}
 
-bool TextWriter::FinishToDisk(bool to_disk) {
-  bool ok = Drain() && (sink_ != nullptr || !to_disk || FlushToDisk(&file_));
-  if (sink_ == nullptr && !CloseFile(&file_)) ok = false;
-  return ok;
+CallResult TextWriter::FinishToDisk(bool to_disk) {
+  CallResult result = WriteOutBuffer();
+  if (result && sink_ == nullptr && to_disk) result = FlushToDisk(&file_);
+  if (sink_ == nullptr) {
+    const CallResult closed = CloseFile(&file_);
+    if (result) result = closed;
+  }
+  return result;
 }
 
 void TextWriter::Close() { CloseFile(&file_); }
@@ -170,14 +178,19 @@ void TextReader::Reset(std::size_t capacity) {
   at_eof_ = false;
   cr_before_ = false;
   lone_lfs_ = false;
+  error_ = 0;
   copy_ = nullptr;
   std::memset(buffer_.get(), 0, kViewPadding);
 }
 
 // Reads up to |size| raw bytes into |into|. Returns the count, 0 at the end
-// of the file, -1 on a read error.
+// of the file, -1 on a read error, whose number it keeps in |error_|.
 std::int64_t TextReader::ReadRaw(char* into, std::size_t size) {
-  if (!from_memory_) return ReadSome(&file_, into, size);
+  if (!from_memory_) {
+    const ReadResult read = ReadSome(&file_, into, size);
+    error_ = read.error;
+    return read.count;
+  }
   if (size > memory_.size()) size = memory_.size();
   std::memcpy(into, memory_.data(), size);
   memory_.remove_prefix(size);

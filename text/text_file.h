@@ -98,19 +98,21 @@ class TextWriter {
   /// Whether a write has failed; nothing more is written then.
   bool failed() const { return failed_; }
 
-  /// The system's error number of the file's last failed operation.
-  int error() const { return file_.error(); }
+  /// The system's error number of the write that failed, once failed(): the
+  /// first failure's, which stopped the writer, not any later call's.
+  int error() const { return error_; }
 
   /// Writes out what the buffer holds, without finishing the file: for a
-  /// writer into a string, whose text is then whole. Returns false when a
-  /// write failed. The program's files end with FinishToDisk().
-  bool WriteOutBuffer();
+  /// writer into a string, whose text is then whole. Fails when a write
+  /// failed, now or earlier. The program's files end with FinishToDisk().
+  CallResult WriteOutBuffer();
 
   /// Writes out the buffer, writes the file to the disk and closes it, so
-  /// that it can replace another without risk. Returns false when a write,
-  /// the flush or the close failed. Without |to_disk|, the file is only
-  /// written out and closed: for a file that is read back, never renamed.
-  bool FinishToDisk(bool to_disk = true);
+  /// that it can replace another without risk. Fails with the error of the
+  /// first of the writes, the flush and the close that failed. Without
+  /// |to_disk|, the file is only written out and closed: for a file that is
+  /// read back, never renamed.
+  CallResult FinishToDisk(bool to_disk = true);
 
   /// Closes the file without writing the buffer out, best-effort.
   void Close();
@@ -130,6 +132,7 @@ class TextWriter {
   std::size_t used_ = 0;
   std::uint64_t written_ = 0;  ///< Bytes handed to the file so far.
   bool failed_ = false;
+  int error_ = 0;  ///< The error number of the write that failed.
   bool flush_behind_ = false;
   bool discard_ = false;  ///< Nothing kept: see Discard().
 };
@@ -164,8 +167,10 @@ class TextReader {
   /// Starts reading |file|, as the constructor would.
   void Start(File file, std::size_t capacity = kTextBufferSize);
 
-  /// The file being read.
-  File& file() { return file_; }
+  /// The system's error number of the read that failed, after a read
+  /// error: 0 when the run was interrupted, or when the copy of
+  /// CopyWhileReading() failed (its writer has the error).
+  int error() const { return error_; }
 
   /// From now on, every byte read is also written to |copy| (nullptr: no
   /// more), as read: reading to the end copies the file as text.
@@ -233,6 +238,7 @@ class TextReader {
   bool at_eof_ = false;     ///< The file has no bytes beyond |end_|.
   bool cr_before_ = false;  ///< The last byte read was a CR.
   bool lone_lfs_ = false;   ///< The last read had an LF to change.
+  int error_ = 0;           ///< The error number of the read that failed.
   TextWriter* copy_ = nullptr;
 };
 

@@ -111,6 +111,23 @@ bool SmallSweep() {
 // its write is done.
 const char kRecordStart[] = "\n<!-- brantix-en-cours ";
 
+// The error numbers that the sweeps give the failing calls in turn, and the
+// words of each that a message must hold.
+const std::pair<int, std::string> kSweepErrors[] = {
+    {ESTALE, "(erreur systeme " + std::to_string(ESTALE) + ")"},
+    {EMFILE, "(trop de fichiers ouverts)"},
+    {EIO, "(erreur d'entree-sortie)"},
+    {ENOSPC, "(disque plein ou quota atteint)"}};
+
+// A failure that a run tolerates, given before the chosen one: the listing
+// of the page's attributes for its backup, refused (EACCES).
+const char kToleratedFirst[] = "flistxattr 3 13";
+
+// Whether a failed run's message must give the cause of the error number
+// that the sweep gave, with a tolerated failure before it: on every page
+// replaced by a rename. The page written in place is not checked yet.
+bool CausesChecked(const Scene& s) { return !s.hard_link; }
+
 // The kinds of power cut of the faulty program (BRANTIX_FAULT_POWER).
 const char* const kPowerCuts[] = {"all",  "half",  "first", "blocks",
                                   "cuts", "zeros", "torn"};
@@ -233,7 +250,7 @@ class FaultSweep : public ::testing::Test {
           name.starts_with("brantix-") && name.ends_with(".avant");
       bool may_stay =
           ((mode == Mode::kCrash || mode == Mode::kPersist) && temporary) ||
-          (mode == Mode::kOnce && temporary) || kept;
+          (mode == Mode::kOnce && temporary) || (kept && s.hard_link);
       EXPECT_TRUE(name == kPageName || name == kBackupName ||
                   name == "param.txt" || (s.hard_link && name == kLinkName) ||
                   may_stay)
@@ -296,6 +313,13 @@ class FaultSweep : public ::testing::Test {
     }
     // Only a run whose standard output failed may stop without a message.
     EXPECT_TRUE(!message.empty() || mute_) << "stopped without a message";
+    // It names the cause it was given, unless param.txt did not open or
+    // the console's input failed, which ends it.
+    EXPECT_TRUE(cause_.empty() || mute_ ||
+                message.find(cause_) != std::string::npos ||
+                message == "le fichier n'existe pas" ||
+                message == "fin de la saisie avant la derniere reponse")
+        << "not the cause " << cause_;
     // A page written in place and failing before its start was written is
     // cut back to its old text at once; a flush that fails after the cut
     // that ends the write leaves the new text, and says so.
@@ -363,6 +387,16 @@ class FaultSweep : public ::testing::Test {
                                                            : "fail");
       env.Set("BRANTIX_FAULT_LOG", log);
       env.Set("BRANTIX_FAULT_NO_ATTRIBUTES", no_attributes_ ? "1" : "0");
+      // Each failing call an error number of the sweep's, in turn, after a
+      // failure that the run tolerates.
+      const auto& [error, words] = kSweepErrors[n % std::size(kSweepErrors)];
+      const bool causes =
+          CausesChecked(s) && (mode == Mode::kOnce || mode == Mode::kPersist);
+      cause_ = causes ? words : "";
+      if (causes) env.Set("BRANTIX_FAULT_ERRNO", std::to_string(error));
+      if (causes && mode == Mode::kOnce) {
+        env.Set("BRANTIX_FAULT_ALSO", kToleratedFirst);
+      }
       std::remove(log.c_str());
       Prepare(s);
       RunResult r = Run();
@@ -387,6 +421,7 @@ class FaultSweep : public ::testing::Test {
           failures > 0 || mode == Mode::kEintr || mode == Mode::kShort;
       Check(s, r, faulty_run ? mode : Mode::kOnce,
             how + std::to_string(n) + " of " + std::to_string(calls));
+      cause_.clear();
       if (::testing::Test::HasFailure()) break;
       if (failures > 0 && RecordLeft()) {
         // Stopped while the page was written in place: the next run
@@ -413,6 +448,36 @@ class FaultSweep : public ::testing::Test {
       }
     }
     return runs;
+  }
+
+  // Makes each call named |call| fail in turn with |error|, after the
+  // tolerated failure |also|: each run goes through, or says |words|.
+  void EachCallFailing(const Scene& s, const char* call, int error,
+                       const std::string& words, const char* also) {
+    ScratchDir logs;
+    const std::string log = logs / "calls";
+    // Until a run goes through without reaching call |n|.
+    for (long long n = 1, named = 1; n <= named && !HasFailure(); ++n) {
+      Environment env;
+      env.Set("BRANTIX_PROGRAM", getenv("BRANTIX_FAULTY"));
+      env.Set("BRANTIX_FAULT_CALL", call);
+      env.Set("BRANTIX_FAULT_AT", std::to_string(n));
+      env.Set("BRANTIX_FAULT_ERRNO", std::to_string(error));
+      env.Set("BRANTIX_FAULT_ALSO", also);
+      env.Set("BRANTIX_FAULT_LOG", log);
+      Prepare(s);
+      cause_ = words;
+      const std::string what = std::string(call) + " " + std::to_string(n);
+      Check(s, Run(), Mode::kOnce, what);
+      cause_.clear();
+      std::FILE* f = std::fopen(log.c_str(), "r");
+      ASSERT_NE(f, nullptr);
+      if (std::fscanf(f, "%*d %*d %*d %lld", &named) != 1) named = 0;
+      named += named == n;
+      std::fclose(f);
+      env.Set("BRANTIX_FAULT_AT", "0");
+      if (RecordLeft()) ExpectRecovered(s);
+    }
   }
 
   // Runs the program on a page that ends with the record of a write in
@@ -611,6 +676,8 @@ class FaultSweep : public ::testing::Test {
   /// Writing to standard output failed in the last run: its message, or
   /// part of it, could not be printed.
   bool mute_ = false;
+  /// The words that a failed run's message must hold; empty: any.
+  std::string cause_;
   static inline int total_runs_ = 0;
 };
 
@@ -830,12 +897,14 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
                                                   "atteint";
   const std::string other = "erreur systeme " + std::to_string(ESTALE);
   struct Row {
-    const char* call;  // The name of the call, and which of them fails.
-    int nth;
+    const char* call;  // The name of the call, and which of them fails;
+    int nth;           // 0: each in turn, the run failing or going through.
     int error;
-    std::string message;
+    std::string message;    // For each in turn, the cause's words.
+    const char* also = "";  // A failure that the run tolerates, first.
     bool in_place = false;  // The page has a second name: written in place.
   };
+  const std::string stale = "(" + other + ")";
   const Row rows[] = {
       // The page's open.
       {"open", 1, ENOENT, missing},
@@ -857,6 +926,9 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
       {"open", 2, EMLINK, create("trop de liens")},
       {"open", 2, ENAMETOOLONG, create("nom trop long")},
       {"open", 2, ELOOP, create("trop de liens symboliques")},
+      {"open", 2, ENOTDIR, create("une partie du chemin n'est pas un dossier")},
+      // Its second handle.
+      {"dup", 1, EMFILE, write("trop de fichiers ouverts")},
       // The backup's first write, then the new page's.
       {"write", 1, EFBIG,
        backup("fichier trop grand pour la limite de taille")},
@@ -869,17 +941,28 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
       {"fsync-folder", 1, EACCES, flush(refused)},
       {"fsync-folder", 1, EIO, flush("erreur d'entree-sortie")},
       {"fsync-folder", 1, ESTALE, flush(other)},
+      // A refused listing of attributes, tolerated, then each read and each
+      // move in the file in turn: the page renamed (the backup's listing)
+      // or written in place (the new page's).
+      {"read", 0, ESTALE, stale, kToleratedFirst},
+      {"lseek", 0, ESTALE, stale, kToleratedFirst},
+      {"read", 0, ESTALE, stale, "flistxattr 1 13", true},
       // Written in place: the disk full as the space of the start is taken,
       // or as the first record is flushed; nobody else touched the page.
-      {"fallocate", 1, ENOSPC, write(full), true},
+      {"fallocate", 1, ENOSPC, write(full), "", true},
       {"fallocate", 1, EFBIG,
-       write("fichier trop grand pour la limite de taille"), true},
-      {"fsync", 2, ENOSPC, write(full), true},
+       write("fichier trop grand pour la limite de taille"), "", true},
+      {"fsync", 2, ENOSPC, write(full), "", true},
   };
   const std::string page = SamplePage(6);
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.call) + " " + std::to_string(row.nth) +
-                 " with errno " + std::to_string(row.error));
+                 " with errno " + std::to_string(row.error) + " " + row.also);
+    if (row.nth == 0) {
+      EachCallFailing(MakeScene(page, true, row.in_place), row.call, row.error,
+                      row.message, row.also);
+      continue;
+    }
     // A page left by a write in place: its recovery flushes the folder of
     // its copy before the page is touched.
     const bool left = std::string(row.call) == "fsync-folder";

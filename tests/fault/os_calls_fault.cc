@@ -20,8 +20,12 @@
 // tmpfs).
 // BRANTIX_FAULT_ERRNO=E gives the failing call the error number E instead
 // of its usual one, and BRANTIX_FAULT_CALL=name counts only the calls of
-// that name for BRANTIX_FAULT_AT: "open", "write", "fsync", and
-// "fsync-folder" for the flush of a folder.
+// that name for BRANTIX_FAULT_AT: the system call's name ("open", "read",
+// "lseek", "dup", "flistxattr"...), with "console" for a write to standard
+// output and "fsync-folder" for the flush of a folder; the log then ends
+// with the count of those calls. BRANTIX_FAULT_ALSO="name N E" makes the
+// Nth call of that name fail with E as well, whatever the other fault: a
+// failure that the run may tolerate, before the chosen one.
 // BRANTIX_FAULT_APPEND=path makes the chosen call append a line to that
 // file first (a cut: just after), as another program editing the page
 // would, and go through.
@@ -63,8 +67,12 @@ struct Injection {
   std::string power;   // Empty: a kill keeps everything written.
   std::string append;  // A file another program appends to.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
-  int error = 0;     // 0: each call's usual error number.
-  std::string call;  // Empty: every call counts for |at|.
+  int error = 0;          // 0: each call's usual error number.
+  std::string call;       // Empty: every call counts for |at|.
+  std::string also_call;  // BRANTIX_FAULT_ALSO: its name, its call, errno.
+  long long also_at = 0;
+  int also_error = 0;
+  long long also_calls = 0;
   long long calls = 0;
   long long named_calls = 0;  // Calls of the name |call|.
   long long failures = 0;
@@ -86,6 +94,12 @@ Injection& State() {
     if (const char* a = getenv("BRANTIX_FAULT_APPEND")) s.append = a;
     if (const char* e = getenv("BRANTIX_FAULT_ERRNO")) s.error = atoi(e);
     if (const char* c = getenv("BRANTIX_FAULT_CALL")) s.call = c;
+    if (const char* a = getenv("BRANTIX_FAULT_ALSO")) {
+      char name[32];
+      if (sscanf(a, "%31s %lld %d", name, &s.also_at, &s.also_error) == 3) {
+        s.also_call = name;
+      }
+    }
     if (const char* k = getenv("BRANTIX_FAULT_KIND")) {
       std::string kind = k;
       if (kind == "eintr") s.kind = Injection::Kind::kEintr;
@@ -102,7 +116,8 @@ void WriteLog() {
   if (s.log == nullptr || *s.log == '\0') return;
   std::string line = std::to_string(s.calls) + " " +
                      std::to_string(s.failures) + " " +
-                     (s.console_failed ? "1" : "0") + "\n";
+                     (s.console_failed ? "1" : "0") + " " +
+                     std::to_string(s.named_calls) + "\n";
   int fd = open(s.log, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return;
   ssize_t ignored = write(fd, line.data(), line.size());
@@ -253,7 +268,7 @@ void CutThePower() {
 }
 
 // Counts one call, named |name|; whether it is one chosen for a fault.
-bool Chosen(const char* name = "") {
+bool Chosen(const char* name) {
   Injection& s = State();
   if (s.calls == 0 && s.log != nullptr) atexit(WriteLog);
   ++s.calls;
@@ -281,9 +296,13 @@ void AppendEdit() {
 // Counts one call, named |name|; true when this one must fail, with
 // |error| (or the one BRANTIX_FAULT_ERRNO gives) in errno. With
 // BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
-bool Fail(int error, bool may_take_eintr = false, const char* name = "") {
+bool Fail(int error, bool may_take_eintr, const char* name) {
   Injection& s = State();
   bool fail = Chosen(name);
+  if (s.also_call == name && ++s.also_calls == s.also_at) {
+    errno = s.also_error;
+    return true;
+  }
   if (fail && !s.append.empty()) {
     // Another program's edit, made just before the chosen call, which then
     // goes through.
@@ -331,7 +350,7 @@ int OsOpen(const char* path, int flags, mode_t mode) {
 }
 
 ssize_t OsRead(int fd, void* data, size_t size) {
-  if (Fail(EIO, true)) return -1;
+  if (Fail(EIO, true, "read")) return -1;
   return read(fd, data, Shortened(size));
 }
 
@@ -349,13 +368,13 @@ ssize_t OsWrite(int fd, const void* data, size_t size) {
 }
 
 int OsDup(int fd) {
-  if (Fail(EMFILE)) return -1;
+  if (Fail(EMFILE, false, "dup")) return -1;
   return fcntl(fd, F_DUPFD_CLOEXEC, 0);
 }
 
 // A close that fails still releases the descriptor, as on Linux.
 int OsClose(int fd) {
-  if (Fail(EIO)) {
+  if (Fail(EIO, false, "close")) {
     close(fd);
     errno = State().error != 0 ? State().error : EIO;
     return -1;
@@ -364,27 +383,27 @@ int OsClose(int fd) {
 }
 
 int OsRename(const char* from, const char* to) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "rename")) return -1;
   return rename(from, to);
 }
 
 int OsUnlink(const char* path) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "unlink")) return -1;
   return unlink(path);
 }
 
 int OsFstat(int fd, struct stat* status) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "fstat")) return -1;
   return fstat(fd, status);
 }
 
 int OsStat(const char* path, struct stat* status) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "stat")) return -1;
   return stat(path, status);
 }
 
 int OsFlock(int fd, int operation) {
-  if (Fail(ENOLCK, true)) return -1;
+  if (Fail(ENOLCK, true, "flock")) return -1;
   return flock(fd, operation);
 }
 
@@ -398,12 +417,12 @@ int OsFsync(int fd) {
 }
 
 int OsStartWriteBack(int fd, off_t offset, off_t length) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "sync_file_range")) return -1;
   return sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
 }
 
 off_t OsLseek(int fd, off_t offset, int whence) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "lseek")) return -1;
   return lseek(fd, offset, whence);
 }
 
@@ -411,12 +430,12 @@ int OsFtruncate(int fd, off_t length) {
   // An edit just before a cut, after the size was last looked at, cannot be
   // told from the page's own bytes: it is made just after the cut instead.
   if (!State().append.empty()) {
-    const bool chosen = Chosen();
+    const bool chosen = Chosen("ftruncate");
     const int done = ftruncate(fd, length);
     if (chosen) AppendEdit();
     return done;
   }
-  if (Fail(EIO, true)) return -1;
+  if (Fail(EIO, true, "ftruncate")) return -1;
   NoteChange(fd, true, 0, length);
   return ftruncate(fd, length);
 }
@@ -428,96 +447,96 @@ int OsFallocate(int fd, off_t offset, off_t length) {
 
 // Counts an extended-attribute call; true when it must fail, with errno
 // set: the chosen fault, or ENOTSUP where there are no attributes.
-static bool FailAttribute(int error) {
-  if (Fail(error)) return true;
+static bool FailAttribute(int error, const char* name) {
+  if (Fail(error, false, name)) return true;
   if (!State().no_attributes) return false;
   errno = ENOTSUP;
   return true;
 }
 
 ssize_t OsFlistxattr(int fd, char* names, size_t size) {
-  if (FailAttribute(EIO)) return -1;
+  if (FailAttribute(EIO, "flistxattr")) return -1;
   return flistxattr(fd, names, size);
 }
 
 ssize_t OsFgetxattr(int fd, const char* name, void* value, size_t size) {
-  if (FailAttribute(EIO)) return -1;
+  if (FailAttribute(EIO, "fgetxattr")) return -1;
   return fgetxattr(fd, name, value, size);
 }
 
 int OsFsetxattr(int fd, const char* name, const void* value, size_t size) {
-  if (FailAttribute(EPERM)) return -1;
+  if (FailAttribute(EPERM, "fsetxattr")) return -1;
   return fsetxattr(fd, name, value, size, 0);
 }
 
 int OsFremovexattr(int fd, const char* name) {
-  if (FailAttribute(EPERM)) return -1;
+  if (FailAttribute(EPERM, "fremovexattr")) return -1;
   return fremovexattr(fd, name);
 }
 
 int OsFchmod(int fd, mode_t mode) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "fchmod")) return -1;
   return fchmod(fd, mode);
 }
 
 int OsFchown(int fd, uid_t owner, gid_t group) {
-  if (Fail(EPERM)) return -1;
+  if (Fail(EPERM, false, "fchown")) return -1;
   return fchown(fd, owner, group);
 }
 
 int OsClockGettime(clockid_t clock, struct timespec* now) {
-  if (Fail(EINVAL)) return -1;
+  if (Fail(EINVAL, false, "clock_gettime")) return -1;
   return clock_gettime(clock, now);
 }
 
 // Cannot fail: only counted.
 uid_t OsGeteuid() {
-  (void)Chosen();
+  (void)Chosen("geteuid");
   return geteuid();
 }
 
 pid_t OsGetpid() {
-  (void)Chosen();
+  (void)Chosen("getpid");
   return getpid();
 }
 
 int OsFcntlGetFd(int fd) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "fcntl")) return -1;
   return fcntl(fd, F_GETFD);
 }
 
 int OsDup2(int fd, int to) {
-  if (Fail(EMFILE)) return -1;
+  if (Fail(EMFILE, false, "dup2")) return -1;
   return dup2(fd, to);
 }
 
 int OsPoll(struct pollfd* fds, nfds_t count, int timeout) {
-  if (Fail(ENOMEM, true)) return -1;
+  if (Fail(ENOMEM, true, "poll")) return -1;
   return poll(fds, count, timeout);
 }
 
 int OsIsatty(int fd) {
-  if (Fail(EIO)) return 0;
+  if (Fail(EIO, false, "isatty")) return 0;
   return isatty(fd);
 }
 
 int OsTcflush(int fd, int queue) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "tcflush")) return -1;
   return tcflush(fd, queue);
 }
 
 int OsSigaction(int number, const struct sigaction* action,
                 struct sigaction* before) {
-  if (Fail(EINVAL)) return -1;
+  if (Fail(EINVAL, false, "sigaction")) return -1;
   return sigaction(number, action, before);
 }
 
 char* OsRealpath(const char* path, char* resolved) {
-  if (Fail(EIO)) return nullptr;
+  if (Fail(EIO, false, "realpath")) return nullptr;
   return realpath(path, resolved);
 }
 
 int OsAccess(const char* path, int mode) {
-  if (Fail(EIO)) return -1;
+  if (Fail(EIO, false, "faccessat")) return -1;
   return faccessat(AT_FDCWD, path, mode, AT_EACCESS);
 }
