@@ -52,6 +52,9 @@
 #                         or "none")
 #   BRANTIX_BENCH_PREVIEW_MEMORY  page sizes for the preview's peak memory
 #                         ("128M", or "none"); its goal is 16 MiB or less
+#   BRANTIX_BENCH_IN_PLACE  page sizes timed both renamed and, with a second
+#                         name, written in place ("64M", or "none"); the goal
+#                         of their ratio is 2 or less
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -62,6 +65,7 @@ ROUNDS=${BRANTIX_BENCH_ROUNDS:-3}
 RUNS=${BRANTIX_BENCH_RUNS:-3}
 MEMORY=${BRANTIX_BENCH_MEMORY:-64M 256M 1G}
 PREVIEW_MEMORY=${BRANTIX_BENCH_PREVIEW_MEMORY:-128M}
+IN_PLACE=${BRANTIX_BENCH_IN_PLACE:-64M}
 KEEP=${BRANTIX_BENCH_KEEP:-0}
 COUNT_SIZE=${BRANTIX_BENCH_COUNT_SIZE:-16M}
 
@@ -111,6 +115,10 @@ rm -f p.htm p.htm.orig brantix-*.tmp && cp "$BENCH_PAGE" p.htm && sync
 EOF
 cat >"$RUN/brantix.sh" <<'EOF'
 exec "$BENCH_BRANTIX" p.htm -1 <enter.txt >/dev/null
+EOF
+cat >"$RUN/prepare-in-place.sh" <<'EOF'
+rm -f p.htm q.htm p.htm.orig brantix-*.tmp && cp "$BENCH_PAGE" p.htm &&
+  ln p.htm q.htm && sync
 EOF
 cat >"$RUN/skeleton.sh" <<'EOF'
 exec "$BENCH_SKELETON" p.htm "$BENCH_BACKUP_SIZE" "$BENCH_NEW_SIZE"
@@ -282,6 +290,29 @@ if [ "$MEMORY" != none ]; then
       cleanup
     done
     echo "$line"
+  done
+fi
+
+# A page with a second name is written over itself, not renamed: the same
+# page both ways, side by side, net of copying it in (the preparations).
+if [ "$IN_PLACE" != none ]; then
+  echo
+  echo "== Written in place against renamed, short LF, wall s (median of $((RUNS * ROUNDS)))"
+  for s in $IN_PLACE; do
+    BENCH_PAGE=$(page "$s" short lf)
+    json=$RUN/in-place.json
+    (cd "$RUN" && hyperfine -N --style none --runs "$((RUNS * ROUNDS))" \
+      --export-json "$json" \
+      --prepare "sh prepare-brantix.sh" "sh brantix.sh" \
+      --prepare "sh prepare-in-place.sh" "sh brantix.sh" >/dev/null)
+    python3 - "$json" "$s" <<'PY'
+import json, statistics, sys
+runs = [statistics.median(r["times"]) for r in json.load(open(sys.argv[1]))["results"]]
+print("%-6s renamed %.3f  in place %.3f  ratio %.2f (goal 2 or less)"
+      % (sys.argv[2], runs[0], runs[1], runs[1] / runs[0]))
+PY
+    cleanup
+    rm -f "$RUN/q.htm" "$json"
   done
 fi
 

@@ -643,26 +643,46 @@ Failure BackOut(Page* page, const InPlaceRecord& r, int error) {
   return FailureOf(FailedStep::kPageWrite, "", error);
 }
 
-// Whether the page is as the write left it before it overwrites or cuts:
-// its size, the old text where it still lies below |from|, and nothing but
-// the write's own bytes from |from| on.
-int AsWritten(Page* page, const InPlaceRecord& r, std::uint64_t from,
+// Whether the page is as the write left it before it overwrites its start
+// (|start|) or cuts it: its size; the old text, before the start is
+// written; the first block past the old end, where another program's
+// append made as the write began lies, and the blocks around the new text
+// and the records. The new text past the old end, the write's own, is not
+// read again: a program that writes into it without changing the page's
+// size is not seen.
+int AsWritten(Page* page, const InPlaceRecord& r, bool start,
               bool* as_written) {
   std::uint64_t size = 0;
-  std::vector<Range> foreign;
   *as_written = false;
   if (const int e = SizeOf(&page->file, &size)) return e;
   if (size != WriteEnd(r)) return 0;
-  if (const int e = ForeignBytes(&page->file, r, from, size, &foreign)) {
-    return e;
+  const std::uint64_t gap = std::max(r.old_size, r.new_size);
+  const std::uint64_t p = RecordAt(r);
+  std::vector<Range> foreign;
+  const Range looked[] = {
+      {start ? r.old_size : gap, start ? r.old_size + kBlock : gap},
+      {gap, gap + kBlock},
+      {r.new_at + r.new_size, p + kBlock}};
+  for (const Range& part : looked) {
+    if (part.from >= part.to) continue;
+    if (const int e =
+            ForeignBytes(&page->file, r, part.from, part.to, &foreign)) {
+      return e;
+    }
   }
   if (!foreign.empty()) return 0;
-  bool holds = false;
-  const int e = from == r.old_size ? HoldsText(&page->file, size, 0, r.old_size,
-                                               r.old_sum, &holds)
-                                   : HoldsText(&page->file, size, r.new_at,
-                                               r.new_size, r.new_sum, &holds);
-  if (e != 0 || !holds) return e;
+  if (const int e = ForeignBytes(&page->file, r, p + kBlock, size, &foreign)) {
+    return e;
+  }
+  bool holds = true;
+  if (!foreign.empty()) return 0;
+  if (start) {
+    if (const int e =
+            HoldsText(&page->file, size, 0, r.old_size, r.old_sum, &holds)) {
+      return e;
+    }
+  }
+  if (!holds) return 0;
   // The size once more, last: an append made while the bytes were read.
   std::uint64_t now = 0;
   if (const int e2 = SizeOf(&page->file, &now)) return e2;
@@ -716,7 +736,7 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   if (e == 0) e = Flush(file);
   if (e != 0) return BackOut(page, r, e);
   bool as_written = false;
-  if ((e = AsWritten(page, r, r.old_size, &as_written)) != 0) {
+  if ((e = AsWritten(page, r, true, &as_written)) != 0) {
     return BackOut(page, r, e);
   }
   if (!as_written) {
@@ -731,7 +751,7 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   if (e != 0) return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
   // The new text is over the start: what the cut takes away must still be
   // the write's own.
-  if ((e = AsWritten(page, r, r.new_size, &as_written)) != 0) {
+  if ((e = AsWritten(page, r, false, &as_written)) != 0) {
     return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
   }
   std::string kept;
