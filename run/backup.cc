@@ -34,7 +34,8 @@ Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
   }
   const CallResult renamed = PutInPlace(backup);
   if (!renamed) {
-    // A rename refused over another user's backup: that is the reason.
+    // A rename refused over a backup that became another user's since the
+    // run checked it: that is the reason.
     const Failure held = CheckBackupHeld(nom_sauvegarde);
     if (held.failed()) return held;
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, renamed.error);

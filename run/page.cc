@@ -117,8 +117,8 @@ std::vector<Failure> RunRefusals(Page* page,
   std::vector<Failure> found;
   for (const Failure& failure :
        {CheckLock(page, LockUse::kTry), CheckBackupName(*page, nom_sauvegarde),
-        CheckWritable(*page), CheckFolder(*page),
-        CheckBackupHeld(nom_sauvegarde)}) {
+        CheckBackupHeld(nom_sauvegarde), CheckWritable(*page),
+        CheckFolder(*page)}) {
     if (failure.failed()) found.push_back(failure);
   }
   return found;

@@ -65,7 +65,8 @@ CallResult StartReplacement(const std::string& target, const FileInfo& like,
   if (result) result = Duplicate(file, &replacement->reread);
   // Attributes that cannot be copied only keep the page from a rename.
   if (result && like_file != nullptr) {
-    replacement->same_attributes = bool(CopyAttributes(like_file, &file));
+    replacement->same_attributes =
+        static_cast<bool>(CopyAttributes(like_file, &file));
   }
   replacement->writer.Start(std::move(file));
   // It is flushed to the disk before its rename: start early, while the
