@@ -61,6 +61,12 @@ std::string Fields(const InPlaceRecord& r) {
 // interruption then.
 constexpr int kNoCause = -1;
 
+// The failure of |step| on |name| with the error number |error| of the
+// call that failed, none for kNoCause.
+Failure FailureWith(FailedStep step, const std::string& name, int error) {
+  return FailureOf(step, name, error == kNoCause ? 0 : error);
+}
+
 int ErrorOf(const CallResult& result) {
   if (result) return 0;
   return result.error != 0 ? result.error : kNoCause;
@@ -531,8 +537,10 @@ int StillAsVerified(Page* page, std::uint64_t size, std::uint64_t sum,
 Failure RecoverInterruptedRun(Page* page) {
   UnfinishedWrite w;
   const std::uint64_t size = page->info.size;
+  // Looking for an earlier run's write is reading the page: a failure
+  // there says nothing of an earlier run.
   if (const int e = FindUnfinishedWrite(&page->file, size, &w)) {
-    return FailureOf(FailedStep::kRecoveryRead, "", e);
+    return FailureWith(FailedStep::kRead, page->name, e);
   }
   const InPlaceRecord& r = w.record;
   switch (w.pending) {
@@ -553,16 +561,16 @@ Failure RecoverInterruptedRun(Page* page) {
   std::uint64_t sum = 0;
   int e = PlanRecovery(page, w, size, &keep);
   if (e == 0) e = SumRange(&page->file, 0, size, &sum);
-  if (e != 0) return FailureOf(FailedStep::kRecoveryRead, "", e);
+  if (e != 0) return FailureWith(FailedStep::kRecoveryRead, "", e);
   if (const int k = KeepIfAny(page, keep, size, &kept)) {
-    return FailureOf(FailedStep::kNotKept, "", k);
+    return FailureWith(FailedStep::kNotKept, "", k);
   }
   HoldInterruptions();
   // The last look before anything is written: changed since it was read,
   // the page is left as it is.
   bool same = false;
   if ((e = StillAsVerified(page, size, sum, &same)) != 0) {
-    return FailureOf(FailedStep::kNotRecovered, kept, e);
+    return FailureWith(FailedStep::kNotRecovered, kept, e);
   }
   if (!same) {
     if (!kept.empty()) (void)RemoveFile(kept);
@@ -586,7 +594,7 @@ Failure RecoverInterruptedRun(Page* page) {
         std::uint64_t now = 0;
         e = SizeOf(&page->file, &now);
         if (e == 0 && now != size) {
-          return FailureOf(FailedStep::kNotRecovered, kept, 0);
+          return FailureWith(FailedStep::kNotRecovered, kept, 0);
         }
       }
       break;
@@ -601,7 +609,7 @@ Failure RecoverInterruptedRun(Page* page) {
       break;
   }
   if (e == 0) e = CutAt(&page->file, length);
-  if (e != 0) return FailureOf(FailedStep::kNotRecovered, kept, e);
+  if (e != 0) return FailureWith(FailedStep::kNotRecovered, kept, e);
   if ((e = Flush(&page->file)) != 0) {
     return FailureOf(w.pending == Pending::kUndo
                          ? FailedStep::kInPlaceNotFlushedOld
@@ -630,17 +638,17 @@ Failure BackOut(Page* page, const InPlaceRecord& r, int error) {
   int e = SizeOf(&page->file, &size);
   if (e == 0) e = ForeignBytes(&page->file, r, r.old_size, size, &keep);
   if (e == 0 && (e = KeepIfAny(page, keep, size, &kept)) != 0) {
-    return FailureOf(FailedStep::kEditNotKept, "", e);
+    return FailureWith(FailedStep::kEditNotKept, "", e);
   }
   // Cut short by another program, it is left as it is.
   if (e == 0 && size < r.old_size) return FailureOf(FailedStep::kPageChanged);
   if (e == 0) e = CutAt(&page->file, r.old_size);
-  if (e != 0) return FailureOf(FailedStep::kInPlaceLeftToUndo, "", e);
+  if (e != 0) return FailureWith(FailedStep::kInPlaceLeftToUndo, "", e);
   if ((e = Flush(&page->file)) != 0) {
-    return FailureOf(FailedStep::kInPlaceNotFlushedOld, "", e);
+    return FailureWith(FailedStep::kInPlaceNotFlushedOld, "", e);
   }
   if (!kept.empty()) return FailureOf(FailedStep::kEditedDuringWrite, kept);
-  return FailureOf(FailedStep::kPageWrite, "", error);
+  return FailureWith(FailedStep::kPageWrite, "", error);
 }
 
 // Whether the page is as the write left it before it overwrites its start
@@ -698,7 +706,7 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   InPlaceRecord r;
   r.old_size = page->info.size;
   if (const int e = SizeOf(&fresh->reread, &r.new_size)) {
-    return FailureOf(FailedStep::kPageWrite, "", e);
+    return FailureWith(FailedStep::kPageWrite, "", e);
   }
   r.new_at = NewTextAt(r.old_size, r.new_size);
   // The old text as it is now, checked again before its start is written:
@@ -706,7 +714,7 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   std::uint64_t now = 0, read = 0;
   int e = SumRange(file, 0, r.old_size, &r.old_sum, &read);
   if (e == 0) e = SizeOf(file, &now);
-  if (e != 0) return FailureOf(FailedStep::kRead, page->name, e);
+  if (e != 0) return FailureWith(FailedStep::kRead, page->name, e);
   if (now != r.old_size || read != r.old_size) {
     return FailureOf(FailedStep::kPageChanged);
   }
@@ -748,11 +756,11 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   }
   e = CopyRange(&fresh->reread, 0, file, 0, r.new_size);
   if (e == 0) e = Flush(file);
-  if (e != 0) return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
+  if (e != 0) return FailureWith(FailedStep::kInPlaceLeftToFinish, "", e);
   // The new text is over the start: what the cut takes away must still be
   // the write's own.
   if ((e = AsWritten(page, r, false, &as_written)) != 0) {
-    return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
+    return FailureWith(FailedStep::kInPlaceLeftToFinish, "", e);
   }
   std::string kept;
   if (!as_written) {
@@ -761,13 +769,13 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
     e = SizeOf(file, &size);
     if (e == 0) e = ForeignBytes(file, r, r.new_size, size, &keep);
     if (e == 0) e = KeepIfAny(page, keep, size, &kept);
-    if (e != 0) return FailureOf(FailedStep::kEditNotKept, "", e);
+    if (e != 0) return FailureWith(FailedStep::kEditNotKept, "", e);
   }
   if ((e = CutAt(file, r.new_size)) != 0) {
-    return FailureOf(FailedStep::kInPlaceLeftToFinish, "", e);
+    return FailureWith(FailedStep::kInPlaceLeftToFinish, "", e);
   }
   if ((e = Flush(file)) != 0) {
-    return FailureOf(FailedStep::kInPlaceNotFlushedNew, "", e);
+    return FailureWith(FailedStep::kInPlaceNotFlushedNew, "", e);
   }
   if (!as_written) return FailureOf(FailedStep::kEditedDuringWrite, kept);
   return Failure();
