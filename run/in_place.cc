@@ -580,7 +580,8 @@ Failure RecoverInterruptedRun(Page* page) {
   switch (w.pending) {
     case Pending::kFinish:
       length = r.new_size;
-      if (r.new_size > r.old_size) {
+      e = SumRange(&page->file, length, size, &sum);
+      if (e == 0 && r.new_size > r.old_size) {
         e = ErrorOf(
             ReserveSpace(&page->file, r.old_size, r.new_size - r.old_size));
       }
@@ -589,12 +590,21 @@ Failure RecoverInterruptedRun(Page* page) {
       }
       if (e == 0) e = Flush(&page->file);
       if (e == 0) {
-        // The start now holds the new text: the bytes cut away must still
-        // be the ones verified.
-        std::uint64_t now = 0;
+        // The start now holds the new text: what the cut takes away must
+        // still be what was verified, or it is kept first.
+        std::uint64_t now = 0, now_sum = 0;
         e = SizeOf(&page->file, &now);
-        if (e == 0 && now != size) {
-          return FailureWith(FailedStep::kNotRecovered, kept, 0);
+        if (e == 0) e = SumRange(&page->file, length, now, &now_sum);
+        if (e == 0 && (now != size || now_sum != sum)) {
+          std::vector<Range> theirs;
+          std::string edit;
+          e = NonZeroBlocks(&page->file, length, now, &theirs);
+          if (e == 0) e = KeepIfAny(page, theirs, now, &edit);
+          if (e != 0) return FailureWith(FailedStep::kEditNotKept, "", e);
+          e = CutAt(&page->file, length);
+          if (e == 0) e = Flush(&page->file);
+          if (e != 0) return FailureWith(FailedStep::kNotRecovered, edit, e);
+          return FailureOf(FailedStep::kEditedDuringWrite, edit);
         }
       }
       break;
@@ -709,13 +719,16 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
     return FailureWith(FailedStep::kPageWrite, "", e);
   }
   r.new_at = NewTextAt(r.old_size, r.new_size);
-  // The old text as it is now, checked again before its start is written:
-  // an edit made since it was read lies there.
-  std::uint64_t now = 0, read = 0;
+  // The old text's checksum, of the bytes the run read: its times, or its
+  // checksum where they are too coarse, the same as when it was opened. It
+  // is checked again before the start is written.
+  std::uint64_t read = 0;
+  FileInfo now;
   int e = SumRange(file, 0, r.old_size, &r.old_sum, &read);
-  if (e == 0) e = SizeOf(file, &now);
+  if (e == 0) e = ErrorOf(GetFileInfo(file, &now));
   if (e != 0) return FailureWith(FailedStep::kRead, page->name, e);
-  if (now != r.old_size || read != r.old_size) {
+  if (read != r.old_size || !Unchanged(page->info, now) ||
+      (page->recent && r.old_sum != page->sum)) {
     return FailureOf(FailedStep::kPageChanged);
   }
 

@@ -26,6 +26,8 @@
 // with the count of those calls. BRANTIX_FAULT_ALSO="name N E" makes the
 // Nth call of that name fail with E as well, whatever the other fault: a
 // failure that the run may tolerate, before the chosen one.
+// BRANTIX_FAULT_EDIT_AT=offset makes that edit write over the file there
+// instead, keeping its size, just after the program's next write.
 // BRANTIX_FAULT_APPEND=path makes the chosen call append a line to that
 // file first (a cut: just after), as another program editing the page
 // would, and go through.
@@ -64,8 +66,10 @@ struct Injection {
   bool persist = false;
   bool crash = false;
   bool no_attributes = false;
-  std::string power;   // Empty: a kill keeps everything written.
-  std::string append;  // A file another program appends to.
+  std::string power;        // Empty: a kill keeps everything written.
+  std::string append;       // A file another program appends to.
+  long long edit_at = -1;   // Or writes over, at that offset.
+  bool edit_waits = false;  // That edit is made after the next write.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   int error = 0;          // 0: each call's usual error number.
   std::string call;       // Empty: every call counts for |at|.
@@ -92,6 +96,7 @@ Injection& State() {
     s.log = getenv("BRANTIX_FAULT_LOG");
     if (const char* p = getenv("BRANTIX_FAULT_POWER")) s.power = p;
     if (const char* a = getenv("BRANTIX_FAULT_APPEND")) s.append = a;
+    if (const char* e = getenv("BRANTIX_FAULT_EDIT_AT")) s.edit_at = atoll(e);
     if (const char* e = getenv("BRANTIX_FAULT_ERRNO")) s.error = atoi(e);
     if (const char* c = getenv("BRANTIX_FAULT_CALL")) s.call = c;
     if (const char* a = getenv("BRANTIX_FAULT_ALSO")) {
@@ -284,7 +289,9 @@ bool Chosen(const char* name) {
 // would, with the system's own calls.
 void AppendEdit() {
   Injection& s = State();
-  const int fd = open(s.append.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const int fd = open(s.append.c_str(),
+                      O_WRONLY | O_CLOEXEC | (s.edit_at < 0 ? O_APPEND : 0));
+  if (fd >= 0 && s.edit_at >= 0) (void)lseek(fd, s.edit_at, SEEK_SET);
   if (fd >= 0) {
     static const char kEdit[] = "<!-- ajout -->\n";
     (void)!write(fd, kEdit, sizeof kEdit - 1);
@@ -305,8 +312,13 @@ bool Fail(int error, bool may_take_eintr, const char* name) {
   }
   if (fail && !s.append.empty()) {
     // Another program's edit, made just before the chosen call, which then
-    // goes through.
-    AppendEdit();
+    // goes through; an edit of the same size waits for the program's next
+    // write (OsWrite()).
+    if (s.edit_at >= 0) {
+      s.edit_waits = true;
+    } else {
+      AppendEdit();
+    }
     return false;
   }
   if (s.error != 0) error = s.error;
@@ -364,7 +376,15 @@ ssize_t OsWrite(int fd, const void* data, size_t size) {
     const off_t at = lseek(fd, 0, SEEK_CUR);
     if (at >= 0) NoteChange(fd, false, at, static_cast<off_t>(size));
   }
-  return write(fd, data, Shortened(size));
+  const ssize_t done = write(fd, data, Shortened(size));
+  // An edit of the same size made since the program last looked at the
+  // bytes, just before it writes over them, cannot be told from them: it
+  // is made just after its next write instead.
+  if (State().edit_waits) {
+    State().edit_waits = false;
+    AppendEdit();
+  }
+  return done;
 }
 
 int OsDup(int fd) {
