@@ -118,7 +118,7 @@ Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
                 Replacement* fresh) {
   EtatReecriture state;
   switch (RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
-                       &state, page.link_rule)) {
+                       &state, page.link_rule, page.marker_rule)) {
     case TextEnd::kOk:
       if (FinishReplacement(fresh)) return {};
       return FailureOf(FailedStep::kPageWrite, page.name, fresh->error);

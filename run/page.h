@@ -28,6 +28,8 @@ struct Page {
   std::uint64_t sum = 0;  ///< The checksum of its bytes when it was opened.
   /// How the image-map cells' link path is taken (--link-folder).
   LinkRule link_rule = LinkRule::kNameLength;
+  /// How the table's markers are read (--html).
+  MarkerRule marker_rule = MarkerRule::kExact;
 };
 
 /// Opens the page |nom_du_fichier| and locks it against another brantix.

@@ -204,10 +204,11 @@ class Follower {
   static constexpr bool kActive = true;
 
   Follower(File page, const ParamColonne& param, LinkRule link_rule,
-           Warnings* warnings)
+           MarkerRule marker_rule, Warnings* warnings)
       : reader_(std::move(page)),
         param_(param),
         link_rule_(link_rule),
+        marker_rule_(marker_rule),
         warnings_(warnings),
         added_map_("<MAP NAME=\"" + std::string(param.NomMap.view()) + "1\"") {}
 
@@ -257,6 +258,7 @@ class Follower {
   TextReader reader_;
   const ParamColonne& param_;
   LinkRule link_rule_;
+  MarkerRule marker_rule_;
   Warnings* warnings_;
   const std::string
       added_map_;  ///< What the page holds once a run added a column.
@@ -349,7 +351,7 @@ void Follower::Piece(std::string_view piece, std::uint64_t at,
   const std::size_t row_tag = lower.find("<tr");
   // "son.gif" where no data row's scan looks for it: what its row gets is
   // what the rewrite gives there.
-  const std::size_t sound = piece.find(kSoundMarker);
+  const std::size_t sound = FindSound(piece, marker_rule_);
   if (sound != std::string_view::npos && region != Region::kDataScan) {
     if (region == Region::kHeadingScan ||
         (region == Region::kRowStart && !heading_done_)) {
@@ -374,7 +376,7 @@ void Follower::Piece(std::string_view piece, std::uint64_t at,
   }
   if (row_tag != std::string::npos) row_tag_since_cell_ = true;
   // "<tr>" where no search for a row looks, or inside a row's count.
-  if (Holds(piece, kRowMarker)) {
+  if (FindRowStart(piece, marker_rule_) != std::string_view::npos) {
     if (region == Region::kPassed) {
       warnings_->Add(Kind::kRowNotSeen, line, kMsgWarnRowNotSeen);
     } else if (region == Region::kHeadingScan || region == Region::kDataScan) {
@@ -595,7 +597,8 @@ void Refusals(const std::string& nom_du_fichier, const PreviewedPage& page,
 // it tells of it; the follower reads the page a second time beside it.
 Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
                   const ParamColonne& param, LinkRule link_rule,
-                  Warnings* warnings, Follower::Counts* counts,
+                  MarkerRule marker_rule, Warnings* warnings,
+                  Follower::Counts* counts,
                   PageFacts* facts) {
   File again, own;
   if (!RewindFile(&page->file)) {
@@ -611,10 +614,10 @@ Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
   TextWriter nowhere;
   nowhere.Discard();
   EtatReecriture state;
-  Follower follower(std::move(own), param, link_rule, warnings);
-  const TextEnd walked = RewriteTableObserved(&reader, &nowhere, param,
-                                              TypedLength(nom_du_fichier),
-                                              &state, &follower, link_rule);
+  Follower follower(std::move(own), param, link_rule, marker_rule, warnings);
+  const TextEnd walked = RewriteTableObserved(
+      &reader, &nowhere, param, TypedLength(nom_du_fichier), &state, &follower,
+      link_rule, marker_rule);
   const bool followed = follower.Finish(facts);
   *counts = follower.counts;
   if (walked != TextEnd::kOk) {
@@ -651,7 +654,7 @@ bool ShowSummary(const std::string& nom_du_fichier, const PreviewedPage& page,
 }  // namespace
 
 int Preview(const std::string& nom_du_fichier, bool from_file,
-            LinkRule link_rule, ConsoleInput* input) {
+            LinkRule link_rule, MarkerRule marker_rule, ConsoleInput* input) {
   PreviewedPage page;
   ParamColonne param;
   Failure failure = OpenToPreview(nom_du_fichier, &page);
@@ -679,8 +682,8 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
                          : MsgWarnUnfinished(Escaped(nom_du_fichier)));
   } else {
     Refusals(nom_du_fichier, page, &warnings);
-    failure = ShowCells(nom_du_fichier, &page, param, link_rule, &warnings,
-                        &counts, &facts);
+    failure = ShowCells(nom_du_fichier, &page, param, link_rule, marker_rule,
+                        &warnings, &counts, &facts);
     if (failure.failed()) return Fail(nom_du_fichier, failure);
     if (counts.headings + counts.maps + counts.dashes == 0) {
       warnings.General(Kind::kNoCell,
