@@ -121,9 +121,9 @@ inline __m128i PairsAt(const char* p, char first, char third) {
 /// PairsAt() with |third|, a lower-case letter, in either case.
 inline __m128i FoldedPairsAt(const char* p, char first, char third) {
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i c = _mm_or_si128(
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2)),
-      _mm_set1_epi8(0x20));
+  const __m128i c =
+      _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2)),
+                   _mm_set1_epi8(0x20));
   return _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(first)),
                        _mm_cmpeq_epi8(c, _mm_set1_epi8(third)));
 }

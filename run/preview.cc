@@ -598,8 +598,7 @@ void Refusals(const std::string& nom_du_fichier, const PreviewedPage& page,
 Failure ShowCells(const std::string& nom_du_fichier, PreviewedPage* page,
                   const ParamColonne& param, LinkRule link_rule,
                   MarkerRule marker_rule, Warnings* warnings,
-                  Follower::Counts* counts,
-                  PageFacts* facts) {
+                  Follower::Counts* counts, PageFacts* facts) {
   File again, own;
   if (!RewindFile(&page->file)) {
     return FailureOf(FailedStep::kRead, nom_du_fichier, page->file.error());
