@@ -339,6 +339,10 @@ TEST_F(RewriteTest, LinkFolderEndsOfThePath) {
     Rewrite(page, Params(1), 8, LinkRule::kFolder);
     EXPECT_EQ(state_.CheminLien.view(), row.path);
   }
+  // The end of the page, on a line without a line end.
+  Rewrite("<table>\n<tr>\n<td>\nT</td>\n<tr>\n<td>\n</td>..///films/a/b.htm",
+          Params(1), 8, LinkRule::kFolder);
+  EXPECT_EQ(state_.CheminLien.view(), "..///films/a/");
 }
 
 // Only pieces scanned inside a data row give a path, and a later row

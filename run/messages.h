@@ -117,12 +117,12 @@ inline std::string MsgWarnLinkReused(const std::string& name, long line) {
 /// What a row gets where its son.gif is not looked for.
 enum class SoundFate { kDash, kHeading, kNoCell };
 inline std::string MsgWarnSoundNotSeen(SoundFate fate) {
-  return std::string(
-             "son.gif sur une ligne qu'aucune ligne de tableau n'examine : sa "
-             "ligne de tableau ") +
-         (fate == SoundFate::kDash      ? "recoit un tiret"
-          : fate == SoundFate::kHeading ? "recoit l'entete"
-                                        : "ne recoit pas de cellule");
+  return std::string("ce son.gif ne donnerait pas de carte : ") +
+         (fate == SoundFate::kDash
+              ? "sa ligne de tableau recevrait un tiret, place avant lui"
+          : fate == SoundFate::kHeading
+              ? "l'entete serait inseree apres lui"
+              : "sa ligne de tableau ne recevrait pas de cellule");
 }
 inline std::string MsgWarnColumnAdded(const std::string& map) {
   return "la carte " + map +
@@ -134,16 +134,16 @@ inline std::string MsgWarnMore(long more) {
 }
 inline const char kMsgWarnNoCell[] = "aucune cellule ne serait inseree";
 inline const char kMsgWarnNotRows[] =
-    " ; <TR et <tr suivi d'attributs ne sont pas des lignes de tableau, "
-    "seul <tr> en est une";
+    " ; <TR et <tr suivi d'attributs ne sont des lignes de tableau qu'avec "
+    "--html";
 inline std::string MsgWarnColumn(int column) {
   return "colonne " + std::to_string(column) +
          " : la nouvelle cellule irait apres la ligne qui suit chaque <tr>, "
          "avant toute cellule fermee";
 }
 inline const char kMsgWarnRowRunsOn[] =
-    "ce <tr> est compte dans la ligne de tableau precedente, dont la "
-    "cellule voulue ne se ferme qu'ici ou plus loin";
+    "la ligne de tableau precedente a trop peu de lignes qui ferment une "
+    "cellule : sa nouvelle cellule irait dans celle-ci ou plus loin";
 inline const char kMsgWarnMidLine[] =
     "la cellule serait inseree au milieu de cette ligne";
 inline std::string MsgWarnMarkerCut(const std::string& marker) {
@@ -158,8 +158,54 @@ inline std::string MsgWarnCharset(bool answers_utf8, const std::string& page) {
 inline const char kMsgWarnOtherTable[] =
     "l'entete irait dans un autre tableau que la plupart des cellules";
 inline const char kMsgWarnRowNotSeen[] =
-    "<tr> sur une ligne qu'aucune recherche n'examine : cette ligne de "
-    "tableau ne recoit pas de cellule";
+    "cette ligne de tableau ne recevrait pas de cellule : son <tr> suit de "
+    "trop pres la nouvelle cellule de la precedente";
+/// The warnings of where a browser shows the new cells.
+inline std::string MsgWarnOutsideRow(bool in_table) {
+  return in_table ? "la nouvelle cellule tomberait entre deux lignes du "
+                    "tableau, apres un </tr> : le navigateur la montrerait "
+                    "sur une ligne a part"
+                  : "la nouvelle cellule tomberait hors de tout tableau";
+}
+inline const char kMsgWarnFirstInRow[] =
+    "la nouvelle cellule tomberait avant la premiere cellule de sa ligne de "
+    "tableau : elle y serait la premiere colonne";
+inline std::string MsgWarnOtherColumn(long column, long heading) {
+  return "la nouvelle cellule de cette ligne serait en colonne " +
+         std::to_string(column) + ", l'entete en colonne " +
+         std::to_string(heading);
+}
+/// Of the |rows| rows of a table, |missed| (the first on line |first|) get
+/// no new cell and |doubled| more than one; |hidden|: some of the missed
+/// ones are rows only as --html reads them.
+inline std::string MsgWarnRagged(long rows, long missed, long first,
+                                 long doubled, bool hidden) {
+  std::string text = "les lignes de ce tableau finiraient inegales : ";
+  if (missed > 0) {
+    text += std::to_string(missed) + " de ses " + std::to_string(rows) +
+            " lignes ne recevraient pas de nouvelle cellule (la premiere "
+            "ligne " +
+            std::to_string(first) + ")";
+  }
+  if (missed > 0 && doubled > 0) text += ", ";
+  if (doubled > 0) {
+    text += std::to_string(doubled) + " en recevraient plusieurs";
+  }
+  if (hidden) text += " ; avec --html, <TR et <tr suivi d'attributs en sont";
+  return text;
+}
+inline std::string MsgWarnHiddenRows(long rows) {
+  return std::to_string(rows) +
+         " lignes de tableau que montre un navigateur (<TR, <tr suivi "
+         "d'attributs), dont celle-ci, ne recevraient pas de cellule : "
+         "--html les lit comme lui";
+}
+inline std::string MsgWarnHiddenSound(long icons) {
+  return std::to_string(icons) +
+         " icones son.gif ecrites en majuscules, dont celle-ci, ne donneraient "
+         "pas de carte, leur ligne de tableau recevrait un tiret : --html les "
+         "lit comme un navigateur";
+}
 inline std::string MsgWarnQuote(const char* field) {
   return "le champ " + std::string(field) +
          " contient un guillemet : il casse la balise ou il est ecrit";
