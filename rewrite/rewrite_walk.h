@@ -105,7 +105,8 @@ inline Step PassPiece(std::string_view view, bool last, std::size_t* at) {
 // as MarkerRule::kHtml reads it, 4 bytes too): |*at| becomes its end.
 // Inlined, as it was before it had two versions: the walk's hottest loop.
 template <bool kHtml>
-[[gnu::always_inline]] inline Step FindRow(std::string_view view, bool last, std::size_t* at) {
+[[gnu::always_inline]] inline Step FindRow(std::string_view view, bool last,
+                                           std::size_t* at) {
   constexpr auto kSort = kHtml ? HtmlRowCandidates : RowCandidates;
   const char* text = view.data();
   const std::size_t limit = SearchLimit(view, last);

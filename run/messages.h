@@ -39,6 +39,16 @@ inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";
 }
 inline const char kMsgConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
+// The word on the error stream after a run that did not do what was
+// surely meant, each on a line of its own.
+inline const char kMsgNoCellInserted[] =
+    "\nattention : aucune cellule n'a ete inseree ; brantix --dry-run dit "
+    "pourquoi\n";
+inline std::string MsgColumnAddedAgain(const std::string& map) {
+  return "\nattention : la carte " + map +
+         " etait deja dans la page : une colonne y avait deja ete ajoutee, "
+         "la page en a maintenant une seconde\n";
+}
 
 /// The message of |failure|, in a run on the page |nom_du_fichier|; empty
 /// for a failure that no message can be shown for.

@@ -30,6 +30,11 @@ struct Page {
   LinkRule link_rule = LinkRule::kNameLength;
   /// How the table's markers are read (--html).
   MarkerRule marker_rule = MarkerRule::kExact;
+  /// What the rebuild found, for a word after the run: whether it inserted
+  /// a cell, and the name of this column's first map when the page already
+  /// held it (empty otherwise).
+  bool inserted_cell = false;
+  std::string first_map_there;
 };
 
 /// Opens the page |nom_du_fichier| and locks it against another brantix.
@@ -67,7 +72,7 @@ Failure SecondHandle(Page* page, File* source);
 /// Rebuilds the page, read by |reader|, into |fresh| with the column
 /// |param|, and leaves |fresh| complete on the disk. Fails with a read
 /// error of the page or a write error of the new page.
-Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+Failure Rebuild(TextReader* reader, Page* page, const ParamColonne& param,
                 Replacement* fresh);
 
 /// Reads the page again from its start and rebuilds it into |fresh|, once

@@ -233,7 +233,7 @@ class Follower {
         link_rule_(link_rule),
         marker_rule_(marker_rule),
         warnings_(warnings),
-        added_map_("<MAP NAME=\"" + std::string(param.NomMap.view()) + "1\"") {}
+        added_map_(FirstMapTag(param.NomMap.view())) {}
 
   void Passed(std::uint64_t, std::uint64_t end) {
     Follow(end);

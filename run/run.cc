@@ -135,5 +135,12 @@ int RealMain(int argc, char** argv) {
   if (!failure.failed()) failure = Confirm(&input);
   if (!failure.failed()) failure = ReplacePage(&page, &fresh);
   if (failure.failed()) return Stop(nom_du_fichier, failure);
+  // A page written without what was surely meant: said on the error
+  // stream, so that the output and the status stay as they are.
+  if (!page.inserted_cell) {
+    ConsoleWriteError(kMsgNoCellInserted);
+  } else if (!page.first_map_there.empty()) {
+    ConsoleWriteError(MsgColumnAddedAgain(page.first_map_there));
+  }
   return 0;
 }

@@ -57,6 +57,15 @@ class E2eTest : public ::testing::Test {
     options.file_size_limit = size_limit;
     return RunProgram(args, options);
   }
+  /// Run(), its error stream kept in the file "errors" of the folder.
+  RunResult RunKeepingErrors(const std::vector<std::string>& args,
+                             const std::string& input) {
+    RunOptions options;
+    options.folder = dir_.path.string();
+    options.input = input;
+    options.prefix = {"sh", "-c", "\"$@\" 2>errors", "sh"};
+    return RunProgram(args, options);
+  }
   Session Start(const std::vector<std::string>& args, bool terminal = false) {
     return StartSession(args, dir_.path.string(), terminal);
   }

@@ -456,6 +456,18 @@ TEST_F(E2eTest, PreviewShowsBytesInAscii) {
   EXPECT_EQ(Get("p.htm.orig"), "ancienne");
 }
 
+// A second run adds the column again, and says so on the error stream.
+TEST_F(E2eTest, ARunThatAddsTheColumnAgainSaysSo) {
+  Put("p.htm", Table({kFilmCell}));
+  Put("param.txt", kParams);
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(RunKeepingErrors({"p.htm", "-1"}, "\n").output, kConfirm);
+    EXPECT_EQ(Get("errors").find("la carte carte1 etait deja dans la page") !=
+                  std::string::npos,
+              run == 1);
+  }
+}
+
 // On random pages the preview shows the cells the run inserts, at the
 // lines the model of the rewrite gives, and the run's page is the model's.
 TEST_F(E2eTest, PreviewShowsTheRunsCells) {
@@ -515,8 +527,13 @@ TEST_F(E2eTest, PreviewShowsTheRunsCells) {
     }
     EXPECT_EQ(preview.output.substr(0, expected.size()), expected)
         << "page " << n;
-    RunResult run = Run(options, "\n");
+    RunResult run = RunKeepingErrors(options, "\n");
     EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, kConfirm);
+    EXPECT_EQ(Get("errors").find("aucune cellule n'a ete inseree") !=
+                  std::string::npos,
+              cells.empty())
+        << Get("errors");
     EXPECT_EQ(FirstDifference(Get(name), model), "") << "page " << n;
     if (HasFailure()) break;
   }

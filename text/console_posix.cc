@@ -8,17 +8,30 @@
 #include "text/interrupt.h"
 #include "text/os_calls.h"
 
-bool ConsoleWrite(std::string_view text) {
+namespace {
+
+// Writes |text| whole to |fd|.
+bool WriteAll(int fd, std::string_view text) {
   const char* p = text.data();
   std::size_t left = text.size();
   while (left > 0) {
-    ssize_t put = OsWrite(STDOUT_FILENO, p, left);
+    ssize_t put = OsWrite(fd, p, left);
     if (put < 0 && errno == EINTR && !Interrupted()) continue;
     if (put <= 0) return false;
     p += put;
     left -= static_cast<std::size_t>(put);
   }
   return true;
+}
+
+}  // namespace
+
+bool ConsoleWrite(std::string_view text) {
+  return WriteAll(STDOUT_FILENO, text);
+}
+
+bool ConsoleWriteError(std::string_view text) {
+  return WriteAll(STDERR_FILENO, text);
 }
 
 std::size_t ConsoleRead(char* data, std::size_t size) {
