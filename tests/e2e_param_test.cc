@@ -86,7 +86,8 @@ TEST_F(ParamFileTest, Utf16IsRefused) {
     big += std::string{'\0', c};
   }
   for (const std::string& param : {little, big, little.substr(0, 2),
-                                   big.substr(0, 2) + "2\n" + kOtherLines}) {
+                                   big.substr(0, 2) + "2\n" + kOtherLines,
+                                   little.substr(2), big.substr(2)}) {
     SCOPED_TRACE(param.substr(0, 2));
     ExpectRefused(RunWith(param), kUtf16);
   }
