@@ -49,6 +49,7 @@ Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
     }
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, backup->error);
   }
+  page->backup_written = true;
   return {};
 }
 

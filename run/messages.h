@@ -39,17 +39,6 @@ inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";
 }
 inline const char kMsgConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
-// The word on the error stream after a run that did not do what was
-// surely meant, each on a line of its own.
-inline const char kMsgNoCellInserted[] =
-    "\nattention : aucune cellule n'a ete inseree ; brantix --dry-run dit "
-    "pourquoi\n";
-inline std::string MsgColumnAddedAgain(const std::string& map) {
-  return "\nattention : la carte " + map +
-         " etait deja dans la page : une colonne y avait deja ete ajoutee, "
-         "la page en a maintenant une seconde\n";
-}
-
 /// The message of |failure|, in a run on the page |nom_du_fichier|; empty
 /// for a failure that no message can be shown for.
 std::string MessageOf(const Failure& failure,
@@ -58,6 +47,26 @@ std::string MessageOf(const Failure& failure,
 /// The cause that the system's error number |error| gives, in brackets
 /// after a blank; empty for 0.
 std::string CauseWords(int error);
+
+// The notes on the error stream, each on a line of its own: after a run
+// that did not do what was surely meant, and of what became of the files.
+inline const char kMsgNoCellInserted[] =
+    "\nattention : aucune cellule n'a ete inseree ; brantix --dry-run dit "
+    "pourquoi\n";
+inline std::string MsgMissingFile(const std::string& name, int error) {
+  return "\nnote : le fichier qui n'a pas pu etre ouvert est " + name +
+         CauseWords(error) + "\n";
+}
+inline std::string MsgBackupHoldsThePage(const std::string& backup) {
+  return "\nnote : la sauvegarde " + backup +
+         " contient maintenant la page telle qu'elle est (elle remplace "
+         "toute sauvegarde plus ancienne)\n";
+}
+inline std::string MsgColumnAddedAgain(const std::string& map) {
+  return "\nattention : la carte " + map +
+         " etait deja dans la page : une colonne y avait deja ete ajoutee, "
+         "la page en a maintenant une seconde\n";
+}
 
 // The messages of the preview, which words its own failures, and those
 // MessageOf() shares: each |error| is a system's error number, 0 for none.

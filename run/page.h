@@ -35,6 +35,8 @@ struct Page {
   /// held it (empty otherwise).
   bool inserted_cell = false;
   std::string first_map_there;
+  /// The backup was put in place: it holds the page as the run read it.
+  bool backup_written = false;
 };
 
 /// Opens the page |nom_du_fichier| and locks it against another brantix.

@@ -30,12 +30,27 @@ constexpr std::string_view kHtmlOption = "--html";
 
 // Ends the run early: prints the message of |failure| (the interruption's,
 // when one has arrived, since it is then the cause) and gives the status -1.
+// "le fichier n'existe pas" names no file: the error stream names it.
 int Stop(const std::string& nom_du_fichier, const Failure& failure) {
-  ConsoleWrite(MessageOf(
-      Interrupted() ? FailureOf(FailedStep::kInterrupted, nom_du_fichier)
-                    : failure,
-      nom_du_fichier));
+  const Failure told = Interrupted()
+                           ? FailureOf(FailedStep::kInterrupted, nom_du_fichier)
+                           : failure;
+  ConsoleWrite(MessageOf(told, nom_du_fichier));
+  if (told.step == FailedStep::kOpen) {
+    ConsoleWriteError(MsgMissingFile(told.name, told.error));
+  }
   return -1;
+}
+
+// Stop(), once the backup may have been written: the error stream then
+// says that it holds the page as it is, an earlier backup replaced.
+int StopAfterBackup(const std::string& nom_du_fichier, const Page& page,
+                    const Failure& failure) {
+  const int status = Stop(nom_du_fichier, failure);
+  if (page.backup_written) {
+    ConsoleWriteError(MsgBackupHoldsThePage(BackupNameOf(nom_du_fichier)));
+  }
+  return status;
 }
 
 // Asks "Voulez vous continuer": only a first byte "N" or "n" says no; any
@@ -133,7 +148,8 @@ int RealMain(int argc, char** argv) {
                              &fresh);
   // A question that cannot be shown is not answered: the run stops.
   if (!failure.failed()) failure = Confirm(&input);
-  if (!failure.failed()) failure = ReplacePage(&page, &fresh);
+  if (failure.failed()) return StopAfterBackup(nom_du_fichier, page, failure);
+  failure = ReplacePage(&page, &fresh);
   if (failure.failed()) return Stop(nom_du_fichier, failure);
   // A page written without what was surely meant: said on the error
   // stream, so that the output and the status stay as they are.

@@ -145,8 +145,11 @@ TEST_F(ParamFileTest, TextsAreUsedAsTheyAre) {
 
 TEST_F(ParamFileTest, MissingParameterFile) {
   Put("page.htm", SmallTable());
-  ExpectRefused(Run({"page.htm", "-1"}, "\n"), kNotFound);
+  ExpectRefused(RunKeepingErrors({"page.htm", "-1"}, "\n"), kNotFound);
   EXPECT_FALSE(Exists("param.txt"));
+  // The error stream names the missing file, and tells of the backup.
+  EXPECT_NE(Get("errors").find("ouvert est param.txt ("), std::string::npos);
+  EXPECT_NE(Get("errors").find("page.htm.orig contient"), std::string::npos);
 }
 
 }  // namespace

@@ -73,8 +73,10 @@ TEST_F(E2eTest, HelpAndVersion) {
 }
 
 TEST_F(E2eTest, PageThatDoesNotExist) {
-  RunResult r = Run({"absent.htm", "-1"});
+  RunResult r = RunKeepingErrors({"absent.htm", "-1"}, "");
   EXPECT_EQ(r.output, kNotFound);
+  EXPECT_NE(Get("errors").find("ouvert est absent.htm ("), std::string::npos);
+  std::filesystem::remove(dir_ / "errors");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Listing(), Names());
 }
@@ -107,8 +109,10 @@ TEST_F(E2eTest, ConfirmationStopsOnlyOnN) {
   for (std::string answer : {"n", "N", "non\n", "No\n", "n\r\n"}) {
     Put("page.htm", page);
     Put("param.txt", kParams);
-    RunResult r = Run({"page.htm", "-1"}, answer);
+    RunResult r = RunKeepingErrors({"page.htm", "-1"}, answer);
     EXPECT_EQ(r.output, std::string(kConfirm) + kStopped) << answer;
+    EXPECT_NE(Get("errors").find("page.htm.orig contient maintenant la page"),
+              std::string::npos);
     EXPECT_EQ(r.status, 255) << answer;
     EXPECT_EQ(Get("page.htm"), page) << answer;
   }
