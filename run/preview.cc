@@ -21,32 +21,6 @@
 
 namespace {
 
-// |bytes| in plain ASCII: "\r", "\n", "\t" and "\\" for themselves, "\xHH"
-// for every other byte below 0x20, 0x7F and every byte from 0x80.
-std::string Escaped(std::string_view bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (b < 0x20 || b >= 0x7F) {
-      out += "\\x";
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // Follows whether bytes given a part at a time are valid UTF-8.
 class Utf8Check {
  public:
@@ -79,6 +53,38 @@ class Utf8Check {
   bool any_ = false;
   bool valid_ = true;
 };
+
+// |bytes| in plain ASCII: "\r", "\n", "\t" and "\\" for themselves, "\xHH"
+// for every other byte below 0x20, 0x7F and every byte from 0x80; but bytes
+// that are all valid UTF-8 keep their characters where the console shows
+// them.
+std::string Escaped(std::string_view bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  static const bool kConsoleShowsUtf8 = ConsoleShowsUtf8();
+  Utf8Check utf8;
+  utf8.Add(bytes);
+  const bool as_text = kConsoleShowsUtf8 && utf8.any() && utf8.valid();
+  std::string out;
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (b < 0x20 || b == 0x7F || (b >= 0x80 && !as_text)) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 std::string Lower(std::string_view text) {
   std::string out(text);

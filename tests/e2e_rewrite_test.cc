@@ -454,6 +454,15 @@ TEST_F(E2eTest, PreviewShowsBytesInAscii) {
             "total : 1 entete, 1 cartes, 0 tirets, 1 avertissements\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Get("p.htm.orig"), "ancienne");
+  // At a console that shows UTF-8, text in UTF-8 keeps its characters.
+  Put("param.txt",
+      "1\n\xC3\x89"
+      "coute\tx\nvideo.gif\nson2.gif\nc\nl.htm\n");
+  Session console = StartSession({"-n", "p.htm", "-1"}, dir_.path.string(),
+                                 true, {"env", "LC_ALL=C.UTF-8"});
+  EXPECT_NE(Finish(&console).output.find("entete \xC3\x89"
+                                         "coute\\tx\n"),
+            std::string::npos);
 }
 
 // A second run adds the column again, and says so on the error stream.

@@ -4,6 +4,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "text/console.h"
 #include "text/interrupt.h"
 #include "text/os_calls.h"
@@ -32,6 +35,23 @@ bool ConsoleWrite(std::string_view text) {
 
 bool ConsoleWriteError(std::string_view text) {
   return WriteAll(STDERR_FILENO, text);
+}
+
+bool ConsoleShowsUtf8() {
+  if (OsIsatty(STDOUT_FILENO) != 1) return false;
+  // The locale's character set, as the C library would take it.
+  const char* locale = nullptr;
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    locale = std::getenv(name);
+    if (locale != nullptr && *locale != '\0') break;
+  }
+  if (locale == nullptr) return false;
+  std::string set(locale);
+  for (char& c : set) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return set.find("utf-8") != std::string::npos ||
+         set.find("utf8") != std::string::npos;
 }
 
 std::size_t ConsoleRead(char* data, std::size_t size) {

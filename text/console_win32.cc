@@ -112,6 +112,8 @@ bool ConsoleWriteError(std::string_view text) {
   return WriteText(STD_ERROR_HANDLE, text);
 }
 
+bool ConsoleShowsUtf8() { return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)); }
+
 std::size_t ConsoleRead(char* data, std::size_t size) {
   // The console's handler cancels a read that is waiting; one that has not
   // started yet is not started.
