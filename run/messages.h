@@ -20,8 +20,8 @@ inline const char kMsgUsage[] =
 extern const char kMsgHelpMore[];
 inline const std::string kMsgHelp =
     std::string(
-        "usage : brantix NomDuFichier [-1] [--link-folder]\n"
-        "        brantix --dry-run NomDuFichier [-1] [--link-folder]\n"
+        "usage : brantix NomDuFichier [-1] [--link-folder] [--html]\n"
+        "        brantix --dry-run NomDuFichier [-1] [--link-folder] [--html]\n"
         "        brantix --help | --version\n"
         "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
         "Sans -1, les six reponses sont demandees a la console ;\n"
@@ -33,7 +33,9 @@ inline const std::string kMsgHelp =
         "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n"
         "--link-folder (a toute place) : le lien de chaque carte est le\n"
         "dossier du chemin ..///, jusqu'a son dernier / ; sans elle, il est\n"
-        "coupe a la longueur du nom de la page + 23 caracteres.\n") +
+        "coupe a la longueur du nom de la page + 23 caracteres.\n"
+        "--html (a toute place) : <TR, <tr suivi d'attributs, </th>, </TD>\n"
+        "et SON.GIF sont lus comme un navigateur les lit.\n") +
     kMsgHelpMore;
 inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";

@@ -30,8 +30,9 @@ TEST_F(E2eTest, HelpAndVersion) {
   // last line depends on the platform.
   const std::string help =
       std::string(
-          "usage : brantix NomDuFichier [-1] [--link-folder]\n"
-          "        brantix --dry-run NomDuFichier [-1] [--link-folder]\n"
+          "usage : brantix NomDuFichier [-1] [--link-folder] [--html]\n"
+          "        brantix --dry-run NomDuFichier [-1] [--link-folder] "
+          "[--html]\n"
           "        brantix --help | --version\n"
           "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
           "Sans -1, les six reponses sont demandees a la console ;\n"
@@ -46,7 +47,9 @@ TEST_F(E2eTest, HelpAndVersion) {
           "--link-folder (a toute place) : le lien de chaque carte est le\n"
           "dossier du chemin ..///, jusqu'a son dernier / ; sans elle, il "
           "est\n"
-          "coupe a la longueur du nom de la page + 23 caracteres.\n") +
+          "coupe a la longueur du nom de la page + 23 caracteres.\n"
+          "--html (a toute place) : <TR, <tr suivi d'attributs, </th>, "
+          "</TD>\net SON.GIF sont lus comme un navigateur les lit.\n") +
       (Windows()
            ? "Noms de fichier en toute langue, chemins de plus de 260 "
              "caracteres acceptes.\n"
