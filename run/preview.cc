@@ -220,6 +220,23 @@ struct BrowserTable {
   long doubled = 0;         ///< Rows that get more than one.
 };
 
+// The columns that a cell whose tag has the attributes |attributes|, in
+// lower case, takes: its colspan, 1 without one.
+long ColumnsOf(std::string_view attributes) {
+  const std::size_t at = attributes.find("colspan=");
+  if (at == std::string_view::npos) return 1;
+  long columns = 0;
+  for (std::size_t i = at + 8; i < attributes.size() && columns < 1000; ++i) {
+    const char c = attributes[i];
+    if (c >= '0' && c <= '9') {
+      columns = columns * 10 + (c - '0');
+    } else if (columns > 0 || (c != '"' && c != '\'')) {
+      break;
+    }
+  }
+  return columns > 0 ? columns : 1;
+}
+
 // Where the rewrite is, as its calls tell: a piece passed over, the search
 // for a row, a row's "<tr>" piece or the piece after it, a row's scan.
 enum class Region { kPassed, kSearch, kRowStart, kHeadingScan, kDataScan };
@@ -489,7 +506,7 @@ void Follower::BrowserTags(std::string_view piece, std::string_view lower,
       table.row_cells = 0;
       table.row_got = false;
     } else if ((name == "td" || name == "th") && !end) {
-      ++table.row_cells;
+      table.row_cells += ColumnsOf(tag.substr(n, tag.find('>') - n));
     }
   }
 }
@@ -512,7 +529,11 @@ void Follower::EndRow() {
 void Follower::EndTable() {
   EndRow();
   const BrowserTable table = tables_seen_.back();
-  if (tables_seen_.size() > 1) tables_seen_.pop_back();
+  if (tables_seen_.size() > 1) {
+    tables_seen_.pop_back();
+  } else {
+    tables_seen_.back() = BrowserTable{};
+  }
   if (table.added == 0 || (table.missed == 0 && table.doubled == 0)) return;
   warnings_->Add(Kind::kRagged,
                  table.line != 0 ? table.line : table.missed_line,

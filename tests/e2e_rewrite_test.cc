@@ -244,6 +244,15 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
        "attention : ligne 18 : la nouvelle cellule de cette ligne serait en "
        "colonne 2, l'entete en colonne 3",
        short_row_mended, Params("2")},
+      {"a heading after a cell of two columns",
+       "<table>\n<tr>\n<td colspan=\"2\">\nT\n</td>\n</tr>\n<tr>\n<td>\na\n</"
+       "td>\n</tr>\n</table>\n",
+       kParams,
+       "attention : ligne 10 : la nouvelle cellule de cette ligne serait en "
+       "colonne 2, l'entete en colonne 3",
+       "<table>\n<tr>\n<td colspan=\"2\">\nT\n</td>\n</tr>\n<tr>\n<td "
+       "colspan=2>\na\n</td>\n</tr>\n</table>\n",
+       kParams},
       {"rows with attributes: ragged, mended by --html",
        stripes,
        kParams,
