@@ -731,10 +731,14 @@ struct PreviewedPage {
 
 // Ends the preview on its own error: prints its message, or the
 // interruption when one came, since it is then the cause.
+// "le fichier n'existe pas" names no file: the error stream names it.
 int Fail(const std::string& nom_du_fichier, const Failure& failure) {
   ConsoleWrite(
       MessageOf(Interrupted() ? FailureOf(FailedStep::kInterrupted) : failure,
                 nom_du_fichier));
+  if (!Interrupted() && failure.step == FailedStep::kOpen) {
+    ConsoleWriteError(MsgMissingFile(failure.name, failure.error));
+  }
   return -1;
 }
 

@@ -150,6 +150,8 @@ TEST_F(ParamFileTest, MissingParameterFile) {
   // The error stream names the missing file, and tells of the backup.
   EXPECT_NE(Get("errors").find("ouvert est param.txt ("), std::string::npos);
   EXPECT_NE(Get("errors").find("page.htm.orig contient"), std::string::npos);
+  EXPECT_EQ(RunKeepingErrors({"-n", "page.htm", "-1"}, "").output, kNotFound);
+  EXPECT_NE(Get("errors").find("ouvert est param.txt ("), std::string::npos);
 }
 
 }  // namespace
