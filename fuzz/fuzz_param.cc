@@ -24,7 +24,15 @@ struct Model {
 
 Model Expected(const std::string& input) {
   Model model;
-  if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF")) {
+  // Without a mark, UTF-16 shows in its first two characters, each a byte
+  // and a NUL, in the text as read (an LF as CR LF).
+  const std::string t = LoneLfToCrLf(input.substr(0, 5)) + std::string(5, '\0');
+  const bool little =
+      t[0] != 0 && t[1] == 0 && t[2] != 0 &&
+      (t[3] == 0 || (t[2] == '\r' && t[3] == '\n' && t[4] == 0));
+  const bool big = t[0] == 0 && t[1] != 0 && t[2] == 0 && t[3] != 0;
+  if (input.starts_with("\xFF\xFE") || input.starts_with("\xFE\xFF") ||
+      little || big) {
     model.err = FailureOf(FailedStep::kParamUtf16);
     return model;
   }

@@ -63,6 +63,9 @@ const char* const kTokens[] = {
     "</tr>",
     "<TR>",
     "<tr class=\"a\">",
+    "</TH>",
+    "SON.GIF",
+    "<tr\f",
     "<t",
     "r>",
     "</t",
@@ -199,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           : kTextBufferSize;
   const std::int32_t first_map = FirstMap(fdp);
   const bool link_folder = fdp.ConsumeBool();
+  const bool html = fdp.ConsumeBool();
   a.heading = Answer(fdp, 251);
   a.icon1 = Answer(fdp, 27);
   a.icon2 = Answer(fdp, 27);
@@ -223,13 +227,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   EtatReecriture state;
   state.NumeroMap = first_map;
   EXPECT(RewriteTable(&backup, &writer, param, name_length, &state,
-                      link_folder ? LinkRule::kFolder
-                                  : LinkRule::kNameLength) == TextEnd::kOk);
+                      link_folder ? LinkRule::kFolder : LinkRule::kNameLength,
+                      html ? MarkerRule::kHtml : MarkerRule::kExact) ==
+         TextEnd::kOk);
   EXPECT(writer.WriteOutBuffer());
 
-  const std::string difference = FirstDifference(
-      rewritten,
-      ModelRewrite(page, a, name_length, first_map, nullptr, link_folder));
+  const std::string difference =
+      FirstDifference(rewritten, ModelRewrite(page, a, name_length, first_map,
+                                              nullptr, link_folder, html));
   if (!difference.empty()) {
     std::fprintf(stderr, "rewritten page %s", difference.c_str());
     std::abort();

@@ -85,18 +85,29 @@ Failure ReadTextLine(TextReader* reader, const std::string& path,
 // The start of the file. An editor may begin a UTF-8 file with a byte-order
 // mark: one is passed over, so that the first line's number is still read;
 // every later byte, another mark included, is part of the lines. A file that
-// starts with a UTF-16 mark would give lines of NULs: it is refused.
+// starts with a UTF-16 mark would give lines of NULs: it is refused, and so
+// is one saved in UTF-16 without a mark, known by its first two characters,
+// each a byte and a NUL, which no line of text starts with (an LF in them
+// read as CR LF).
 Failure PassByteOrderMark(TextReader* reader, const std::string& path) {
   constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
   constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
   constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
   bool read = true;
-  while (read && reader->View().size() < kUtf8Mark.size() && !reader->AtEnd()) {
+  while (read && reader->View().size() < 5 && !reader->AtEnd()) {
     read = reader->ReadMore();
   }
   if (!read) return FailureOf(FailedStep::kRead, path, reader->error());
   const std::string_view start = reader->View();
-  if (start.starts_with(kUtf16LittleMark) || start.starts_with(kUtf16BigMark)) {
+  const auto nul = [&](std::size_t i) {
+    return i >= start.size() || start[i] == '\0';
+  };
+  const bool unmarked_utf16 =
+      (!nul(0) && nul(1) && !nul(2) &&
+       (nul(3) || (start[2] == '\r' && start[3] == '\n' && nul(4)))) ||
+      (nul(0) && !nul(1) && nul(2) && !nul(3));
+  if (start.starts_with(kUtf16LittleMark) || start.starts_with(kUtf16BigMark) ||
+      unmarked_utf16) {
     return FailureOf(FailedStep::kParamUtf16);
   }
   if (start.starts_with(kUtf8Mark)) {

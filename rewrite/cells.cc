@@ -1,6 +1,8 @@
 #include "rewrite/cells.h"
 
+#include <algorithm>
 #include <charconv>
+#include <functional>
 
 namespace {
 
@@ -96,3 +98,17 @@ bool MapCells::Write(TextWriter* page, std::int32_t numero_map,
 }
 
 bool WriteDashCell(TextWriter* page) { return page->WriteUnchanged(kDash); }
+
+std::string FirstMapTag(std::string_view nom_map) {
+  return "<MAP NAME=\"" + std::string(nom_map) + "1\"";
+}
+
+bool HoldsFirstMap(std::string_view text, std::string_view nom_map) {
+  const std::string tag = FirstMapTag(nom_map);
+  const std::string_view near = text.substr(0, kFirstMapReach);
+  // Skips ahead by the tag's length where it can: most bytes are never
+  // compared.
+  return std::search(near.begin(), near.end(),
+                     std::boyer_moore_horspool_searcher(
+                         tag.begin(), tag.end())) != near.end();
+}

@@ -47,4 +47,17 @@ class MapCells {
 /// Writes a dash cell.
 bool WriteDashCell(TextWriter* page);
 
+/// The start of the first map that a column of maps |nom_map| brings:
+/// what a page holds once a run added that column.
+std::string FirstMapTag(std::string_view nom_map);
+
+/// How far from its start a page is searched for FirstMapTag(): the first
+/// map comes with the first rows, and the search costs the run next to
+/// nothing.
+constexpr std::size_t kFirstMapReach = 64 * 1024;
+
+/// Whether FirstMapTag(|nom_map|) starts in the first kFirstMapReach bytes
+/// of |text|.
+bool HoldsFirstMap(std::string_view text, std::string_view nom_map);
+
 #endif  // BRANTIX_REWRITE_CELLS_H_

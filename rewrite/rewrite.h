@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "parameters/param_colonne.h"
+#include "rewrite/markers.h"
 #include "text/text_file.h"
 
 /// The state of one rewrite.
@@ -36,11 +37,12 @@ enum class LinkRule {
 /// Copies every piece of |source|, from its current position to its end, to
 /// |page| and inserts the new cells. |name_length| is the length of the
 /// page name as typed (TypedLength() in run/), which bounds the link path
-/// under LinkRule::kNameLength. Stops at the first read or write error.
-/// Does not finish |page|.
+/// under LinkRule::kNameLength; |marker_rule| says how the markers are
+/// read. Stops at the first read or write error. Does not finish |page|.
 TextEnd RewriteTable(TextReader* source, TextWriter* page,
                      const ParamColonne& param, std::size_t name_length,
                      EtatReecriture* state,
-                     LinkRule link_rule = LinkRule::kNameLength);
+                     LinkRule link_rule = LinkRule::kNameLength,
+                     MarkerRule marker_rule = MarkerRule::kExact);
 
 #endif  // BRANTIX_REWRITE_REWRITE_H_

@@ -56,23 +56,25 @@ class RewriteTest : public ::testing::Test {
   // writes it), rewrites it and returns the new page's bytes.
   std::string Rewrite(const std::string& page, const ParamColonne& param,
                       std::size_t name_length = 8,
-                      LinkRule rule = LinkRule::kNameLength) {
-    return RewriteBytes(EveryLfToCrLf(page), param, name_length, rule);
+                      LinkRule rule = LinkRule::kNameLength,
+                      MarkerRule markers = MarkerRule::kExact) {
+    return RewriteBytes(EveryLfToCrLf(page), param, name_length, rule, markers);
   }
   // The backup is read in one go, and again a byte and then seven bytes at
   // a time, which must change nothing.
   std::string RewriteBytes(const std::string& backup, const ParamColonne& param,
                            std::size_t name_length = 8,
-                           LinkRule rule = LinkRule::kNameLength) {
+                           LinkRule rule = LinkRule::kNameLength,
+                           MarkerRule markers = MarkerRule::kExact) {
     std::string pages[3];
     const std::size_t capacities[3] = {kTextBufferSize, 1, 7};
     for (int i = 2; i >= 0; --i) {
       TextReader reader(backup, capacities[i]);
       TextWriter writer(&pages[i]);
       state_ = EtatReecriture();
-      EXPECT_EQ(
-          RewriteTable(&reader, &writer, param, name_length, &state_, rule),
-          TextEnd::kOk);
+      EXPECT_EQ(RewriteTable(&reader, &writer, param, name_length, &state_,
+                             rule, markers),
+                TextEnd::kOk);
       EXPECT_TRUE(writer.WriteOutBuffer());
     }
     EXPECT_EQ(pages[1], pages[0]) << "read a byte at a time";
@@ -239,6 +241,14 @@ TEST_F(RewriteTest, OnlyTheExactLowerCaseMarkersCount) {
             EveryLfToCrLf(Lines(lines, 1, 5) + HeadingCell("Entete") +
                           Lines(lines, 6, 22) + Map(1, "..///\n") +
                           Lines(lines, 23, 24)));
+  // Read as a browser reads them, every row gets its cell.
+  EXPECT_EQ(
+      Rewrite(Lines(lines, 1, 24), Params(1), 8, LinkRule::kNameLength,
+              MarkerRule::kHtml),
+      EveryLfToCrLf(Lines(lines, 1, 5) + HeadingCell("Entete") +
+                    Lines(lines, 6, 10) + Map(1, "") + Lines(lines, 11, 15) +
+                    Map(2, "") + Lines(lines, 16, 20) + Map(3, "..///\n") +
+                    Lines(lines, 21, 24)));
 }
 
 // With no cell to count, each new cell follows the second piece of its row,
@@ -329,6 +339,10 @@ TEST_F(RewriteTest, LinkFolderEndsOfThePath) {
     Rewrite(page, Params(1), 8, LinkRule::kFolder);
     EXPECT_EQ(state_.CheminLien.view(), row.path);
   }
+  // The end of the page, on a line without a line end.
+  Rewrite("<table>\n<tr>\n<td>\nT</td>\n<tr>\n<td>\n</td>..///films/a/b.htm",
+          Params(1), 8, LinkRule::kFolder);
+  EXPECT_EQ(state_.CheminLien.view(), "..///films/a/");
 }
 
 // Only pieces scanned inside a data row give a path, and a later row
@@ -479,13 +493,22 @@ const char* const kTokens[] = {"<tr>",
                                "\0",
                                "\r",
                                "<TR>",
-                               "\t"};
+                               "\t",
+                               "<tr class=\"a\">",
+                               "</th>",
+                               "</TD>",
+                               "SON.GIF",
+                               "<Tr\f",
+                               "<tr"};
 
 // A random page of about |size| bytes: table rows of three lines a cell,
 // each cell holding text, a sound icon, a link path or both, among lines of
 // tokens and filler, short ones and, for a share of the page, lines of 505
 // to 2000 bytes; LF, CR LF or mixed line ends.
-std::string RandomPage(std::mt19937& rng, std::size_t size) {
+// Only the first |tokens| tokens are used: the first 17 are read alike by
+// both marker rules.
+std::string RandomPage(std::mt19937& rng, std::size_t size,
+                       std::size_t tokens = std::size(kTokens)) {
   const unsigned ends = rng() % 3;
   const unsigned long_percent = std::vector<unsigned>{2, 30, 90}[rng() % 3];
   const char* const mixed[] = {"\n", "\r\n", "\r\r\n", "\n\r", "\r"};
@@ -498,7 +521,7 @@ std::string RandomPage(std::mt19937& rng, std::size_t size) {
     std::string line;
     while (line.size() < length) {
       if (rng() % 100 < 15) {
-        const char* token = kTokens[rng() % std::size(kTokens)];
+        const char* token = kTokens[rng() % tokens];
         line += *token == '\0' ? "\0"s : token;
       } else {
         line.append(1 + rng() % 40, "abcdefghij xyz<>./"[rng() % 18]);
@@ -547,6 +570,43 @@ std::string RandomPage(std::mt19937& rng, std::size_t size) {
   return page;
 }
 
+// |page| as its author may write it for a browser: each "<tr>" upper-cased,
+// or given an attribute where its line stays one piece, each "</td>" as
+// "</TD>" or "</th>", each "son.gif" as "SON.GIF".
+std::string AsWrittenByHand(const std::string& page, std::mt19937& rng) {
+  std::string out;
+  for (std::size_t i = 0; i < page.size();) {
+    const std::string_view rest = std::string_view(page).substr(i);
+    const std::size_t line = out.size() - out.rfind('\n') - 1 +
+                             std::min(rest.find('\n'), rest.size());
+    if (rest.starts_with("<tr>")) {
+      out += rng() % 2 == 0 && line < 497 ? "<tr class=\"pair\">" : "<TR>";
+    } else if (rest.starts_with("</td>")) {
+      out += rng() % 2 == 0 ? "</TD>" : "</th>";
+    } else if (rest.starts_with("son.gif")) {
+      out += "SON.GIF";
+    } else {
+      out += page[i++];
+      continue;
+    }
+    i += rest.starts_with("son") ? 7 : rest[1] == '/' ? 5 : 4;
+  }
+  return out;
+}
+
+// The cells of |page| by the model, without their link paths.
+std::vector<std::string> CellsOf(const std::string& page, const ModelAnswers& a,
+                                 bool html) {
+  std::vector<ModelCell> cells;
+  ModelRewrite(page, a, 8, 0, &cells, false, html);
+  std::vector<std::string> out;
+  for (const ModelCell& c : cells) {
+    out.push_back(std::to_string(c.line) + " " +
+                  c.what.substr(0, c.what.find(" -> ")));
+  }
+  return out;
+}
+
 // The rewrite and the model agree on random pages from 1 KiB to some
 // hundreds of KiB, read in pieces of many sizes, with any column (NumeroMap
 // near its wrap now and then) and any page name length.
@@ -556,11 +616,18 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
                                513, 4096, 65536, kTextBufferSize};
   const std::int32_t columns[] = {-1, 0, 1, 1, 2, 2, 3, 5, 40, INT_MAX};
   int with_cells = 0;  // Pages given new cells: the test's own check.
-  for (int round = 0; round < 36; ++round) {
+  int by_hand = 0;     // Pages written by hand compared with their plain form.
+  for (int round = 0; round < 48; ++round) {
     // Sizes spread evenly over their logarithm, 1 KiB to 320 KiB.
     const std::size_t size = static_cast<std::size_t>(
         1024.0 * std::pow(320.0, static_cast<double>(round % 12) / 11.0));
-    const std::string backup = RandomPage(rng, size);
+    // Every fourth page is read with --html, and the next but one is also
+    // written by hand, its plain form read without it.
+    const bool html = round % 4 == 1 || round % 4 == 3;
+    const std::string plain =
+        RandomPage(rng, size, round % 4 == 3 ? 17 : std::size(kTokens));
+    const std::string backup =
+        round % 4 == 3 ? AsWrittenByHand(plain, rng) : plain;
     ModelAnswers a;
     a.column = columns[rng() % std::size(columns)];
     a.heading = "Entete";
@@ -573,9 +640,13 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
     const std::int32_t first_map = rng() % 4 == 0 ? INT_MAX - 2 : 0;
     ParamColonne param =
         Params(a.column, a.heading, a.icon1, a.icon2, a.map, a.link_file);
-    const std::string expected =
-        ModelRewrite(backup, a, name_length, first_map, nullptr, link_folder);
+    const std::string expected = ModelRewrite(backup, a, name_length, first_map,
+                                              nullptr, link_folder, html);
     if (expected.size() > LoneLfToCrLf(backup).size()) ++with_cells;
+    if (round % 4 == 3 && CellsOf(plain, a, false) == CellsOf(plain, a, true)) {
+      ++by_hand;
+      ASSERT_EQ(CellsOf(backup, a, true), CellsOf(plain, a, false)) << round;
+    }
     for (int read = 0; read < 2; ++read) {
       // A byte at a time on the small pages only: it costs the most.
       const std::size_t capacity =
@@ -589,16 +660,18 @@ TEST(RewriteModelTest, AgreesWithTheModelOnRandomPages) {
       state.NumeroMap = first_map;
       ASSERT_EQ(
           RewriteTable(&reader, &writer, param, name_length, &state,
-                       link_folder ? LinkRule::kFolder : LinkRule::kNameLength),
+                       link_folder ? LinkRule::kFolder : LinkRule::kNameLength,
+                       html ? MarkerRule::kHtml : MarkerRule::kExact),
           TextEnd::kOk);
       ASSERT_TRUE(writer.WriteOutBuffer());
       ASSERT_EQ(FirstDifference(rewritten, expected), "")
-          << (link_folder ? "--link-folder, " : "") << "round " << round << ", "
-          << backup.size() << " bytes, column " << a.column << ", reads of "
-          << capacity;
+          << (link_folder ? "--link-folder, " : "") << (html ? "--html, " : "")
+          << "round " << round << ", " << backup.size() << " bytes, column "
+          << a.column << ", reads of " << capacity;
     }
   }
-  EXPECT_GE(with_cells, 24);
+  EXPECT_GE(with_cells, 32);
+  EXPECT_GE(by_hand, 10);
 }
 
 // A read or a write that fails ends the rewrite with that error: here
@@ -680,7 +753,7 @@ TEST(PieceRuleTest, LengthAndStartAgreeWithThePieces) {
 // the markers' own bytes followed by zeros, as the reader's view is.
 TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
   std::mt19937 rng(13);
-  const char alphabet[] = "<tr>/dson.gif\n";
+  const char alphabet[] = "<tr>/dson.gifTR\n";
   for (int round = 0; round < 20000; ++round) {
     std::string text(rng() % 90, 'x');
     for (char& ch : text) ch = alphabet[rng() % (sizeof alphabet - 1)];
@@ -691,6 +764,9 @@ TEST(MarkerScanTest, VectorAndPortableVersionsAgree) {
       ASSERT_EQ(RowCandidates(p), RowCandidatesPortable(p));
       ASSERT_EQ(CellEndCandidates(p), CellEndCandidatesPortable(p));
       ASSERT_EQ(CellScanCandidates(p), CellScanCandidatesPortable(p));
+      ASSERT_EQ(HtmlRowCandidates(p), HtmlRowCandidatesPortable(p));
+      ASSERT_EQ(HtmlCellEndCandidates(p), HtmlCellEndCandidatesPortable(p));
+      ASSERT_EQ(HtmlCellScanCandidates(p), HtmlCellScanCandidatesPortable(p));
     }
     const std::size_t from = size == 0 ? 0 : rng() % size;
     std::vector<std::size_t> expected, found;

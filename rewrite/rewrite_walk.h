@@ -101,17 +101,24 @@ inline Step PassPiece(std::string_view view, bool last, std::size_t* at) {
   return Step::kDone;
 }
 
-// Finds the first piece from |*at| on that holds "<tr>": |*at| becomes its
-// end.
-inline Step FindRow(std::string_view view, bool last, std::size_t* at) {
+// Finds the first piece from |*at| on that holds "<tr>" (kHtml: a row start
+// as MarkerRule::kHtml reads it, 4 bytes too): |*at| becomes its end.
+// Inlined, as it was before it had two versions: the walk's hottest loop.
+template <bool kHtml>
+[[gnu::always_inline]] inline Step FindRow(std::string_view view, bool last,
+                                           std::size_t* at) {
+  constexpr auto kSort = kHtml ? HtmlRowCandidates : RowCandidates;
   const char* text = view.data();
   const std::size_t limit = SearchLimit(view, last);
   std::size_t known = *at;
-  Candidates<RowCandidates> candidates(text, *at, view.size());
+  Candidates<kSort> candidates(text, *at, view.size());
   std::size_t c;
   while (candidates.Next(&c) && c < limit) {
-    if (std::memcmp(text + c, kRowMarker.data(), kRowMarker.size()) != 0)
+    if (kHtml ? !HtmlRowAt(text + c)
+              : std::memcmp(text + c, kRowMarker.data(), kRowMarker.size()) !=
+                    0) {
       continue;
+    }
     const std::size_t end = PieceEndAround(view, last, &known, c, 4);
     if (end == kPieceCut) continue;
     if (end == kPieceUnseen) {
@@ -164,11 +171,14 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 // that one, and that one whole, is also tested: "son.gif" sets SonVu, and
 // the first "..///" of a piece gives the link path. A piece's markers are
 // gathered, then the piece is tested as a whole, so that a scan that needs
-// more bytes starts again at the piece it was in.
-template <bool kWatch, typename Observer>
+// more bytes starts again at the piece it was in. kHtml: the cell ends and
+// sound icons as MarkerRule::kHtml reads them.
+template <bool kWatch, bool kHtml, typename Observer>
 Step CountCells(const Walk<Observer>& w, std::string_view view, bool last,
                 std::uint64_t base, std::size_t* at) {
-  constexpr auto kSort = kWatch ? CellScanCandidates : CellEndCandidates;
+  constexpr auto kSort =
+      kHtml ? (kWatch ? HtmlCellScanCandidates : HtmlCellEndCandidates)
+            : (kWatch ? CellScanCandidates : CellEndCandidates);
   const char* text = view.data();
   const std::size_t limit = SearchLimit(view, last);
   EtatReecriture* state = w.state;
@@ -220,13 +230,18 @@ Step CountCells(const Walk<Observer>& w, std::string_view view, bool last,
     std::size_t start = c;
     std::size_t size = 5;
     const char second = text[c + 1];
+    const bool g = kHtml ? FoldedLetter(second) == 'g' : second == 'g';
     if (second == '/') {
-      if (std::memcmp(text + c, kCellEndMarker.data(), 5) != 0) continue;
+      if (kHtml ? !HtmlCellEndAt(text + c)
+                : std::memcmp(text + c, kCellEndMarker.data(), 5) != 0) {
+        continue;
+      }
     } else if (kWatch && second == '.') {
       if (std::memcmp(text + c, kLinkMarker.data(), 5) != 0) continue;
-    } else if (kWatch && second == 'g') {
+    } else if (kWatch && g) {
       if (c < known + 3 ||
-          std::memcmp(text + c - 3, kSoundMarker.data(), 7) != 0) {
+          (kHtml ? !HtmlSoundAt(text + c - 3)
+                 : std::memcmp(text + c - 3, kSoundMarker.data(), 7) != 0)) {
         continue;
       }
       start = c - 3;
@@ -248,7 +263,7 @@ Step CountCells(const Walk<Observer>& w, std::string_view view, bool last,
     }
     if (second == '/') {
       cell_end = true;
-    } else if (second == 'g') {
+    } else if (g) {
       sound = true;
     } else if (link == kNone) {
       link = start;
@@ -263,7 +278,7 @@ Step CountCells(const Walk<Observer>& w, std::string_view view, bool last,
 // due at |*at| (kCell), more bytes are needed from the piece start |*at|
 // (kMore), or the text ends (kEnded). Out of line, so that its loops have
 // the registers to themselves.
-template <typename Observer>
+template <bool kHtml, typename Observer>
 [[gnu::noinline]] Step Plan(const Walk<Observer>& w, std::string_view view,
                             bool last, std::uint64_t base, Stage* stage,
                             std::size_t* at) {
@@ -278,7 +293,7 @@ template <typename Observer>
       *stage = Stage::kFindRow;
       [[fallthrough]];
     case Stage::kFindRow:
-      if ((step = FindRow(view, last, at)) != Step::kDone) return step;
+      if ((step = FindRow<kHtml>(view, last, at)) != Step::kDone) return step;
       if constexpr (Observer::kActive) w.observer->Row(base + *at);
       *stage = Stage::kPassRowPiece;
       [[fallthrough]];
@@ -297,8 +312,9 @@ template <typename Observer>
       break;
   }
   // Only a data row's scan watches for sound icons and link paths.
-  step = w.state->EnteteFaite ? CountCells<true>(w, view, last, base, at)
-                              : CountCells<false>(w, view, last, base, at);
+  step = w.state->EnteteFaite
+             ? CountCells<true, kHtml>(w, view, last, base, at)
+             : CountCells<false, kHtml>(w, view, last, base, at);
   if constexpr (Observer::kActive) {
     if (step == Step::kCell) w.observer->ScanEnd(base + *at);
     if (step == Step::kEnded) w.observer->ScanEnd(base + view.size());
@@ -323,15 +339,12 @@ inline bool WriteCell(TextWriter* page, const ParamColonne& param,
   return map->Write(page, state->NumeroMap, state->CheminLien.view());
 }
 
-}  // namespace rewrite_walk
-
-/// RewriteTable(), with what it does told to |observer|.
-template <typename Observer>
-TextEnd RewriteTableObserved(TextReader* source, TextWriter* page,
-                             const ParamColonne& param, std::size_t name_length,
-                             EtatReecriture* state, Observer* observer,
-                             LinkRule link_rule = LinkRule::kNameLength) {
-  using namespace rewrite_walk;
+// The rewrite, its markers read by MarkerRule::kHtml when |kHtml|: one
+// walk for each rule, so that the exact one pays nothing for the other.
+template <bool kHtml, typename Observer>
+TextEnd Rewrite(TextReader* source, TextWriter* page, const ParamColonne& param,
+                std::size_t name_length, EtatReecriture* state,
+                Observer* observer, LinkRule link_rule) {
   MapCells map(param.NomIcone1.view(), param.NomIcone2.view(),
                param.NomMap.view(), param.NomFichierLien.view());
   const Walk<Observer> w{&param, name_length, link_rule, state, observer};
@@ -342,7 +355,8 @@ TextEnd RewriteTableObserved(TextReader* source, TextWriter* page,
     const std::string_view view = source->View();
     const std::uint64_t base = source->Position();
     std::size_t from = static_cast<std::size_t>(at - base);
-    const Step step = Plan(w, view, source->AtEnd(), base, &stage, &from);
+    const Step step =
+        Plan<kHtml>(w, view, source->AtEnd(), base, &stage, &from);
     at = base + from;
     if (step == Step::kEnded) break;
     if (!source->PassTo(at, page)) return TextEnd::kWriteError;
@@ -362,6 +376,22 @@ TextEnd RewriteTableObserved(TextReader* source, TextWriter* page,
   }
   // The rest of the text, after the last cell.
   return source->CopyText(page);
+}
+
+}  // namespace rewrite_walk
+
+/// RewriteTable(), with what it does told to |observer|.
+template <typename Observer>
+TextEnd RewriteTableObserved(TextReader* source, TextWriter* page,
+                             const ParamColonne& param, std::size_t name_length,
+                             EtatReecriture* state, Observer* observer,
+                             LinkRule link_rule = LinkRule::kNameLength,
+                             MarkerRule marker_rule = MarkerRule::kExact) {
+  return marker_rule == MarkerRule::kHtml
+             ? rewrite_walk::Rewrite<true>(source, page, param, name_length,
+                                           state, observer, link_rule)
+             : rewrite_walk::Rewrite<false>(source, page, param, name_length,
+                                            state, observer, link_rule);
 }
 
 #endif  // BRANTIX_REWRITE_REWRITE_WALK_H_

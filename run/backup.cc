@@ -40,6 +40,7 @@ Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
     if (held.failed()) return held;
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, renamed.error);
   }
+  page->backup_written = true;
   return {};
 }
 
@@ -69,7 +70,7 @@ Failure BackUpAndRebuildPage(Page* page, const std::string& nom_sauvegarde,
   reader.CopyWhileReading(&backup->writer);
   // When the new page cannot be written, the page is still read to its end
   // so that the backup is complete.
-  const Failure rebuilt = Rebuild(&reader, *page, param, fresh);
+  const Failure rebuilt = Rebuild(&reader, page, param, fresh);
   const bool read = rebuilt.step != FailedStep::kRead && reader.SkipToEnd();
   reader.CopyWhileReading(nullptr);
   failure = Finish(page, nom_sauvegarde, read, &reader, backup);

@@ -20,8 +20,8 @@ inline const char kMsgUsage[] =
 extern const char kMsgHelpMore[];
 inline const std::string kMsgHelp =
     std::string(
-        "usage : brantix NomDuFichier [-1] [--link-folder]\n"
-        "        brantix --dry-run NomDuFichier [-1] [--link-folder]\n"
+        "usage : brantix NomDuFichier [-1] [--link-folder] [--html]\n"
+        "        brantix --dry-run NomDuFichier [-1] [--link-folder] [--html]\n"
         "        brantix --help | --version\n"
         "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
         "Sans -1, les six reponses sont demandees a la console ;\n"
@@ -33,13 +33,14 @@ inline const std::string kMsgHelp =
         "inseree et les pieges, sans rien ecrire ; a essayer d'abord.\n"
         "--link-folder (a toute place) : le lien de chaque carte est le\n"
         "dossier du chemin ..///, jusqu'a son dernier / ; sans elle, il est\n"
-        "coupe a la longueur du nom de la page + 23 caracteres.\n") +
+        "coupe a la longueur du nom de la page + 23 caracteres.\n"
+        "--html (a toute place) : <TR, <tr suivi d'attributs, </th>, </TD>\n"
+        "et SON.GIF sont lus comme un navigateur les lit.\n") +
     kMsgHelpMore;
 inline std::string MsgVersion(const std::string& version) {
   return "brantix " + version + "\n";
 }
 inline const char kMsgConfirm[] = "Voulez vous continuer [O|N] (Par defaut O):";
-
 /// The message of |failure|, in a run on the page |nom_du_fichier|; empty
 /// for a failure that no message can be shown for.
 std::string MessageOf(const Failure& failure,
@@ -48,6 +49,26 @@ std::string MessageOf(const Failure& failure,
 /// The cause that the system's error number |error| gives, in brackets
 /// after a blank; empty for 0.
 std::string CauseWords(int error);
+
+// The notes on the error stream, each on a line of its own: after a run
+// that did not do what was surely meant, and of what became of the files.
+inline const char kMsgNoCellInserted[] =
+    "\nattention : aucune cellule n'a ete inseree ; brantix --dry-run dit "
+    "pourquoi\n";
+inline std::string MsgMissingFile(const std::string& name, int error) {
+  return "\nnote : le fichier qui n'a pas pu etre ouvert est " + name +
+         CauseWords(error) + "\n";
+}
+inline std::string MsgBackupHoldsThePage(const std::string& backup) {
+  return "\nnote : la sauvegarde " + backup +
+         " contient maintenant la page telle qu'elle est (elle remplace "
+         "toute sauvegarde plus ancienne)\n";
+}
+inline std::string MsgColumnAddedAgain(const std::string& map) {
+  return "\nattention : la carte " + map +
+         " etait deja dans la page : une colonne y avait deja ete ajoutee, "
+         "la page en a maintenant une seconde\n";
+}
 
 // The messages of the preview, which words its own failures, and those
 // MessageOf() shares: each |error| is a system's error number, 0 for none.
@@ -117,12 +138,12 @@ inline std::string MsgWarnLinkReused(const std::string& name, long line) {
 /// What a row gets where its son.gif is not looked for.
 enum class SoundFate { kDash, kHeading, kNoCell };
 inline std::string MsgWarnSoundNotSeen(SoundFate fate) {
-  return std::string(
-             "son.gif sur une ligne qu'aucune ligne de tableau n'examine : sa "
-             "ligne de tableau ") +
-         (fate == SoundFate::kDash      ? "recoit un tiret"
-          : fate == SoundFate::kHeading ? "recoit l'entete"
-                                        : "ne recoit pas de cellule");
+  return std::string("ce son.gif ne donnerait pas de carte : ") +
+         (fate == SoundFate::kDash
+              ? "sa ligne de tableau recevrait un tiret, place avant lui"
+          : fate == SoundFate::kHeading
+              ? "l'entete serait inseree apres lui"
+              : "sa ligne de tableau ne recevrait pas de cellule");
 }
 inline std::string MsgWarnColumnAdded(const std::string& map) {
   return "la carte " + map +
@@ -134,16 +155,16 @@ inline std::string MsgWarnMore(long more) {
 }
 inline const char kMsgWarnNoCell[] = "aucune cellule ne serait inseree";
 inline const char kMsgWarnNotRows[] =
-    " ; <TR et <tr suivi d'attributs ne sont pas des lignes de tableau, "
-    "seul <tr> en est une";
+    " ; <TR et <tr suivi d'attributs ne sont des lignes de tableau qu'avec "
+    "--html";
 inline std::string MsgWarnColumn(int column) {
   return "colonne " + std::to_string(column) +
          " : la nouvelle cellule irait apres la ligne qui suit chaque <tr>, "
          "avant toute cellule fermee";
 }
 inline const char kMsgWarnRowRunsOn[] =
-    "ce <tr> est compte dans la ligne de tableau precedente, dont la "
-    "cellule voulue ne se ferme qu'ici ou plus loin";
+    "la ligne de tableau precedente a trop peu de lignes qui ferment une "
+    "cellule : sa nouvelle cellule irait dans celle-ci ou plus loin";
 inline const char kMsgWarnMidLine[] =
     "la cellule serait inseree au milieu de cette ligne";
 inline std::string MsgWarnMarkerCut(const std::string& marker) {
@@ -158,8 +179,54 @@ inline std::string MsgWarnCharset(bool answers_utf8, const std::string& page) {
 inline const char kMsgWarnOtherTable[] =
     "l'entete irait dans un autre tableau que la plupart des cellules";
 inline const char kMsgWarnRowNotSeen[] =
-    "<tr> sur une ligne qu'aucune recherche n'examine : cette ligne de "
-    "tableau ne recoit pas de cellule";
+    "cette ligne de tableau ne recevrait pas de cellule : son <tr> suit de "
+    "trop pres la nouvelle cellule de la precedente";
+/// The warnings of where a browser shows the new cells.
+inline std::string MsgWarnOutsideRow(bool in_table) {
+  return in_table ? "la nouvelle cellule tomberait entre deux lignes du "
+                    "tableau, apres un </tr> : le navigateur la montrerait "
+                    "sur une ligne a part"
+                  : "la nouvelle cellule tomberait hors de tout tableau";
+}
+inline const char kMsgWarnFirstInRow[] =
+    "la nouvelle cellule tomberait avant la premiere cellule de sa ligne de "
+    "tableau : elle y serait la premiere colonne";
+inline std::string MsgWarnOtherColumn(long column, long heading) {
+  return "la nouvelle cellule de cette ligne serait en colonne " +
+         std::to_string(column) + ", l'entete en colonne " +
+         std::to_string(heading);
+}
+/// Of the |rows| rows of a table, |missed| (the first on line |first|) get
+/// no new cell and |doubled| more than one; |hidden|: some of the missed
+/// ones are rows only as --html reads them.
+inline std::string MsgWarnRagged(long rows, long missed, long first,
+                                 long doubled, bool hidden) {
+  std::string text = "les lignes de ce tableau finiraient inegales : ";
+  if (missed > 0) {
+    text += std::to_string(missed) + " de ses " + std::to_string(rows) +
+            " lignes ne recevraient pas de nouvelle cellule (la premiere "
+            "ligne " +
+            std::to_string(first) + ")";
+  }
+  if (missed > 0 && doubled > 0) text += ", ";
+  if (doubled > 0) {
+    text += std::to_string(doubled) + " en recevraient plusieurs";
+  }
+  if (hidden) text += " ; avec --html, <TR et <tr suivi d'attributs en sont";
+  return text;
+}
+inline std::string MsgWarnHiddenRows(long rows) {
+  return std::to_string(rows) +
+         " lignes de tableau que montre un navigateur (<TR, <tr suivi "
+         "d'attributs), dont celle-ci, ne recevraient pas de cellule : "
+         "--html les lit comme lui";
+}
+inline std::string MsgWarnHiddenSound(long icons) {
+  return std::to_string(icons) +
+         " icones son.gif ecrites en majuscules, dont celle-ci, ne donneraient "
+         "pas de carte, leur ligne de tableau recevrait un tiret : --html les "
+         "lit comme un navigateur";
+}
 inline std::string MsgWarnQuote(const char* field) {
   return "le champ " + std::string(field) +
          " contient un guillemet : il casse la balise ou il est ecrit";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "rewrite/cells.h"
 #include "rewrite/rewrite.h"
 #include "run/checksum.h"
 #include "run/process.h"
@@ -194,11 +195,22 @@ Failure PrepareNewPage(Page* page, Replacement* fresh) {
   return FailureOf(FailedStep::kPageWrite, page->name, started.error);
 }
 
-Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+Failure Rebuild(TextReader* reader, Page* target, const ParamColonne& param,
                 Replacement* fresh) {
+  const Page& page = *target;
   EtatReecriture state;
-  switch (RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
-                       &state, page.link_rule)) {
+  // The first bytes are read first, to look there for the first map of a
+  // column that an earlier run added.
+  TextEnd end = reader->ReadMore() ? TextEnd::kOk : TextEnd::kReadError;
+  if (end == TextEnd::kOk) {
+    if (HoldsFirstMap(reader->View(), param.NomMap.view())) {
+      target->first_map_there = std::string(param.NomMap.view()) + "1";
+    }
+    end = RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
+                       &state, page.link_rule, page.marker_rule);
+    target->inserted_cell = state.EnteteFaite;
+  }
+  switch (end) {
     case TextEnd::kOk: {
       const CallResult finished = FinishReplacement(fresh);
       if (finished) return {};
@@ -224,7 +236,7 @@ Failure RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh) {
   const Failure failure = SecondHandle(page, &source);
   if (failure.failed()) return failure;
   TextReader reader(std::move(source));
-  return Rebuild(&reader, *page, param, fresh);
+  return Rebuild(&reader, page, param, fresh);
 }
 
 Failure StillTheSamePage(Page* page) {

@@ -29,6 +29,15 @@ struct Page {
   std::uint64_t sum = 0;  ///< The checksum of its bytes when it was opened.
   /// How the image-map cells' link path is taken (--link-folder).
   LinkRule link_rule = LinkRule::kNameLength;
+  /// How the table's markers are read (--html).
+  MarkerRule marker_rule = MarkerRule::kExact;
+  /// What the rebuild found, for a word after the run: whether it inserted
+  /// a cell, and the name of this column's first map when the page already
+  /// held it (empty otherwise).
+  bool inserted_cell = false;
+  std::string first_map_there;
+  /// The backup was put in place: it holds the page as the run read it.
+  bool backup_written = false;
 };
 
 /// What a check does with the page's lock.
@@ -107,7 +116,7 @@ Failure SecondHandle(Page* page, File* source);
 /// Rebuilds the page, read by |reader|, into |fresh| with the column
 /// |param|, and leaves |fresh| complete on the disk. Fails with a read
 /// error of the page or a write error of the new page.
-Failure Rebuild(TextReader* reader, const Page& page, const ParamColonne& param,
+Failure Rebuild(TextReader* reader, Page* page, const ParamColonne& param,
                 Replacement* fresh);
 
 /// Reads the page again from its start and rebuilds it into |fresh|, once

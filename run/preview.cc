@@ -21,32 +21,6 @@
 
 namespace {
 
-// |bytes| in plain ASCII: "\r", "\n", "\t" and "\\" for themselves, "\xHH"
-// for every other byte below 0x20, 0x7F and every byte from 0x80.
-std::string Escaped(std::string_view bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (b < 0x20 || b >= 0x7F) {
-      out += "\\x";
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // Follows whether bytes given a part at a time are valid UTF-8.
 class Utf8Check {
  public:
@@ -80,6 +54,38 @@ class Utf8Check {
   bool valid_ = true;
 };
 
+// |bytes| in plain ASCII: "\r", "\n", "\t" and "\\" for themselves, "\xHH"
+// for every other byte below 0x20, 0x7F and every byte from 0x80; but bytes
+// that are all valid UTF-8 keep their characters where the console shows
+// them.
+std::string Escaped(std::string_view bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  static const bool kConsoleShowsUtf8 = ConsoleShowsUtf8();
+  Utf8Check utf8;
+  utf8.Add(bytes);
+  const bool as_text = kConsoleShowsUtf8 && utf8.any() && utf8.valid();
+  std::string out;
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (b < 0x20 || b == 0x7F || (b >= 0x80 && !as_text)) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string Lower(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
@@ -101,6 +107,12 @@ enum class Kind {
   kMidLine,
   kMarkerCut,
   kOtherTable,
+  kOutsideRow,
+  kFirstInRow,
+  kOtherColumn,
+  kRagged,
+  kHiddenRows,
+  kHiddenSound,
   kColumnAdded,
   kColumn,
   kQuote,
@@ -191,6 +203,40 @@ struct PageFacts {
   std::uint64_t text_size = 0;
 };
 
+// A table as a browser builds it from the page's tags, for the warnings
+// in its terms: its rows, the row open now, and the new cells it gets.
+struct BrowserTable {
+  long line = 0;            ///< The line of its <table>; 0: outside any.
+  long rows = 0;            ///< Rows a browser shows.
+  bool in_row = false;      ///< After a <tr>, before its </tr>.
+  long row_line = 0;        ///< The line of that <tr>.
+  bool row_hidden = false;  ///< That <tr> is a row only as --html reads it.
+  long row_cells = 0;       ///< Cells opened in that row so far.
+  bool row_got = false;     ///< That row got a new cell.
+  long added = 0;           ///< New cells inserted in the table.
+  long missed = 0;          ///< Rows that get no new cell...
+  long missed_line = 0;     ///< ... the first of them...
+  long missed_hidden = 0;   ///< ... and those of them --html reads as rows.
+  long doubled = 0;         ///< Rows that get more than one.
+};
+
+// The columns that a cell whose tag has the attributes |attributes|, in
+// lower case, takes: its colspan, 1 without one.
+long ColumnsOf(std::string_view attributes) {
+  const std::size_t at = attributes.find("colspan=");
+  if (at == std::string_view::npos) return 1;
+  long columns = 0;
+  for (std::size_t i = at + 8; i < attributes.size() && columns < 1000; ++i) {
+    const char c = attributes[i];
+    if (c >= '0' && c <= '9') {
+      columns = columns * 10 + (c - '0');
+    } else if (columns > 0 || (c != '"' && c != '\'')) {
+      break;
+    }
+  }
+  return columns > 0 ? columns : 1;
+}
+
 // Where the rewrite is, as its calls tell: a piece passed over, the search
 // for a row, a row's "<tr>" piece or the piece after it, a row's scan.
 enum class Region { kPassed, kSearch, kRowStart, kHeadingScan, kDataScan };
@@ -204,12 +250,13 @@ class Follower {
   static constexpr bool kActive = true;
 
   Follower(File page, const ParamColonne& param, LinkRule link_rule,
-           Warnings* warnings)
+           MarkerRule marker_rule, Warnings* warnings)
       : reader_(std::move(page)),
         param_(param),
         link_rule_(link_rule),
+        marker_rule_(marker_rule),
         warnings_(warnings),
-        added_map_("<MAP NAME=\"" + std::string(param.NomMap.view()) + "1\"") {}
+        added_map_(FirstMapTag(param.NomMap.view())) {}
 
   void Passed(std::uint64_t, std::uint64_t end) {
     Follow(end);
@@ -252,11 +299,15 @@ class Follower {
   void Piece(std::string_view piece, std::uint64_t at, std::uint64_t end,
              Region region);
   void Print(std::string text);
-  void TableCount();
+  void BrowserTags(std::string_view piece, std::string_view lower, long line);
+  void EndRow();
+  void EndTable();
+  void BrowserCell(CellKind kind, long line);
 
   TextReader reader_;
   const ParamColonne& param_;
   LinkRule link_rule_;
+  MarkerRule marker_rule_;
   Warnings* warnings_;
   const std::string
       added_map_;  ///< What the page holds once a run added a column.
@@ -279,6 +330,15 @@ class Follower {
   bool any_cell_ = false;
   std::vector<long> sound_in_row_;  ///< Lines of the row's start with son.gif.
   bool column_added_ = false;
+
+  // The tables as a browser builds them, the innermost last; the first
+  // stands for the page outside any table.
+  std::vector<BrowserTable> tables_seen_ = {BrowserTable{}};
+  long heading_column_ = 0;      ///< The heading's column, 0: none yet.
+  long heading_table_line_ = 0;  ///< The line of the heading's table.
+  long hidden_rows_ = 0, hidden_rows_line_ = 0;
+  long hidden_sound_line_ = 0;  ///< "SON.GIF" in the row's scan, unread.
+  long hidden_sounds_ = 0, hidden_sounds_first_ = 0;
 
   // The link path.
   bool link_taken_ = false;
@@ -349,7 +409,7 @@ void Follower::Piece(std::string_view piece, std::uint64_t at,
   const std::size_t row_tag = lower.find("<tr");
   // "son.gif" where no data row's scan looks for it: what its row gets is
   // what the rewrite gives there.
-  const std::size_t sound = piece.find(kSoundMarker);
+  const std::size_t sound = FindSound(piece, marker_rule_);
   if (sound != std::string_view::npos && region != Region::kDataScan) {
     if (region == Region::kHeadingScan ||
         (region == Region::kRowStart && !heading_done_)) {
@@ -373,8 +433,16 @@ void Follower::Piece(std::string_view piece, std::uint64_t at,
     }
   }
   if (row_tag != std::string::npos) row_tag_since_cell_ = true;
+  // A sound icon that only --html would read.
+  if (region == Region::kDataScan && marker_rule_ == MarkerRule::kExact &&
+      sound == std::string_view::npos &&
+      FindSound(piece, MarkerRule::kHtml) != std::string_view::npos &&
+      hidden_sound_line_ == 0) {
+    hidden_sound_line_ = line;
+  }
+  BrowserTags(piece, lower, line);
   // "<tr>" where no search for a row looks, or inside a row's count.
-  if (Holds(piece, kRowMarker)) {
+  if (FindRowStart(piece, marker_rule_) != std::string_view::npos) {
     if (region == Region::kPassed) {
       warnings_->Add(Kind::kRowNotSeen, line, kMsgWarnRowNotSeen);
     } else if (region == Region::kHeadingScan || region == Region::kDataScan) {
@@ -404,10 +472,109 @@ void Follower::Piece(std::string_view piece, std::uint64_t at,
   facts_.utf8.Add(piece);
 }
 
+// Follows the tags that make a browser's tables, rows and cells: "<table",
+// "<tr", "<td" and "<th" and their ends, in any case, each followed by '>',
+// '/' or white space.
+void Follower::BrowserTags(std::string_view piece, std::string_view lower,
+                           long line) {
+  for (std::size_t p = lower.find('<'); p != std::string_view::npos;
+       p = lower.find('<', p + 1)) {
+    std::string_view tag = lower.substr(p + 1);
+    const bool end = tag.starts_with('/');
+    if (end) tag.remove_prefix(1);
+    std::size_t n = 0;
+    while (n < tag.size() && tag[n] >= 'a' && tag[n] <= 'z') ++n;
+    if (n == tag.size() ||
+        (tag[n] != '>' && tag[n] != '/' && !IsHtmlSpace(tag[n]))) {
+      continue;
+    }
+    const std::string_view name = tag.substr(0, n);
+    BrowserTable& table = tables_seen_.back();
+    if (name == "table" && !end) {
+      tables_seen_.push_back(BrowserTable{});
+      tables_seen_.back().line = line;
+    } else if (name == "table") {
+      EndTable();
+    } else if (name == "tr") {
+      EndRow();
+      if (end) continue;
+      ++table.rows;
+      table.in_row = true;
+      table.row_line = line;
+      table.row_hidden = marker_rule_ == MarkerRule::kExact &&
+                         !piece.substr(p).starts_with(kRowMarker);
+      table.row_cells = 0;
+      table.row_got = false;
+    } else if ((name == "td" || name == "th") && !end) {
+      table.row_cells += ColumnsOf(tag.substr(n, tag.find('>') - n));
+    }
+  }
+}
+
+// The row open in the innermost table ends: whether it got its new cell.
+void Follower::EndRow() {
+  BrowserTable& table = tables_seen_.back();
+  if (!table.in_row) return;
+  table.in_row = false;
+  if (table.row_got) return;
+  if (table.missed++ == 0) table.missed_line = table.row_line;
+  if (table.row_hidden) {
+    ++table.missed_hidden;
+    if (hidden_rows_++ == 0) hidden_rows_line_ = table.row_line;
+  }
+}
+
+// The innermost table ends: its rows end ragged when a row that a browser
+// shows gets no new cell, or more than one, in a table that gets some.
+void Follower::EndTable() {
+  EndRow();
+  const BrowserTable table = tables_seen_.back();
+  if (tables_seen_.size() > 1) {
+    tables_seen_.pop_back();
+  } else {
+    tables_seen_.back() = BrowserTable{};
+  }
+  if (table.added == 0 || (table.missed == 0 && table.doubled == 0)) return;
+  warnings_->Add(Kind::kRagged,
+                 table.line != 0 ? table.line : table.missed_line,
+                 MsgWarnRagged(table.rows, table.missed, table.missed_line,
+                               table.doubled, table.missed_hidden > 0));
+}
+
+// Where a browser shows the new cell of |kind|, inserted after line |line|.
+void Follower::BrowserCell(CellKind kind, long line) {
+  BrowserTable& table = tables_seen_.back();
+  ++table.added;
+  if (!table.in_row) {
+    warnings_->Add(Kind::kOutsideRow, line, MsgWarnOutsideRow(table.line != 0));
+    return;
+  }
+  if (table.row_got) ++table.doubled;
+  table.row_got = true;
+  const long column = table.row_cells + 1;
+  if (table.row_cells == 0) {
+    warnings_->Add(Kind::kFirstInRow, line, kMsgWarnFirstInRow);
+  }
+  if (kind == CellKind::kHeading) {
+    heading_column_ = column;
+    heading_table_line_ = table.line;
+  } else if (heading_column_ != 0 && table.line == heading_table_line_ &&
+             column != heading_column_) {
+    warnings_->Add(Kind::kOtherColumn, line,
+                   MsgWarnOtherColumn(column, heading_column_));
+  }
+}
+
 void Follower::Cell(std::uint64_t at, CellKind kind,
                     const EtatReecriture& state) {
   Follow(at, region_);
   const long line = piece_line_;
+  BrowserCell(kind, line);
+  if (kind == CellKind::kDash && hidden_sound_line_ != 0 &&
+      hidden_sounds_++ == 0) {
+    hidden_sounds_first_ = hidden_sound_line_;
+  }
+  hidden_sound_line_ = 0;
   std::string text = MsgPreviewLine(line);
   switch (kind) {
     case CellKind::kHeading:
@@ -485,6 +652,16 @@ void Follower::Cell(std::uint64_t at, CellKind kind,
 
 bool Follower::Finish(PageFacts* facts) {
   Follow(static_cast<std::uint64_t>(-1));
+  while (tables_seen_.size() > 1) EndTable();
+  EndTable();
+  if (hidden_rows_ > 0) {
+    warnings_->Add(Kind::kHiddenRows, hidden_rows_line_,
+                   MsgWarnHiddenRows(hidden_rows_));
+  }
+  if (hidden_sounds_ > 0) {
+    warnings_->Add(Kind::kHiddenSound, hidden_sounds_first_,
+                   MsgWarnHiddenSound(hidden_sounds_));
+  }
   if (heading_table_ >= 0 && best_table_ >= 0 &&
       best_table_ != heading_table_) {
     warnings_->Add(Kind::kOtherTable, heading_line_, kMsgWarnOtherTable);
@@ -545,10 +722,14 @@ namespace {
 
 // Ends the preview on its own error: prints its message, or the
 // interruption when one came, since it is then the cause.
+// "le fichier n'existe pas" names no file: the error stream names it.
 int Fail(const std::string& nom_du_fichier, const Failure& failure) {
   ConsoleWrite(
       MessageOf(Interrupted() ? FailureOf(FailedStep::kInterrupted) : failure,
                 nom_du_fichier));
+  if (!Interrupted() && failure.step == FailedStep::kOpen) {
+    ConsoleWriteError(MsgMissingFile(failure.name, failure.error));
+  }
   return -1;
 }
 
@@ -583,8 +764,8 @@ Failure WarnOfRefusals(const std::string& nom_du_fichier, Page* page,
 // it tells of it; the follower reads the page a second time beside it.
 Failure ShowCells(const std::string& nom_du_fichier, Page* page,
                   const ParamColonne& param, LinkRule link_rule,
-                  Warnings* warnings, Follower::Counts* counts,
-                  PageFacts* facts) {
+                  MarkerRule marker_rule, Warnings* warnings,
+                  Follower::Counts* counts, PageFacts* facts) {
   File again, own;
   CallResult result = RewindFile(&page->file);
   if (result) result = Duplicate(page->file, &again);
@@ -599,10 +780,10 @@ Failure ShowCells(const std::string& nom_du_fichier, Page* page,
   TextWriter nowhere;
   nowhere.Discard();
   EtatReecriture state;
-  Follower follower(std::move(own), param, link_rule, warnings);
-  const TextEnd walked = RewriteTableObserved(&reader, &nowhere, param,
-                                              TypedLength(nom_du_fichier),
-                                              &state, &follower, link_rule);
+  Follower follower(std::move(own), param, link_rule, marker_rule, warnings);
+  const TextEnd walked = RewriteTableObserved(
+      &reader, &nowhere, param, TypedLength(nom_du_fichier), &state, &follower,
+      link_rule, marker_rule);
   const bool followed = follower.Finish(facts);
   *counts = follower.counts;
   if (walked != TextEnd::kOk) {
@@ -639,7 +820,7 @@ bool ShowSummary(const std::string& nom_du_fichier, const Page& page,
 }  // namespace
 
 int Preview(const std::string& nom_du_fichier, bool from_file,
-            LinkRule link_rule, ConsoleInput* input) {
+            LinkRule link_rule, MarkerRule marker_rule, ConsoleInput* input) {
   Page page;
   ParamColonne param;
   Warnings warnings;
@@ -674,8 +855,8 @@ int Preview(const std::string& nom_du_fichier, bool from_file,
   } else {
     failure = WarnOfRefusals(nom_du_fichier, &page, &warnings);
     if (!failure.failed()) {
-      failure = ShowCells(nom_du_fichier, &page, param, link_rule, &warnings,
-                          &counts, &facts);
+      failure = ShowCells(nom_du_fichier, &page, param, link_rule, marker_rule,
+                          &warnings, &counts, &facts);
     }
     if (failure.failed()) return Fail(nom_du_fichier, failure);
     if (counts.headings + counts.maps + counts.dashes == 0) {

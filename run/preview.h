@@ -17,12 +17,13 @@ bool AsksForPreview(const std::string& argument);
 
 /// Shows what a run on |nom_du_fichier| would do, its column taken from
 /// param.txt when |from_file|, otherwise asked on |input|, as a run takes
-/// it, its link paths by |link_rule|. Prints each cell as it is found, then
+/// it, its link paths by |link_rule|, its markers read by |marker_rule|.
+/// Prints each cell as it is found, then
 /// the warnings (at most ten lines of each kind), the notes and the total,
 /// or the message of what stopped it. Returns the status: 0 with nothing to
 /// warn of, 1 with warnings, 2 when a run would refuse or would first put
 /// back an unfinished write, -1 on an error or an interruption.
 int Preview(const std::string& nom_du_fichier, bool from_file,
-            LinkRule link_rule, ConsoleInput* input);
+            LinkRule link_rule, MarkerRule marker_rule, ConsoleInput* input);
 
 #endif  // BRANTIX_RUN_PREVIEW_H_

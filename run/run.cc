@@ -25,14 +25,32 @@ constexpr std::size_t kMaxNameLength = 250;
 // Takes each map's link path as the folder of its "..///" path.
 constexpr std::string_view kLinkFolderOption = "--link-folder";
 
+// Reads the table's markers as a browser does (MarkerRule::kHtml).
+constexpr std::string_view kHtmlOption = "--html";
+
 // Ends the run early: prints the message of |failure| (the interruption's,
 // when one has arrived, since it is then the cause) and gives the status -1.
+// "le fichier n'existe pas" names no file: the error stream names it.
 int Stop(const std::string& nom_du_fichier, const Failure& failure) {
-  ConsoleWrite(MessageOf(
-      Interrupted() ? FailureOf(FailedStep::kInterrupted, nom_du_fichier)
-                    : failure,
-      nom_du_fichier));
+  const Failure told = Interrupted()
+                           ? FailureOf(FailedStep::kInterrupted, nom_du_fichier)
+                           : failure;
+  ConsoleWrite(MessageOf(told, nom_du_fichier));
+  if (told.step == FailedStep::kOpen) {
+    ConsoleWriteError(MsgMissingFile(told.name, told.error));
+  }
   return -1;
+}
+
+// Stop(), once the backup may have been written: the error stream then
+// says that it holds the page as it is, an earlier backup replaced.
+int StopAfterBackup(const std::string& nom_du_fichier, const Page& page,
+                    const Failure& failure) {
+  const int status = Stop(nom_du_fichier, failure);
+  if (page.backup_written) {
+    ConsoleWriteError(MsgBackupHoldsThePage(BackupNameOf(nom_du_fichier)));
+  }
+  return status;
 }
 
 // Asks "Voulez vous continuer": only a first byte "N" or "n" says no; any
@@ -73,17 +91,20 @@ Failure BackUpAndRebuild(bool from_file, Page* page,
 
 int RealMain(int argc, char** argv) {
   PrepareProcess();
-  // The preview's option and --link-folder count in any position, so that
-  // a user who types one last gets what was asked; the other arguments keep
-  // their places.
+  // The preview's option, --link-folder and --html count in any position,
+  // so that a user who types one last gets what was asked; the other
+  // arguments keep their places.
   std::vector<std::string> args;
   bool preview = false;
   LinkRule link_rule = LinkRule::kNameLength;
+  MarkerRule marker_rule = MarkerRule::kExact;
   for (int i = 1; i < argc; ++i) {
     if (AsksForPreview(argv[i])) {
       preview = true;
     } else if (std::string_view(argv[i]) == kLinkFolderOption) {
       link_rule = LinkRule::kFolder;
+    } else if (std::string_view(argv[i]) == kHtmlOption) {
+      marker_rule = MarkerRule::kHtml;
     } else {
       args.push_back(argv[i]);
     }
@@ -107,13 +128,14 @@ int RealMain(int argc, char** argv) {
   const bool from_file = args.size() > 1 && args[1] == "-1";
   if (preview) {
     ConsoleInput input;
-    return Preview(nom_du_fichier, from_file, link_rule, &input);
+    return Preview(nom_du_fichier, from_file, link_rule, marker_rule, &input);
   }
 
   // The page is opened and locked, an earlier run's half-written page put
   // back, and the new page's file created, before anything is written.
   Page page;
   page.link_rule = link_rule;
+  page.marker_rule = marker_rule;
   Replacement fresh, backup;
   Failure failure = OpenPage(nom_du_fichier, nom_sauvegarde, &page);
   if (!failure.failed()) failure = RecoverInterruptedRun(&page);
@@ -127,7 +149,15 @@ int RealMain(int argc, char** argv) {
                              &fresh);
   // A question that cannot be shown is not answered: the run stops.
   if (!failure.failed()) failure = Confirm(&input);
-  if (!failure.failed()) failure = ReplacePage(&page, &fresh);
+  if (failure.failed()) return StopAfterBackup(nom_du_fichier, page, failure);
+  failure = ReplacePage(&page, &fresh);
   if (failure.failed()) return Stop(nom_du_fichier, failure);
+  // A page written without what was surely meant: said on the error
+  // stream, so that the output and the status stay as they are.
+  if (!page.inserted_cell) {
+    ConsoleWriteError(kMsgNoCellInserted);
+  } else if (!page.first_map_there.empty()) {
+    ConsoleWriteError(MsgColumnAddedAgain(page.first_map_there));
+  }
   return 0;
 }

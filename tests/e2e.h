@@ -57,6 +57,15 @@ class E2eTest : public ::testing::Test {
     options.file_size_limit = size_limit;
     return RunProgram(args, options);
   }
+  /// Run(), its error stream kept in the file "errors" of the folder.
+  RunResult RunKeepingErrors(const std::vector<std::string>& args,
+                             const std::string& input) {
+    RunOptions options;
+    options.folder = dir_.path.string();
+    options.input = input;
+    options.prefix = {"sh", "-c", "\"$@\" 2>errors", "sh"};
+    return RunProgram(args, options);
+  }
   Session Start(const std::vector<std::string>& args, bool terminal = false) {
     return StartSession(args, dir_.path.string(), terminal);
   }
@@ -153,10 +162,9 @@ inline std::string LeftByAWrite(const std::string& old,
     return std::string(text);
   };
   auto record = [&](std::uint64_t new_sum) {
-    const std::string fields =
-        "\n<!-- brantix-en-cours " + hex(old.size()) + " " + hex(at) + " " +
-        hex(fresh.size()) + " " + hex(new_sum) + " " + hex(RecordSum(old)) +
-        " ";
+    const std::string fields = "\n<!-- brantix-en-cours " + hex(old.size()) +
+                               " " + hex(at) + " " + hex(fresh.size()) + " " +
+                               hex(new_sum) + " " + hex(RecordSum(old)) + " ";
     return fields + hex(RecordSum(fields)) + " -->\n";
   };
   std::string page = old;

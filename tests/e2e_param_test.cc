@@ -86,7 +86,8 @@ TEST_F(ParamFileTest, Utf16IsRefused) {
     big += std::string{'\0', c};
   }
   for (const std::string& param : {little, big, little.substr(0, 2),
-                                   big.substr(0, 2) + "2\n" + kOtherLines}) {
+                                   big.substr(0, 2) + "2\n" + kOtherLines,
+                                   little.substr(2), big.substr(2)}) {
     SCOPED_TRACE(param.substr(0, 2));
     ExpectRefused(RunWith(param), kUtf16);
   }
@@ -144,8 +145,13 @@ TEST_F(ParamFileTest, TextsAreUsedAsTheyAre) {
 
 TEST_F(ParamFileTest, MissingParameterFile) {
   Put("page.htm", SmallTable());
-  ExpectRefused(Run({"page.htm", "-1"}, "\n"), kNotFound);
+  ExpectRefused(RunKeepingErrors({"page.htm", "-1"}, "\n"), kNotFound);
   EXPECT_FALSE(Exists("param.txt"));
+  // The error stream names the missing file, and tells of the backup.
+  EXPECT_NE(Get("errors").find("ouvert est param.txt ("), std::string::npos);
+  EXPECT_NE(Get("errors").find("page.htm.orig contient"), std::string::npos);
+  EXPECT_EQ(RunKeepingErrors({"-n", "page.htm", "-1"}, "").output, kNotFound);
+  EXPECT_NE(Get("errors").find("ouvert est param.txt ("), std::string::npos);
 }
 
 }  // namespace

@@ -184,6 +184,10 @@ std::string Snapshot(const std::filesystem::path& folder) {
 TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
   const std::string long_cell = "<td>\nx</td>" + std::string(600, 'y') + "\n";
   const std::string cut_cell = std::string(509, 'z') + "</td>\n";
+  std::string stripes = Table({kFilmCell, kFilmCell});
+  stripes.replace(stripes.find("<tr>\n<td>\n<img"), 4, "<tr class=\"a\">");
+  std::string capitals = Table({kFilmCell});
+  capitals.replace(capitals.find("son.gif"), 7, "SON.GIF");
   const std::vector<PreviewCase> cases = {
       {"a link path that takes the end of its tag",
        Table({"<td>\n<img src=\"son.gif\"> <a href=\"..///m/1.htm\">La vie en "
@@ -198,7 +202,9 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
       {"a map before any link path",
        Table({"<td>\n<img src=\"son.gif\">\n</td>\n"}), kParams,
        "attention : ligne 12 : la carte carte1 vient avant toute ligne ..///, "
-       "son lien est le nom du fichier seul",
+       "son lien est le nom du fichier seul\nnote : les fins de ligne LF "
+       "seules deviendraient CR LF\ntotal : 1 entete, 1 cartes, 0 tirets, 1 "
+       "avertissements",
        Table({kFilmCell}), kParams},
       {"a link path taken in an earlier row",
        Table({kFilmCell, "<td>\n<img src=\"son.gif\">\n</td>\n"}), kParams,
@@ -209,13 +215,13 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
        Table({"<td>\n..///films/suspense/vertigo/\n</td>\n<td><img "
               "src=\"son.gif\"></td>\n"}),
        kParams,
-       "attention : ligne 13 : son.gif sur une ligne qu'aucune ligne de "
-       "tableau n'examine : sa ligne de tableau recoit un tiret",
+       "attention : ligne 13 : ce son.gif ne donnerait pas de carte : sa ligne "
+       "de tableau recevrait un tiret, place avant lui",
        Table({kFilmCell}), kParams},
       {"rows in capitals", "<TABLE>\n<TR>\n<TD>\nA\n</TD>\n</TR>\n</TABLE>\n",
        kParams,
        "attention : aucune cellule ne serait inseree ; <TR et <tr suivi "
-       "d'attributs ne sont pas des lignes de tableau, seul <tr> en est une",
+       "d'attributs ne sont des lignes de tableau qu'avec --html",
        "<table>\n<tr>\n<td>\nA\n</td>\n</tr>\n</table>\n", kParams},
       {"column 0", Table({kFilmCell}), Params("0"),
        "attention : colonne 0 : la nouvelle cellule irait apres la ligne qui "
@@ -226,12 +232,63 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
        "<tr>\n<td>\nA\n</td>\n</tr>\n"
        "<tr>\n<td>\nB\n</td>\n<td>\nC\n</td>\n</tr>\n</table>\n",
        Params("2"),
-       "attention : ligne 15 : ce <tr> est compte dans la ligne de tableau "
-       "precedente, dont la cellule voulue ne se ferme qu'ici ou plus loin",
+       "attention : ligne 15 : la ligne de tableau precedente a trop peu de "
+       "lignes qui ferment une cellule : sa nouvelle cellule irait dans "
+       "celle-ci ou plus loin",
        "<table>\n<tr>\n<td>\nT\n</td>\n<td>\nU\n</td>\n</tr>\n"
        "<tr>\n<td>\nA\n</td>\n<td>\nD\n</td>\n</tr>\n"
        "<tr>\n<td>\nB\n</td>\n<td>\nC\n</td>\n</tr>\n</table>\n",
        Params("2")},
+      {"a heading after a cell of two columns",
+       "<table>\n<tr>\n<td colspan=\"2\">\nT\n</td>\n</tr>\n<tr>\n<td>\na\n</"
+       "td>\n</tr>\n</table>\n",
+       kParams,
+       "attention : ligne 10 : la nouvelle cellule de cette ligne serait en "
+       "colonne 2, l'entete en colonne 3",
+       "<table>\n<tr>\n<td colspan=\"2\">\nT\n</td>\n</tr>\n<tr>\n<td "
+       "colspan=2>\na\n</td>\n</tr>\n</table>\n",
+       kParams},
+      {"rows with attributes: ragged, mended by --html",
+       stripes,
+       kParams,
+       "attention : ligne 3 : les lignes de ce tableau finiraient inegales : 1 "
+       "de ses 3 lignes ne recevraient pas de nouvelle cellule (la premiere "
+       "ligne 9) ; avec --html, <TR et <tr suivi d'attributs en sont\n"
+       "attention : ligne 9 : 1 lignes de tableau que montre un navigateur "
+       "(<TR, <tr suivi d'attributs), dont celle-ci, ne recevraient pas de "
+       "cellule : --html les lit comme lui",
+       stripes,
+       kParams,
+       true,
+       {"--html"}},
+      {"a sound icon in capitals gets a dash",
+       capitals,
+       kParams,
+       "attention : ligne 11 : 1 icones son.gif ecrites en majuscules, dont "
+       "celle-ci, ne donneraient pas de carte, leur ligne de tableau "
+       "recevrait un tiret : --html les lit comme un navigateur",
+       capitals,
+       kParams,
+       true,
+       {"--html"}},
+      {"rows on one line: a cell after a </tr>",
+       "<table>\n<tr>\n<td>Titre</td><td>Duree</td>\n</tr>\n<tr><td><img "
+       "src=\"son.gif\"> ..///a/</td><td>1h</td></tr>\n</table>\n",
+       kParams,
+       "attention : ligne 5 : la nouvelle cellule tomberait entre deux lignes "
+       "du tableau, apres un </tr> : le navigateur la montrerait sur une "
+       "ligne a part",
+       Table({kFilmCell}), kParams},
+      {"a new cell before its row's first cell",
+       "<table>\n<tr>\n\n<td>\nA\n</td>\n</tr>\n</table>\n", Params("0"),
+       "attention : ligne 3 : la nouvelle cellule tomberait avant la premiere "
+       "cellule de sa ligne de tableau : elle y serait la premiere colonne",
+       "<table>\n<tr>\n<td>\nA\n</td>\n</tr>\n</table>\n", Params("0"), false},
+      {"two columns already added: one warning",
+       Table({kFilmCell, kAddedCell + kAddedCell}), kParams,
+       "total : 1 entete, 2 cartes, 0 tirets, 2 avertissements",
+       Table({kFilmCell, kAddedCell + kAddedCell}),
+       "1\nEntete\nvideo.gif\nson2.gif\nplan\nlien.htm\n", false},
       {"a cell in the middle of a long line", Table({long_cell}), kParams,
        "attention : ligne 11 : la cellule serait inseree au milieu de cette "
        "ligne",
@@ -265,8 +322,9 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
        Table({"<td>\n..///films/suspense/vertigo/\n</td></tr>\n<tr>\n<td>\n"
               "<img src=\"son.gif\">\n</td>\n"}),
        kParams,
-       "attention : ligne 13 : <tr> sur une ligne qu'aucune recherche "
-       "n'examine : cette ligne de tableau ne recoit pas de cellule",
+       "attention : ligne 13 : cette ligne de tableau ne recevrait pas de "
+       "cellule : son <tr> suit de trop pres la nouvelle cellule de la "
+       "precedente",
        Table({kFilmCell, kFilmCell}), kParams},
       {"a link path cut inside a file name, mended by --link-folder",
        Table({kChanson}),
@@ -291,16 +349,16 @@ TEST_F(E2eTest, PreviewWarnsOfEachTrap) {
        "<TABLE>\n<TR>\n<TD>\nA\n</TD>\n</TR>\n<TR>\n<TD><img "
        "src=\"son.gif\"></TD>\n</TR>\n</TABLE>\n",
        kParams,
-       "attention : ligne 8 : son.gif sur une ligne qu'aucune ligne de "
-       "tableau n'examine : sa ligne de tableau ne recoit pas de cellule",
+       "attention : ligne 8 : ce son.gif ne donnerait pas de carte : sa ligne "
+       "de tableau ne recevrait pas de cellule",
        Table({kFilmCell}), kParams},
       {"a sound icon in the heading row gets the heading",
        "<table>\n<tr>\n<td><img src=\"son.gif\">\nTitre\n</td>\n</tr>\n"
        "<tr>\n" +
            kFilmCell + "</tr>\n</table>\n",
        kParams,
-       "attention : ligne 3 : son.gif sur une ligne qu'aucune ligne de "
-       "tableau n'examine : sa ligne de tableau recoit l'entete",
+       "attention : ligne 3 : ce son.gif ne donnerait pas de carte : l'entete "
+       "serait inseree apres lui",
        Table({kFilmCell}, ""), kParams},
       {"a marker that ends at the piece's end is whole",
        Table({"<td>\n" + cut_cell}), kParams,
@@ -393,22 +451,44 @@ TEST_F(E2eTest, PreviewShowsBytesInAscii) {
             "total : 1 entete, 1 cartes, 0 tirets, 1 avertissements\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Get("p.htm.orig"), "ancienne");
+  // At a console that shows UTF-8, text in UTF-8 keeps its characters.
+  Put("param.txt",
+      "1\n\xC3\x89"
+      "coute\tx\nvideo.gif\nson2.gif\nc\nl.htm\n");
+  Session console = StartSession({"-n", "p.htm", "-1"}, dir_.path.string(),
+                                 true, {"env", "LC_ALL=C.UTF-8"});
+  EXPECT_NE(Finish(&console).output.find("entete \xC3\x89"
+                                         "coute\\tx\n"),
+            std::string::npos);
+}
+
+// A second run adds the column again, and says so on the error stream.
+TEST_F(E2eTest, ARunThatAddsTheColumnAgainSaysSo) {
+  Put("p.htm", Table({kFilmCell}));
+  Put("param.txt", kParams);
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(RunKeepingErrors({"p.htm", "-1"}, "\n").output, kConfirm);
+    EXPECT_EQ(Get("errors").find("la carte carte1 etait deja dans la page") !=
+                  std::string::npos,
+              run == 1);
+  }
 }
 
 // On random pages the preview shows the cells the run inserts, at the
 // lines the model of the rewrite gives, and the run's page is the model's.
 TEST_F(E2eTest, PreviewShowsTheRunsCells) {
   std::mt19937 random(20261207);
-  const char* const parts[] = {"<tr>",    "</td>", "son.gif", "..///a/b/c/d",
-                               "texte",   "<td>",  "\r",      "</tr>",
-                               "..///\"", "\t",    "/x.htm'"};
+  const char* const parts[] = {
+      "<tr>",    "</td>", "son.gif", "..///a/b/c/d", "texte",
+      "<td>",    "\r",    "</tr>",   "..///\"",      "\t",
+      "/x.htm'", "<TR>",  "</TH>",   "SON.GIF",      "<tr class=x>"};
   const int pages = Windows() ? 20 : 150;
   for (int n = 0; n < pages; ++n) {
     std::string page;
     const int lines = 5 + static_cast<int>(random() % 60);
     for (int l = 0; l < lines; ++l) {
       const int count = static_cast<int>(random() % 4);
-      for (int k = 0; k < count; ++k) page += parts[random() % 11];
+      for (int k = 0; k < count; ++k) page += parts[random() % 15];
       if (random() % 20 == 0) page += std::string(random() % 700, 'x');
       page += random() % 4 == 0 ? "\r\n" : "\n";
     }
@@ -417,6 +497,8 @@ TEST_F(E2eTest, PreviewShowsTheRunsCells) {
     const bool folder = random() % 2 == 0;
     std::vector<std::string> options = {name, "-1"};
     if (folder) options.insert(options.begin() + random() % 3, "--link-folder");
+    const bool html = random() % 2 == 0;
+    if (html) options.insert(options.begin() + random() % 3, "--html");
     for (const auto& e : std::filesystem::directory_iterator(dir_.path)) {
       std::filesystem::remove_all(e);
     }
@@ -429,8 +511,8 @@ TEST_F(E2eTest, PreviewShowsTheRunsCells) {
     ASSERT_TRUE(preview.status == 0 || preview.status == 1) << preview.output;
     ModelAnswers answers{column, kHeading, kIcon1, kIcon2, kMap, kLinkFile};
     std::vector<ModelCell> cells;
-    const std::string model = ModelRewrite(LoneLfToCrLf(page), answers,
-                                           name.size(), 0, &cells, folder);
+    const std::string model = ModelRewrite(
+        LoneLfToCrLf(page), answers, name.size(), 0, &cells, folder, html);
     std::string expected;
     for (const ModelCell& c : cells) {
       std::string what =
@@ -451,8 +533,13 @@ TEST_F(E2eTest, PreviewShowsTheRunsCells) {
     }
     EXPECT_EQ(preview.output.substr(0, expected.size()), expected)
         << "page " << n;
-    RunResult run = Run(options, "\n");
+    RunResult run = RunKeepingErrors(options, "\n");
     EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, kConfirm);
+    EXPECT_EQ(Get("errors").find("aucune cellule n'a ete inseree") !=
+                  std::string::npos,
+              cells.empty())
+        << Get("errors");
     EXPECT_EQ(FirstDifference(Get(name), model), "") << "page " << n;
     if (HasFailure()) break;
   }

@@ -30,8 +30,9 @@ TEST_F(E2eTest, HelpAndVersion) {
   // last line depends on the platform.
   const std::string help =
       std::string(
-          "usage : brantix NomDuFichier [-1] [--link-folder]\n"
-          "        brantix --dry-run NomDuFichier [-1] [--link-folder]\n"
+          "usage : brantix NomDuFichier [-1] [--link-folder] [--html]\n"
+          "        brantix --dry-run NomDuFichier [-1] [--link-folder] "
+          "[--html]\n"
           "        brantix --help | --version\n"
           "Ajoute une colonne au tableau de la page HTML NomDuFichier.\n"
           "Sans -1, les six reponses sont demandees a la console ;\n"
@@ -46,7 +47,9 @@ TEST_F(E2eTest, HelpAndVersion) {
           "--link-folder (a toute place) : le lien de chaque carte est le\n"
           "dossier du chemin ..///, jusqu'a son dernier / ; sans elle, il "
           "est\n"
-          "coupe a la longueur du nom de la page + 23 caracteres.\n") +
+          "coupe a la longueur du nom de la page + 23 caracteres.\n"
+          "--html (a toute place) : <TR, <tr suivi d'attributs, </th>, "
+          "</TD>\net SON.GIF sont lus comme un navigateur les lit.\n") +
       (Windows()
            ? "Noms de fichier en toute langue, chemins de plus de 260 "
              "caracteres acceptes.\n"
@@ -73,8 +76,10 @@ TEST_F(E2eTest, HelpAndVersion) {
 }
 
 TEST_F(E2eTest, PageThatDoesNotExist) {
-  RunResult r = Run({"absent.htm", "-1"});
+  RunResult r = RunKeepingErrors({"absent.htm", "-1"}, "");
   EXPECT_EQ(r.output, kNotFound);
+  EXPECT_NE(Get("errors").find("ouvert est absent.htm ("), std::string::npos);
+  std::filesystem::remove(dir_ / "errors");
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(Listing(), Names());
 }
@@ -107,8 +112,10 @@ TEST_F(E2eTest, ConfirmationStopsOnlyOnN) {
   for (std::string answer : {"n", "N", "non\n", "No\n", "n\r\n"}) {
     Put("page.htm", page);
     Put("param.txt", kParams);
-    RunResult r = Run({"page.htm", "-1"}, answer);
+    RunResult r = RunKeepingErrors({"page.htm", "-1"}, answer);
     EXPECT_EQ(r.output, std::string(kConfirm) + kStopped) << answer;
+    EXPECT_NE(Get("errors").find("page.htm.orig contient maintenant la page"),
+              std::string::npos);
     EXPECT_EQ(r.status, 255) << answer;
     EXPECT_EQ(Get("page.htm"), page) << answer;
   }

@@ -1,6 +1,7 @@
 #include "tests/rewrite_model.h"
 
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "tests/expected_cells.h"
@@ -10,6 +11,27 @@ namespace {
 
 bool Has(const std::string& piece, const char* marker) {
   return piece.find(marker) != std::string::npos;
+}
+
+// Whether |piece| holds |marker| as a browser reads it, when |html|: its
+// letters in any case; "<tr" then '>' or white space.
+bool Holds(const std::string& piece, const std::string& marker, bool html) {
+  if (!html) return Has(piece, marker.c_str());
+  std::string lower = piece;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (marker == "</td>") return Has(lower, "</td>") || Has(lower, "</th>");
+  if (marker != "<tr>") return Has(lower, marker.c_str());
+  for (std::size_t at = lower.find("<tr"); at != std::string::npos;
+       at = lower.find("<tr", at + 1)) {
+    if (at + 3 < lower.size() &&
+        std::string_view(">\t\n\f\r ").find(lower[at + 3]) !=
+            std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The rewrite over the pieces of the text that reading delivers.
@@ -33,7 +55,7 @@ bool Has(const std::string& piece, const char* marker) {
 std::string Rewrite(const std::vector<std::string>& pieces,
                     const ModelAnswers& a, std::size_t name_length,
                     std::int32_t first_map, std::vector<ModelCell>* seen,
-                    bool folder) {
+                    bool folder, bool html) {
   std::string out;
   long next_line = 1;  // The line of the next piece.
   long last_line = 0;  // The line of the last piece written.
@@ -43,7 +65,7 @@ std::string Rewrite(const std::vector<std::string>& pieces,
   std::size_t at = 0;  // The current piece; none when at == pieces.size().
   const auto present = [&] { return at < pieces.size(); };
   const auto current_has = [&](const char* marker) {
-    return present() && Has(pieces[at], marker);
+    return present() && Holds(pieces[at], marker, html);
   };
   // Writes the current piece and moves to the next; false when there is none.
   const auto advance = [&] {
@@ -80,8 +102,8 @@ std::string Rewrite(const std::vector<std::string>& pieces,
       while (cells < a.column) {
         if (!advance()) return out;
         const std::string& p = pieces[at];
-        if (Has(p, "son.gif")) sound = true;
-        if (Has(p, "</td>")) ++cells;
+        if (Holds(p, "son.gif", html)) sound = true;
+        if (Holds(p, "</td>", html)) ++cells;
         if (Has(p, "..///")) {
           const std::string from = p.substr(p.find("..///"));
           const std::size_t end = from.find_first_of("\"'<> \t\r\n", 5);
@@ -133,9 +155,10 @@ std::string Escaped(const std::string& s, std::size_t from, std::size_t to) {
 
 std::string ModelRewrite(const std::string& backup, const ModelAnswers& answers,
                          std::size_t name_length, std::int32_t first_map,
-                         std::vector<ModelCell>* cells, bool link_folder) {
+                         std::vector<ModelCell>* cells, bool link_folder,
+                         bool html) {
   return Rewrite(PiecesOf(CrLfToLf(backup)), answers, name_length, first_map,
-                 cells, link_folder);
+                 cells, link_folder, html);
 }
 
 std::string FirstDifference(const std::string& got, const std::string& want) {

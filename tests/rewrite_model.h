@@ -34,11 +34,14 @@ struct ModelCell {
 /// the new cells in between. |name_length| bounds the link path;
 /// |first_map| is NumeroMap when the rewrite starts. When |cells| is not
 /// nullptr, it gets the cells inserted, in order. With |link_folder| the
-/// link path is the folder part of the "..///" path (--link-folder).
+/// link path is the folder part of the "..///" path (--link-folder). With
+/// |html| the markers are read as a browser reads them (--html): "<tr" in
+/// any case then '>' or white space, "</td>" or "</th>" and "son.gif" in
+/// any case.
 std::string ModelRewrite(const std::string& backup, const ModelAnswers& answers,
                          std::size_t name_length, std::int32_t first_map = 0,
                          std::vector<ModelCell>* cells = nullptr,
-                         bool link_folder = false);
+                         bool link_folder = false, bool html = false);
 
 /// Where |got| and |want| first differ, with the bytes around it escaped,
 /// for a failure message; empty when they are equal.

@@ -12,6 +12,15 @@
 /// the program waits or ends. Returns false when it could not be written.
 bool ConsoleWrite(std::string_view text);
 
+/// Whether standard output is a console that shows UTF-8 text as its
+/// characters: a terminal whose locale is UTF-8, or a Windows console,
+/// which is given them in UTF-16.
+bool ConsoleShowsUtf8();
+
+/// Writes |text| to the error stream, as ConsoleWrite() does to standard
+/// output: words for the user that scripts reading the output do not get.
+bool ConsoleWriteError(std::string_view text);
+
 /// Reads up to |size| bytes of standard input, as one read delivers them.
 /// Returns the count, or 0 at the end of input, on a read error or once the
 /// run has been interrupted.

@@ -4,21 +4,54 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "text/console.h"
 #include "text/interrupt.h"
 #include "text/os_calls.h"
 
-bool ConsoleWrite(std::string_view text) {
+namespace {
+
+// Writes |text| whole to |fd|.
+bool WriteAll(int fd, std::string_view text) {
   const char* p = text.data();
   std::size_t left = text.size();
   while (left > 0) {
-    ssize_t put = OsWrite(STDOUT_FILENO, p, left);
+    ssize_t put = OsWrite(fd, p, left);
     if (put < 0 && errno == EINTR && !Interrupted()) continue;
     if (put <= 0) return false;
     p += put;
     left -= static_cast<std::size_t>(put);
   }
   return true;
+}
+
+}  // namespace
+
+bool ConsoleWrite(std::string_view text) {
+  return WriteAll(STDOUT_FILENO, text);
+}
+
+bool ConsoleWriteError(std::string_view text) {
+  return WriteAll(STDERR_FILENO, text);
+}
+
+bool ConsoleShowsUtf8() {
+  if (OsIsatty(STDOUT_FILENO) != 1) return false;
+  // The locale's character set, as the C library would take it.
+  const char* locale = nullptr;
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    locale = std::getenv(name);
+    if (locale != nullptr && *locale != '\0') break;
+  }
+  if (locale == nullptr) return false;
+  std::string set(locale);
+  for (char& c : set) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return set.find("utf-8") != std::string::npos ||
+         set.find("utf8") != std::string::npos;
 }
 
 std::size_t ConsoleRead(char* data, std::size_t size) {

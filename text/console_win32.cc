@@ -91,10 +91,9 @@ std::size_t ReadTyped(HANDLE h, char* data, std::size_t size) {
   return n;
 }
 
-}  // namespace
-
-bool ConsoleWrite(std::string_view text) {
-  HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+// Writes |text| to the standard handle |which|, as the file header says.
+bool WriteText(DWORD which, std::string_view text) {
+  HANDLE h = GetStdHandle(which);
   std::wstring wide;
   if (!Utf16Of(text, &wide)) return WriteBytes(h, text);
   if (IsConsole(h)) return WriteToConsole(h, wide);
@@ -102,6 +101,18 @@ bool ConsoleWrite(std::string_view text) {
   return WriteBytes(h,
                     ExactAnsiOf(wide, &ansi) ? std::string_view(ansi) : text);
 }
+
+}  // namespace
+
+bool ConsoleWrite(std::string_view text) {
+  return WriteText(STD_OUTPUT_HANDLE, text);
+}
+
+bool ConsoleWriteError(std::string_view text) {
+  return WriteText(STD_ERROR_HANDLE, text);
+}
+
+bool ConsoleShowsUtf8() { return IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)); }
 
 std::size_t ConsoleRead(char* data, std::size_t size) {
   // The console's handler cancels a read that is waiting; one that has not
