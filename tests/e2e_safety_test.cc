@@ -758,8 +758,7 @@ TEST_F(SafetyTest, UnfinishedWritesOfATeam) {
       "une execution precedente a ete interrompue pendant l'ecriture du "
       "fichier page.htm";
   // The page finished or undone, and what it held kept beside it.
-  auto healed = [&](const RunResult& r, const fs::path&,
-                    const fs::path& name) {
+  auto healed = [&](const RunResult& r, const fs::path&, const fs::path& name) {
     EXPECT_EQ(r.output.substr(0, stopped.size() + 3), stopped + " : ");
     EXPECT_EQ(r.status, 255);
     const std::string now = ReadBytes(name);
