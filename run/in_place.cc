@@ -235,17 +235,23 @@ int ForeignBytes(File* file, const InPlaceRecord& r, std::uint64_t from,
 int CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
               std::uint64_t length, Checksum* checksum = nullptr) {
   int write_error = 0;
-  std::uint64_t copied = 0;
-  const int e = ReadRange(from, from_at, from_at + length,
-                          [&](std::uint64_t at, std::string_view b) {
-                            if (checksum != nullptr) {
-                              checksum->Add(b.data(), b.size());
-                            }
-                            write_error = WriteAt(to, to_at + (at - from_at),
-                                                  b.data(), b.size());
-                            copied += b.size();
-                            return write_error == 0;
-                          });
+  std::uint64_t copied = 0, started = 0;
+  const int e = ReadRange(
+      from, from_at, from_at + length,
+      [&](std::uint64_t at, std::string_view b) {
+        if (checksum != nullptr) {
+          checksum->Add(b.data(), b.size());
+        }
+        write_error = WriteAt(to, to_at + (at - from_at), b.data(), b.size());
+        copied += b.size();
+        // Flushed at the end: the disk starts on each
+        // part at once.
+        if (copied - started >= kFlushBehindStep) {
+          StartFlushing(*to, to_at + started, copied - started);
+          started = copied;
+        }
+        return write_error == 0;
+      });
   if (e != 0) return e;
   if (write_error != 0) return write_error;
   return copied == length ? 0 : InputOutputError();
@@ -722,9 +728,12 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   // The old text's checksum, of the bytes the run read: its times, or its
   // checksum where they are too coarse, the same as when it was opened. It
   // is checked again before the start is written.
-  std::uint64_t read = 0;
+  // A page whose times are too coarse was just summed whole, and found the
+  // same (StillTheSamePage()).
+  std::uint64_t read = r.old_size;
   FileInfo now;
-  int e = SumRange(file, 0, r.old_size, &r.old_sum, &read);
+  r.old_sum = page->sum;
+  int e = page->recent ? 0 : SumRange(file, 0, r.old_size, &r.old_sum, &read);
   if (e == 0) e = ErrorOf(GetFileInfo(file, &now));
   if (e != 0) return FailureWith(FailedStep::kRead, page->name, e);
   if (read != r.old_size || !Unchanged(page->info, now) ||
@@ -767,7 +776,7 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
     if (backed.step != FailedStep::kPageWrite) return backed;
     return FailureOf(FailedStep::kEditedDuringWrite);
   }
-  e = CopyRange(&fresh->reread, 0, file, 0, r.new_size);
+  e = CopyRange(file, r.new_at, file, 0, r.new_size);
   if (e == 0) e = Flush(file);
   if (e != 0) return FailureWith(FailedStep::kInPlaceLeftToFinish, "", e);
   // The new text is over the start: what the cut takes away must still be
