@@ -32,6 +32,16 @@ clang_major=$(clang -dumpversion | cut -d. -f1)
 # shellcheck disable=SC2046
 tools/install-packages.sh $(missing_of "libclang-rt-$clang_major-dev")
 
+# What git sees in the work tree before the tests (build/ is ignored): the
+# tests may add nothing to it.
+tree_before=$(mktemp)
+tree_after=$(mktemp)
+cleanup="rm -f '$tree_before' '$tree_after'"
+# shellcheck disable=SC2064
+trap "$cleanup" EXIT
+git status --porcelain --untracked-files=all 2>/dev/null >"$tree_before" ||
+  true
+
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One Wine server for the whole check, its prefix and services started
 # first with no output to hold: a server that ends between two programs
@@ -39,7 +49,8 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # program starting just then, and fails a test for nothing.
 mkdir -p "${WINEPREFIX:-$HOME/.wine}"
 if wineserver -p 2>/dev/null; then
-  trap 'wineserver -k 2>/dev/null || true' EXIT
+  # shellcheck disable=SC2064
+  trap "wineserver -k 2>/dev/null || true; $cleanup" EXIT
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -83,5 +94,14 @@ fuzz/run.sh
 
 echo "== Formatting (clang-format, .clang-format)"
 git ls-files -z '*.cc' '*.h' | xargs -0 clang-format --dry-run --Werror
+
+echo "== The work tree as the check found it (git status --porcelain)"
+git status --porcelain --untracked-files=all 2>/dev/null >"$tree_after" ||
+  true
+if ! cmp -s "$tree_before" "$tree_after"; then
+  echo "The tests changed the work tree; before, then after:" >&2
+  diff "$tree_before" "$tree_after" >&2 || true
+  exit 1
+fi
 
 echo "All tests passed."
