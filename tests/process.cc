@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -154,13 +155,15 @@ void Collect(Session* s, long long wait_ms) {
   if (s->wait_status == -1) {
     const long long deadline = NowMs() + wait_ms;
     int status = 0;
-    while (waitpid(s->pid, &status, WNOHANG) == 0) {
+    // It is ending as a rule: look again at once, then less and less often.
+    for (useconds_t pause = 50; waitpid(s->pid, &status, WNOHANG) == 0;
+         pause = std::min<useconds_t>(pause * 2, 10000)) {
       if (NowMs() >= deadline) {
         kill(s->pid, SIGKILL);
         waitpid(s->pid, &status, 0);
         break;
       }
-      usleep(10000);
+      usleep(pause);
     }
     s->wait_status = status;
   }
