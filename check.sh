@@ -81,13 +81,16 @@ git status --porcelain --untracked-files=all 2>/dev/null >"$tree_before" ||
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # One Wine server for the whole check, its prefix and services started
-# first with no output to hold: a server that ends between two programs
-# (by default three seconds after the last) resets the connection of a
-# program starting just then, and fails a test for nothing.
+# before the first test with no output to hold: a server that ends between
+# two programs (by default three seconds after the last) resets the
+# connection of a program starting just then, and fails a test for nothing.
+# A new prefix takes a while to make: brantix.exe builds meanwhile.
 mkdir -p "${WINEPREFIX:-$HOME/.wine}"
+wine_ready=""
 if wineserver -p 2>/dev/null; then
   wine_server=yes
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  wine cmd /c exit </dev/null >/dev/null 2>&1 &
+  wine_ready=$!
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
 # The presets show warnings; here, as in CI, a warning fails the build.
@@ -97,6 +100,7 @@ stage windows "Windows: brantix.exe and its unit tests under Wine"
 # shellcheck disable=SC2086
 cmake --preset windows $configure
 cmake --build --preset windows -j "$jobs"
+if [ -n "$wine_ready" ]; then wait "$wine_ready" || true; fi
 ctest --preset windows --no-tests=error
 
 stage native "Native: unit and end-to-end tests, the latter also against brantix.exe"
