@@ -1,11 +1,11 @@
 #!/bin/sh
 # Builds the libFuzzer targets (the "fuzz" preset, clang with ASan and UBSan)
-# and runs each for a bounded time from the checked-in seeds, as many side
-# by side as there are cores. Fails when a target finds a crash, a broken
+# and runs each for a bounded time from the checked-in seeds, all side by
+# side. Fails when a target finds a crash, a broken
 # invariant, a leak or a hang; the input that shows it is kept in the crash
 # folder, and its path printed, so that it can be run again
 # (build/fuzz/fuzz/fuzz_TARGET FILE) or added to the seeds.
-#   FUZZ_SECONDS   seconds per target (default 20)
+#   FUZZ_SECONDS   seconds of a core per target (default 20)
 #   FUZZ_BUILD     build folder (default build/fuzz)
 #   FUZZ_CRASHES   crash folder (default build/fuzz-crashes)
 set -eu
@@ -50,17 +50,16 @@ fuzz_one() {
   fi
 }
 
-# The targets run side by side, as many at a time as there are cores, each
-# for its whole time.
-running=0
-for target in text param rewrite; do
+# The targets run side by side, all at once, for as long as gives each
+# FUZZ_SECONDS of a core: with fewer cores than targets, the cores are
+# shared and no core waits for the last target alone.
+targets="text param rewrite"
+count=$(echo $targets | wc -w)
+shared=$((jobs < count ? jobs : count))
+seconds=$(((seconds * count + shared - 1) / shared))
+for target in $targets; do
   echo "== fuzz_$target for ${seconds}s"
   fuzz_one "$target" &
-  running=$((running + 1))
-  if [ "$running" -ge "$jobs" ]; then
-    wait
-    running=0
-  fi
 done
 wait
 [ ! -e "$work/found" ]

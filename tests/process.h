@@ -51,6 +51,16 @@ struct Session {
   bool terminal = false;  ///< On a pseudo-terminal.
   std::string output;     ///< Everything read so far.
   std::size_t seen = 0;   ///< Part of |output| already matched by WaitFor.
+  /// What started it, kept to start it once more when Wine failed to.
+  std::vector<std::string> command;
+  std::string folder;
+  long long file_size_limit = -1;
+  std::string sent;            ///< Everything sent to its standard input.
+  bool input_closed = false;   ///< And then closed.
+  bool retried = false;        ///< Already started a second time.
+  int from_child_errors = -1;  ///< Its standard error, read under Wine.
+  std::string errors;          ///< Everything read there so far.
+  int wait_status = -1;        ///< Its status once collected, else -1.
 };
 
 /// What the program has printed so far, each CR LF of Wine's console as LF
@@ -62,7 +72,11 @@ struct Session {
 std::string Printed(const Session& session);
 
 /// Starts the program; |terminal| puts it on a pseudo-terminal, and
-/// |prefix| is a command that starts it.
+/// |prefix| is a command that starts it. Under Wine a program now and then
+/// fails to start: it ends with status 1 having printed nothing, on its
+/// standard output or its standard error. Such a run, and only such a run,
+/// is started once more, with what was sent to it so far, and a line on
+/// the test's standard error says so; any other end counts.
 Session StartSession(const std::vector<std::string>& args,
                      const std::string& folder, bool terminal = false,
                      const std::vector<std::string>& prefix = {});
