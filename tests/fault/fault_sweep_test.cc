@@ -741,6 +741,15 @@ TEST_F(FaultSweep, EveryWriteLimitOnASmallPage) {
              {with_old.expected_backup.size(), with_old.expected_page.size()});
   int runs = SweepLimits(with_old, limits) +
              (SmallSweep() ? 0 : SweepLimits(without_old, limits));
+  // Written in place, the page meets the limit at its first record, its
+  // new text past the old end or its last record: said as such, the page
+  // cut back to its old text.
+  Scene linked = MakeScene(page, true, true);
+  const std::size_t fresh = linked.expected_page.size();
+  const std::size_t at = std::max(page.size(), fresh) + 4096;
+  const std::size_t record = (at + fresh + 4095) / 4096 * 4096;
+  runs += SweepLimits(linked, Limits(record + 4096 + 200, 4096, 997,
+                                     {fresh, at, record, record + 129}));
   std::printf(
       "write limits 0..%zu on a page of %zu bytes (%zu after the "
       "rewrite): %d runs\n",
