@@ -81,9 +81,9 @@ std::vector<Step> WriteSteps(const std::string& old, const std::string& fresh) {
 // What the next run decides about |page|, as it reads it from a file.
 Pending DecideOn(const std::string& page, UnfinishedWrite* found) {
   static const ScratchDir dir;
-  WriteBytes(dir.path / "page.htm", page);
+  WriteBytes(dir / "page.htm", page);
   File file;
-  EXPECT_TRUE(OpenForReading(dir.path / "page.htm", &file));
+  EXPECT_TRUE(OpenForReading(dir / "page.htm", &file));
   EXPECT_EQ(FindUnfinishedWrite(&file, page.size(), found), 0);
   return found->pending;
 }
