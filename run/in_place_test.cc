@@ -127,14 +127,14 @@ std::string ApplyWithZeros(const std::string& old,
 void ExpectHealed(const std::string& old, const std::string& fresh) {
   const std::vector<Step> write = WriteSteps(old, fresh);
   // Around the start and the end of each step, every stop; between them,
-  // one in 53.
+  // one in 131.
   std::set<std::uint64_t> stops;
   std::uint64_t edge = 0;
   for (const Step& step : write) {
     const std::uint64_t next =
         edge + (step.cut || step.whole ? 1 : step.bytes.size());
     for (std::uint64_t at = edge; at <= next; ++at) {
-      if (at < edge + 9 || at + 9 > next || at % 53 == 0) stops.insert(at);
+      if (at < edge + 9 || at + 9 > next || at % 131 == 0) stops.insert(at);
     }
     edge = next;
   }
