@@ -291,27 +291,28 @@ int KeepIfAny(Page* page, const std::vector<Range>& keep, std::uint64_t size,
   return keep.empty() ? 0 : KeepAside(page, keep, size, kept);
 }
 
-// Whether the page ends as a write whose record never reached the disk
-// leaves it: from the last block's start, zeros or part of a record, after
-// a whole block of zeros. Then |lost_end| is where the zeros start.
-int FindLostRecord(File* file, std::uint64_t size, bool* lost,
-                   std::uint64_t* lost_end) {
+// Whether the page, of which |tail| holds the bytes from |base| to its end,
+// ends as a write whose record never reached the disk leaves it: from a
+// block's start, zeros or part of a record, after a whole block of zeros,
+// maybe followed by what another program appended since. Then
+// |w->lost_end| is where the zeros start, |w->lost_at| the record's place.
+int FindLostRecord(File* file, const std::string& tail, std::uint64_t base,
+                   UnfinishedWrite* w, bool* lost) {
   *lost = false;
-  if (size <= kBlock) return 0;
-  const std::uint64_t last = (size - 1) / kBlock * kBlock;
-  if (size - last > RecordSize()) return 0;
-  std::string end(size - last + kBlock, '\0');
-  std::size_t got = 0;
-  if (const int e = ReadAt(file, last - kBlock, end.data(), end.size(), &got)) {
-    return e;
+  const std::uint64_t size = base + tail.size();
+  std::uint64_t at = size == 0 ? 0 : (size - 1) / kBlock * kBlock;
+  for (; at >= base + kBlock && at > 0; at -= kBlock) {
+    const std::string_view bytes(tail);
+    const std::string_view zeros = bytes.substr(at - kBlock - base, kBlock);
+    const std::string_view record = bytes.substr(
+        at - base, std::min<std::uint64_t>(RecordSize(), size - at));
+    if (AllZeros(zeros) && RecordShaped(record)) break;
   }
-  const std::string_view bytes(end.data(), got);
-  if (got != end.size() || !AllZeros(bytes.substr(0, kBlock)) ||
-      !RecordShaped(bytes.substr(kBlock))) {
-    return 0;
-  }
+  if (at < base + kBlock || at == 0) return 0;
+  w->lost_at = at;
   // The old text ends at the last byte that is not a zero.
-  std::uint64_t stop = last - kBlock;
+  std::size_t got = 0;
+  std::uint64_t stop = at - kBlock;
   while (stop > 0) {
     const std::uint64_t from =
         stop > kTextBufferSize ? stop - kTextBufferSize : 0;
@@ -327,7 +328,7 @@ int FindLostRecord(File* file, std::uint64_t size, bool* lost,
     stop = from;
   }
   *lost = true;
-  *lost_end = stop;
+  w->lost_end = stop;
   return 0;
 }
 
@@ -479,8 +480,7 @@ int FindUnfinishedWrite(File* file, std::uint64_t size,
     }
   }
   if (!evidence.record) {
-    if (const int e =
-            FindLostRecord(file, size, &evidence.lost, &found->lost_end)) {
+    if (const int e = FindLostRecord(file, tail, base, found, &evidence.lost)) {
       return e;
     }
   } else if (evidence.in_place) {
@@ -521,6 +521,12 @@ int PlanRecovery(Page* page, const UnfinishedWrite& w, std::uint64_t size,
       return ForeignBytes(&page->file, r, r.new_size, size, keep);
     case Pending::kUndo:
       return ForeignBytes(&page->file, r, r.old_size, size, keep);
+    case Pending::kLost:
+      // What follows the lost record was appended since.
+      return w.lost_at + RecordSize() < size
+                 ? NonZeroBlocks(&page->file, w.lost_at + RecordSize(), size,
+                                 keep)
+                 : 0;
     default:
       return 0;
   }
@@ -636,7 +642,7 @@ Failure RecoverInterruptedRun(Page* page) {
     case Pending::kUndo:
       return FailureOf(FailedStep::kWriteUndone, kept);
     case Pending::kLost:
-      return FailureOf(FailedStep::kWriteNotBegun);
+      return FailureOf(FailedStep::kWriteNotBegun, kept);
     default:
       return FailureOf(FailedStep::kWriteFinished, kept);
   }

@@ -102,7 +102,8 @@ Pending Decide(const WriteEvidence& evidence);
 struct UnfinishedWrite {
   Pending pending = Pending::kNone;
   InPlaceRecord record;
-  std::uint64_t lost_end = 0;  ///< kLost: where the zeros start.
+  std::uint64_t lost_end = 0;  ///< kLost: where the zeros start,
+  std::uint64_t lost_at = 0;   ///< and where the record was going.
 };
 
 /// Reads the end of the page, open in |file| with |size| bytes, and what

@@ -153,7 +153,8 @@ std::string MessageOf(const Failure& f, const std::string& nom_du_fichier) {
     case FailedStep::kWriteNotBegun:
       return EarlierRunStopped(page) +
              ", avant d'en ecrire le texte : les octets nuls qu'elle avait "
-             "ajoutes a sa fin ont ete retires, relancez brantix";
+             "ajoutes a sa fin ont ete retires" +
+             KeptIn(f.name) + ", relancez brantix";
     case FailedStep::kNotRecovered:
       return EarlierRunStopped(page) + " : impossible de le remettre en etat" +
              cause +

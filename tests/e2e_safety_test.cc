@@ -567,14 +567,24 @@ TEST_F(SafetyTest, WriteInPlaceLeftMidwayIsFinishedOrUndone) {
   }
   // A record that a power cut lost or tore, the page's size kept: the old
   // text, zeros, part of the record.
+  // Then with a line appended since, which is kept aside.
   const std::string torn = LeftByAWrite(old, fresh, 0, 0);
-  Put(name, torn.substr(0, torn.size() - 40) + std::string(40, '\0'));
-  RunResult lost = RunOn(name);
-  EXPECT_EQ(lost.output, stopped.substr(0, stopped.size() - 3) +
-                             ", avant d'en ecrire le texte : les octets nuls "
-                             "qu'elle avait ajoutes a sa fin ont ete retires, "
-                             "relancez brantix");
-  EXPECT_EQ(Get(name), old);
+  for (const std::string added : {"", "<p>ajout</p>\n"}) {
+    Put(name, torn.substr(0, torn.size() - 40) + std::string(40, '\0') + added);
+    RunResult lost = RunOn(name);
+    const std::string said =
+        stopped.substr(0, stopped.size() - 3) +
+        ", avant d'en ecrire le texte : les octets nuls qu'elle avait ajoutes "
+        "a sa fin ont ete retires" +
+        (added.empty() ? ", relancez brantix" : " (ce qu'elle a retire");
+    EXPECT_EQ(lost.output.substr(0, said.size()), said);
+    EXPECT_EQ(Get(name), old);
+    for (const auto& e : fs::directory_iterator(Folder())) {
+      if (e.path().extension() != ".avant") continue;
+      EXPECT_EQ(ReadBytes(e.path()).substr(torn.size()), added);
+      fs::remove(e.path());
+    }
+  }
   // Changed since: its line ends converted, the start then neither text.
   // Nothing is changed; the instruction, followed, gives the page back.
   std::string edited;
