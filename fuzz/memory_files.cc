@@ -192,6 +192,15 @@ int OsFtruncate(int fd, off_t length) {
   return 0;
 }
 
+// A file in memory has no blocks to take.
+int OsFallocate(int fd, off_t offset, off_t length) {
+  if (OpenFile(fd) == nullptr || offset < 0 || length <= 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  return 0;
+}
+
 ssize_t OsFlistxattr(int, char*, size_t) { return 0; }
 ssize_t OsFgetxattr(int, const char*, void*, size_t) {
   errno = ENOTSUP;
