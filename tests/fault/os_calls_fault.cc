@@ -382,14 +382,24 @@ int OsClose(int fd) {
   return close(fd);
 }
 
-int OsRename(const char* from, const char* to) {
-  if (Fail(EIO, false, "rename")) return -1;
-  return rename(from, to);
+int OsOpenat(int folder, const char* path, int flags, mode_t mode) {
+  if (Fail(EIO, true, "openat")) return -1;
+  return openat(folder, path, flags, mode);
 }
 
-int OsUnlink(const char* path) {
-  if (Fail(EIO, false, "unlink")) return -1;
-  return unlink(path);
+int OsRenameat(int folder, const char* from, const char* to) {
+  if (Fail(EIO, false, "renameat")) return -1;
+  return renameat(folder, from, folder, to);
+}
+
+int OsUnlinkat(int folder, const char* path) {
+  if (Fail(EIO, false, "unlinkat")) return -1;
+  return unlinkat(folder, path, 0);
+}
+
+int OsFstatat(int folder, const char* path, struct stat* status, int flags) {
+  if (Fail(EIO, false, "fstatat")) return -1;
+  return fstatat(folder, path, status, flags);
 }
 
 int OsFstat(int fd, struct stat* status) {
@@ -536,7 +546,7 @@ char* OsRealpath(const char* path, char* resolved) {
   return realpath(path, resolved);
 }
 
-int OsAccess(const char* path, int mode) {
+int OsAccess(int folder, const char* path, int mode) {
   if (Fail(EIO, false, "faccessat")) return -1;
-  return faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+  return faccessat(folder, path, mode, AT_EACCESS);
 }
