@@ -905,6 +905,61 @@ TEST_F(FaultSweep, AnEditByAnotherProgramAtEachCall) {
   std::printf("an edit before each call of a write in place: %d runs\n", runs);
 }
 
+// Another user switches the link "sw" in the page's path to another folder
+// just before each call of the run in turn: nothing is ever made there,
+// the page is its old or its new text, and messages name it as typed.
+TEST_F(FaultSweep, ALinkInThePathSwitchedAtEachCall) {
+  ScratchDir logs;
+  const std::string log = logs / "calls";
+  int runs = 0;
+  RunOptions options;
+  options.folder = dir_.path.string();
+  options.input = "\n";
+  for (bool hard_link : {false, true}) {
+    Scene s;
+    s.page = SamplePage(14);
+    s.hard_link = hard_link;
+    // The first run, with no link switched, gives the new text.
+    for (long long n = 0; n < 100000 && !HasFailure(); ++n, ++runs, ++total_runs_) {
+      SCOPED_TRACE("link switched before call " + std::to_string(n));
+      Prepare(s);
+      fs::create_directory(Path("mine"));
+      fs::create_directory(Path("other"));
+      for (const char* name : {kPageName, kLinkName}) {
+        if (fs::exists(Path(name))) fs::rename(Path(name), Path("mine/") + name);
+      }
+      fs::create_directory_symlink("mine", Path("sw"));
+      Environment env;
+      env.Set("BRANTIX_PROGRAM", getenv("BRANTIX_FAULTY"));
+      env.Set("BRANTIX_FAULT_AT", std::to_string(n));
+      env.Set("BRANTIX_FAULT_SWAP", Path("sw") + "," + Path("other"));
+      env.Set("BRANTIX_FAULT_LOG", log);
+      const RunResult r = RunProgram({"sw/page.htm", "-1"}, options);
+      if (n == 0) {
+        s.expected_page = ReadBytes(Path("mine/page.htm"));
+        EXPECT_EQ(r.status, 0) << r.output;
+        continue;
+      }
+      long long calls = 0;
+      if (std::FILE* f = std::fopen(log.c_str(), "r")) {
+        if (std::fscanf(f, "%lld", &calls) != 1) calls = 0;
+        std::fclose(f);
+      }
+      if (calls < n) break;
+      EXPECT_TRUE(fs::is_empty(Path("other"))) << r.output;
+      const std::string page = ReadBytes(Path("mine/page.htm"));
+      EXPECT_TRUE(r.status == 0 ? page == s.expected_page : page == s.page)
+          << r.status << " " << r.output;
+      for (std::size_t at = r.output.find(kPageName); at != std::string::npos;
+           at = r.output.find(kPageName, at + 1)) {
+        EXPECT_EQ(r.output.substr(at < 3 ? 0 : at - 3, 3), "sw/") << r.output;
+      }
+    }
+  }
+  std::printf("a link in the page's path switched at each call: %d runs\n",
+              runs);
+}
+
 // Each error number, given by a call that matters, reads as its cause in
 // the message, and the page stays as it was. A page that cannot be opened
 // is "le fichier n'existe pas" whatever the reason, unless the system
@@ -950,27 +1005,28 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
   };
   const std::string stale = "(" + other + ")";
   const Row rows[] = {
-      // The page's open.
-      {"open", 1, ENOENT, missing},
-      {"open", 1, ELOOP, missing},
-      {"open", 1, ENAMETOOLONG, missing},
-      {"open", 1, EACCES,
+      // The folder's open, then the page's in it.
+      {"open", 1, EIO, read("erreur d'entree-sortie")},
+      {"openat", 1, ENOENT, missing},
+      {"openat", 1, ELOOP, missing},
+      {"openat", 1, ENAMETOOLONG, missing},
+      {"openat", 1, EACCES,
        "impossible d'ecrire le fichier page.htm : le fichier n'a pas ete "
        "modifie"},
-      {"open", 1, EMFILE, read("trop de fichiers ouverts")},
-      {"open", 1, ENFILE, read("trop de fichiers ouverts")},
-      {"open", 1, EIO, read("erreur d'entree-sortie")},
-      {"open", 1, ESTALE, read(other)},
+      {"openat", 1, EMFILE, read("trop de fichiers ouverts")},
+      {"openat", 1, ENFILE, read("trop de fichiers ouverts")},
+      {"openat", 1, EIO, read("erreur d'entree-sortie")},
+      {"openat", 1, ESTALE, read(other)},
       // The new page's file, created beside it.
-      {"open", 2, EACCES, create(refused)},
-      {"open", 2, EPERM, create(refused)},
-      {"open", 2, ENOSPC, create(full)},
-      {"open", 2, EDQUOT, create(full)},
-      {"open", 2, EROFS, create("systeme de fichiers en lecture seule")},
-      {"open", 2, EMLINK, create("trop de liens")},
-      {"open", 2, ENAMETOOLONG, create("nom trop long")},
-      {"open", 2, ELOOP, create("trop de liens symboliques")},
-      {"open", 2, ENOTDIR, create("une partie du chemin n'est pas un dossier")},
+      {"openat", 2, EACCES, create(refused)},
+      {"openat", 2, EPERM, create(refused)},
+      {"openat", 2, ENOSPC, create(full)},
+      {"openat", 2, EDQUOT, create(full)},
+      {"openat", 2, EROFS, create("systeme de fichiers en lecture seule")},
+      {"openat", 2, EMLINK, create("trop de liens")},
+      {"openat", 2, ENAMETOOLONG, create("nom trop long")},
+      {"openat", 2, ELOOP, create("trop de liens symboliques")},
+      {"openat", 2, ENOTDIR, create("une partie du chemin n'est pas un dossier")},
       // Its second handle.
       {"dup", 1, EMFILE, write("trop de fichiers ouverts")},
       // The backup's first write, then the new page's.

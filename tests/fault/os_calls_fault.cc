@@ -29,6 +29,9 @@
 // BRANTIX_FAULT_APPEND=path makes the chosen call append a line to that
 // file first (a cut: just after), as another program editing the page
 // would, and go through.
+// BRANTIX_FAULT_SWAP=link,folder makes the chosen call first switch the
+// symbolic link |link| to |folder| (a new link renamed over it), as the
+// user who owns a link in the page's path would, and go through.
 // BRANTIX_FAULT_POWER=all|half|first|blocks|cuts|zeros|torn, with
 // BRANTIX_FAULT_CRASH=1, makes the kill a power cut, as SQLite's crash-test
 // file system does: before it, what the run wrote or cut since the file's
@@ -66,6 +69,7 @@ struct Injection {
   bool no_attributes = false;
   std::string power;   // Empty: a kill keeps everything written.
   std::string append;  // A file another program appends to.
+  std::string swap;    // "link,folder": a link another user switches.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   int error = 0;          // 0: each call's usual error number.
   std::string call;       // Empty: every call counts for |at|.
@@ -92,6 +96,7 @@ Injection& State() {
     s.log = getenv("BRANTIX_FAULT_LOG");
     if (const char* p = getenv("BRANTIX_FAULT_POWER")) s.power = p;
     if (const char* a = getenv("BRANTIX_FAULT_APPEND")) s.append = a;
+    if (const char* w = getenv("BRANTIX_FAULT_SWAP")) s.swap = w;
     if (const char* e = getenv("BRANTIX_FAULT_ERRNO")) s.error = atoi(e);
     if (const char* c = getenv("BRANTIX_FAULT_CALL")) s.call = c;
     if (const char* a = getenv("BRANTIX_FAULT_ALSO")) {
@@ -293,6 +298,19 @@ void AppendEdit() {
   ++s.failures;
 }
 
+// Switches the link of BRANTIX_FAULT_SWAP at once, with the system's own
+// calls.
+void SwapLink() {
+  Injection& s = State();
+  const std::size_t comma = s.swap.find(',');
+  const std::string link = s.swap.substr(0, comma);
+  const std::string fresh = link + ".swap";
+  if (symlink(s.swap.c_str() + comma + 1, fresh.c_str()) == 0) {
+    (void)rename(fresh.c_str(), link.c_str());
+  }
+  ++s.failures;
+}
+
 // Counts one call, named |name|; true when this one must fail, with
 // |error| (or the one BRANTIX_FAULT_ERRNO gives) in errno. With
 // BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
@@ -302,6 +320,10 @@ bool Fail(int error, bool may_take_eintr, const char* name) {
   if (s.also_call == name && ++s.also_calls == s.also_at) {
     errno = s.also_error;
     return true;
+  }
+  if (fail && !s.swap.empty()) {
+    SwapLink();
+    return false;
   }
   if (fail && !s.append.empty()) {
     // Another program's edit, made just before the chosen call, which then
