@@ -11,9 +11,8 @@ Failure Start(Page* page, const std::string& nom_sauvegarde,
               Replacement* backup, File* source) {
   const Failure failure = SecondHandle(page, source);
   if (failure.failed()) return failure;
-  const CallResult started =
-      StartReplacement(TypedFolder(*page), nom_sauvegarde, page->info,
-                       &page->file, backup);
+  const CallResult started = StartReplacement(
+      TypedFolder(*page), nom_sauvegarde, page->info, &page->file, backup);
   if (!started) {
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, started.error);
   }

@@ -258,8 +258,8 @@ int CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
 int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
               std::string* kept) {
   File copy;
-  if (const int e = ErrorOf(
-          CreateTemporary(TypedFolder(*page), ".avant", kept, &copy))) {
+  if (const int e =
+          ErrorOf(CreateTemporary(TypedFolder(*page), ".avant", kept, &copy))) {
     return e;
   }
   int e = 0;

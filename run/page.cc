@@ -39,8 +39,8 @@ Failure SameBytes(Page* page) {
 Failure HoldRealFolder(Page* page) {
   FileInfo named;
   bool exists = false;
-  CallResult looked = GetNameInfoIn(page->folder, page->name, &named, &exists,
-                                    Links::kRefuse);
+  CallResult looked =
+      GetNameInfoIn(page->folder, page->name, &named, &exists, Links::kRefuse);
   if (looked && exists && SameFile(named, page->info)) return {};
   page->typed_folder = std::move(page->folder);
   if (looked) looked = OpenFolder(page->real_name, &page->folder);
@@ -128,8 +128,8 @@ Failure CheckBackupHeld(const Page& page, const std::string& nom_sauvegarde) {
   if (FilesHaveOwners() && CurrentUser() != 0 &&
       GetNameInfoIn(TypedFolder(page), nom_sauvegarde, &backup, &exists) &&
       exists && backup.owner != CurrentUser() &&
-      GetFolderInfo(TypedFolder(page), &folder) &&
-      (folder.mode & 01000) != 0 && folder.owner != CurrentUser()) {
+      GetFolderInfo(TypedFolder(page), &folder) && (folder.mode & 01000) != 0 &&
+      folder.owner != CurrentUser()) {
     return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
   }
   return {};
@@ -210,9 +210,8 @@ Failure PrepareNewPage(Page* page, Replacement* fresh) {
   // several names is written in place, and its new file, only copied
   // from, is not flushed.
   fresh->renamed = page->info.links == 1;
-  const CallResult started =
-      StartReplacement(page->folder, page->real_name, page->info, &page->file,
-                       fresh);
+  const CallResult started = StartReplacement(page->folder, page->real_name,
+                                              page->info, &page->file, fresh);
   if (started) {
     fresh->renamed = RenameKeepsThePage(*page, *fresh);
     return {};

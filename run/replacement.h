@@ -14,7 +14,7 @@
 struct Replacement {
   const Folder* folder = nullptr;  ///< Held: where the file is made.
   std::string target;              ///< The name the file will have there.
-  std::string temporary;  ///< Its name until then; empty once renamed.
+  std::string temporary;           ///< Its name until then; empty once renamed.
   TextWriter writer;
   File reread;  ///< A second handle on the same file, to read it back.
   bool same_owner = false;       ///< It has the owner and group it copies.
@@ -37,12 +37,12 @@ CallResult CreateTemporary(const Folder& folder, const char* suffix,
                            std::string* name, File* file);
 
 /// Creates the temporary file in |folder|, which holds |target| and stays
-/// open while |replacement| lives, under a name of its own, gives it the owner, group and permissions of |like|, and the
-/// extended attributes of |like_file| when not nullptr, and starts writing
-/// it. Fails when it cannot be created or given those permissions, or when
-/// its second handle cannot be opened; |temporary| is empty when it could
-/// not be created. A failure to copy the attributes only leaves
-/// |same_attributes| false.
+/// open while |replacement| lives, under a name of its own, gives it the owner,
+/// group and permissions of |like|, and the extended attributes of |like_file|
+/// when not nullptr, and starts writing it. Fails when it cannot be created or
+/// given those permissions, or when its second handle cannot be opened;
+/// |temporary| is empty when it could not be created. A failure to copy the
+/// attributes only leaves |same_attributes| false.
 CallResult StartReplacement(const Folder& folder, const std::string& target,
                             const FileInfo& like, File* like_file,
                             Replacement* replacement);

@@ -155,8 +155,7 @@ CallResult OpenFolder(const std::string& path, Folder* folder) {
 OpenResult OpenWritableIn(const Folder& folder, const std::string& path,
                           File* file, bool* writable, Links links) {
   return OpenWritable(Descriptor(folder), LastPart(path),
-                      links == Links::kRefuse ? O_NOFOLLOW : 0, file,
-                      writable);
+                      links == Links::kRefuse ? O_NOFOLLOW : 0, file, writable);
 }
 
 // Creates |path| in |folder| (or AT_FDCWD), exclusively.
@@ -433,8 +432,8 @@ CallResult FlushFolder(const Folder& folder) {
   if (folder.flush_error() != 0) return CallFailed(folder.flush_error());
   // A file system that cannot flush a folder says so with EINVAL: there is
   // nothing more to do there.
-  if (OsFsync(Descriptor(folder)) == 0 || errno == EINVAL ||
-      errno == ENOTSUP || errno == EOPNOTSUPP) {
+  if (OsFsync(Descriptor(folder)) == 0 || errno == EINVAL || errno == ENOTSUP ||
+      errno == EOPNOTSUPP) {
     return {};
   }
   return Failed();

@@ -920,13 +920,15 @@ TEST_F(FaultSweep, ALinkInThePathSwitchedAtEachCall) {
     s.page = SamplePage(14);
     s.hard_link = hard_link;
     // The first run, with no link switched, gives the new text.
-    for (long long n = 0; n < 100000 && !HasFailure(); ++n, ++runs, ++total_runs_) {
+    for (long long n = 0; n < 100000 && !HasFailure();
+         ++n, ++runs, ++total_runs_) {
       SCOPED_TRACE("link switched before call " + std::to_string(n));
       Prepare(s);
       fs::create_directory(Path("mine"));
       fs::create_directory(Path("other"));
       for (const char* name : {kPageName, kLinkName}) {
-        if (fs::exists(Path(name))) fs::rename(Path(name), Path("mine/") + name);
+        if (fs::exists(Path(name)))
+          fs::rename(Path(name), Path("mine/") + name);
       }
       fs::create_directory_symlink("mine", Path("sw"));
       Environment env;
@@ -1026,7 +1028,8 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
       {"openat", 2, EMLINK, create("trop de liens")},
       {"openat", 2, ENAMETOOLONG, create("nom trop long")},
       {"openat", 2, ELOOP, create("trop de liens symboliques")},
-      {"openat", 2, ENOTDIR, create("une partie du chemin n'est pas un dossier")},
+      {"openat", 2, ENOTDIR,
+       create("une partie du chemin n'est pas un dossier")},
       // Its second handle.
       {"dup", 1, EMFILE, write("trop de fichiers ouverts")},
       // The backup's first write, then the new page's.
