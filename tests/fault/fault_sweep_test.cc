@@ -905,56 +905,82 @@ TEST_F(FaultSweep, AnEditByAnotherProgramAtEachCall) {
   std::printf("an edit before each call of a write in place: %d runs\n", runs);
 }
 
-// Another user switches the link "sw" in the page's path to another folder
-// just before each call of the run in turn: nothing is ever made there,
-// the page is its old or its new text, and messages name it as typed.
+// Another user switches a link in the page's path just before each call of
+// the run in turn: "sw", the page's folder, to another one; or the page
+// itself, a link to a file of another folder, to a page of a third. Nothing
+// is ever made there; the page replaced is the page read; the page is its
+// old or its new text; messages name it as typed.
 TEST_F(FaultSweep, ALinkInThePathSwitchedAtEachCall) {
   ScratchDir logs;
   const std::string log = logs / "calls";
+  const std::string other_page = SamplePage(3);
   int runs = 0;
   RunOptions options;
   options.folder = dir_.path.string();
   options.input = "\n";
-  for (bool hard_link : {false, true}) {
+  for (int row : {0, 1, 2}) {  // A page; with a hard link; a link itself.
     Scene s;
     s.page = SamplePage(14);
-    s.hard_link = hard_link;
+    s.hard_link = row == 1;
+    const std::string at = row == 2 ? "real/" : "mine/";
     // The first run, with no link switched, gives the new text.
     for (long long n = 0; n < 100000 && !HasFailure();
          ++n, ++runs, ++total_runs_) {
       SCOPED_TRACE("link switched before call " + std::to_string(n));
       Prepare(s);
-      fs::create_directory(Path("mine"));
-      fs::create_directory(Path("other"));
+      for (const char* f : {"mine", "other", "real"})
+        fs::create_directory(Path(f));
       for (const char* name : {kPageName, kLinkName}) {
-        if (fs::exists(Path(name)))
-          fs::rename(Path(name), Path("mine/") + name);
+        if (fs::exists(Path(name))) fs::rename(Path(name), Path(at + name));
       }
       fs::create_directory_symlink("mine", Path("sw"));
+      if (row == 2) {
+        fs::create_symlink("../real/page.htm", Path("mine/page.htm"));
+        WriteBytes(Path("other/page.htm"), other_page);
+      }
       Environment env;
       env.Set("BRANTIX_PROGRAM", getenv("BRANTIX_FAULTY"));
       env.Set("BRANTIX_FAULT_AT", std::to_string(n));
-      env.Set("BRANTIX_FAULT_SWAP", Path("sw") + "," + Path("other"));
+      env.Set("BRANTIX_FAULT_SWAP",
+              Path(row == 2 ? "mine/page.htm" : "sw") + "," +
+                  Path(row == 2 ? "other/page.htm" : "other"));
       env.Set("BRANTIX_FAULT_LOG", log);
       const RunResult r = RunProgram({"sw/page.htm", "-1"}, options);
+      const std::string page = ReadBytes(Path(at + kPageName));
       if (n == 0) {
-        s.expected_page = ReadBytes(Path("mine/page.htm"));
+        s.expected_page = page;
         EXPECT_EQ(r.status, 0) << r.output;
         continue;
       }
-      long long calls = 0;
+      long long calls = 0, ignored = 0, created_there = 0;
       if (std::FILE* f = std::fopen(log.c_str(), "r")) {
-        if (std::fscanf(f, "%lld", &calls) != 1) calls = 0;
+        if (std::fscanf(f, "%lld %lld %lld %lld %lld", &calls, &ignored,
+                        &ignored, &ignored, &created_there) != 5) {
+          calls = 0;
+        }
         std::fclose(f);
       }
       if (calls < n) break;
-      EXPECT_TRUE(fs::is_empty(Path("other"))) << r.output;
-      const std::string page = ReadBytes(Path("mine/page.htm"));
-      EXPECT_TRUE(r.status == 0 ? page == s.expected_page : page == s.page)
+      std::size_t others = 0;
+      for (const auto& e : fs::directory_iterator(Path("other")))
+        (void)e, ++others;
+      EXPECT_EQ(others, row == 2 ? 1u : 0u) << r.output;
+      // Switched before the page was opened, the other page is the one the
+      // run was given: only then may a file be made there, and its text is
+      // in the backup.
+      const bool given_other =
+          row == 2 && ReadBytes(Path("other/page.htm")) != other_page;
+      if (given_other || created_there != 0) {
+        EXPECT_TRUE(ReadBytes(Path("mine/page.htm.orig")) ==
+                    LoneLfToCrLf(other_page))
+            << "a file made beside a page the run did not read";
+      }
+      EXPECT_TRUE(r.status == 0 && !given_other ? page == s.expected_page
+                                                : page == s.page)
           << r.status << " " << r.output;
-      for (std::size_t at = r.output.find(kPageName); at != std::string::npos;
-           at = r.output.find(kPageName, at + 1)) {
-        EXPECT_EQ(r.output.substr(at < 3 ? 0 : at - 3, 3), "sw/") << r.output;
+      for (std::size_t p = r.output.find(kPageName); p != std::string::npos;
+           p = r.output.find(kPageName, p + 1)) {
+        EXPECT_EQ(r.output.substr(p < 3 ? 0 : p - 3, 3), "sw/") << r.output;
       }
     }
   }

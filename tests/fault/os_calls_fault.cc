@@ -31,7 +31,9 @@
 // would, and go through.
 // BRANTIX_FAULT_SWAP=link,folder makes the chosen call first switch the
 // symbolic link |link| to |folder| (a new link renamed over it), as the
-// user who owns a link in the page's path would, and go through.
+// user who owns a link in the page's path would, and go through; the log
+// then ends with 1 when the run created a file in |folder| (or, when that
+// names a file, in its folder).
 // BRANTIX_FAULT_POWER=all|half|first|blocks|cuts|zeros|torn, with
 // BRANTIX_FAULT_CRASH=1, makes the kill a power cut, as SQLite's crash-test
 // file system does: before it, what the run wrote or cut since the file's
@@ -67,9 +69,10 @@ struct Injection {
   bool persist = false;
   bool crash = false;
   bool no_attributes = false;
-  std::string power;   // Empty: a kill keeps everything written.
-  std::string append;  // A file another program appends to.
-  std::string swap;    // "link,folder": a link another user switches.
+  std::string power;           // Empty: a kill keeps everything written.
+  std::string append;          // A file another program appends to.
+  std::string swap;            // "link,folder": a link another user switches.
+  bool created_there = false;  // A file created where it leads.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   int error = 0;          // 0: each call's usual error number.
   std::string call;       // Empty: every call counts for |at|.
@@ -119,10 +122,10 @@ Injection& State() {
 void WriteLog() {
   const Injection& s = State();
   if (s.log == nullptr || *s.log == '\0') return;
-  std::string line = std::to_string(s.calls) + " " +
-                     std::to_string(s.failures) + " " +
-                     (s.console_failed ? "1" : "0") + " " +
-                     std::to_string(s.named_calls) + "\n";
+  std::string line =
+      std::to_string(s.calls) + " " + std::to_string(s.failures) + " " +
+      (s.console_failed ? "1" : "0") + " " + std::to_string(s.named_calls) +
+      (s.created_there ? " 1" : " 0") + "\n";
   int fd = open(s.log, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return;
   ssize_t ignored = write(fd, line.data(), line.size());
@@ -311,6 +314,21 @@ void SwapLink() {
   ++s.failures;
 }
 
+// Notes a file created in the folder open as |folder| when that is where
+// the link of BRANTIX_FAULT_SWAP leads.
+void NoteCreation(int folder) {
+  Injection& s = State();
+  std::string to = s.swap.substr(s.swap.find(',') + 1);
+  struct stat there, here;
+  if (stat(to.c_str(), &there) == 0 && !S_ISDIR(there.st_mode)) {
+    to.erase(to.rfind('/'));
+  }
+  if (stat(to.c_str(), &there) == 0 && fstat(folder, &here) == 0 &&
+      there.st_dev == here.st_dev && there.st_ino == here.st_ino) {
+    s.created_there = true;
+  }
+}
+
 // Counts one call, named |name|; true when this one must fail, with
 // |error| (or the one BRANTIX_FAULT_ERRNO gives) in errno. With
 // BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
@@ -406,7 +424,11 @@ int OsClose(int fd) {
 
 int OsOpenat(int folder, const char* path, int flags, mode_t mode) {
   if (Fail(EIO, true, "openat")) return -1;
-  return openat(folder, path, flags, mode);
+  const int fd = openat(folder, path, flags, mode);
+  if (fd >= 0 && (flags & O_CREAT) != 0 && !State().swap.empty()) {
+    NoteCreation(folder);
+  }
+  return fd;
 }
 
 int OsRenameat(int folder, const char* from, const char* to) {
