@@ -952,19 +952,13 @@ TEST_F(FaultSweep, ALinkInThePathSwitchedAtEachCall) {
         EXPECT_EQ(r.status, 0) << r.output;
         continue;
       }
-      long long calls = 0, ignored = 0, created_there = 0;
+      long long calls = 0, created_there = 0;
       if (std::FILE* f = std::fopen(log.c_str(), "r")) {
-        if (std::fscanf(f, "%lld %lld %lld %lld %lld", &calls, &ignored,
-                        &ignored, &ignored, &created_there) != 5) {
-          calls = 0;
-        }
+        const char* kFields = "%lld %*d %*d %*d %lld";
+        if (std::fscanf(f, kFields, &calls, &created_there) != 2) calls = 0;
         std::fclose(f);
       }
       if (calls < n) break;
-      std::size_t others = 0;
-      for (const auto& e : fs::directory_iterator(Path("other")))
-        (void)e, ++others;
-      EXPECT_EQ(others, row == 2 ? 1u : 0u) << r.output;
       // Switched before the page was opened, the other page is the one the
       // run was given: only then may a file be made there, and its text is
       // in the backup.
