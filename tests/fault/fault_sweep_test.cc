@@ -919,6 +919,7 @@ TEST_F(FaultSweep, ALinkInThePathSwitchedAtEachCall) {
   options.folder = dir_.path.string();
   options.input = "\n";
   for (int row : {0, 1, 2}) {  // A page; with a hard link; a link itself.
+    if (SmallSweep() && row > 0) continue;
     Scene s;
     s.page = SamplePage(14);
     s.hard_link = row == 1;
