@@ -97,7 +97,8 @@ int OsClose(int fd) {
   return 0;
 }
 
-int OsUnlink(const char* path) {
+// Names are whole in memory: a folder's descriptor adds nothing to them.
+int OsUnlinkat(int, const char* path) {
   if (Memory().files.erase(path) == 0) {
     errno = ENOENT;
     return -1;
@@ -133,6 +134,13 @@ int OsStat(const char* path, struct stat* status) {
   return 0;
 }
 
+int OsOpenat(int, const char* path, int flags, mode_t mode) {
+  return OsOpen(path, flags, mode);
+}
+int OsFstatat(int, const char* path, struct stat* status, int) {
+  return OsStat(path, status);
+}
+
 int OsFlock(int, int) { return 0; }
 int OsFsync(int) { return 0; }
 int OsStartWriteBack(int, off_t, off_t) { return 0; }
@@ -145,7 +153,7 @@ char* OsRealpath(const char* path, char* resolved) {
   return resolved;
 }
 
-int OsRename(const char* from, const char* to) {
+int OsRenameat(int, const char* from, const char* to) {
   MemoryFiles& m = Memory();
   auto it = m.files.find(from);
   if (it == m.files.end()) {
@@ -235,4 +243,4 @@ int OsSigaction(int number, const struct sigaction* action,
                 struct sigaction* before) {
   return sigaction(number, action, before);
 }
-int OsAccess(const char*, int) { return 0; }
+int OsAccess(int, const char*, int) { return 0; }

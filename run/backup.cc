@@ -11,8 +11,8 @@ Failure Start(Page* page, const std::string& nom_sauvegarde,
               Replacement* backup, File* source) {
   const Failure failure = SecondHandle(page, source);
   if (failure.failed()) return failure;
-  const CallResult started =
-      StartReplacement(nom_sauvegarde, page->info, &page->file, backup);
+  const CallResult started = StartReplacement(
+      TypedFolder(*page), nom_sauvegarde, page->info, &page->file, backup);
   if (!started) {
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, started.error);
   }
@@ -36,7 +36,7 @@ Failure Finish(Page* page, const std::string& nom_sauvegarde, bool read,
   if (!renamed) {
     // A rename refused over a backup that became another user's since the
     // run checked it: that is the reason.
-    const Failure held = CheckBackupHeld(nom_sauvegarde);
+    const Failure held = CheckBackupHeld(*page, nom_sauvegarde);
     if (held.failed()) return held;
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, renamed.error);
   }

@@ -264,8 +264,8 @@ int CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
 int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
               std::string* kept) {
   File copy;
-  if (const int e = ErrorOf(
-          CreateTemporary(FolderPart(page->name), ".avant", kept, &copy))) {
+  if (const int e =
+          ErrorOf(CreateTemporary(TypedFolder(*page), ".avant", kept, &copy))) {
     return e;
   }
   int e = 0;
@@ -277,10 +277,10 @@ int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
   if (e == 0) e = CutAt(&copy, size);
   if (e == 0) e = Flush(&copy);
   if (e == 0) e = ErrorOf(CloseFile(&copy));
-  if (e == 0) e = ErrorOf(FlushFolderOf(*kept));
+  if (e == 0) e = ErrorOf(FlushFolder(TypedFolder(*page)));
   if (e == 0) return 0;
   CloseFile(&copy);
-  (void)RemoveFile(*kept);
+  (void)RemoveFile(TypedFolder(*page), *kept);
   kept->clear();
   return e;
 }
@@ -585,7 +585,7 @@ Failure RecoverInterruptedRun(Page* page) {
     return FailureWith(FailedStep::kNotRecovered, kept, e);
   }
   if (!same) {
-    if (!kept.empty()) (void)RemoveFile(kept);
+    if (!kept.empty()) (void)RemoveFile(TypedFolder(*page), kept);
     return FailureOf(FailedStep::kEditedSince);
   }
   std::uint64_t length = 0;

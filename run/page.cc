@@ -33,6 +33,29 @@ Failure SameBytes(Page* page) {
   return FailureOf(FailedStep::kPageChanged, page->name);
 }
 
+// Where the page's name as typed is a link, keeps its folder for the
+// backup and the copies, and holds the folder of the file it leads to, the
+// one replaced. Either way, the page opened must be the file of that name
+// in the folder held, not a link: otherwise a link was switched since.
+Failure HoldRealFolder(Page* page) {
+  FileInfo named;
+  bool exists = false;
+  CallResult looked =
+      GetNameInfoIn(page->folder, page->name, &named, &exists, Links::kRefuse);
+  if (looked && exists && SameFile(named, page->info)) return {};
+  page->typed_folder = std::move(page->folder);
+  if (looked) looked = OpenFolder(page->real_name, &page->folder);
+  if (looked) {
+    looked = GetNameInfoIn(page->folder, page->real_name, &named, &exists,
+                           Links::kRefuse);
+  }
+  if (!looked) return FailureOf(FailedStep::kRead, page->name, looked.error);
+  if (!exists || !SameFile(named, page->info)) {
+    return FailureOf(FailedStep::kPageChanged, page->name);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string FolderName(const std::string& path) {
@@ -73,7 +96,8 @@ Failure CheckLock(Page* page, LockUse lock) {
 Failure CheckBackupName(const Page& page, const std::string& nom_sauvegarde) {
   FileInfo backup;
   bool exists = false;
-  const CallResult looked = GetNameInfo(nom_sauvegarde, &backup, &exists);
+  const CallResult looked =
+      GetNameInfoIn(TypedFolder(page), nom_sauvegarde, &backup, &exists);
   if (!looked) {
     return FailureOf(FailedStep::kBackupCreate, nom_sauvegarde, looked.error);
   }
@@ -89,7 +113,7 @@ Failure CheckWritable(const Page& page) {
 }
 
 Failure CheckFolder(const Page& page) {
-  const CallResult may = MayCreateIn(FolderPart(page.real_name));
+  const CallResult may = MayCreateIn(page.folder);
   const Cause cause = CauseOf(may.error);
   if (may || (cause != Cause::kRefused && cause != Cause::kReadOnly)) {
     return {};
@@ -98,15 +122,14 @@ Failure CheckFolder(const Page& page) {
                    may.error);
 }
 
-Failure CheckBackupHeld(const std::string& nom_sauvegarde) {
+Failure CheckBackupHeld(const Page& page, const std::string& nom_sauvegarde) {
   // Root may replace any file; where files have no owner, nobody holds one.
   FileInfo backup, folder;
-  bool exists = false, folder_exists = false;
+  bool exists = false;
   if (FilesHaveOwners() && CurrentUser() != 0 &&
-      GetNameInfo(nom_sauvegarde, &backup, &exists) && exists &&
-      backup.owner != CurrentUser() &&
-      GetNameInfo(FolderName(nom_sauvegarde), &folder, &folder_exists) &&
-      folder_exists && (folder.mode & 01000) != 0 &&
+      GetNameInfoIn(TypedFolder(page), nom_sauvegarde, &backup, &exists) &&
+      exists && backup.owner != CurrentUser() &&
+      GetFolderInfo(TypedFolder(page), &folder) && (folder.mode & 01000) != 0 &&
       folder.owner != CurrentUser()) {
     return FailureOf(FailedStep::kBackupHeldByAnother, nom_sauvegarde);
   }
@@ -118,7 +141,7 @@ std::vector<Failure> RunRefusals(Page* page,
   std::vector<Failure> found;
   for (const Failure& failure :
        {CheckLock(page, LockUse::kTry), CheckBackupName(*page, nom_sauvegarde),
-        CheckBackupHeld(nom_sauvegarde), CheckWritable(*page),
+        CheckBackupHeld(*page, nom_sauvegarde), CheckWritable(*page),
         CheckFolder(*page)}) {
     if (failure.failed()) found.push_back(failure);
   }
@@ -142,8 +165,15 @@ bool IsRefusal(const Failure& failure) {
 Failure OpenPageFile(const std::string& nom_du_fichier, Page* page,
                      LockUse lock) {
   page->name = nom_du_fichier;
-  const OpenResult opened =
-      OpenWritableIfAllowed(nom_du_fichier, &page->file, &page->writable);
+  // The folder first, then the page in it: whatever a link in the typed
+  // path leads to later, the run reads and writes in the folder held.
+  const CallResult held = OpenFolder(nom_du_fichier, &page->folder);
+  if (!held) {
+    return PageNotOpened(OpenReadResult::kCannotOpen, nom_du_fichier,
+                         held.error);
+  }
+  const OpenResult opened = OpenWritableIn(page->folder, nom_du_fichier,
+                                           &page->file, &page->writable);
   if (!opened) return PageNotOpened(opened.kind, nom_du_fichier, opened.error);
   if (lock == LockUse::kTake) {
     const Failure locked = CheckLock(page, lock);
@@ -159,7 +189,7 @@ Failure OpenPageFile(const std::string& nom_du_fichier, Page* page,
   if (!result) {
     return FailureOf(FailedStep::kRead, nom_du_fichier, result.error);
   }
-  return {};
+  return HoldRealFolder(page);
 }
 
 Failure OpenPage(const std::string& nom_du_fichier,
@@ -181,8 +211,8 @@ Failure PrepareNewPage(Page* page, Replacement* fresh) {
   // several names is written in place, and its new file, only copied
   // from, is not flushed.
   fresh->renamed = page->info.links == 1;
-  const CallResult started =
-      StartReplacement(page->real_name, page->info, &page->file, fresh);
+  const CallResult started = StartReplacement(page->folder, page->real_name,
+                                              page->info, &page->file, fresh);
   if (started) {
     fresh->renamed = RenameKeepsThePage(*page, *fresh);
     return {};
@@ -245,7 +275,9 @@ Failure StillTheSamePage(Page* page) {
   bool exists = false;
   Failure failure;
   CallResult looked = GetFileInfo(&page->file, &now);
-  if (looked) looked = GetNameInfo(page->real_name, &named, &exists);
+  if (looked) {
+    looked = GetNameInfoIn(page->folder, page->real_name, &named, &exists);
+  }
   if (!looked) {
     failure = FailureOf(FailedStep::kRead, page->name, looked.error);
   } else if (!Unchanged(page->info, now) || !exists ||
@@ -265,7 +297,8 @@ bool ReopenPage(Page* page) {
   if (page->file.is_open()) return true;
   bool writable = false;
   FileInfo now;
-  return OpenWritableIfAllowed(page->real_name, &page->file, &writable) &&
+  return OpenWritableIn(page->folder, page->real_name, &page->file, &writable,
+                        Links::kRefuse) &&
          writable && LockExclusive(page->file) != LockResult::kBusy &&
          GetFileInfo(&page->file, &now) && Unchanged(page->info, now);
 }

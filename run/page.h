@@ -20,6 +20,13 @@
 struct Page {
   std::string name;       ///< NomDuFichier, as typed.
   std::string real_name;  ///< The file that is replaced, links followed.
+  /// Held from the start: the folder that holds the file replaced, where
+  /// the page was read and its new file is made.
+  Folder folder;
+  /// Held where the page's name as typed is a link: the folder of that
+  /// name, where its backup and the copies go. Not open where it is
+  /// |folder|: TypedFolder() gives the one that is.
+  Folder typed_folder;
   FileInfo info;          ///< The page as the run first opened it.
   File file;              ///< Open on the page, and locked, until the end.
   bool writable = false;  ///< |file| may write the page.
@@ -40,16 +47,24 @@ struct Page {
   bool backup_written = false;
 };
 
+/// The folder of the page's name as typed.
+inline const Folder& TypedFolder(const Page& page) {
+  return page.typed_folder.is_open() ? page.typed_folder : page.folder;
+}
+
 /// What a check does with the page's lock.
 enum class LockUse {
   kTake,  ///< A run takes it on the page's handle and keeps it.
   kTry,   ///< A preview tries it on a handle of its own and lets it go.
 };
 
-/// Opens the page |nom_du_fichier|, gives |page| its real name and its
-/// information, and, for a run (kTake), locks it against another brantix and
-/// sums its bytes where its times are too recent. Refuses a page that is
-/// not a regular file, and, for a run, one that is locked.
+/// Opens the folder of the page |nom_du_fichier| and the page in it, holds
+/// the folder of the file it leads to where the name is a link, gives
+/// |page| its real name and its information, and, for a run (kTake), locks
+/// it against another brantix and sums its bytes where its times are too
+/// recent. Refuses a page that is not a regular file, and, for a run, one
+/// that is locked. The page is changed (kPageChanged) where the folder of
+/// its real name no longer holds the file opened: a link was switched.
 Failure OpenPageFile(const std::string& nom_du_fichier, Page* page,
                      LockUse lock);
 
@@ -77,7 +92,7 @@ Failure CheckFolder(const Page& page);
 /// Whether |nom_sauvegarde| belongs to another user in a folder where
 /// only a file's owner may replace it, as /tmp (kBackupHeldByAnother): a
 /// rename over it is then refused to this user.
-Failure CheckBackupHeld(const std::string& nom_sauvegarde);
+Failure CheckBackupHeld(const Page& page, const std::string& nom_sauvegarde);
 
 /// Every refusal of a run that the checks above find on the opened |page|,
 /// in the order a run meets them, and the failures of the system that kept

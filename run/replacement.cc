@@ -34,12 +34,12 @@ std::string RandomPart() {
 // whose name is as long as allowed, and says where it comes from should the
 // process be killed before it is renamed or removed. A name taken, by a
 // leftover of a killed run say, is only a reason to draw again.
-CallResult CreateTemporary(const std::string& folder, const char* suffix,
+CallResult CreateTemporary(const Folder& folder, const char* suffix,
                            std::string* name, File* file) {
   CallResult created;
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    *name = folder + "brantix-" + RandomPart() + suffix;
-    created = CreateExclusive(*name, file);
+    *name = folder.path() + "brantix-" + RandomPart() + suffix;
+    created = CreateExclusiveIn(folder, *name, file);
     if (created) return created;
     if (!NameTaken(created.error)) break;
   }
@@ -51,15 +51,17 @@ Replacement::~Replacement() {
   if (temporary.empty()) return;
   writer.Close();
   CloseFile(&reread);
-  (void)RemoveFile(temporary);
+  (void)RemoveFile(*folder, temporary);
 }
 
-CallResult StartReplacement(const std::string& target, const FileInfo& like,
-                            File* like_file, Replacement* replacement) {
+CallResult StartReplacement(const Folder& folder, const std::string& target,
+                            const FileInfo& like, File* like_file,
+                            Replacement* replacement) {
   File file;
+  replacement->folder = &folder;
   replacement->target = target;
-  CallResult result = CreateTemporary(FolderPart(target), ".tmp",
-                                      &replacement->temporary, &file);
+  CallResult result =
+      CreateTemporary(folder, ".tmp", &replacement->temporary, &file);
   if (!result) return result;
   result = CopyOwnerAndMode(like, &file, &replacement->same_owner);
   if (result) result = Duplicate(file, &replacement->reread);
@@ -82,7 +84,8 @@ CallResult FinishReplacement(Replacement* replacement) {
 
 CallResult PutInPlace(Replacement* replacement, File* open_target) {
   const CallResult renamed =
-      RenameReplacing(replacement->temporary, replacement->target, open_target);
+      RenameReplacing(*replacement->folder, replacement->temporary,
+                      replacement->target, open_target);
   if (renamed) replacement->temporary.clear();
   return renamed;
 }

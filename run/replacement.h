@@ -12,8 +12,9 @@
 /// A replacement being written. Its temporary file is removed when the
 /// record goes away before PutInPlace() has succeeded.
 struct Replacement {
-  std::string target;     ///< The name the file will have.
-  std::string temporary;  ///< Its name until then; empty once renamed.
+  const Folder* folder = nullptr;  ///< Held: where the file is made.
+  std::string target;              ///< The name the file will have there.
+  std::string temporary;           ///< Its name until then; empty once renamed.
   TextWriter writer;
   File reread;  ///< A second handle on the same file, to read it back.
   bool same_owner = false;       ///< It has the owner and group it copies.
@@ -28,22 +29,23 @@ struct Replacement {
   ~Replacement();
 };
 
-/// Creates a file of the program's own in |folder| (its path with its last
-/// separator, or empty), under the fresh name "brantix-", 12 random letters
-/// and digits, then |suffix|, exclusively and never through a link. Fails
-/// with the error of the creation that failed, |name| then empty.
-CallResult CreateTemporary(const std::string& folder, const char* suffix,
+/// Creates a file of the program's own in |folder|, under the fresh name
+/// "brantix-", 12 random letters and digits, then |suffix|, exclusively and
+/// never through a link; |name| is the folder's path followed by that name.
+/// Fails with the error of the creation that failed, |name| then empty.
+CallResult CreateTemporary(const Folder& folder, const char* suffix,
                            std::string* name, File* file);
 
-/// Creates the temporary file in the folder of |target| under a name of its
-/// own, gives it the owner, group and permissions of |like|, and the
-/// extended attributes of |like_file| when not nullptr, and starts writing
-/// it. Fails when it cannot be created or given those permissions, or when
-/// its second handle cannot be opened; |temporary| is empty when it could
-/// not be created. A failure to copy the attributes only leaves
-/// |same_attributes| false.
-CallResult StartReplacement(const std::string& target, const FileInfo& like,
-                            File* like_file, Replacement* replacement);
+/// Creates the temporary file in |folder|, which holds |target| and stays
+/// open while |replacement| lives, under a name of its own, gives it the owner,
+/// group and permissions of |like|, and the extended attributes of |like_file|
+/// when not nullptr, and starts writing it. Fails when it cannot be created or
+/// given those permissions, or when its second handle cannot be opened;
+/// |temporary| is empty when it could not be created. A failure to copy the
+/// attributes only leaves |same_attributes| false.
+CallResult StartReplacement(const Folder& folder, const std::string& target,
+                            const FileInfo& like, File* like_file,
+                            Replacement* replacement);
 
 /// Writes out the buffer, flushes the file to the disk and closes the
 /// writer's handle. Fails with the error of the write, the flush or the

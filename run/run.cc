@@ -139,7 +139,7 @@ int RealMain(int argc, char** argv) {
   Replacement fresh, backup;
   Failure failure = OpenPage(nom_du_fichier, nom_sauvegarde, &page);
   if (!failure.failed()) failure = RecoverInterruptedRun(&page);
-  if (!failure.failed()) failure = CheckBackupHeld(nom_sauvegarde);
+  if (!failure.failed()) failure = CheckBackupHeld(page, nom_sauvegarde);
   if (failure.failed()) return Stop(nom_du_fichier, failure);
   failure = PrepareNewPage(&page, &fresh);
   if (failure.failed()) return Stop(nom_du_fichier, failure);

@@ -33,6 +33,40 @@ class File {
   std::intptr_t handle_ = -1;
 };
 
+/// A folder held open for the length of a run. Every file the run creates,
+/// replaces, removes or looks up there is reached through it: on POSIX by
+/// its handle, so that a link in the typed path switched afterwards moves
+/// nothing elsewhere; on Windows by its name, the folder held so that it
+/// cannot be renamed or removed meanwhile. Move-only; the destructor lets
+/// it go.
+class Folder {
+ public:
+  Folder() = default;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  Folder(Folder&& other) noexcept;
+  Folder& operator=(Folder&& other) noexcept;
+  ~Folder();
+
+  bool is_open() const { return handle_ != -1; }
+  /// The system's handle, for the platform layer only.
+  std::intptr_t handle() const { return handle_; }
+  /// Its name as the run got it, up to and including its last separator,
+  /// or empty for the current folder: the start of the names of the files
+  /// the run makes there, as messages give them.
+  const std::string& path() const { return path_; }
+  /// The error that keeps it from being flushed, 0 when it can be: where
+  /// it could only be held without being read (POSIX).
+  int flush_error() const { return flush_error_; }
+  /// Takes |handle| over, for the platform layer only.
+  void Adopt(std::intptr_t handle, const std::string& path, int flush_error);
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string path_;
+  int flush_error_ = 0;
+};
+
 /// The outcome of a call that can fail: the system's error number of that
 /// very call when it failed, 0 when it succeeded. It tests as true on
 /// success. A failure with no system cause (an interruption) has error
@@ -120,6 +154,34 @@ inline bool Unchanged(const FileInfo& before, const FileInfo& now) {
          before.modified == now.modified && before.changed == now.changed;
 }
 
+// The calls below that take a Folder and a |path| reach the file |path|
+// names in that folder: |path| is a name the run built from the folder's
+// path() (or the page's), and only its last part is looked up in the held
+// folder where the system allows it (POSIX).
+
+/// Opens the folder of |path| (FolderPart(), the current folder when it is
+/// empty) and holds it.
+CallResult OpenFolder(const std::string& path, Folder* folder);
+
+/// OpenWritableIfAllowed() in |folder|. A link as the last part is
+/// followed unless |links| refuses it.
+OpenResult OpenWritableIn(const Folder& folder, const std::string& path,
+                          File* file, bool* writable,
+                          Links links = Links::kFollow);
+
+/// CreateExclusive() in |folder|.
+CallResult CreateExclusiveIn(const Folder& folder, const std::string& path,
+                             File* file);
+
+/// GetNameInfo() in |folder|; a link as the last part is followed unless
+/// |links| refuses it, and then described itself.
+CallResult GetNameInfoIn(const Folder& folder, const std::string& path,
+                         FileInfo* info, bool* exists,
+                         Links links = Links::kFollow);
+
+/// The information of the held folder itself.
+CallResult GetFolderInfo(const Folder& folder, FileInfo* info);
+
 /// The time now, in the nanoseconds of FileInfo's times.
 std::int64_t TimeNow();
 
@@ -188,21 +250,21 @@ CallResult WriteAll(File* file, const char* data, std::size_t size);
 /// closed either way.
 CallResult CloseFile(File* file);
 
-/// Renames |from| to |to|, replacing |to| when it is a file, and writes the
-/// change of the folder to the disk. |open_target| is a handle the program
-/// holds on |to|, or nullptr: where the system cannot replace an open file
-/// (Windows) it is closed first.
-CallResult RenameReplacing(const std::string& from, const std::string& to,
-                           File* open_target);
+/// Renames |from| to |to|, both in |folder|, replacing |to| when it is a
+/// file, and writes the change of the folder to the disk. |open_target| is
+/// a handle the program holds on |to|, or nullptr: where the system cannot
+/// replace an open file (Windows) it is closed first.
+CallResult RenameReplacing(const Folder& folder, const std::string& from,
+                           const std::string& to, File* open_target);
 
-/// Removes a file.
-CallResult RemoveFile(const std::string& path);
+/// Removes the file |path| of |folder|.
+CallResult RemoveFile(const Folder& folder, const std::string& path);
 
-/// Writes the entries of the folder of |path| to the disk, so that a file
-/// created, renamed or removed there survives a power loss. Fails when the
-/// folder cannot be opened or flushed; succeeds where the file system
-/// cannot flush a folder at all.
-CallResult FlushFolderOf(const std::string& path);
+/// Writes the entries of |folder| to the disk, so that a file created,
+/// renamed or removed there survives a power loss. Fails when the folder
+/// cannot be flushed; succeeds where the file system cannot flush a folder
+/// at all.
+CallResult FlushFolder(const Folder& folder);
 
 /// The name of the file |path| designates, every link followed, so that
 /// replacing that file keeps the links.
@@ -212,11 +274,10 @@ CallResult RealName(const std::string& path, std::string* real);
 /// empty when |path| has none.
 std::string FolderPart(const std::string& path);
 
-/// Whether this user may create a file in the folder |folder| (a path with
-/// its last separator, or empty for the current folder), asked without
+/// Whether this user may create a file in |folder|, asked without
 /// creating one: fails with the system's refusal, or with the error that
 /// kept it from telling.
-CallResult MayCreateIn(const std::string& folder);
+CallResult MayCreateIn(const Folder& folder);
 
 /// The user the program runs as (POSIX; 0 on Windows).
 std::uint32_t CurrentUser();

@@ -25,15 +25,33 @@ static int Descriptor(const File& file) {
   return static_cast<int>(file.handle());
 }
 
+static int Descriptor(const Folder& folder) {
+  return static_cast<int>(folder.handle());
+}
+
+// The last part of |path|, which the held folder looks up: "." for a name
+// that ends with a separator, which then names the folder itself.
+static std::string LastPart(const std::string& path) {
+  std::string base = path.substr(FolderPart(path).size());
+  return base.empty() ? "." : base;
+}
+
+Folder::~Folder() {
+  if (is_open()) (void)OsClose(Descriptor(*this));
+}
+
 // The failure of the call that just failed, from errno.
 static CallResult Failed() { return CallFailed(errno); }
 
-// Opens |path|; on failure returns false with errno as the system left it.
-static bool OpenWith(const std::string& path, int flags, mode_t mode,
-                     File* file) {
+// Opens |path|, in the folder open as |folder| unless that is AT_FDCWD; on
+// failure returns false with errno as the system left it.
+static bool OpenWith(int folder, const std::string& path, int flags,
+                     mode_t mode, File* file) {
+  flags |= O_CLOEXEC | O_NOCTTY;
   int fd;
   do {
-    fd = OsOpen(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
+    fd = folder == AT_FDCWD ? OsOpen(path.c_str(), flags, mode)
+                            : OsOpenat(folder, path.c_str(), flags, mode);
   } while (fd < 0 && errno == EINTR && !Interrupted());
   if (fd < 0) return false;
   *file = File();
@@ -82,14 +100,16 @@ OpenResult OpenForReading(const std::string& path, File* file, Links links) {
   int flags = O_RDONLY | O_NONBLOCK;
   if (links == Links::kRefuse) flags |= O_NOFOLLOW;
   File opened;
-  if (!OpenWith(path, flags, 0, &opened)) return OpenFailure();
+  if (!OpenWith(AT_FDCWD, path, flags, 0, &opened)) return OpenFailure();
   return KeepIfRegular(std::move(opened), file);
 }
 
-OpenResult OpenWritableIfAllowed(const std::string& path, File* file,
-                                 bool* writable) {
+// OpenWritableIfAllowed() of |path| in |folder| (or AT_FDCWD), with the
+// flags |extra| added.
+static OpenResult OpenWritable(int folder, const std::string& path, int extra,
+                               File* file, bool* writable) {
   File opened;
-  *writable = OpenWith(path, O_RDWR | O_NONBLOCK, 0, &opened);
+  *writable = OpenWith(folder, path, O_RDWR | O_NONBLOCK | extra, 0, &opened);
   if (!*writable) {
     // A folder, or a file this user may only read; any other failure, of
     // the disk say, is the open's.
@@ -97,18 +117,63 @@ OpenResult OpenWritableIfAllowed(const std::string& path, File* file,
         errno != ETXTBSY) {
       return OpenFailure();
     }
-    if (!OpenWith(path, O_RDONLY | O_NONBLOCK, 0, &opened)) {
+    if (!OpenWith(folder, path, O_RDONLY | O_NONBLOCK | extra, 0, &opened)) {
       return OpenFailure();
     }
   }
   return KeepIfRegular(std::move(opened), file);
 }
 
-CallResult CreateExclusive(const std::string& path, File* file) {
-  if (OpenWith(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600, file)) {
+OpenResult OpenWritableIfAllowed(const std::string& path, File* file,
+                                 bool* writable) {
+  return OpenWritable(AT_FDCWD, path, 0, file, writable);
+}
+
+CallResult OpenFolder(const std::string& path, Folder* folder) {
+  const std::string name = FolderPart(path);
+  const std::string open_name = name.empty() ? "." : name;
+  File opened;
+  int flush_error = 0;
+  if (!OpenWith(AT_FDCWD, open_name, O_RDONLY | O_DIRECTORY, 0, &opened)) {
+#ifdef O_PATH
+    // A folder this user may go through but not list (0711) is still held,
+    // by a handle that cannot flush it.
+    if (errno != EACCES) return Failed();
+    flush_error = errno;
+    if (!OpenWith(AT_FDCWD, open_name, O_PATH | O_DIRECTORY, 0, &opened)) {
+      return Failed();
+    }
+#else
+    return Failed();
+#endif
+  }
+  *folder = Folder();
+  folder->Adopt(opened.Release(), name, flush_error);
+  return {};
+}
+
+OpenResult OpenWritableIn(const Folder& folder, const std::string& path,
+                          File* file, bool* writable, Links links) {
+  return OpenWritable(Descriptor(folder), LastPart(path),
+                      links == Links::kRefuse ? O_NOFOLLOW : 0, file, writable);
+}
+
+// Creates |path| in |folder| (or AT_FDCWD), exclusively.
+static CallResult CreateIn(int folder, const std::string& path, File* file) {
+  if (OpenWith(folder, path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600,
+               file)) {
     return {};
   }
   return Failed();
+}
+
+CallResult CreateExclusive(const std::string& path, File* file) {
+  return CreateIn(AT_FDCWD, path, file);
+}
+
+CallResult CreateExclusiveIn(const Folder& folder, const std::string& path,
+                             File* file) {
+  return CreateIn(Descriptor(folder), LastPart(path), file);
 }
 
 bool NameTaken(int error) { return error == EEXIST; }
@@ -133,14 +198,37 @@ static CallResult Named(int result) {
   return result == 0 ? CallResult{} : Failed();
 }
 
-CallResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
-  struct stat status;
-  *exists = OsStat(path.c_str(), &status) == 0;
+// The outcome of a look-up that returned |result| into |status|.
+static CallResult LookedUp(int result, const struct stat& status,
+                           FileInfo* info, bool* exists) {
+  *exists = result == 0;
   if (*exists) {
     FillInfo(status, info);
     return {};
   }
   return Named(errno == ENOENT || errno == ENOTDIR ? 0 : -1);
+}
+
+CallResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
+  struct stat status;
+  const int result = OsStat(path.c_str(), &status);
+  return LookedUp(result, status, info, exists);
+}
+
+CallResult GetNameInfoIn(const Folder& folder, const std::string& path,
+                         FileInfo* info, bool* exists, Links links) {
+  struct stat status;
+  const int result =
+      OsFstatat(Descriptor(folder), LastPart(path).c_str(), &status,
+                links == Links::kRefuse ? AT_SYMLINK_NOFOLLOW : 0);
+  return LookedUp(result, status, info, exists);
+}
+
+CallResult GetFolderInfo(const Folder& folder, FileInfo* info) {
+  struct stat status;
+  if (OsFstat(Descriptor(folder), &status) != 0) return Failed();
+  FillInfo(status, info);
+  return {};
 }
 
 std::int64_t TimeNow() {
@@ -340,34 +428,29 @@ CallResult CloseFile(File* file) {
   return Failed();
 }
 
-CallResult FlushFolderOf(const std::string& path) {
-  std::string folder = FolderPart(path);
-  File handle;
-  if (!OpenWith(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, 0,
-                &handle)) {
-    return Failed();
-  }
+CallResult FlushFolder(const Folder& folder) {
+  if (folder.flush_error() != 0) return CallFailed(folder.flush_error());
   // A file system that cannot flush a folder says so with EINVAL: there is
   // nothing more to do there.
-  const CallResult flushed = FlushToDisk(&handle);
-  if (!flushed && flushed.error != EINVAL && flushed.error != ENOTSUP &&
-      flushed.error != EOPNOTSUPP) {
-    return flushed;
+  if (OsFsync(Descriptor(folder)) == 0 || errno == EINVAL || errno == ENOTSUP ||
+      errno == EOPNOTSUPP) {
+    return {};
   }
-  return {};
+  return Failed();
 }
 
-CallResult RenameReplacing(const std::string& from, const std::string& to,
-                           File*) {
+CallResult RenameReplacing(const Folder& folder, const std::string& from,
+                           const std::string& to, File*) {
   // A file open here can be replaced: the lock stays with the old file
   // until the end of the run.
-  CallResult renamed = Named(OsRename(from.c_str(), to.c_str()));
-  if (renamed) (void)FlushFolderOf(to);
+  CallResult renamed = Named(OsRenameat(
+      Descriptor(folder), LastPart(from).c_str(), LastPart(to).c_str()));
+  if (renamed) (void)FlushFolder(folder);
   return renamed;
 }
 
-CallResult RemoveFile(const std::string& path) {
-  return Named(OsUnlink(path.c_str()));
+CallResult RemoveFile(const Folder& folder, const std::string& path) {
+  return Named(OsUnlinkat(Descriptor(folder), LastPart(path).c_str()));
 }
 
 CallResult RealName(const std::string& path, std::string* real) {
@@ -388,6 +471,6 @@ bool FilesHaveOwners() { return true; }
 
 unsigned long ProcessNumber() { return static_cast<unsigned long>(OsGetpid()); }
 
-CallResult MayCreateIn(const std::string& folder) {
-  return Named(OsAccess(folder.empty() ? "." : folder.c_str(), W_OK | X_OK));
+CallResult MayCreateIn(const Folder& folder) {
+  return Named(OsAccess(Descriptor(folder), ".", W_OK | X_OK));
 }

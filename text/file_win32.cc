@@ -138,6 +138,44 @@ OpenResult OpenWritableIfAllowed(const std::string& path, File* file,
   return KeepIfRegular(std::move(opened), path, file);
 }
 
+// Names are resolved again at each call: the folder is held, and the
+// calls below are those that take a name, on the name the run built.
+OpenResult OpenWritableIn(const Folder&, const std::string& path, File* file,
+                          bool* writable, Links) {
+  return OpenWritableIfAllowed(path, file, writable);
+}
+
+Folder::~Folder() {
+  if (is_open()) CloseHandle(reinterpret_cast<HANDLE>(handle()));
+}
+
+CallResult OpenFolder(const std::string& path, Folder* folder) {
+  const std::string name = FolderPart(path);
+  const std::wstring wide = WideName(name.empty() ? "." : name);
+  // Held without FILE_SHARE_DELETE, so that nobody can rename or remove it
+  // while the run lasts; Windows checks the sharing only of a handle that
+  // may read, hence the listing. A folder this user may not list is held
+  // by its attributes alone.
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (DWORD access : {FILE_LIST_DIRECTORY, FILE_READ_ATTRIBUTES}) {
+    h = CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                    nullptr);
+    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_ACCESS_DENIED) {
+      break;
+    }
+  }
+  if (h == INVALID_HANDLE_VALUE) return Failed();
+  *folder = Folder();
+  folder->Adopt(reinterpret_cast<std::intptr_t>(h), name, 0);
+  return {};
+}
+
+CallResult CreateExclusiveIn(const Folder&, const std::string& path,
+                             File* file) {
+  return CreateExclusive(path, file);
+}
+
 CallResult CreateExclusive(const std::string& path, File* file) {
   if (OpenWith(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
                FILE_ATTRIBUTE_NORMAL, file)) {
@@ -166,9 +204,10 @@ static std::uint64_t Join(DWORD high, DWORD low) {
   return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
-CallResult GetFileInfo(File* file, FileInfo* info) {
+// The information of the file or folder open as |handle|.
+static CallResult InfoOf(HANDLE handle, FileInfo* info) {
   BY_HANDLE_FILE_INFORMATION data;
-  if (!GetFileInformationByHandle(AsHandle(*file), &data)) return Failed();
+  if (!GetFileInformationByHandle(handle, &data)) return Failed();
   // Every file the program compares lies in one folder, so on one volume:
   // the file index alone tells them apart. The volume's serial number is
   // left out, as Wine gives 0 for a file created through a handle and the
@@ -185,6 +224,14 @@ CallResult GetFileInfo(File* file, FileInfo* info) {
   return {};
 }
 
+CallResult GetFileInfo(File* file, FileInfo* info) {
+  return InfoOf(AsHandle(*file), info);
+}
+
+CallResult GetFolderInfo(const Folder& folder, FileInfo* info) {
+  return InfoOf(reinterpret_cast<HANDLE>(folder.handle()), info);
+}
+
 // The result of a call on a name: |done|, or the last error.
 static CallResult Named(bool done) { return done ? CallResult{} : Failed(); }
 
@@ -199,6 +246,12 @@ CallResult GetNameInfo(const std::string& path, FileInfo* info, bool* exists) {
   }
   *exists = true;
   return GetFileInfo(&handle, info);
+}
+
+// Links are followed, as RealName() leaves the name as typed.
+CallResult GetNameInfoIn(const Folder&, const std::string& path, FileInfo* info,
+                         bool* exists, Links) {
+  return GetNameInfo(path, info, exists);
 }
 
 std::int64_t TimeNow() {
@@ -295,10 +348,10 @@ CallResult CloseFile(File* file) {
 }
 
 // Windows writes a folder's entries on its own.
-CallResult FlushFolderOf(const std::string&) { return {}; }
+CallResult FlushFolder(const Folder&) { return {}; }
 
-CallResult RenameReplacing(const std::string& from, const std::string& to,
-                           File* open_target) {
+CallResult RenameReplacing(const Folder&, const std::string& from,
+                           const std::string& to, File* open_target) {
   // A file that is open cannot always be replaced: let it go first. The
   // run checks that the page is still the file it read just before this,
   // and opens it again, checked, should the rename be refused.
@@ -308,7 +361,7 @@ CallResult RenameReplacing(const std::string& from, const std::string& to,
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
 }
 
-CallResult RemoveFile(const std::string& path) {
+CallResult RemoveFile(const Folder&, const std::string& path) {
   return Named(DeleteFileW(WideName(path).c_str()) != 0);
 }
 
@@ -329,4 +382,4 @@ bool FilesHaveOwners() { return false; }
 
 unsigned long ProcessNumber() { return GetCurrentProcessId(); }
 
-CallResult MayCreateIn(const std::string&) { return {}; }
+CallResult MayCreateIn(const Folder&) { return {}; }

@@ -18,10 +18,16 @@ ssize_t OsRead(int fd, void* data, size_t size);
 ssize_t OsWrite(int fd, const void* data, size_t size);
 int OsClose(int fd);
 int OsDup(int fd);
-int OsRename(const char* from, const char* to);
-int OsUnlink(const char* path);
+/// openat(): |path| in the folder open as |folder|.
+int OsOpenat(int folder, const char* path, int flags, mode_t mode);
+/// renameat() within the one folder open as |folder|.
+int OsRenameat(int folder, const char* from, const char* to);
+/// unlinkat(folder, path, 0).
+int OsUnlinkat(int folder, const char* path);
 int OsFstat(int fd, struct stat* status);
 int OsStat(const char* path, struct stat* status);
+/// fstatat(): |path| in the folder open as |folder|.
+int OsFstatat(int folder, const char* path, struct stat* status, int flags);
 int OsFlock(int fd, int operation);
 int OsFsync(int fd);
 /// Starts writing a range of the file to the disk without waiting
@@ -43,9 +49,9 @@ int OsFremovexattr(int fd, const char* name);
 int OsClockGettime(clockid_t clock, struct timespec* now);
 /// geteuid(), which cannot fail.
 uid_t OsGeteuid();
-/// faccessat(AT_FDCWD, path, mode, AT_EACCESS): whether this user, as the
-/// program runs, may use |path| so.
-int OsAccess(const char* path, int mode);
+/// faccessat(folder, path, mode, AT_EACCESS): whether this user, as the
+/// program runs, may use |path| of the folder open as |folder| so.
+int OsAccess(int folder, const char* path, int mode);
 /// getpid(), which cannot fail.
 pid_t OsGetpid();
 int OsFcntlGetFd(int fd);  ///< fcntl(fd, F_GETFD).

@@ -20,8 +20,18 @@ ssize_t OsWrite(int fd, const void* data, size_t size) {
 }
 int OsClose(int fd) { return close(fd); }
 int OsDup(int fd) { return fcntl(fd, F_DUPFD_CLOEXEC, 0); }
-int OsRename(const char* from, const char* to) { return rename(from, to); }
-int OsUnlink(const char* path) { return unlink(path); }
+int OsOpenat(int folder, const char* path, int flags, mode_t mode) {
+  return openat(folder, path, flags, mode);
+}
+int OsRenameat(int folder, const char* from, const char* to) {
+  return renameat(folder, from, folder, to);
+}
+int OsUnlinkat(int folder, const char* path) {
+  return unlinkat(folder, path, 0);
+}
+int OsFstatat(int folder, const char* path, struct stat* status, int flags) {
+  return fstatat(folder, path, status, flags);
+}
 int OsFstat(int fd, struct stat* status) { return fstat(fd, status); }
 int OsStat(const char* path, struct stat* status) { return stat(path, status); }
 int OsFlock(int fd, int operation) { return flock(fd, operation); }
@@ -96,6 +106,6 @@ int OsSigaction(int number, const struct sigaction* action,
                 struct sigaction* before) {
   return sigaction(number, action, before);
 }
-int OsAccess(const char* path, int mode) {
-  return faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+int OsAccess(int folder, const char* path, int mode) {
+  return faccessat(folder, path, mode, AT_EACCESS);
 }

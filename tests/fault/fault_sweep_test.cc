@@ -933,6 +933,90 @@ TEST_F(FaultSweep, AnEditByAnotherProgramAtEachCall) {
   std::printf("an edit before each call of a write in place: %d runs\n", runs);
 }
 
+// Another user switches a link in the page's path just before each call of
+// the run in turn: "sw", the page's folder, to another one; or the page
+// itself, a link to a file of another folder, to a page of a third. Nothing
+// is ever made there; the page replaced is the page read; the page is its
+// old or its new text; messages name it as typed.
+TEST_F(FaultSweep, ALinkInThePathSwitchedAtEachCall) {
+  ScratchDir logs;
+  const std::string log = logs / "calls";
+  const std::string other_page = SamplePage(3);
+  int runs = 0;
+  RunOptions options;
+  options.folder = dir_.path.string();
+  options.input = "\n";
+  // A page; with a hard link; a link itself; left by a write, with a line
+  // appended that its recovery keeps in a copy.
+  for (int row : {0, 1, 2, 3}) {
+    if (SmallSweep() && row > 0) continue;
+    Scene s;
+    s.page = SamplePage(14);
+    if (row == 3) {
+      s.page = LeftByAWrite(s.page, s.page + "<!-- neuf -->", 0, 200) + "<p>";
+    }
+    s.hard_link = row == 1;
+    const std::string at = row == 2 ? "real/" : "mine/";
+    // The first run, with no link switched, gives the new text.
+    for (long long n = 0; n < 100000 && !HasFailure();
+         ++n, ++runs, ++total_runs_) {
+      SCOPED_TRACE("link switched before call " + std::to_string(n));
+      Prepare(s);
+      for (const char* f : {"mine", "other", "real"})
+        fs::create_directory(Path(f));
+      for (const char* name : {kPageName, kLinkName}) {
+        if (fs::exists(Path(name))) fs::rename(Path(name), Path(at + name));
+      }
+      fs::create_directory_symlink("mine", Path("sw"));
+      if (row == 2) {
+        fs::create_symlink("../real/page.htm", Path("mine/page.htm"));
+        WriteBytes(Path("other/page.htm"), other_page);
+      }
+      Environment env;
+      env.Set("BRANTIX_PROGRAM", getenv("BRANTIX_FAULTY"));
+      env.Set("BRANTIX_FAULT_AT", std::to_string(n));
+      env.Set("BRANTIX_FAULT_SWAP",
+              Path(row == 2 ? "mine/page.htm" : "sw") + "," +
+                  Path(row == 2 ? "other/page.htm" : "other"));
+      env.Set("BRANTIX_FAULT_LOG", log);
+      const RunResult r = RunProgram({"sw/page.htm", "-1"}, options);
+      const std::string page = ReadBytes(Path(at + kPageName));
+      if (n == 0) {
+        s.expected_page = page;
+        EXPECT_EQ(r.status, row == 3 ? 255 : 0) << r.output;
+        continue;
+      }
+      long long calls = 0, created_there = 0;
+      if (std::FILE* f = std::fopen(log.c_str(), "r")) {
+        const char* kFields = "%lld %*d %*d %*d %lld";
+        if (std::fscanf(f, kFields, &calls, &created_there) != 2) calls = 0;
+        std::fclose(f);
+      }
+      if (calls < n) break;
+      // Switched before the page was opened, the other page is the one the
+      // run was given: only then may a file be made there, and its text is
+      // in the backup.
+      const bool given_other =
+          row == 2 && ReadBytes(Path("other/page.htm")) != other_page;
+      if (given_other || created_there != 0) {
+        EXPECT_TRUE(ReadBytes(Path("mine/page.htm.orig")) ==
+                    LoneLfToCrLf(other_page))
+            << "a file made beside a page the run did not read";
+      }
+      EXPECT_TRUE((r.status == 0 || row == 3) && !given_other
+                      ? page == s.expected_page || (row == 3 && page == s.page)
+                      : page == s.page)
+          << r.status << " " << r.output;
+      for (std::size_t p = r.output.find(kPageName); p != std::string::npos;
+           p = r.output.find(kPageName, p + 1)) {
+        EXPECT_EQ(r.output.substr(p < 3 ? 0 : p - 3, 3), "sw/") << r.output;
+      }
+    }
+  }
+  std::printf("a link in the page's path switched at each call: %d runs\n",
+              runs);
+}
+
 // Each error number, given by a call that matters, reads as its cause in
 // the message, and the page stays as it was. A page that cannot be opened
 // is "le fichier n'existe pas" whatever the reason, unless the system
@@ -978,27 +1062,29 @@ TEST_F(FaultSweep, EachErrorNumberReadsAsItsCause) {
   };
   const std::string stale = "(" + other + ")";
   const Row rows[] = {
-      // The page's open.
-      {"open", 1, ENOENT, missing},
-      {"open", 1, ELOOP, missing},
-      {"open", 1, ENAMETOOLONG, missing},
-      {"open", 1, EACCES,
+      // The folder's open, then the page's in it.
+      {"open", 1, EIO, read("erreur d'entree-sortie")},
+      {"openat", 1, ENOENT, missing},
+      {"openat", 1, ELOOP, missing},
+      {"openat", 1, ENAMETOOLONG, missing},
+      {"openat", 1, EACCES,
        "impossible d'ecrire le fichier page.htm : le fichier n'a pas ete "
        "modifie"},
-      {"open", 1, EMFILE, read("trop de fichiers ouverts")},
-      {"open", 1, ENFILE, read("trop de fichiers ouverts")},
-      {"open", 1, EIO, read("erreur d'entree-sortie")},
-      {"open", 1, ESTALE, read(other)},
+      {"openat", 1, EMFILE, read("trop de fichiers ouverts")},
+      {"openat", 1, ENFILE, read("trop de fichiers ouverts")},
+      {"openat", 1, EIO, read("erreur d'entree-sortie")},
+      {"openat", 1, ESTALE, read(other)},
       // The new page's file, created beside it.
-      {"open", 2, EACCES, create(refused)},
-      {"open", 2, EPERM, create(refused)},
-      {"open", 2, ENOSPC, create(full)},
-      {"open", 2, EDQUOT, create(full)},
-      {"open", 2, EROFS, create("systeme de fichiers en lecture seule")},
-      {"open", 2, EMLINK, create("trop de liens")},
-      {"open", 2, ENAMETOOLONG, create("nom trop long")},
-      {"open", 2, ELOOP, create("trop de liens symboliques")},
-      {"open", 2, ENOTDIR, create("une partie du chemin n'est pas un dossier")},
+      {"openat", 2, EACCES, create(refused)},
+      {"openat", 2, EPERM, create(refused)},
+      {"openat", 2, ENOSPC, create(full)},
+      {"openat", 2, EDQUOT, create(full)},
+      {"openat", 2, EROFS, create("systeme de fichiers en lecture seule")},
+      {"openat", 2, EMLINK, create("trop de liens")},
+      {"openat", 2, ENAMETOOLONG, create("nom trop long")},
+      {"openat", 2, ELOOP, create("trop de liens symboliques")},
+      {"openat", 2, ENOTDIR,
+       create("une partie du chemin n'est pas un dossier")},
       // Its second handle.
       {"dup", 1, EMFILE, write("trop de fichiers ouverts")},
       // The backup's first write, then the new page's.

@@ -31,6 +31,11 @@
 // BRANTIX_FAULT_APPEND=path makes the chosen call append a line to that
 // file first (a cut: just after), as another program editing the page
 // would, and go through.
+// BRANTIX_FAULT_SWAP=link,folder makes the chosen call first switch the
+// symbolic link |link| to |folder| (a new link renamed over it), as the
+// user who owns a link in the page's path would, and go through; the log
+// then ends with 1 when the run created a file in |folder| (or, when that
+// names a file, in its folder).
 // BRANTIX_FAULT_POWER=all|half|first|blocks|cuts|zeros|torn, with
 // BRANTIX_FAULT_CRASH=1, makes the kill a power cut, as SQLite's crash-test
 // file system does: before it, what the run wrote or cut since the file's
@@ -66,10 +71,12 @@ struct Injection {
   bool persist = false;
   bool crash = false;
   bool no_attributes = false;
-  std::string power;        // Empty: a kill keeps everything written.
-  std::string append;       // A file another program appends to.
-  long long edit_at = -1;   // Or writes over, at that offset.
-  bool edit_waits = false;  // That edit is made after the next write.
+  std::string power;           // Empty: a kill keeps everything written.
+  std::string append;          // A file another program appends to.
+  long long edit_at = -1;      // Or writes over, at that offset.
+  bool edit_waits = false;     // That edit is made after the next write.
+  std::string swap;            // "link,folder": a link another user switches.
+  bool created_there = false;  // A file created where it leads.
   enum class Kind { kFail, kEintr, kShort } kind = Kind::kFail;
   int error = 0;          // 0: each call's usual error number.
   std::string call;       // Empty: every call counts for |at|.
@@ -97,6 +104,7 @@ Injection& State() {
     if (const char* p = getenv("BRANTIX_FAULT_POWER")) s.power = p;
     if (const char* a = getenv("BRANTIX_FAULT_APPEND")) s.append = a;
     if (const char* e = getenv("BRANTIX_FAULT_EDIT_AT")) s.edit_at = atoll(e);
+    if (const char* w = getenv("BRANTIX_FAULT_SWAP")) s.swap = w;
     if (const char* e = getenv("BRANTIX_FAULT_ERRNO")) s.error = atoi(e);
     if (const char* c = getenv("BRANTIX_FAULT_CALL")) s.call = c;
     if (const char* a = getenv("BRANTIX_FAULT_ALSO")) {
@@ -119,10 +127,10 @@ Injection& State() {
 void WriteLog() {
   const Injection& s = State();
   if (s.log == nullptr || *s.log == '\0') return;
-  std::string line = std::to_string(s.calls) + " " +
-                     std::to_string(s.failures) + " " +
-                     (s.console_failed ? "1" : "0") + " " +
-                     std::to_string(s.named_calls) + "\n";
+  std::string line =
+      std::to_string(s.calls) + " " + std::to_string(s.failures) + " " +
+      (s.console_failed ? "1" : "0") + " " + std::to_string(s.named_calls) +
+      (s.created_there ? " 1" : " 0") + "\n";
   int fd = open(s.log, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return;
   ssize_t ignored = write(fd, line.data(), line.size());
@@ -300,6 +308,34 @@ void AppendEdit() {
   ++s.failures;
 }
 
+// Switches the link of BRANTIX_FAULT_SWAP at once, with the system's own
+// calls.
+void SwapLink() {
+  Injection& s = State();
+  const std::size_t comma = s.swap.find(',');
+  const std::string link = s.swap.substr(0, comma);
+  const std::string fresh = link + ".swap";
+  if (symlink(s.swap.c_str() + comma + 1, fresh.c_str()) == 0) {
+    (void)rename(fresh.c_str(), link.c_str());
+  }
+  ++s.failures;
+}
+
+// Notes a file created in the folder open as |folder| when that is where
+// the link of BRANTIX_FAULT_SWAP leads.
+void NoteCreation(int folder) {
+  Injection& s = State();
+  std::string to = s.swap.substr(s.swap.find(',') + 1);
+  struct stat there, here;
+  if (stat(to.c_str(), &there) == 0 && !S_ISDIR(there.st_mode)) {
+    to.erase(to.rfind('/'));
+  }
+  if (stat(to.c_str(), &there) == 0 && fstat(folder, &here) == 0 &&
+      there.st_dev == here.st_dev && there.st_ino == here.st_ino) {
+    s.created_there = true;
+  }
+}
+
 // Counts one call, named |name|; true when this one must fail, with
 // |error| (or the one BRANTIX_FAULT_ERRNO gives) in errno. With
 // BRANTIX_FAULT_KIND set, only calls that take such a fault fail.
@@ -309,6 +345,10 @@ bool Fail(int error, bool may_take_eintr, const char* name) {
   if (s.also_call == name && ++s.also_calls == s.also_at) {
     errno = s.also_error;
     return true;
+  }
+  if (fail && !s.swap.empty()) {
+    SwapLink();
+    return false;
   }
   if (fail && !s.append.empty()) {
     // Another program's edit, made just before the chosen call, which then
@@ -402,14 +442,28 @@ int OsClose(int fd) {
   return close(fd);
 }
 
-int OsRename(const char* from, const char* to) {
-  if (Fail(EIO, false, "rename")) return -1;
-  return rename(from, to);
+int OsOpenat(int folder, const char* path, int flags, mode_t mode) {
+  if (Fail(EIO, true, "openat")) return -1;
+  const int fd = openat(folder, path, flags, mode);
+  if (fd >= 0 && (flags & O_CREAT) != 0 && !State().swap.empty()) {
+    NoteCreation(folder);
+  }
+  return fd;
 }
 
-int OsUnlink(const char* path) {
-  if (Fail(EIO, false, "unlink")) return -1;
-  return unlink(path);
+int OsRenameat(int folder, const char* from, const char* to) {
+  if (Fail(EIO, false, "renameat")) return -1;
+  return renameat(folder, from, folder, to);
+}
+
+int OsUnlinkat(int folder, const char* path) {
+  if (Fail(EIO, false, "unlinkat")) return -1;
+  return unlinkat(folder, path, 0);
+}
+
+int OsFstatat(int folder, const char* path, struct stat* status, int flags) {
+  if (Fail(EIO, false, "fstatat")) return -1;
+  return fstatat(folder, path, status, flags);
 }
 
 int OsFstat(int fd, struct stat* status) {
@@ -556,7 +610,7 @@ char* OsRealpath(const char* path, char* resolved) {
   return realpath(path, resolved);
 }
 
-int OsAccess(const char* path, int mode) {
+int OsAccess(int folder, const char* path, int mode) {
   if (Fail(EIO, false, "faccessat")) return -1;
-  return faccessat(AT_FDCWD, path, mode, AT_EACCESS);
+  return faccessat(folder, path, mode, AT_EACCESS);
 }
