@@ -110,22 +110,49 @@ struct Range {
   std::uint64_t to = 0;
 };
 
-// Reads [from, to) of |file| in blocks of kBlock and more: |on_block| is
-// given each part read, with its offset, and says whether to go on.
-template <typename OnBlock>
-int ReadRange(File* file, std::uint64_t from, std::uint64_t to,
-              OnBlock on_block) {
-  auto buffer = std::make_unique<char[]>(kTextBufferSize);
-  for (std::uint64_t at = from; at < to;) {
+// Reads [from, to) of a file part by part, each part a whole number of
+// blocks but at the end, into a buffer of its own.
+class RangeReader {
+ public:
+  RangeReader(File* file, std::uint64_t from, std::uint64_t to)
+      : file_(file),
+        at_(from),
+        to_(to),
+        buffer_(std::make_unique<char[]>(kTextBufferSize)) {}
+
+  /// The next part in |part|, empty at the end or where the file ends
+  /// sooner; where it starts in the file, at(). 0 or the error number.
+  int Next(std::string_view* part) {
+    at_ += last_;
+    last_ = 0;
+    *part = {};
+    if (at_ >= to_) return 0;
     const auto want = static_cast<std::size_t>(
-        std::min<std::uint64_t>(kTextBufferSize, to - at));
-    std::size_t got = 0;
-    if (const int e = ReadAt(file, at, buffer.get(), want, &got)) return e;
-    if (got == 0) break;
-    if (!on_block(at, std::string_view(buffer.get(), got))) break;
-    at += got;
+        std::min<std::uint64_t>(kTextBufferSize, to_ - at_));
+    if (const int e = ReadAt(file_, at_, buffer_.get(), want, &last_)) {
+      return e;
+    }
+    *part = std::string_view(buffer_.get(), last_);
+    return 0;
   }
-  return 0;
+  std::uint64_t at() const { return at_; }
+
+ private:
+  File* file_;
+  std::uint64_t at_;
+  std::uint64_t to_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t last_ = 0;
+};
+
+// Adds [start, end) to |keep|, joined to the last range where they meet.
+void AddRange(std::uint64_t start, std::uint64_t end,
+              std::vector<Range>* keep) {
+  if (!keep->empty() && keep->back().to == start) {
+    keep->back().to = end;
+  } else {
+    keep->push_back({start, end});
+  }
 }
 
 // The checksum of [from, to) in |sum|; a range past the end sums what is.
@@ -133,12 +160,13 @@ int SumRange(File* file, std::uint64_t from, std::uint64_t to,
              std::uint64_t* sum, std::uint64_t* length = nullptr) {
   Checksum checksum;
   std::uint64_t read = 0;
-  const int e =
-      ReadRange(file, from, to, [&](std::uint64_t, std::string_view b) {
-        checksum.Add(b.data(), b.size());
-        read += b.size();
-        return true;
-      });
+  RangeReader reader(file, from, to);
+  std::string_view b;
+  int e = 0;
+  while ((e = reader.Next(&b)) == 0 && !b.empty()) {
+    checksum.Add(b.data(), b.size());
+    read += b.size();
+  }
   *sum = checksum.Value();
   if (length != nullptr) *length = read;
   return e;
@@ -152,19 +180,17 @@ bool AllZeros(std::string_view bytes) {
 // Adds to |keep| the blocks of [from, to) that are not zeros.
 int NonZeroBlocks(File* file, std::uint64_t from, std::uint64_t to,
                   std::vector<Range>* keep) {
-  return ReadRange(file, from, to, [&](std::uint64_t at, std::string_view b) {
+  RangeReader reader(file, from, to);
+  std::string_view b;
+  int e = 0;
+  while ((e = reader.Next(&b)) == 0 && !b.empty()) {
     for (std::size_t i = 0; i < b.size(); i += kBlock) {
       const std::string_view block = b.substr(i, kBlock);
       if (AllZeros(block)) continue;
-      const std::uint64_t start = at + i, end = start + block.size();
-      if (!keep->empty() && keep->back().to == start) {
-        keep->back().to = end;
-      } else {
-        keep->push_back({start, end});
-      }
+      AddRange(reader.at() + i, reader.at() + i + block.size(), keep);
     }
-    return true;
-  });
+  }
+  return e;
 }
 
 // The record that a lost or torn write of it may leave: each byte a zero,
@@ -234,26 +260,21 @@ int ForeignBytes(File* file, const InPlaceRecord& r, std::uint64_t from,
 // an input-output error. Adds the bytes to |checksum| if not nullptr.
 int CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
               std::uint64_t length, Checksum* checksum = nullptr) {
-  int write_error = 0;
   std::uint64_t copied = 0, started = 0;
-  const int e = ReadRange(
-      from, from_at, from_at + length,
-      [&](std::uint64_t at, std::string_view b) {
-        if (checksum != nullptr) {
-          checksum->Add(b.data(), b.size());
-        }
-        write_error = WriteAt(to, to_at + (at - from_at), b.data(), b.size());
-        copied += b.size();
-        // Flushed at the end: the disk starts on each
-        // part at once.
-        if (copied - started >= kFlushBehindStep) {
-          StartFlushing(*to, to_at + started, copied - started);
-          started = copied;
-        }
-        return write_error == 0;
-      });
+  RangeReader reader(from, from_at, from_at + length);
+  std::string_view b;
+  int e = 0;
+  while ((e = reader.Next(&b)) == 0 && !b.empty()) {
+    if (checksum != nullptr) checksum->Add(b.data(), b.size());
+    if ((e = WriteAt(to, to_at + copied, b.data(), b.size())) != 0) return e;
+    copied += b.size();
+    // Flushed at the end: the disk starts on each part at once.
+    if (copied - started >= kFlushBehindStep) {
+      StartFlushing(*to, to_at + started, copied - started);
+      started = copied;
+    }
+  }
   if (e != 0) return e;
-  if (write_error != 0) return write_error;
   return copied == length ? 0 : InputOutputError();
 }
 
@@ -350,30 +371,27 @@ int HoldsText(File* file, std::uint64_t size, std::uint64_t from,
 int OverwrittenBytes(File* file, const InPlaceRecord& r, bool start_old,
                      std::vector<Range>* keep) {
   auto fresh = std::make_unique<char[]>(kTextBufferSize);
-  return ReadRange(
-      file, 0, r.new_size, [&](std::uint64_t at, std::string_view b) {
-        std::size_t got = 0;
-        if (ReadAt(file, r.new_at + at, fresh.get(), b.size(), &got) != 0 ||
-            got != b.size()) {
-          keep->push_back({at, r.new_size});
-          return false;
-        }
-        for (std::size_t i = 0; i < b.size(); i += kBlock) {
-          const std::string_view block = b.substr(i, kBlock);
-          const std::uint64_t start = at + i, end = start + block.size();
-          const bool same =
-              block == std::string_view(fresh.get() + i, block.size());
-          const bool theirs =
-              start < r.old_size ? !start_old : !AllZeros(block);
-          if (same || !theirs) continue;
-          if (!keep->empty() && keep->back().to == start) {
-            keep->back().to = end;
-          } else {
-            keep->push_back({start, end});
-          }
-        }
-        return true;
-      });
+  RangeReader reader(file, 0, r.new_size);
+  std::string_view b;
+  int e = 0;
+  while ((e = reader.Next(&b)) == 0 && !b.empty()) {
+    std::size_t got = 0;
+    if (ReadAt(file, r.new_at + reader.at(), fresh.get(), b.size(), &got) !=
+            0 ||
+        got != b.size()) {
+      AddRange(reader.at(), r.new_size, keep);
+      return 0;
+    }
+    for (std::size_t i = 0; i < b.size(); i += kBlock) {
+      const std::string_view block = b.substr(i, kBlock);
+      const std::uint64_t start = reader.at() + i;
+      const bool same =
+          block == std::string_view(fresh.get() + i, block.size());
+      const bool theirs = start < r.old_size ? !start_old : !AllZeros(block);
+      if (!same && theirs) AddRange(start, start + block.size(), keep);
+    }
+  }
+  return e;
 }
 
 }  // namespace
