@@ -327,7 +327,13 @@ int FindLostRecord(File* file, const std::string& tail, std::uint64_t base,
     const std::string_view zeros = bytes.substr(at - kBlock - base, kBlock);
     const std::string_view record = bytes.substr(
         at - base, std::min<std::uint64_t>(RecordSize(), size - at));
-    if (AllZeros(zeros) && RecordShaped(record)) break;
+    // What follows a record's place was appended as text: no zeros.
+    const std::string_view after =
+        bytes.substr(std::min<std::uint64_t>(at + RecordSize(), size) - base);
+    if (AllZeros(zeros) && RecordShaped(record) &&
+        after.find('\0') == std::string_view::npos) {
+      break;
+    }
   }
   if (at < base + kBlock || at == 0) return 0;
   w->lost_at = at;
@@ -341,9 +347,9 @@ int FindLostRecord(File* file, const std::string& tail, std::uint64_t base,
     if (const int e = ReadAt(file, from, part.data(), part.size(), &got)) {
       return e;
     }
-    const std::size_t at = part.find_last_not_of('\0', got);
-    if (at != std::string::npos && at < got) {
-      stop = from + at + 1;
+    const std::size_t last = part.find_last_not_of('\0', got);
+    if (last != std::string::npos && last < got) {
+      stop = from + last + 1;
       break;
     }
     stop = from;
