@@ -657,9 +657,10 @@ Failure RecoverInterruptedRun(Page* page) {
   if (e == 0) e = CutAt(&page->file, length);
   if (e != 0) return FailureWith(FailedStep::kNotRecovered, kept, e);
   if ((e = Flush(&page->file)) != 0) {
-    return FailureOf(w.pending == Pending::kUndo
-                         ? FailedStep::kInPlaceNotFlushedOld
-                         : FailedStep::kInPlaceNotFlushedNew,
+    const bool old_text =
+        w.pending == Pending::kUndo || w.pending == Pending::kLost;
+    return FailureOf(old_text ? FailedStep::kInPlaceNotFlushedOld
+                              : FailedStep::kInPlaceNotFlushedNew,
                      "", e);
   }
   switch (w.pending) {
@@ -756,10 +757,10 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   }
   r.new_at = NewTextAt(r.old_size, r.new_size);
   // The old text's checksum, of the bytes the run read: its times, or its
-  // checksum where they are too coarse, the same as when it was opened. It
-  // is checked again before the start is written.
-  // A page whose times are too coarse was just summed whole, and found the
-  // same (StillTheSamePage()).
+  // checksum where they are too coarse, the same as when it was opened (a
+  // page whose times are too coarse was just summed whole, and found the
+  // same by StillTheSamePage()). It is checked again before the start is
+  // written.
   std::uint64_t read = r.old_size;
   FileInfo now;
   r.old_sum = page->sum;
@@ -806,7 +807,10 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
     if (backed.step != FailedStep::kPageWrite) return backed;
     return FailureOf(FailedStep::kEditedDuringWrite);
   }
-  e = CopyRange(file, r.new_at, file, 0, r.new_size);
+  // From the new page's file, which only this run writes: an edit made
+  // meanwhile in the copy past the old end is cut away with it, never put
+  // over the start.
+  e = CopyRange(&fresh->reread, 0, file, 0, r.new_size);
   if (e == 0) e = Flush(file);
   if (e != 0) return FailureWith(FailedStep::kInPlaceLeftToFinish, "", e);
   // The new text is over the start: what the cut takes away must still be
