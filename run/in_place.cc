@@ -48,11 +48,34 @@ std::uint64_t SumOfText(std::string_view text) {
   return checksum.Value();
 }
 
+// The checksum that an earlier version gave its record: one chain over
+// the record's words, then its length.
+std::uint64_t EarlierSumOfText(std::string_view text) {
+  std::uint64_t state = 0xCBF29CE484222325ULL;
+  for (std::size_t at = 0; at <= text.size(); at += 8) {
+    std::uint64_t word = 0;
+    for (std::size_t k = 0; k < 8 && at + k < text.size(); ++k) {
+      word |=
+          static_cast<std::uint64_t>(static_cast<unsigned char>(text[at + k]))
+          << (8 * k);
+    }
+    state = (state ^ word) * 0x100000001B3ULL;
+    state ^= state >> 29;
+  }
+  return state ^ text.size();
+}
+
 std::string Fields(const InPlaceRecord& r) {
   std::string text = kRecordStart + Hex(r.old_size) + ' ' + Hex(r.new_at) +
                      ' ' + Hex(r.new_size) + ' ' + Hex(r.new_sum) + ' ';
   if (r.old_known) text += Hex(r.old_sum) + ' ';
   return text;
+}
+
+// A record's own checksum, of the fields before it.
+std::uint64_t RecordSum(const InPlaceRecord& r) {
+  const std::string fields = Fields(r);
+  return r.old_known ? SumOfText(fields) : EarlierSumOfText(fields);
 }
 
 // The page's calls, each giving 0 or the system's error number of the
@@ -412,7 +435,7 @@ std::uint64_t RecordSize() {
 
 std::string RecordText(const InPlaceRecord& r) {
   const std::string fields = Fields(r);
-  return fields + Hex(SumOfText(fields)) + kRecordEnd;
+  return fields + Hex(RecordSum(r)) + kRecordEnd;
 }
 
 std::uint64_t RecordAt(const InPlaceRecord& r) {
@@ -448,7 +471,7 @@ std::optional<InPlaceRecord> ParseRecord(const std::string& text,
                   values[3],
                   count == kFields + 1 ? values[4] : 0,
                   count == kFields + 1};
-  if (values[count - 1] != SumOfText(Fields(r)) || r.old_size >= kMaxSize ||
+  if (values[count - 1] != RecordSum(r) || r.old_size >= kMaxSize ||
       r.new_size >= kMaxSize || r.new_at != NewTextAt(r.old_size, r.new_size)) {
     return std::nullopt;
   }
@@ -460,12 +483,12 @@ Pending Decide(const WriteEvidence& e) {
   if (!e.record) return e.lost ? Pending::kLost : Pending::kNone;
   // Moved, or its line ends converted: its numbers no longer say where
   // anything lies.
-  if (!e.in_place) return Pending::kEdited;
+  // An earlier version's record has neither the old text's checksum nor
+  // this version's of the new text: its bytes prove nothing, left alone.
+  if (!e.in_place || !e.old_known) return Pending::kEdited;
   if (e.new_whole) return Pending::kFinish;
   if (e.start_new) return Pending::kCut;
-  // An earlier version wrote the start only once the new text was whole:
-  // without the old text's checksum, its start is the old text.
-  if (e.start_old || !e.old_known) return Pending::kUndo;
+  if (e.start_old) return Pending::kUndo;
   return Pending::kEdited;
 }
 
@@ -507,7 +530,7 @@ int FindUnfinishedWrite(File* file, std::uint64_t size,
     if (const int e = FindLostRecord(file, tail, base, found, &evidence.lost)) {
       return e;
     }
-  } else if (evidence.in_place) {
+  } else if (evidence.in_place && r.old_known) {
     int e = HoldsText(file, size, r.new_at, r.new_size, r.new_sum,
                       &evidence.new_whole);
     if (e == 0 && !evidence.new_whole) {

@@ -122,27 +122,27 @@ class SmallTableTest : public E2eTest {
 };
 
 // The checksum of the new text in the record of a write in place, typed
-// out here: 64-bit little-endian words, each mixed in FNV fashion, then a
-// last word of the zero to seven bytes left, then the count of bytes.
+// out here: 64-bit little-endian words, the last one of the zero to seven
+// bytes left, word i mixed in FNV fashion into lane i mod 4; the four lanes
+// then mixed into one, and the count of bytes.
 inline std::uint64_t RecordSum(const std::string& bytes) {
-  std::uint64_t state = 0xCBF29CE484222325ULL;
-  auto mix = [&state](std::uint64_t word) {
-    state = (state ^ word) * 0x100000001B3ULL;
-    state ^= state >> 29;
+  std::uint64_t lanes[4] = {0xCBF29CE484222325ULL, 0xCBF29CE484222326ULL,
+                            0xCBF29CE484222327ULL, 0xCBF29CE484222328ULL};
+  auto mix = [](std::uint64_t* state, std::uint64_t word) {
+    *state = (*state ^ word) * 0x100000001B3ULL;
+    *state ^= *state >> 29;
   };
-  auto word_at = [&bytes](std::size_t at) {
+  for (std::size_t at = 0; at <= bytes.size(); at += 8) {
     std::uint64_t word = 0;
     for (std::size_t k = 0; k < 8 && at + k < bytes.size(); ++k) {
       word |=
           static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + k]))
           << (8 * k);
     }
-    return word;
-  };
-  std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) mix(word_at(i));
-  mix(word_at(i));  // The rest, zero to seven bytes.
-  return state ^ bytes.size();
+    mix(&lanes[at / 8 % 4], word);
+  }
+  for (int k = 1; k < 4; ++k) mix(&lanes[0], lanes[k]);
+  return lanes[0] ^ bytes.size();
 }
 
 // What a write in place of |fresh| over |old| leaves when stopped once the
