@@ -301,17 +301,42 @@ int CopyRange(File* from, std::uint64_t from_at, File* to, std::uint64_t to_at,
   return copied == length ? 0 : InputOutputError();
 }
 
+// Creates the copy that a recovery keeps, named after the write it
+// recovers (|id|), so that a recovery stopped while it wrote it leaves the
+// next one the same name to write again: one copy per write. A file of
+// that name that is not this user's own plain file, with one name, is left
+// alone, and the copy gets a name drawn at random, as without |id|.
+CallResult CreateCopy(const Page& page, const std::string& id,
+                      std::string* name, File* file) {
+  const Folder& folder = TypedFolder(page);
+  if (!id.empty()) {
+    *name = folder.path() + "brantix-" + id + ".avant";
+    const CallResult created = CreateExclusiveIn(folder, *name, file);
+    if (created || !NameTaken(created.error)) {
+      if (!created) name->clear();
+      return created;
+    }
+    bool writable = false;
+    FileInfo info;
+    if (OpenWritableIn(folder, *name, file, &writable, Links::kRefuse) &&
+        writable && GetFileInfo(file, &info) && info.links == 1 &&
+        (!FilesHaveOwners() || info.owner == CurrentUser()) &&
+        SetLength(file, 0)) {
+      return {};
+    }
+    *file = File();
+  }
+  return CreateTemporary(folder, ".avant", name, file);
+}
+
 // Keeps the parts |keep| of the page in a new file beside the name the run
 // was given, each at its own offset, holes between them, the whole the
 // page's |size|: on the disk with its folder entry before the page is
 // touched. Its name in |kept|; no copy stays when it fails.
 int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
-              std::string* kept) {
+              const std::string& id, std::string* kept) {
   File copy;
-  if (const int e =
-          ErrorOf(CreateTemporary(TypedFolder(*page), ".avant", kept, &copy))) {
-    return e;
-  }
+  if (const int e = ErrorOf(CreateCopy(*page, id, kept, &copy))) return e;
   int e = 0;
   for (const Range& part : keep) {
     e = CopyRange(&page->file, part.from, &copy, part.from,
@@ -331,8 +356,8 @@ int KeepAside(Page* page, const std::vector<Range>& keep, std::uint64_t size,
 
 // Keeps |keep| aside when it is not empty. 0 or the copy's error.
 int KeepIfAny(Page* page, const std::vector<Range>& keep, std::uint64_t size,
-              std::string* kept) {
-  return keep.empty() ? 0 : KeepAside(page, keep, size, kept);
+              std::string* kept, const std::string& id = "") {
+  return keep.empty() ? 0 : KeepAside(page, keep, size, id, kept);
 }
 
 // Whether the page, of which |tail| holds the bytes from |base| to its end,
@@ -621,7 +646,10 @@ Failure RecoverInterruptedRun(Page* page) {
   int e = PlanRecovery(page, w, size, &keep);
   if (e == 0) e = SumRange(&page->file, 0, size, &sum);
   if (e != 0) return FailureWith(FailedStep::kRecoveryRead, "", e);
-  if (const int k = KeepIfAny(page, keep, size, &kept)) {
+  // The copy is named after the write: its record, or where it was going.
+  const std::string id =
+      Hex(w.pending == Pending::kLost ? w.lost_at : RecordSum(r)).substr(4);
+  if (const int k = KeepIfAny(page, keep, size, &kept, id)) {
     return FailureWith(FailedStep::kNotKept, "", k);
   }
   HoldInterruptions();
