@@ -382,16 +382,28 @@ CallResult ReserveSpace(File* file, std::uint64_t offset,
   } while (result != 0 && errno == EINTR);
   if (result == 0) return {};
   if (errno != EOPNOTSUPP && errno != ENOSYS) return Failed();
-  // A file system without the call: zeros take the blocks as well.
+  // A file system without the call: zeros take the blocks as well, where
+  // the file reads as zeros already; bytes that another program wrote
+  // there meanwhile are left for the caller's checks to find.
   const std::vector<char> zeros(64 * 1024, '\0');
-  if (const CallResult sought = SeekTo(file, offset); !sought) return sought;
-  for (std::uint64_t left = length; left > 0;) {
-    const std::size_t part =
-        static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
-    if (const CallResult wrote = WriteAll(file, zeros.data(), part); !wrote) {
-      return wrote;
+  std::vector<char> now(zeros.size());
+  for (std::uint64_t done = 0; done < length;) {
+    const std::size_t part = static_cast<std::size_t>(
+        std::min<std::uint64_t>(length - done, zeros.size()));
+    std::size_t got = 0;
+    CallResult result = SeekTo(file, offset + done);
+    while (result && got < part) {
+      const ReadResult read = ReadSome(file, now.data() + got, part - got);
+      if (read.count < 0) return CallFailed(read.error);
+      if (read.count == 0) break;
+      got += static_cast<std::size_t>(read.count);
     }
-    left -= part;
+    const bool empty = std::all_of(now.begin(), now.begin() + got,
+                                   [](char c) { return c == '\0'; });
+    if (result && empty) result = SeekTo(file, offset + done);
+    if (result && empty) result = WriteAll(file, zeros.data(), part);
+    if (!result) return result;
+    done += part;
   }
   return {};
 }
