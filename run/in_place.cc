@@ -528,12 +528,13 @@ int FindUnfinishedWrite(File* file, std::uint64_t size,
   }
   tail.resize(got);
   WriteEvidence evidence;
-  // The last valid record in the window.
+  // The last valid record in the window, looked for forwards: a forward
+  // search skips to each "<" at the speed of memchr, where a page without
+  // a record spends it on every run.
   InPlaceRecord r;
-  std::size_t at = tail.size();
-  while (!evidence.record && at > 0) {
-    at = tail.rfind(kRecordStart + 1, at - 1);
-    if (at == std::string::npos || at == 0) break;
+  const std::string_view marker(kRecordStart + 1);
+  for (std::size_t at = tail.find(marker, 1); at != std::string::npos;
+       at = tail.find(marker, at + 1)) {
     for (std::size_t from : {at - 1, at >= 2 ? at - 2 : at - 1}) {
       std::size_t length = 0;
       if (const auto parsed = ParseRecord(tail, from, &length)) {
