@@ -233,8 +233,11 @@ TEST(InPlace, ARecordOnlyCountsWhereTheWriteLeavesIt) {
   InPlaceRecord earlier = w.record;
   earlier.old_known = false;
   EXPECT_FALSE(ParseRecord(RecordText(earlier))->old_known);
-  // A page that merely ends in zeros is a page.
+  // A page that merely ends in zeros, or with a record's first words at a
+  // block's start but no block of zeros before them, is a page.
   EXPECT_EQ(DecideOn(old + std::string(4000, '\0'), &w), Pending::kNone);
+  EXPECT_EQ(DecideOn(Text(8192, 'c') + "\n<!-- brantix-en-cours ", &w),
+            Pending::kNone);
 }
 
 }  // namespace

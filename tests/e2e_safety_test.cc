@@ -572,6 +572,24 @@ TEST_F(SafetyTest, WriteInPlaceLeftMidwayIsFinishedOrUndone) {
     }
     EXPECT_TRUE(kept.empty() || kept.size() == left.size());
   }
+  // A file of the copy's name that another user planted is left alone.
+  if (!Windows() && geteuid() == 0) {
+    const std::string left = LeftByAWrite(old, fresh, 10, fresh.size());
+    const std::string planted =
+        "brantix-" + left.substr(left.rfind(" -->") - 12, 12) + ".avant";
+    Put(name, left);
+    Put(planted, "plante");
+    ASSERT_EQ(chown((Folder() / planted).c_str(), 4003, 4003), 0);
+    EXPECT_EQ(RunOn(name).status, 255);
+    EXPECT_EQ(Get(planted), "plante");
+    int copies = 0;
+    for (const auto& e : fs::directory_iterator(Folder())) {
+      if (e.path().extension() != ".avant") continue;
+      ++copies;
+      fs::remove(e.path());
+    }
+    EXPECT_EQ(copies, 2);
+  }
   // A record that a power cut lost or tore, the page's size kept: the old
   // text, zeros, part of the record.
   // Then with a line appended since, which is kept aside.
