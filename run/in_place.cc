@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "run/checksum.h"
 #include "run/process.h"
+#include "text/checksum.h"
 #include "text/interrupt.h"
 #include "text/text_file.h"
 
@@ -727,10 +727,10 @@ Failure RecoverInterruptedRun(Page* page) {
 
 namespace {
 
-// Stops a write in place that failed with |error| before the start was
-// written: the page is cut back to its old text, once another program's
+// Stops a write in place that failed before the start was written, with
+// |cause|: the page is cut back to its old text, once another program's
 // bytes past it, if any, are kept.
-Failure BackOut(Page* page, const InPlaceRecord& r, int error) {
+Failure BackOut(Page* page, const InPlaceRecord& r, const Failure& cause) {
   std::uint64_t size = 0;
   std::vector<Range> keep;
   std::string kept;
@@ -747,16 +747,46 @@ Failure BackOut(Page* page, const InPlaceRecord& r, int error) {
     return FailureWith(FailedStep::kInPlaceNotFlushedOld, "", e);
   }
   if (!kept.empty()) return FailureOf(FailedStep::kEditedDuringWrite, kept);
-  return FailureWith(FailedStep::kPageWrite, "", error);
+  return cause;
+}
+
+// Rebuilds the page once more, straight past its old end at |r.new_at|,
+// summed into |sum| as it goes, and flushed behind. The failure of the
+// page's reading or writing; a page read with other bytes than its old
+// text's, or rebuilt into another size than the first reading counted, was
+// edited as it was written, and nothing is written beyond that size.
+Failure RebuildPastTheEnd(Page* page, const InPlaceRecord& r, Checksum* sum) {
+  File out;
+  if (const CallResult dup = Duplicate(page->file, &out); !dup) {
+    return FailureWith(FailedStep::kPageWrite, "", ErrorOf(dup));
+  }
+  TextWriter writer;
+  writer.StartAt(std::move(out), r.new_at, r.new_size);
+  writer.FlushBehind();
+  writer.SumWhileWriting(sum);
+  std::uint64_t read = 0;
+  const Failure rebuilt = RebuildInto(page, r.old_size, &writer, &read);
+  const CallResult written = writer.FinishToDisk(false);
+  if (writer.overflowed()) return FailureOf(FailedStep::kEditedDuringWrite);
+  if (rebuilt.failed()) {
+    if (rebuilt.step != FailedStep::kPageWrite) return rebuilt;
+    return FailureWith(FailedStep::kPageWrite, "", rebuilt.error);
+  }
+  if (!written) {
+    return FailureWith(FailedStep::kPageWrite, "", ErrorOf(written));
+  }
+  if (read != r.old_sum || writer.written() != r.new_size) {
+    return FailureOf(FailedStep::kEditedDuringWrite);
+  }
+  return {};
 }
 
 // Whether the page is as the write left it before it overwrites its start
 // (|start|) or cuts it: its size; the old text, before the start is
 // written; the first block past the old end, where another program's
 // append made as the write began lies, and the blocks around the new text
-// and the records. The new text past the old end, the write's own, is not
-// read again: a program that writes into it without changing the page's
-// size is not seen.
+// and the records. The new text past the old end, the write's own, is
+// summed again as it is copied over the start.
 int AsWritten(Page* page, const InPlaceRecord& r, bool start,
               bool* as_written) {
   std::uint64_t size = 0;
@@ -797,26 +827,28 @@ int AsWritten(Page* page, const InPlaceRecord& r, bool start,
   return 0;
 }
 
-// Writes the finished |fresh| over the page: its record, the new text past
-// the old end, the new text over the start, each flushed before the next
-// begins, then the cut.
+// Writes the new page over the page: its record, the new text past the
+// old end, the new text over the start, each flushed before the next
+// begins, then the cut. |fresh| counted the new text's bytes.
 Failure WriteInPlace(Page* page, Replacement* fresh) {
   File* file = &page->file;
   InPlaceRecord r;
   r.old_size = page->info.size;
-  if (const int e = SizeOf(&fresh->reread, &r.new_size)) {
-    return FailureWith(FailedStep::kPageWrite, "", e);
-  }
+  r.new_size = fresh->writer.written();
   r.new_at = NewTextAt(r.old_size, r.new_size);
-  // The old text's checksum, of the bytes the run read: its times, or its
-  // checksum where they are too coarse, the same as when it was opened (a
-  // page whose times are too coarse was just summed whole, and found the
-  // same by StillTheSamePage()). It is checked again before the start is
-  // written.
+  // The old text's checksum, of the bytes the run read: summed as the
+  // rebuild read them; after a refused rename, from the page, the same as
+  // when it was opened by its times, or by its checksum where they are too
+  // coarse (a page whose times are too coarse was just summed whole, and
+  // found the same by StillTheSamePage()). It is checked again as the new
+  // text is rebuilt and before the start is written.
   std::uint64_t read = r.old_size;
   FileInfo now;
-  r.old_sum = page->sum;
-  int e = page->recent ? 0 : SumRange(file, 0, r.old_size, &r.old_sum, &read);
+  r.old_sum = page->read_summed ? page->read_sum : page->sum;
+  if (page->read_summed) read = page->read_size;
+  int e = page->read_summed || page->recent
+              ? 0
+              : SumRange(file, 0, r.old_size, &r.old_sum, &read);
   if (e == 0) e = ErrorOf(GetFileInfo(file, &now));
   if (e != 0) return FailureWith(FailedStep::kRead, page->name, e);
   if (read != r.old_size || !Unchanged(page->info, now) ||
@@ -830,39 +862,35 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   const std::string first = FirstRecordText(r);
   e = WriteAt(file, RecordAt(r), first.data(), first.size());
   if (e == 0) e = Flush(file);
+  if (e != 0)
+    return BackOut(page, r, FailureWith(FailedStep::kPageWrite, "", e));
   // The new text past the old end, summed as it goes, then the record that
   // holds its checksum, flushed together.
   Checksum checksum;
-  if (e == 0) {
-    e = CopyRange(&fresh->reread, 0, file, r.new_at, r.new_size, &checksum);
-  }
+  const Failure rebuilt = RebuildPastTheEnd(page, r, &checksum);
+  if (rebuilt.failed()) return BackOut(page, r, rebuilt);
   r.new_sum = checksum.Value();
   const std::string last = RecordText(r);
-  if (e == 0) {
-    e = WriteAt(file, WriteEnd(r) - last.size(), last.data(), last.size());
-  }
+  e = WriteAt(file, WriteEnd(r) - last.size(), last.data(), last.size());
   // The blocks that the new text will fill past the old end are taken
   // now, while a full disk still leaves the old text whole.
   if (e == 0 && r.new_size > r.old_size) {
     e = ErrorOf(ReserveSpace(file, r.old_size, r.new_size - r.old_size));
   }
   if (e == 0) e = Flush(file);
-  if (e != 0) return BackOut(page, r, e);
   bool as_written = false;
-  if ((e = AsWritten(page, r, true, &as_written)) != 0) {
-    return BackOut(page, r, e);
-  }
+  if (e == 0) e = AsWritten(page, r, true, &as_written);
+  if (e != 0)
+    return BackOut(page, r, FailureWith(FailedStep::kPageWrite, "", e));
+  // Another program's edit: past the old end, it is kept aside; in the old
+  // text, it stays there.
   if (!as_written) {
-    // Another program's edit: past the old end, it is kept aside; in the
-    // old text, it stays there.
-    const Failure backed = BackOut(page, r, 0);
-    if (backed.step != FailedStep::kPageWrite) return backed;
-    return FailureOf(FailedStep::kEditedDuringWrite);
+    return BackOut(page, r, FailureOf(FailedStep::kEditedDuringWrite));
   }
-  // From the new page's file, which only this run writes: an edit made
-  // meanwhile in the copy past the old end is cut away with it, never put
-  // over the start.
-  e = CopyRange(&fresh->reread, 0, file, 0, r.new_size);
+  // The new text past the old end, summed again as it is copied over the
+  // start: an edit made there since it was written is seen before the cut.
+  Checksum copied;
+  e = CopyRange(file, r.new_at, file, 0, r.new_size, &copied);
   if (e == 0) e = Flush(file);
   if (e != 0) return FailureWith(FailedStep::kInPlaceLeftToFinish, "", e);
   // The new text is over the start: what the cut takes away must still be
@@ -870,10 +898,14 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   if ((e = AsWritten(page, r, false, &as_written)) != 0) {
     return FailureWith(FailedStep::kInPlaceLeftToFinish, "", e);
   }
+  const bool copied_as_written = copied.Value() == r.new_sum;
   std::string kept;
-  if (!as_written) {
+  if (!as_written || !copied_as_written) {
     std::uint64_t size = 0;
     std::vector<Range> keep;
+    if (!copied_as_written) {
+      AddRange(r.new_at, r.new_at + r.new_size, &keep);
+    }
     e = SizeOf(file, &size);
     if (e == 0) e = ForeignBytes(file, r, r.new_size, size, &keep);
     if (e == 0) e = KeepIfAny(page, keep, size, &kept);
@@ -885,7 +917,7 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   if ((e = Flush(file)) != 0) {
     return FailureWith(FailedStep::kInPlaceNotFlushedNew, "", e);
   }
-  if (!as_written) return FailureOf(FailedStep::kEditedDuringWrite, kept);
+  if (!kept.empty()) return FailureOf(FailedStep::kEditedDuringWrite, kept);
   return Failure();
 }
 

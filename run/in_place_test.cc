@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "run/checksum.h"
 #include "tests/test_util.h"
+#include "text/checksum.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "rewrite/cells.h"
 #include "rewrite/rewrite.h"
-#include "run/checksum.h"
 #include "run/process.h"
+#include "text/checksum.h"
 #include "text/interrupt.h"
 #include "text/text_file.h"
 
@@ -208,13 +208,15 @@ Failure PrepareNewPage(Page* page, Replacement* fresh) {
   if (!refused.failed()) refused = CheckFolder(*page);
   if (refused.failed()) return refused;
   // Known from the page alone, before the file is started: a page with
-  // several names is written in place, and its new file, only copied
-  // from, is not flushed.
+  // several names is written in place, and its new file is not flushed.
   fresh->renamed = page->info.links == 1;
   const CallResult started = StartReplacement(page->folder, page->real_name,
                                               page->info, &page->file, fresh);
   if (started) {
     fresh->renamed = RenameKeepsThePage(*page, *fresh);
+    // The new text goes straight into the page past its old end: this
+    // reading only counts its bytes, to know where it goes.
+    if (!fresh->renamed) fresh->writer.Discard();
     return {};
   }
   // No temporary name: no file could be created in the folder.
@@ -225,33 +227,55 @@ Failure PrepareNewPage(Page* page, Replacement* fresh) {
   return FailureOf(FailedStep::kPageWrite, page->name, started.error);
 }
 
-Failure Rebuild(TextReader* reader, Page* target, const ParamColonne& param,
-                Replacement* fresh) {
+namespace {
+
+// Rebuilds the page, read by |reader|, into |out| with the column |param|.
+Failure RewritePage(TextReader* reader, Page* target, const ParamColonne& param,
+                    TextWriter* out) {
   const Page& page = *target;
+  target->param = param;
   EtatReecriture state;
   // The first bytes are read first, to look there for the first map of a
   // column that an earlier run added.
   TextEnd end = reader->ReadMore() ? TextEnd::kOk : TextEnd::kReadError;
   if (end == TextEnd::kOk) {
+    target->first_map_there.clear();
     if (HoldsFirstMap(reader->View(), param.NomMap.view())) {
       target->first_map_there = std::string(param.NomMap.view()) + "1";
     }
-    end = RewriteTable(reader, &fresh->writer, param, TypedLength(page.name),
-                       &state, page.link_rule, page.marker_rule);
+    end = RewriteTable(reader, out, param, TypedLength(page.name), &state,
+                       page.link_rule, page.marker_rule);
     target->inserted_cell = state.EnteteFaite;
   }
   switch (end) {
-    case TextEnd::kOk: {
-      const CallResult finished = FinishReplacement(fresh);
-      if (finished) return {};
-      return FailureOf(FailedStep::kPageWrite, page.name, finished.error);
-    }
+    case TextEnd::kOk:
+      return {};
     case TextEnd::kReadError:
       return FailureOf(FailedStep::kRead, page.name, reader->error());
     case TextEnd::kWriteError:
       break;
   }
-  return FailureOf(FailedStep::kPageWrite, page.name, fresh->writer.error());
+  return FailureOf(FailedStep::kPageWrite, page.name, out->error());
+}
+
+}  // namespace
+
+Failure Rebuild(TextReader* reader, Page* page, const ParamColonne& param,
+                Replacement* fresh) {
+  // A page written in place needs the checksum of the bytes read.
+  Checksum read;
+  if (!fresh->renamed) reader->SumWhileReading(&read);
+  const Failure failure = RewritePage(reader, page, param, &fresh->writer);
+  reader->SumWhileReading(nullptr);
+  if (failure.failed()) return failure;
+  if (!fresh->renamed) {
+    page->read_summed = true;
+    page->read_sum = read.Value();
+    page->read_size = reader->BytesRead();
+  }
+  const CallResult finished = FinishReplacement(fresh);
+  if (finished) return {};
+  return FailureOf(FailedStep::kPageWrite, page->name, finished.error);
 }
 
 Failure SecondHandle(Page* page, File* source) {
@@ -267,6 +291,20 @@ Failure RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh) {
   if (failure.failed()) return failure;
   TextReader reader(std::move(source));
   return Rebuild(&reader, page, param, fresh);
+}
+
+Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out,
+                    std::uint64_t* sum) {
+  File source;
+  Failure failure = SecondHandle(page, &source);
+  if (failure.failed()) return failure;
+  TextReader reader(std::move(source));
+  reader.ReadFirstBytesOnly(length);
+  Checksum read;
+  reader.SumWhileReading(&read);
+  failure = RewritePage(&reader, page, page->param, out);
+  *sum = read.Value();
+  return failure;
 }
 
 Failure StillTheSamePage(Page* page) {

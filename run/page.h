@@ -38,6 +38,14 @@ struct Page {
   LinkRule link_rule = LinkRule::kNameLength;
   /// How the table's markers are read (--html).
   MarkerRule marker_rule = MarkerRule::kExact;
+  /// The column asked, once the page is rebuilt: a write in place rebuilds
+  /// it once more, straight into the page.
+  ParamColonne param;
+  /// For a page written in place, once the rebuild read it whole: the
+  /// checksum of the bytes it read, and their count.
+  bool read_summed = false;
+  std::uint64_t read_sum = 0;
+  std::uint64_t read_size = 0;
   /// What the rebuild found, for a word after the run: whether it inserted
   /// a cell, and the name of this column's first map when the page already
   /// held it (empty otherwise).
@@ -112,13 +120,13 @@ Failure PageNotOpened(OpenReadResult result, const std::string& nom_du_fichier,
 
 /// Starts |fresh|, the new page's file beside the page, before anything is
 /// written: a page that this user may not write, or a folder where no file
-/// can be created, is refused here.
+/// can be created, is refused here. For a page written in place, the file
+/// only counts the new text's bytes (Discard()).
 Failure PrepareNewPage(Page* page, Replacement* fresh);
 
 /// Whether renaming |fresh| over the page keeps it as it was: it gets the
 /// page's owner, group and attributes, and the page has one name. The new
-/// page is otherwise written over the page itself (in_place.h), and its
-/// file, only copied from, is not flushed to the disk.
+/// page is otherwise written over the page itself (in_place.h).
 bool RenameKeepsThePage(const Page& page, const Replacement& fresh);
 
 /// The folder of |path| as a user would name it: "." for none.
@@ -138,6 +146,15 @@ Failure Rebuild(TextReader* reader, Page* page, const ParamColonne& param,
 /// the column was asked at the console. The page keeps its old text when it
 /// fails.
 Failure RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh);
+
+/// Reads the page's first |length| bytes again, on a handle that shares the
+/// page's position, and rebuilds them with the column |page->param| into
+/// |out|, which may write the page itself past them (TextWriter::StartAt()).
+/// Does not finish |out|. The checksum of the bytes read in |sum|. Fails with
+/// a read error of the page, or with |out|'s write error as a write error of
+/// the page.
+Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out,
+                    std::uint64_t* sum);
 
 /// The page's last checks, just before it is replaced: no interruption
 /// came, and it is still the file the run read, with the same size and

@@ -50,7 +50,6 @@ CallResult CreateTemporary(const Folder& folder, const char* suffix,
 Replacement::~Replacement() {
   if (temporary.empty()) return;
   writer.Close();
-  CloseFile(&reread);
   (void)RemoveFile(*folder, temporary);
 }
 
@@ -64,7 +63,6 @@ CallResult StartReplacement(const Folder& folder, const std::string& target,
       CreateTemporary(folder, ".tmp", &replacement->temporary, &file);
   if (!result) return result;
   result = CopyOwnerAndMode(like, &file, &replacement->same_owner);
-  if (result) result = Duplicate(file, &replacement->reread);
   // Attributes that cannot be copied only keep the page from a rename.
   if (result && like_file != nullptr) {
     replacement->same_attributes =

@@ -16,11 +16,10 @@ struct Replacement {
   std::string target;              ///< The name the file will have there.
   std::string temporary;           ///< Its name until then; empty once renamed.
   TextWriter writer;
-  File reread;  ///< A second handle on the same file, to read it back.
   bool same_owner = false;       ///< It has the owner and group it copies.
   bool same_attributes = false;  ///< And its extended attributes.
   /// It will be renamed into place: finished, it is flushed to the disk
-  /// first. A file only copied from need not be.
+  /// first. A page written in place keeps nothing in it (Discard()).
   bool renamed = true;
 
   Replacement() = default;
@@ -40,8 +39,8 @@ CallResult CreateTemporary(const Folder& folder, const char* suffix,
 /// open while |replacement| lives, under a name of its own, gives it the owner,
 /// group and permissions of |like|, and the extended attributes of |like_file|
 /// when not nullptr, and starts writing it. Fails when it cannot be created or
-/// given those permissions, or when its second handle cannot be opened;
-/// |temporary| is empty when it could not be created. A failure to copy the
+/// given those permissions; |temporary| is empty when it could not be
+/// created. A failure to copy the
 /// attributes only leaves |same_attributes| false.
 CallResult StartReplacement(const Folder& folder, const std::string& target,
                             const FileInfo& like, File* like_file,

@@ -30,6 +30,18 @@ void TextWriter::Start(File file, std::size_t capacity) {
   failed_ = false;
   error_ = 0;
   flush_behind_ = false;
+  positioned_ = false;
+  offset_ = 0;
+  overflowed_ = false;
+  sum_ = nullptr;
+}
+
+void TextWriter::StartAt(File file, std::uint64_t offset, std::uint64_t room,
+                         std::size_t capacity) {
+  Start(std::move(file), capacity);
+  positioned_ = true;
+  offset_ = offset;
+  room_ = room;
 }
 
 // Writes |size| bytes straight to the file. With |flush_behind_|, each
@@ -39,18 +51,28 @@ bool TextWriter::WriteOut(const char* data, std::size_t size) {
     // Counted, kept nowhere.
   } else if (sink_ != nullptr) {
     sink_->append(data, size);
-  } else if (const CallResult put = WriteAll(&file_, data, size); !put) {
-    failed_ = true;
-    error_ = put.error;
-    return false;
+  } else {
+    CallResult put;
+    if (positioned_ && room_ - written_ < size) {
+      failed_ = overflowed_ = true;
+      return false;
+    }
+    if (positioned_) put = SeekTo(&file_, offset_ + written_);
+    if (put) put = WriteAll(&file_, data, size);
+    if (!put) {
+      failed_ = true;
+      error_ = put.error;
+      return false;
+    }
   }
+  if (sum_ != nullptr) sum_->Add(data, size);
   const std::uint64_t before = written_;
   written_ += size;
   if (flush_behind_ &&
       written_ / kFlushBehindStep != before / kFlushBehindStep) {
     std::uint64_t from = before / kFlushBehindStep * kFlushBehindStep;
     std::uint64_t to = written_ / kFlushBehindStep * kFlushBehindStep;
-    StartFlushing(file_, from, to - from);
+    StartFlushing(file_, offset_ + from, to - from);
   }
   return true;
 }
@@ -179,6 +201,10 @@ void TextReader::Reset(std::size_t capacity) {
   cr_before_ = false;
   lone_lfs_ = false;
   error_ = 0;
+  positioned_ = false;
+  length_ = 0;
+  raw_read_ = 0;
+  sum_ = nullptr;
   copy_ = nullptr;
   std::memset(buffer_.get(), 0, kViewPadding);
 }
@@ -187,13 +213,27 @@ void TextReader::Reset(std::size_t capacity) {
 // of the file, -1 on a read error, whose number it keeps in |error_|.
 std::int64_t TextReader::ReadRaw(char* into, std::size_t size) {
   if (!from_memory_) {
+    if (positioned_) {
+      if (length_ - raw_read_ < size) {
+        size = static_cast<std::size_t>(length_ - raw_read_);
+      }
+      if (size == 0) return 0;
+      if (const CallResult at = SeekTo(&file_, raw_read_); !at) {
+        error_ = at.error;
+        return -1;
+      }
+    }
     const ReadResult read = ReadSome(&file_, into, size);
     error_ = read.error;
-    return read.count;
+    if (read.count <= 0) return read.count;
+    size = static_cast<std::size_t>(read.count);
+  } else {
+    if (size > memory_.size()) size = memory_.size();
+    std::memcpy(into, memory_.data(), size);
+    memory_.remove_prefix(size);
   }
-  if (size > memory_.size()) size = memory_.size();
-  std::memcpy(into, memory_.data(), size);
-  memory_.remove_prefix(size);
+  raw_read_ += size;
+  if (sum_ != nullptr) sum_->Add(into, size);
   return static_cast<std::int64_t>(size);
 }
 

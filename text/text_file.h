@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/checksum.h"
 #include "text/file.h"
 #include "text/line_ends.h"
 
@@ -64,9 +65,29 @@ class TextWriter {
   /// Starts writing |file|, as the constructor would.
   void Start(File file, std::size_t capacity = kTextBufferSize);
 
-  /// From now on, what is written goes nowhere: for a preview, which needs
-  /// the rewrite's work but not its bytes.
-  void Discard() { discard_ = true; }
+  /// Starts writing |file| from |offset|, going there before each write:
+  /// a reader of the same file, on a handle that shares its position, may
+  /// read it meanwhile (TextReader::ReadFirstBytesOnly()). At most |room|
+  /// bytes: a write beyond fails, with no error number, and overflowed().
+  void StartAt(File file, std::uint64_t offset, std::uint64_t room,
+               std::size_t capacity = kTextBufferSize);
+
+  /// Whether a write failed for want of the room of StartAt().
+  bool overflowed() const { return overflowed_; }
+
+  /// From now on, every byte written is also added to |sum|.
+  void SumWhileWriting(Checksum* sum) { sum_ = sum; }
+
+  /// The bytes written so far, or counted after Discard().
+  std::uint64_t written() const { return written_ + used_; }
+
+  /// From now on, what is written goes nowhere, only counted: for a
+  /// preview, which needs the rewrite's work but not its bytes, and for the
+  /// size of a page that will be written in place.
+  void Discard() {
+    discard_ = true;
+    flush_behind_ = false;
+  }
 
   /// From now on, each part of kFlushBehindStep bytes starts going to the
   /// disk as soon as it is written, for a file flushed when finished.
@@ -134,7 +155,12 @@ class TextWriter {
   bool failed_ = false;
   int error_ = 0;  ///< The error number of the write that failed.
   bool flush_behind_ = false;
-  bool discard_ = false;  ///< Nothing kept: see Discard().
+  bool discard_ = false;     ///< Nothing kept: see Discard().
+  bool positioned_ = false;  ///< Goes to |offset_| + |written_| each time.
+  std::uint64_t offset_ = 0;
+  std::uint64_t room_ = 0;
+  bool overflowed_ = false;
+  Checksum* sum_ = nullptr;
 };
 
 /// How much a writer set to FlushBehind() writes before it asks the system
@@ -171,6 +197,22 @@ class TextReader {
   /// error: 0 when the run was interrupted, or when the copy of
   /// CopyWhileReading() failed (its writer has the error).
   int error() const { return error_; }
+
+  /// Reads the file's first |length| bytes only, each part from where the
+  /// last one ended, not from the handle's position: a writer of the same
+  /// file, on a handle that shares it, may write past them meanwhile
+  /// (TextWriter::StartAt()).
+  void ReadFirstBytesOnly(std::uint64_t length) {
+    positioned_ = true;
+    length_ = length;
+  }
+
+  /// From now on, every byte of the file read is also added to |sum|
+  /// (nullptr: no more), as the file holds it.
+  void SumWhileReading(Checksum* sum) { sum_ = sum; }
+
+  /// The bytes of the file read so far, as the file holds them.
+  std::uint64_t BytesRead() const { return raw_read_; }
 
   /// From now on, every byte read is also written to |copy| (nullptr: no
   /// more), as read: reading to the end copies the file as text.
@@ -232,13 +274,17 @@ class TextReader {
   std::unique_ptr<char[]> buffer_;  ///< The text, lone LFs made CR LF.
   std::size_t capacity_ = 0;        ///< Most bytes read at once.
   std::size_t buffer_size_ = 0;
-  std::size_t begin_ = 0;   ///< The current position.
-  std::size_t end_ = 0;     ///< One past the last byte read.
-  std::uint64_t base_ = 0;  ///< Offset in the text of the buffer's start.
-  bool at_eof_ = false;     ///< The file has no bytes beyond |end_|.
-  bool cr_before_ = false;  ///< The last byte read was a CR.
-  bool lone_lfs_ = false;   ///< The last read had an LF to change.
-  int error_ = 0;           ///< The error number of the read that failed.
+  std::size_t begin_ = 0;       ///< The current position.
+  std::size_t end_ = 0;         ///< One past the last byte read.
+  std::uint64_t base_ = 0;      ///< Offset in the text of the buffer's start.
+  bool at_eof_ = false;         ///< The file has no bytes beyond |end_|.
+  bool cr_before_ = false;      ///< The last byte read was a CR.
+  bool lone_lfs_ = false;       ///< The last read had an LF to change.
+  int error_ = 0;               ///< The error number of the read that failed.
+  bool positioned_ = false;     ///< See ReadFirstBytesOnly().
+  std::uint64_t length_ = 0;    ///< The bytes to read then.
+  std::uint64_t raw_read_ = 0;  ///< Bytes of the file read so far.
+  Checksum* sum_ = nullptr;
   TextWriter* copy_ = nullptr;
 };
 

@@ -1,7 +1,7 @@
 // A checksum of a whole file, read through an open handle: it tells
 // whether a file still holds the bytes it held, where times cannot tell.
-#ifndef BRANTIX_RUN_CHECKSUM_H_
-#define BRANTIX_RUN_CHECKSUM_H_
+#ifndef BRANTIX_TEXT_CHECKSUM_H_
+#define BRANTIX_TEXT_CHECKSUM_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -41,4 +41,4 @@ class Checksum {
 /// bytes in |sum| and their count in |size|. Fails on a read error.
 CallResult SumOf(File* file, std::uint64_t* sum, std::uint64_t* size);
 
-#endif  // BRANTIX_RUN_CHECKSUM_H_
+#endif  // BRANTIX_TEXT_CHECKSUM_H_

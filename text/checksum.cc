@@ -1,4 +1,4 @@
-#include "run/checksum.h"
+#include "text/checksum.h"
 
 #include <cstring>
 #include <memory>
@@ -21,9 +21,19 @@ void Checksum::Add(const char* data, std::size_t size) {
   if (filled_ == 0) {
     // Whole words; four at a time, one to each lane, once in step.
     for (; lane_ != 0 && i + 8 <= size; i += 8) MixWord(Word(data + i));
+    // The lanes in registers: their chains then run side by side at the
+    // multiplier's pace, not through memory, where they are half as fast.
+    std::uint64_t a = lanes_[0], b = lanes_[1], c = lanes_[2], d = lanes_[3];
     for (; i + 32 <= size; i += 32) {
-      for (int k = 0; k < 4; ++k) Mix(&lanes_[k], Word(data + i + 8 * k));
+      Mix(&a, Word(data + i));
+      Mix(&b, Word(data + i + 8));
+      Mix(&c, Word(data + i + 16));
+      Mix(&d, Word(data + i + 24));
     }
+    lanes_[0] = a;
+    lanes_[1] = b;
+    lanes_[2] = c;
+    lanes_[3] = d;
     for (; i + 8 <= size; i += 8) MixWord(Word(data + i));
   }
   for (; i < size; ++i) {
