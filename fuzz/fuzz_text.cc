@@ -14,6 +14,7 @@
 #include "fuzz/expect.h"
 #include "fuzz/memory_files.h"
 #include "tests/text_model.h"
+#include "text/checksum.h"
 #include "text/text_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -43,6 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   TextWriter writer(&out, out_capacity);
   TextWriter copy(&copied, out_capacity);
   if (copy_while_reading) reader.CopyWhileReading(&copy);
+  // Both ways of the checksum, of the bytes read in any sizes and of those
+  // written: the checksum of the bytes added at once.
+  const SumVersion version =
+      input.size() % 2 ? SumVersion::kPairs : SumVersion::kFourChains;
+  Checksum read_sum(version), written_sum(version);
+  reader.SumWhileReading(&read_sum);
+  writer.SumWhileWriting(&written_sum);
 
   const std::vector<std::string> expected = PiecesOf(CrLfToLf(input));
   std::size_t n = 0;
@@ -78,6 +86,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   EXPECT(reader.ReadPiece(&piece) == PieceResult::kEnd);
   EXPECT(writer.WriteOutBuffer());
   EXPECT(out == LoneLfToCrLf(input));
+  Checksum whole_in(version), whole_out(version);
+  whole_in.Add(input.data(), input.size());
+  whole_out.Add(out.data(), out.size());
+  EXPECT(read_sum.Value() == whole_in.Value());
+  EXPECT(written_sum.Value() == whole_out.Value());
   if (copy_while_reading) {
     EXPECT(copy.WriteOutBuffer());
     EXPECT(copied == LoneLfToCrLf(input));

@@ -42,8 +42,8 @@ bool ParseHex(std::string_view text, std::size_t at, std::uint64_t* value) {
   return problem == std::errc() && stop == end;
 }
 
-std::uint64_t SumOfText(std::string_view text) {
-  Checksum checksum;
+std::uint64_t SumOfText(std::string_view text, SumVersion version) {
+  Checksum checksum(version);
   checksum.Add(text.data(), text.size());
   return checksum.Value();
 }
@@ -75,7 +75,7 @@ std::string Fields(const InPlaceRecord& r) {
 // A record's own checksum, of the fields before it.
 std::uint64_t RecordSum(const InPlaceRecord& r) {
   const std::string fields = Fields(r);
-  return r.old_known ? SumOfText(fields) : EarlierSumOfText(fields);
+  return r.old_known ? SumOfText(fields, r.sums) : EarlierSumOfText(fields);
 }
 
 // The page's calls, each giving 0 or the system's error number of the
@@ -180,8 +180,9 @@ void AddRange(std::uint64_t start, std::uint64_t end,
 
 // The checksum of [from, to) in |sum|; a range past the end sums what is.
 int SumRange(File* file, std::uint64_t from, std::uint64_t to,
-             std::uint64_t* sum, std::uint64_t* length = nullptr) {
-  Checksum checksum;
+             std::uint64_t* sum, std::uint64_t* length = nullptr,
+             SumVersion version = SumVersion::kPairs) {
+  Checksum checksum(version);
   std::uint64_t read = 0;
   RangeReader reader(file, from, to);
   std::string_view b;
@@ -409,11 +410,15 @@ int FindLostRecord(File* file, const std::string& tail, std::uint64_t base,
 
 // Whether [from, from + length) of |file| has the checksum |sum|.
 int HoldsText(File* file, std::uint64_t size, std::uint64_t from,
-              std::uint64_t length, std::uint64_t sum, bool* holds) {
+              std::uint64_t length, std::uint64_t sum, SumVersion version,
+              bool* holds) {
   *holds = false;
   if (from + length > size) return 0;
   std::uint64_t found = 0;
-  if (const int e = SumRange(file, from, from + length, &found)) return e;
+  if (const int e =
+          SumRange(file, from, from + length, &found, nullptr, version)) {
+    return e;
+  }
   *holds = found == sum;
   return 0;
 }
@@ -496,6 +501,10 @@ std::optional<InPlaceRecord> ParseRecord(const std::string& text,
                   values[3],
                   count == kFields + 1 ? values[4] : 0,
                   count == kFields + 1};
+  // A record of the version before: its checksums are four chains.
+  if (r.old_known && values[count - 1] != RecordSum(r)) {
+    r.sums = SumVersion::kFourChains;
+  }
   if (values[count - 1] != RecordSum(r) || r.old_size >= kMaxSize ||
       r.new_size >= kMaxSize || r.new_at != NewTextAt(r.old_size, r.new_size)) {
     return std::nullopt;
@@ -557,13 +566,15 @@ int FindUnfinishedWrite(File* file, std::uint64_t size,
       return e;
     }
   } else if (evidence.in_place && r.old_known) {
-    int e = HoldsText(file, size, r.new_at, r.new_size, r.new_sum,
+    int e = HoldsText(file, size, r.new_at, r.new_size, r.new_sum, r.sums,
                       &evidence.new_whole);
     if (e == 0 && !evidence.new_whole) {
-      e = HoldsText(file, size, 0, r.new_size, r.new_sum, &evidence.start_new);
+      e = HoldsText(file, size, 0, r.new_size, r.new_sum, r.sums,
+                    &evidence.start_new);
     }
     if (e == 0 && !evidence.new_whole && !evidence.start_new && r.old_known) {
-      e = HoldsText(file, size, 0, r.old_size, r.old_sum, &evidence.start_old);
+      e = HoldsText(file, size, 0, r.old_size, r.old_sum, r.sums,
+                    &evidence.start_old);
     }
     if (e != 0) return e;
   }
@@ -584,7 +595,7 @@ int PlanRecovery(Page* page, const UnfinishedWrite& w, std::uint64_t size,
     case Pending::kFinish: {
       bool start_old = false;
       int e = r.old_known ? HoldsText(&page->file, size, 0, r.old_size,
-                                      r.old_sum, &start_old)
+                                      r.old_sum, r.sums, &start_old)
                           : 0;
       if (e == 0) e = OverwrittenBytes(&page->file, r, start_old, keep);
       if (e == 0) e = ForeignBytes(&page->file, r, r.new_size, size, keep);
@@ -752,9 +763,10 @@ Failure BackOut(Page* page, const InPlaceRecord& r, const Failure& cause) {
 
 // Rebuilds the page once more, straight past its old end at |r.new_at|,
 // summed into |sum| as it goes, and flushed behind. The failure of the
-// page's reading or writing; a page read with other bytes than its old
-// text's, or rebuilt into another size than the first reading counted, was
-// edited as it was written, and nothing is written beyond that size.
+// page's reading or writing; a page rebuilt into another size than the
+// first reading counted was edited as it was written, and nothing is
+// written beyond that size. An edit of another size, or of the old text
+// that is still there, is found before the start is written.
 Failure RebuildPastTheEnd(Page* page, const InPlaceRecord& r, Checksum* sum) {
   File out;
   if (const CallResult dup = Duplicate(page->file, &out); !dup) {
@@ -764,8 +776,7 @@ Failure RebuildPastTheEnd(Page* page, const InPlaceRecord& r, Checksum* sum) {
   writer.StartAt(std::move(out), r.new_at, r.new_size);
   writer.FlushBehind();
   writer.SumWhileWriting(sum);
-  std::uint64_t read = 0;
-  const Failure rebuilt = RebuildInto(page, r.old_size, &writer, &read);
+  const Failure rebuilt = RebuildInto(page, r.old_size, &writer);
   const CallResult written = writer.FinishToDisk(false);
   if (writer.overflowed()) return FailureOf(FailedStep::kEditedDuringWrite);
   if (rebuilt.failed()) {
@@ -775,7 +786,7 @@ Failure RebuildPastTheEnd(Page* page, const InPlaceRecord& r, Checksum* sum) {
   if (!written) {
     return FailureWith(FailedStep::kPageWrite, "", ErrorOf(written));
   }
-  if (read != r.old_sum || writer.written() != r.new_size) {
+  if (writer.written() != r.new_size) {
     return FailureOf(FailedStep::kEditedDuringWrite);
   }
   return {};
@@ -814,8 +825,8 @@ int AsWritten(Page* page, const InPlaceRecord& r, bool start,
   bool holds = true;
   if (!foreign.empty()) return 0;
   if (start) {
-    if (const int e =
-            HoldsText(&page->file, size, 0, r.old_size, r.old_sum, &holds)) {
+    if (const int e = HoldsText(&page->file, size, 0, r.old_size, r.old_sum,
+                                r.sums, &holds)) {
       return e;
     }
   }
@@ -840,8 +851,8 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   // rebuild read them; after a refused rename, from the page, the same as
   // when it was opened by its times, or by its checksum where they are too
   // coarse (a page whose times are too coarse was just summed whole, and
-  // found the same by StillTheSamePage()). It is checked again as the new
-  // text is rebuilt and before the start is written.
+  // found the same by StillTheSamePage()). It is checked again before the
+  // start is written.
   std::uint64_t read = r.old_size;
   FileInfo now;
   r.old_sum = page->read_summed ? page->read_sum : page->sum;

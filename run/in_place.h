@@ -18,9 +18,11 @@
 //               old text, at P, the first 4096-byte boundary after X + N
 //
 // The record is written and flushed first, then the new text past the old
-// end, then the new text over the start; cutting the page to N ends the
-// write. Each step that overwrites or cuts first checks the page's size and
-// the bytes it is about to overwrite or cut away against what it verified.
+// end, rebuilt from the page once more (the run's first rebuild only
+// counted N), then the new text over the start, summed again as it is
+// copied; cutting the page to N ends the write. Each step that overwrites or
+// cuts first checks the page's size and the bytes it is about to overwrite or
+// cut away against what it verified.
 //
 // A later run decides from the page's bytes alone. It looks for the record
 // in the page's last 64 KiB (kTailWindow): where the write put it, it
@@ -41,6 +43,7 @@
 
 #include "run/page.h"
 #include "run/replacement.h"
+#include "text/checksum.h"
 #include "text/failure.h"
 
 /// The record of a write in place, at the end of the page.
@@ -52,6 +55,9 @@ struct InPlaceRecord {
   std::uint64_t old_sum = 0;   ///< The old text's checksum.
   /// The record holds |old_sum|: an earlier version's has none.
   bool old_known = true;
+  /// How its checksums, its own and the texts', were computed: the version
+  /// before this one computed them as four chains.
+  SumVersion sums = SumVersion::kPairs;
 };
 
 /// How far from its end a page is searched for the record of a write.

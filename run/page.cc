@@ -293,18 +293,13 @@ Failure RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh) {
   return Rebuild(&reader, page, param, fresh);
 }
 
-Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out,
-                    std::uint64_t* sum) {
+Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out) {
   File source;
-  Failure failure = SecondHandle(page, &source);
+  const Failure failure = SecondHandle(page, &source);
   if (failure.failed()) return failure;
   TextReader reader(std::move(source));
   reader.ReadFirstBytesOnly(length);
-  Checksum read;
-  reader.SumWhileReading(&read);
-  failure = RewritePage(&reader, page, page->param, out);
-  *sum = read.Value();
-  return failure;
+  return RewritePage(&reader, page, page->param, out);
 }
 
 Failure StillTheSamePage(Page* page) {

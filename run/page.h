@@ -150,11 +150,9 @@ Failure RebuildPage(Page* page, const ParamColonne& param, Replacement* fresh);
 /// Reads the page's first |length| bytes again, on a handle that shares the
 /// page's position, and rebuilds them with the column |page->param| into
 /// |out|, which may write the page itself past them (TextWriter::StartAt()).
-/// Does not finish |out|. The checksum of the bytes read in |sum|. Fails with
-/// a read error of the page, or with |out|'s write error as a write error of
-/// the page.
-Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out,
-                    std::uint64_t* sum);
+/// Does not finish |out|. Fails with a read error of the page, or with |out|'s
+/// write error as a write error of the page.
+Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out);
 
 /// The page's last checks, just before it is replaced: no interruption
 /// came, and it is still the file the run read, with the same size and

@@ -121,10 +121,11 @@ class SmallTableTest : public E2eTest {
   std::string printed_;
 };
 
-// The checksum of the new text in the record of a write in place, typed
-// out here: 64-bit little-endian words, the last one of the zero to seven
-// bytes left, word i mixed in FNV fashion into lane i mod 4; the four lanes
-// then mixed into one, and the count of bytes.
+// The checksum of the records of a write in place as the version before
+// this one computed it, typed out here: 64-bit little-endian words, the
+// last one of the zero to seven bytes left, word i mixed in FNV fashion
+// into lane i mod 4; the four lanes then mixed into one, and the count of
+// bytes. A run still finishes, cuts or undoes the writes it left.
 inline std::uint64_t RecordSum(const std::string& bytes) {
   std::uint64_t lanes[4] = {0xCBF29CE484222325ULL, 0xCBF29CE484222326ULL,
                             0xCBF29CE484222327ULL, 0xCBF29CE484222328ULL};
