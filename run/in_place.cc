@@ -873,8 +873,9 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   const std::string first = FirstRecordText(r);
   e = WriteAt(file, RecordAt(r), first.data(), first.size());
   if (e == 0) e = Flush(file);
-  if (e != 0)
+  if (e != 0) {
     return BackOut(page, r, FailureWith(FailedStep::kPageWrite, "", e));
+  }
   // The new text past the old end, summed as it goes, then the record that
   // holds its checksum, flushed together.
   Checksum checksum;
@@ -891,8 +892,9 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   if (e == 0) e = Flush(file);
   bool as_written = false;
   if (e == 0) e = AsWritten(page, r, true, &as_written);
-  if (e != 0)
+  if (e != 0) {
     return BackOut(page, r, FailureWith(FailedStep::kPageWrite, "", e));
+  }
   // Another program's edit: past the old end, it is kept aside; in the old
   // text, it stays there.
   if (!as_written) {
@@ -918,6 +920,10 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
       AddRange(r.new_at, r.new_at + r.new_size, &keep);
     }
     e = SizeOf(file, &size);
+    // Cut shorter than the new text by another program: left as it is.
+    if (e == 0 && size < r.new_size) {
+      return FailureOf(FailedStep::kEditedDuringWrite);
+    }
     if (e == 0) e = ForeignBytes(file, r, r.new_size, size, &keep);
     if (e == 0) e = KeepIfAny(page, keep, size, &kept);
     if (e != 0) return FailureWith(FailedStep::kEditNotKept, "", e);
