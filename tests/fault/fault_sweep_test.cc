@@ -139,12 +139,13 @@ constexpr std::size_t kCutKinds = std::size(kPowerCuts);
 // point of the recovery that follows, but one only, in turn, on a large
 // page; "every", that second cut at every point on a large page too;
 // otherwise one kind at each point, in turn.
-std::string PowerSweep() {
-  const char* power = getenv("BRANTIX_POWER");
-  return power ? power : "";
+std::string Setting(const char* name) {
+  const char* value = getenv(name);
+  return value ? value : "";
 }
 bool FullPowerSweep() {
-  return PowerSweep() == "full" || PowerSweep() == "every";
+  return Setting("BRANTIX_POWER") == "full" ||
+         Setting("BRANTIX_POWER") == "every";
 }
 
 class FaultSweep : public ::testing::Test {
@@ -671,8 +672,8 @@ class FaultSweep : public ::testing::Test {
         }
         // Every second cut of every kind on a small page; one, in turn,
         // on a large one, whose recoveries make many calls, unless asked.
-        const bool every_second =
-            full && (s.page.size() < 65536 || PowerSweep() == "every");
+        const bool every_second = full && (s.page.size() < 65536 ||
+                                           Setting("BRANTIX_POWER") == "every");
         for (long long m = 1; m < recovery_calls; ++m) {
           if (!every_second && m != 1 + (n * 7) % recovery_calls) continue;
           for (std::size_t second = 0; second < kCutKinds; ++second) {
@@ -728,7 +729,7 @@ class FaultSweep : public ::testing::Test {
         if (HasFailure()) return runs;
       }
       if (!reached || HasFailure()) break;
-      // The full sweep takes hours: where it is, on the error stream.
+      // The full sweep is long: where it is, on the error stream.
       if (full) std::fprintf(stderr, "call %lld: %d runs\n", n, runs);
     }
     std::printf(
@@ -877,12 +878,8 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
 // (BRANTIX_POWER_LINK=elsewhere).
 TEST_F(FaultSweep, PowerCutsWhileWritingInPlace) {
   if (SmallSweep()) GTEST_SKIP() << "power cuts: native build only";
-  auto knob = [](const char* name) {
-    const char* value = getenv(name);
-    return std::string(value ? value : "");
-  };
-  const std::string pick = knob("BRANTIX_POWER_PAGE");
-  const std::string link = knob("BRANTIX_POWER_LINK");
+  const std::string pick = Setting("BRANTIX_POWER_PAGE");
+  const std::string link = Setting("BRANTIX_POWER_LINK");
   ASSERT_TRUE(link.empty() || link == "here" || link == "elsewhere") << link;
   std::vector<std::string> pages;
   if (pick.empty() || pick == "small") pages.push_back(SamplePage(14));
