@@ -93,7 +93,8 @@ struct Scene {
   std::optional<std::string> old_backup;
   std::string expected_page;
   std::string expected_backup;
-  bool hard_link = false;  ///< The page has a second name, kLinkName.
+  bool hard_link = false;       ///< The page has a second name, kLinkName.
+  bool link_elsewhere = false;  ///< That name is in another folder.
 };
 
 // Under the sanitizers, where every run is several times slower, the
@@ -133,12 +134,18 @@ const char* const kPowerCuts[] = {"all",  "half",  "first", "blocks",
                                   "cuts", "zeros", "torn"};
 constexpr std::size_t kCutKinds = std::size(kPowerCuts);
 
-// Whether every power cut is tried at every kill point, and a second one at
-// every point of the recovery that follows (BRANTIX_POWER=full, from
-// tests/power_cuts.sh); otherwise one kind at each point, in turn.
+// How far the power-cut sweep goes (BRANTIX_POWER, from tests/power_cuts.sh):
+// "full", every power cut at every kill point, and a second one at every
+// point of the recovery that follows, but one only, in turn, on a large
+// page; "every", that second cut at every point on a large page too;
+// otherwise one kind at each point, in turn.
+std::string Setting(const char* name) {
+  const char* value = getenv(name);
+  return value ? value : "";
+}
 bool FullPowerSweep() {
-  const char* full = getenv("BRANTIX_POWER");
-  return full != nullptr && std::string(full) == "full";
+  return Setting("BRANTIX_POWER") == "full" ||
+         Setting("BRANTIX_POWER") == "every";
 }
 
 class FaultSweep : public ::testing::Test {
@@ -149,14 +156,21 @@ class FaultSweep : public ::testing::Test {
 
   std::string Path(const std::string& name) { return dir_ / name; }
 
+  std::string LinkPath(const Scene& s) {
+    return s.link_elsewhere ? elsewhere_ / kLinkName : Path(kLinkName);
+  }
+
   // Puts the scene's page, the parameter file and any earlier backup in an
-  // otherwise empty folder.
+  // otherwise empty folder, and the page's second name, if any.
   void Prepare(const Scene& s) {
     for (const auto& e : fs::directory_iterator(dir_.path)) fs::remove_all(e);
+    for (const auto& e : fs::directory_iterator(elsewhere_.path)) {
+      fs::remove_all(e);
+    }
     WriteBytes(Path(kPageName), s.page);
     WriteBytes(Path("param.txt"), kSweepParams);
     if (s.old_backup) WriteBytes(Path(kBackupName), *s.old_backup);
-    if (s.hard_link) fs::create_hard_link(Path(kPageName), Path(kLinkName));
+    if (s.hard_link) fs::create_hard_link(Path(kPageName), LinkPath(s));
   }
 
   // Whether the page still ends with the record of a write in place, or
@@ -220,10 +234,11 @@ class FaultSweep : public ::testing::Test {
   // A scene whose expected result is what the real program makes of the
   // page without any limit.
   Scene MakeScene(const std::string& page, bool old_backup,
-                  bool hard_link = false) {
+                  bool hard_link = false, bool link_elsewhere = false) {
     Scene s;
     s.page = page;
     s.hard_link = hard_link;
+    s.link_elsewhere = link_elsewhere;
     Prepare(s);
     RunResult r = Run();
     EXPECT_EQ(r.status, 0) << r.output;
@@ -251,15 +266,19 @@ class FaultSweep : public ::testing::Test {
       bool may_stay =
           ((mode == Mode::kCrash || mode == Mode::kPersist) && temporary) ||
           (mode == Mode::kOnce && temporary) || (kept && s.hard_link);
-      EXPECT_TRUE(name == kPageName || name == kBackupName ||
-                  name == "param.txt" || (s.hard_link && name == kLinkName) ||
-                  may_stay)
+      EXPECT_TRUE(
+          name == kPageName || name == kBackupName || name == "param.txt" ||
+          (s.hard_link && !s.link_elsewhere && name == kLinkName) || may_stay)
           << "left behind: " << name;
+    }
+    for (const auto& e : fs::directory_iterator(elsewhere_.path)) {
+      EXPECT_TRUE(s.link_elsewhere && e.path().filename().string() == kLinkName)
+          << "left in the other folder: " << e.path().filename();
     }
     ASSERT_TRUE(fs::is_regular_file(Path(kPageName))) << "the page is gone";
     const std::string page = ReadBytes(Path(kPageName));
     if (s.hard_link) {
-      EXPECT_TRUE(fs::equivalent(Path(kPageName), Path(kLinkName)))
+      EXPECT_TRUE(fs::equivalent(Path(kPageName), LinkPath(s)))
           << "the page lost its second name";
     }
     const bool record = RecordLeft();
@@ -652,8 +671,9 @@ class FaultSweep : public ::testing::Test {
           if (cut.status != -SIGKILL || HasFailure()) break;
         }
         // Every second cut of every kind on a small page; one, in turn,
-        // on a large one, whose recoveries make many calls.
-        const bool every_second = full && s.page.size() < 65536;
+        // on a large one, whose recoveries make many calls, unless asked.
+        const bool every_second = full && (s.page.size() < 65536 ||
+                                           Setting("BRANTIX_POWER") == "every");
         for (long long m = 1; m < recovery_calls; ++m) {
           if (!every_second && m != 1 + (n * 7) % recovery_calls) continue;
           for (std::size_t second = 0; second < kCutKinds; ++second) {
@@ -709,6 +729,8 @@ class FaultSweep : public ::testing::Test {
         if (HasFailure()) return runs;
       }
       if (!reached || HasFailure()) break;
+      // The full sweep is long: where it is, on the error stream.
+      if (full) std::fprintf(stderr, "call %lld: %d runs\n", n, runs);
     }
     std::printf(
         "power cuts on a %zu-byte page written in place: %d runs, "
@@ -718,6 +740,7 @@ class FaultSweep : public ::testing::Test {
   }
 
   ScratchDir dir_;
+  ScratchDir elsewhere_;   ///< Where a page's second name may be instead.
   bool dialogue_ = false;  ///< Runs answer the console dialogue.
   /// The faulty program sees no extended attributes.
   bool no_attributes_ = false;
@@ -849,12 +872,23 @@ TEST_F(FaultSweep, EachPlatformCallFailingInTurn) {
 }
 
 // Power cuts while a page is written in place, on a page smaller than a
-// block and on one larger than the buffers.
+// block and on one larger than the buffers. tests/power_cuts.sh may pick
+// one page (BRANTIX_POWER_PAGE: small, crlf300k, about 300 KiB with every
+// line end CR LF, or large) and put its second name in another folder
+// (BRANTIX_POWER_LINK=elsewhere).
 TEST_F(FaultSweep, PowerCutsWhileWritingInPlace) {
   if (SmallSweep()) GTEST_SKIP() << "power cuts: native build only";
+  const std::string pick = Setting("BRANTIX_POWER_PAGE");
+  const std::string link = Setting("BRANTIX_POWER_LINK");
+  ASSERT_TRUE(link.empty() || link == "here" || link == "elsewhere") << link;
+  std::vector<std::string> pages;
+  if (pick.empty() || pick == "small") pages.push_back(SamplePage(14));
+  if (pick == "crlf300k") pages.push_back(LoneLfToCrLf(SamplePage(1350)));
+  if (pick.empty() || pick == "large") pages.push_back(SamplePage(2600));
+  ASSERT_FALSE(pages.empty()) << "BRANTIX_POWER_PAGE: " << pick;
   int runs = 0;
-  for (int rows : {14, 2600}) {
-    Scene s = MakeScene(SamplePage(rows), true, true);
+  for (const std::string& page : pages) {
+    Scene s = MakeScene(page, true, true, link == "elsewhere");
     ASSERT_FALSE(HasFailure());
     runs += SweepPowerCuts(s);
     if (HasFailure()) break;
