@@ -133,6 +133,10 @@ struct Range {
   std::uint64_t to = 0;
 };
 
+// The part of a file that a copy or a sum reads at once: large, so that
+// the system's work per call is spread over many pages.
+constexpr std::size_t kRangePart = 1024 * 1024;
+
 // Reads [from, to) of a file part by part, each part a whole number of
 // blocks but at the end, into a buffer of its own.
 class RangeReader {
@@ -141,7 +145,7 @@ class RangeReader {
       : file_(file),
         at_(from),
         to_(to),
-        buffer_(std::make_unique<char[]>(kTextBufferSize)) {}
+        buffer_(std::make_unique<char[]>(kRangePart)) {}
 
   /// The next part in |part|, empty at the end or where the file ends
   /// sooner; where it starts in the file, at(). 0 or the error number.
@@ -151,7 +155,7 @@ class RangeReader {
     *part = {};
     if (at_ >= to_) return 0;
     const auto want = static_cast<std::size_t>(
-        std::min<std::uint64_t>(kTextBufferSize, to_ - at_));
+        std::min<std::uint64_t>(kRangePart, to_ - at_));
     if (const int e = ReadAt(file_, at_, buffer_.get(), want, &last_)) {
       return e;
     }
@@ -429,7 +433,7 @@ int HoldsText(File* file, std::uint64_t size, std::uint64_t from,
 // are not zeros.
 int OverwrittenBytes(File* file, const InPlaceRecord& r, bool start_old,
                      std::vector<Range>* keep) {
-  auto fresh = std::make_unique<char[]>(kTextBufferSize);
+  auto fresh = std::make_unique<char[]>(kRangePart);
   RangeReader reader(file, 0, r.new_size);
   std::string_view b;
   int e = 0;
@@ -773,7 +777,7 @@ Failure RebuildPastTheEnd(Page* page, const InPlaceRecord& r, Checksum* sum) {
     return FailureWith(FailedStep::kPageWrite, "", ErrorOf(dup));
   }
   TextWriter writer;
-  writer.StartAt(std::move(out), r.new_at, r.new_size);
+  writer.StartAt(std::move(out), r.new_at, r.new_size, kRangePart);
   writer.FlushBehind();
   writer.SumWhileWriting(sum);
   const Failure rebuilt = RebuildInto(page, r.old_size, &writer);

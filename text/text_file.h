@@ -87,6 +87,10 @@ class TextWriter {
   void Discard() {
     discard_ = true;
     flush_behind_ = false;
+    // No room: every write goes straight to WriteOut(), which counts it,
+    // uncopied.
+    Drain();
+    capacity_ = 0;
   }
 
   /// From now on, each part of kFlushBehindStep bytes starts going to the
