@@ -852,11 +852,11 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
   r.new_size = fresh->writer.written();
   r.new_at = NewTextAt(r.old_size, r.new_size);
   // The old text's checksum, of the bytes the run read: summed as the
-  // rebuild read them; after a refused rename, from the page, the same as
-  // when it was opened by its times, or by its checksum where they are too
-  // coarse (a page whose times are too coarse was just summed whole, and
-  // found the same by StillTheSamePage()). It is checked again before the
-  // start is written.
+  // rebuild read them, the same as when the page was opened by its times,
+  // or by its checksum where they are too coarse; after a refused rename,
+  // from the page (one whose times are too coarse was just summed whole,
+  // and found the same by StillTheSamePage()). It is checked again before
+  // the start is written.
   std::uint64_t read = r.old_size;
   FileInfo now;
   r.old_sum = page->read_summed ? page->read_sum : page->sum;
@@ -945,7 +945,7 @@ Failure WriteInPlace(Page* page, Replacement* fresh) {
 }  // namespace
 
 Failure ReplacePage(Page* page, Replacement* fresh) {
-  const Failure changed = StillTheSamePage(page);
+  const Failure changed = StillTheSamePage(page, fresh->renamed);
   if (changed.failed()) return changed;
   // A rename gives the page the new file's owner, group, attributes and
   // one name: only when they are the page's own does it keep the page as

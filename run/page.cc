@@ -302,7 +302,7 @@ Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out) {
   return RewritePage(&reader, page, page->param, out);
 }
 
-Failure StillTheSamePage(Page* page) {
+Failure StillTheSamePage(Page* page, bool renamed) {
   if (Interrupted()) return FailureOf(FailedStep::kInterrupted, page->name);
   FileInfo now, named;
   bool exists = false;
@@ -316,7 +316,7 @@ Failure StillTheSamePage(Page* page) {
   } else if (!Unchanged(page->info, now) || !exists ||
              !SameFile(page->info, named)) {
     failure = FailureOf(FailedStep::kPageChanged, page->name);
-  } else if (page->recent) {
+  } else if (page->recent && renamed) {
     failure = SameBytes(page);
   }
   // An interruption during the checks is the cause of their failure.

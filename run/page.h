@@ -156,8 +156,10 @@ Failure RebuildInto(Page* page, std::uint64_t length, TextWriter* out);
 
 /// The page's last checks, just before it is replaced: no interruption
 /// came, and it is still the file the run read, with the same size and
-/// times (and bytes, where its times are too recent to tell).
-Failure StillTheSamePage(Page* page);
+/// times, and, for a rename (|renamed|), bytes, where its times are too
+/// recent to tell. A write in place checks the old text's bytes itself,
+/// just before it overwrites them.
+Failure StillTheSamePage(Page* page, bool renamed);
 
 /// Where a refused rename had to let the page go (Windows), opens it again,
 /// locked, and only if it is still the file the run read.
